@@ -1,0 +1,12 @@
+#pragma once
+
+namespace tunewell::cli {
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitUsage = 1;
+// The iPod or its database cannot be used; nothing was changed.
+inline constexpr int kExitUnusable = 2;
+// The run did its work but some tracks were not copied.
+inline constexpr int kExitIncomplete = 3;
+
+}  // namespace tunewell::cli

@@ -1,0 +1,76 @@
+#include <cstdio>
+#include <string>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/json.h"
+#include "database/ipod_database.h"
+#include "player/contents_rows.h"
+#include "platform/text.h"
+
+namespace tunewell::cli {
+
+namespace {
+
+void PrintJson(const OwnedTracks& tracks) {
+  std::string out = "[";
+  bool first = true;
+  for (const auto& track : tracks) {
+    out += first ? "\n  {" : ",\n  {";
+    first = false;
+    out += "\"id\": " + std::to_string(track->trackId);
+    for (const auto& [name, text] : {std::pair{"title", &track->title},
+                                     std::pair{"artist", &track->artist},
+                                     std::pair{"album", &track->album},
+                                     std::pair{"genre", &track->genre},
+                                     std::pair{"composer", &track->composer}}) {
+      out += std::string(", \"") + name + "\": " + JsonString(Utf16ToUtf8(*text));
+    }
+    out += ", \"trackNumber\": " + std::to_string(track->trackNumber);
+    out += ", \"position\": " + std::to_string(track->position);
+    out += ", \"path\": " + JsonString(Utf16ToUtf8(track->path)) + "}";
+  }
+  out += first ? "]\n" : "\n]\n";
+  std::fputs(out.c_str(), stdout);
+}
+
+void PrintTree(const OwnedTracks& tracks) {
+  TrackArray order;
+  for (const auto& track : tracks) order.push_back(track.get());
+  std::string out;
+  for (const ContentsRow& row : BuildRows(order)) {
+    if (row.level < 0 && row.text.empty()) continue;
+    out.append(static_cast<size_t>(row.level > 0 ? row.level * 2 : 0), ' ');
+    out += WideToNarrow(row.text);
+    if (row.track != nullptr) out += "  [id " + std::to_string(row.track->trackId) + "]";
+    out += '\n';
+  }
+  std::fputs(out.c_str(), stdout);
+}
+
+}  // namespace
+
+int RunList(Env& env, const std::vector<std::string>& args) {
+  Arguments parsed;
+  Status s = ParseArguments(args, CommandSyntax{{"ipod"}, {"json"}, false}, &parsed);
+  if (!s.ok() || !parsed.Has("ipod")) {
+    PrintError(s.ok() ? "list needs --ipod DIR" : s.message());
+    return kExitUsage;
+  }
+  IPodDatabase ipod(env, parsed.Value("ipod"));
+  OwnedTracks tracks;
+  s = ipod.ReadTrackList(&tracks);
+  if (!s.ok()) {
+    PrintError("cannot read the iPod's database: " + s.ToString());
+    return kExitUnusable;
+  }
+  if (parsed.flags.count("json")) {
+    PrintJson(tracks);
+  } else {
+    PrintTree(tracks);
+  }
+  return kExitDone;
+}
+
+}  // namespace tunewell::cli

@@ -1,0 +1,288 @@
+#include "database/database_layout.h"
+
+#include <string>
+#include <unordered_set>
+
+namespace tunewell {
+
+namespace {
+
+// Smallest headers that hold the fields read from them.
+constexpr uint32_t kMinDatabaseHeader = 12;
+constexpr uint32_t kMinDatasetHeader = 16;
+constexpr uint32_t kMinListHeader = 12;
+constexpr uint32_t kMinTrackHeader = 20;
+constexpr uint32_t kMinPlaylistHeader = 20;
+constexpr uint32_t kMinDataRecord = 16;
+constexpr uint32_t kMinItemHeader = 28;
+constexpr uint32_t kPositionFieldEnd = 28;
+
+// Reads the header and total length of the record at `offset` and checks that the record lies
+// inside [offset, end).
+Status ReadLengths(const ImageView& image, uint64_t offset, uint64_t end, const char* what,
+                   uint32_t min_header, uint32_t* header, uint32_t* total) {
+  RETURN_IF_ERROR(image.U32(offset + 4, what, header));
+  RETURN_IF_ERROR(image.U32(offset + 8, what, total));
+  if (*header < min_header) {
+    return CorruptionAt(offset, what, "header length " + std::to_string(*header) + " is too short");
+  }
+  if (*total < *header) {
+    return CorruptionAt(offset, what,
+                        "total length " + std::to_string(*total) + " is below its header length " +
+                            std::to_string(*header));
+  }
+  if (offset + *total > end) {
+    return CorruptionAt(offset, what,
+                        "total length " + std::to_string(*total) + " runs past its container's end at " +
+                            std::to_string(end));
+  }
+  return Status::Ok();
+}
+
+Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
+                            PlaylistDatasetLayout* out) {
+  out->dataset = dataset;
+  const uint64_t end = dataset.offset + dataset.total_length;
+  const uint64_t list = dataset.offset + dataset.header_length;
+  RETURN_IF_ERROR(image.ExpectTag(list, "mhlp"));
+  uint32_t list_header = 0;
+  RETURN_IF_ERROR(image.U32(list + 4, "playlist list", &list_header));
+  RETURN_IF_ERROR(image.U32(list + 8, "playlist list", &out->playlist_count));
+  if (list_header < kMinListHeader || list + list_header > end) {
+    return CorruptionAt(list, "playlist list", "header length " + std::to_string(list_header) +
+                                                   " does not fit its dataset");
+  }
+  out->playlist_list_offset = list;
+  out->playlist_list_header_length = list_header;
+  if (out->playlist_count == 0) return Status::Ok();
+
+  const uint64_t lib = list + list_header;
+  RETURN_IF_ERROR(image.ExpectTag(lib, "mhyp"));
+  uint32_t header = 0;
+  uint32_t total = 0;
+  RETURN_IF_ERROR(ReadLengths(image, lib, end, "library playlist", kMinPlaylistHeader, &header, &total));
+  uint32_t data_count = 0;
+  uint32_t item_count = 0;
+  RETURN_IF_ERROR(image.U32(lib + 12, "library playlist", &data_count));
+  RETURN_IF_ERROR(image.U32(lib + 16, "library playlist", &item_count));
+  out->library_offset = lib;
+  out->library_header_length = header;
+  out->library_total_length = total;
+
+  const uint64_t lib_end = lib + total;
+  uint64_t o = lib + header;
+  for (uint32_t i = 0; i < data_count; ++i) {
+    RETURN_IF_ERROR(image.ExpectTag(o, "mhod"));
+    DataRecordInfo record;
+    uint32_t record_header = 0;
+    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "library playlist data record", kMinDataRecord,
+                                &record_header, &record.total_length));
+    RETURN_IF_ERROR(image.U32(o + 12, "library playlist data record", &record.type));
+    record.offset = o;
+    out->data_records.push_back(record);
+    o += record.total_length;
+  }
+  for (uint32_t i = 0; i < item_count; ++i) {
+    RETURN_IF_ERROR(image.ExpectTag(o, "mhip"));
+    ItemInfo item;
+    item.offset = o;
+    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "playlist item", kMinItemHeader,
+                                &item.header_length, &item.total_length));
+    RETURN_IF_ERROR(image.U32(o + 24, "playlist item", &item.track_id));
+    const uint64_t child = o + item.header_length;
+    uint32_t child_type = 0;
+    if (item.total_length - item.header_length >= kPositionFieldEnd && image.HasTag(child, "mhod") &&
+        image.U32(child + 12, "position record", &child_type).ok() &&
+        child_type == kPositionRecordType) {
+      uint32_t position = 0;
+      RETURN_IF_ERROR(image.U32(child + 24, "position record", &position));
+      item.position = static_cast<int32_t>(position);
+    }
+    out->items.push_back(item);
+    o += item.total_length;
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
+  *layout = DatabaseLayout();
+  RETURN_IF_ERROR(image.ExpectTag(0, "mhbd"));
+  RETURN_IF_ERROR(image.U32(4, "database header", &layout->header_length));
+  RETURN_IF_ERROR(image.U32(8, "database header", &layout->file_length));
+  if (layout->header_length < kMinDatabaseHeader || layout->header_length > image.size()) {
+    return CorruptionAt(0, "database header",
+                        "header length " + std::to_string(layout->header_length) + " does not fit");
+  }
+  if (layout->file_length > image.size() || layout->file_length < layout->header_length) {
+    return CorruptionAt(0, "database header",
+                        "total length " + std::to_string(layout->file_length) +
+                            " does not match the file's " + std::to_string(image.size()) + " bytes");
+  }
+
+  const uint64_t end = layout->file_length;
+  bool have_tracks = false;
+  for (uint64_t o = layout->header_length; o < end;) {
+    RETURN_IF_ERROR(image.ExpectTag(o, "mhsd"));
+    DatasetInfo dataset;
+    dataset.offset = o;
+    RETURN_IF_ERROR(ReadLengths(image, o, end, "dataset", kMinDatasetHeader,
+                                &dataset.header_length, &dataset.total_length));
+    RETURN_IF_ERROR(image.U32(o + 12, "dataset", &dataset.type));
+    layout->datasets.push_back(dataset);
+    if (dataset.type == kTrackDatasetType && !have_tracks) {
+      layout->track_dataset = dataset;
+      have_tracks = true;
+    }
+    o += dataset.total_length;
+  }
+  if (!have_tracks) return CorruptionAt(layout->header_length, "database", "it has no track dataset");
+
+  // Tracks.
+  const DatasetInfo& tracks = layout->track_dataset;
+  const uint64_t tracks_end = tracks.offset + tracks.total_length;
+  const uint64_t list = tracks.offset + tracks.header_length;
+  RETURN_IF_ERROR(image.ExpectTag(list, "mhlt"));
+  RETURN_IF_ERROR(image.U32(list + 4, "track list", &layout->track_list_header_length));
+  RETURN_IF_ERROR(image.U32(list + 8, "track list", &layout->track_count));
+  if (layout->track_list_header_length < kMinListHeader ||
+      list + layout->track_list_header_length > tracks_end) {
+    return CorruptionAt(list, "track list", "header length does not fit its dataset");
+  }
+  layout->track_list_offset = list;
+  uint64_t o = list + layout->track_list_header_length;
+  // A count larger than the records present fails at the first missing record; do not let it
+  // reserve memory first.
+  layout->tracks.reserve(std::min<uint64_t>(layout->track_count, image.size() / kMinTrackHeader));
+  for (uint32_t i = 0; i < layout->track_count; ++i) {
+    RETURN_IF_ERROR(image.ExpectTag(o, "mhit"));
+    TrackRecordInfo track;
+    track.offset = o;
+    RETURN_IF_ERROR(ReadLengths(image, o, tracks_end, "track record", kMinTrackHeader,
+                                &track.header_length, &track.total_length));
+    RETURN_IF_ERROR(image.U32(o + 12, "track record", &track.string_count));
+    RETURN_IF_ERROR(image.U32(o + 16, "track record", &track.track_id));
+    layout->tracks.push_back(track);
+    o += track.total_length;
+  }
+
+  // Playlist datasets.
+  for (const DatasetInfo& dataset : layout->datasets) {
+    if (dataset.type != kPlaylistDatasetType && dataset.type != kPodcastDatasetType) continue;
+    PlaylistDatasetLayout parsed;
+    RETURN_IF_ERROR(ParsePlaylistDataset(image, dataset, &parsed));
+    layout->playlist_datasets.push_back(std::move(parsed));
+  }
+  for (uint32_t wanted : {kPlaylistDatasetType, kPodcastDatasetType}) {
+    for (size_t i = 0; i < layout->playlist_datasets.size() && !layout->library_dataset; ++i) {
+      if (layout->playlist_datasets[i].dataset.type == wanted) layout->library_dataset = i;
+    }
+  }
+  return Status::Ok();
+}
+
+namespace {
+
+Status NotRewritable(uint64_t offset, const std::string& problem) {
+  return Status::Refused("the database has a layout this program does not rewrite (" + problem +
+                         ", at offset " + std::to_string(offset) + ")");
+}
+
+Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
+                    const PlaylistDatasetLayout& pl, const std::unordered_set<uint32_t>& ids) {
+  const uint32_t n = layout.track_count;
+  if (pl.playlist_count != 1) {
+    return NotRewritable(pl.playlist_list_offset,
+                         std::to_string(pl.playlist_count) + " playlists where only the library is expected");
+  }
+  uint64_t sum = pl.library_header_length;
+  for (const DataRecordInfo& r : pl.data_records) sum += r.total_length;
+  for (const ItemInfo& item : pl.items) sum += item.total_length;
+  if (sum != pl.library_total_length) {
+    return NotRewritable(pl.library_offset, "the library playlist holds more than its records");
+  }
+  if (uint64_t{pl.dataset.header_length} + pl.playlist_list_header_length +
+          pl.library_total_length !=
+      pl.dataset.total_length) {
+    return NotRewritable(pl.dataset.offset, "the playlist dataset holds more than its library playlist");
+  }
+  const size_t d = pl.data_records.size();
+  if (d < 5) return NotRewritable(pl.library_offset, "fewer than five sort indexes");
+  for (size_t i = 0; i < d; ++i) {
+    const DataRecordInfo& r = pl.data_records[i];
+    const bool index_place = i >= d - 5;
+    if (r.type == kJumpTableType) return NotRewritable(r.offset, "a jump table record");
+    if ((r.type == kSortIndexType) != index_place) {
+      return NotRewritable(r.offset, "sort indexes are not the last five data records");
+    }
+    if (index_place) {
+      uint32_t entries = 0;
+      Status s = image.U32(r.offset + 28, "sort index", &entries);
+      if (!s.ok()) return s;
+      if (entries != n || r.total_length != 72 + uint64_t{4} * n) {
+        return NotRewritable(r.offset, "a sort index that does not list every track");
+      }
+    }
+  }
+  if (pl.items.size() != n) {
+    return NotRewritable(pl.library_offset, "the library playlist does not hold one item per track");
+  }
+  for (const ItemInfo& item : pl.items) {
+    if (item.total_length != kItemLength || item.position < 0) {
+      return NotRewritable(item.offset, "a playlist item that is not 120 bytes with its position");
+    }
+    if (ids.count(item.track_id) == 0) {
+      return NotRewritable(item.offset, "a playlist item naming track " +
+                                            std::to_string(item.track_id) + ", which is not in the database");
+    }
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) {
+  if (layout.file_length != image.size()) {
+    return NotRewritable(8, "the file is longer than its database header says");
+  }
+  if (layout.datasets.size() != 3) {
+    return NotRewritable(layout.header_length,
+                         std::to_string(layout.datasets.size()) + " datasets where 3 are expected");
+  }
+  const uint32_t t1 = layout.datasets[1].type;
+  const uint32_t t2 = layout.datasets[2].type;
+  if (layout.datasets[0].type != kTrackDatasetType ||
+      !((t1 == kPlaylistDatasetType && t2 == kPodcastDatasetType) ||
+        (t1 == kPodcastDatasetType && t2 == kPlaylistDatasetType))) {
+    return NotRewritable(layout.header_length, "datasets are not tracks followed by two playlist datasets");
+  }
+  uint64_t tracks_end = layout.track_list_offset + layout.track_list_header_length;
+  for (const TrackRecordInfo& t : layout.tracks) {
+    if (t.header_length < 120) return NotRewritable(t.offset, "a track header too short for its ids");
+    tracks_end += t.total_length;
+  }
+  if (tracks_end != layout.track_dataset.offset + layout.track_dataset.total_length) {
+    return NotRewritable(tracks_end, "bytes after the last track record");
+  }
+  std::unordered_set<uint32_t> ids;
+  for (const TrackRecordInfo& t : layout.tracks) ids.insert(t.track_id);
+
+  const PlaylistDatasetLayout& a = layout.playlist_datasets[0];
+  const PlaylistDatasetLayout& b = layout.playlist_datasets[1];
+  if (a.dataset.header_length != b.dataset.header_length ||
+      a.dataset.total_length != b.dataset.total_length ||
+      a.playlist_list_header_length != b.playlist_list_header_length ||
+      a.library_header_length != b.library_header_length ||
+      a.library_total_length != b.library_total_length ||
+      a.data_records.size() != b.data_records.size()) {
+    return NotRewritable(b.dataset.offset, "the two playlist datasets do not mirror each other");
+  }
+  for (const PlaylistDatasetLayout* pl : {&a, &b}) {
+    Status s = CheckLibrary(image, layout, *pl, ids);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+}  // namespace tunewell

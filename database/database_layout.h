@@ -1,0 +1,96 @@
+#pragma once
+
+// Where the records of an iTunesDB image lie, found by walking header and total lengths with
+// every read checked. Record tags: "mhbd" database, "mhsd" dataset, "mhlt" track list, "mhit"
+// track, "mhod" data/string, "mhlp" playlist list, "mhyp" playlist, "mhip" playlist item.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "database/image_view.h"
+#include "platform/status.h"
+
+namespace tunewell {
+
+inline constexpr uint32_t kTrackDatasetType = 1;
+inline constexpr uint32_t kPlaylistDatasetType = 2;
+inline constexpr uint32_t kPodcastDatasetType = 3;
+inline constexpr uint32_t kSortIndexType = 52;
+inline constexpr uint32_t kJumpTableType = 53;
+inline constexpr uint32_t kPositionRecordType = 100;
+inline constexpr uint32_t kItemLength = 120;
+
+struct DatasetInfo {
+  uint64_t offset = 0;
+  uint32_t type = 0;
+  uint32_t header_length = 0;
+  uint32_t total_length = 0;
+};
+
+struct TrackRecordInfo {
+  uint64_t offset = 0;
+  uint32_t header_length = 0;
+  uint32_t total_length = 0;
+  uint32_t string_count = 0;
+  uint32_t track_id = 0;
+};
+
+struct DataRecordInfo {
+  uint64_t offset = 0;
+  uint32_t total_length = 0;
+  uint32_t type = 0;
+};
+
+struct ItemInfo {
+  uint64_t offset = 0;
+  uint32_t header_length = 0;
+  uint32_t total_length = 0;
+  uint32_t track_id = 0;
+  int32_t position = -1;  // -1 when the item has no position record
+};
+
+// A playlist dataset and its first playlist, the library playlist.
+struct PlaylistDatasetLayout {
+  DatasetInfo dataset;
+  uint64_t playlist_list_offset = 0;
+  uint32_t playlist_list_header_length = 0;  // H4
+  uint32_t playlist_count = 0;
+  uint64_t library_offset = 0;
+  uint32_t library_header_length = 0;
+  uint32_t library_total_length = 0;  // P
+  std::vector<DataRecordInfo> data_records;
+  std::vector<ItemInfo> items;
+};
+
+struct DatabaseLayout {
+  uint32_t header_length = 0;  // H0
+  uint32_t file_length = 0;    // F
+  std::vector<DatasetInfo> datasets;  // in file order
+
+  DatasetInfo track_dataset;           // header length H1, total length S1
+  uint64_t track_list_offset = 0;
+  uint32_t track_list_header_length = 0;  // H2
+  uint32_t track_count = 0;               // N
+  std::vector<TrackRecordInfo> tracks;    // in file order
+
+  // The playlist datasets (types 2 and 3) in file order, each parsed up to its library
+  // playlist's items.
+  std::vector<PlaylistDatasetLayout> playlist_datasets;
+  // Index into playlist_datasets of the dataset whose library playlist gives positions:
+  // type 2, or type 3 where there is no 2; nullopt when there is neither.
+  std::optional<size_t> library_dataset;
+};
+
+// Finds the records of `image`. Corruption, naming the offset, when any length or count points
+// outside the image or a record is not what its place requires.
+Status ParseLayout(const ImageView& image, DatabaseLayout* layout);
+
+// Ok when the writer may rewrite the image in place: three datasets (tracks first, then two
+// playlist datasets that mirror each other), one library playlist in each with one 120-byte
+// item per track and exactly five sort indexes of N entries ending its data records, track
+// records back to back. Otherwise Refused, saying which property is missing and where.
+Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout);
+
+}  // namespace tunewell

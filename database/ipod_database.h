@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "database/itunes_database.h"
+#include "platform/env.h"
+
+namespace tunewell {
+
+// One iPod's database files, made for one operation (a sync run, a removal, a listing).
+class IPodDatabase {
+ public:
+  // `root` is the iPod's drive root ("E:\") or mount folder ("/media/me/IPOD"); a missing
+  // trailing separator is added. Counts the music folders.
+  IPodDatabase(Env& env, std::string root);
+
+  IPodDatabase(const IPodDatabase&) = delete;
+  IPodDatabase& operator=(const IPodDatabase&) = delete;
+
+  // Loads iTunesDB, removing from `candidates` the tracks the iPod already holds (same title,
+  // album and artist).
+  Status LoadForSync(TrackArray* candidates);
+
+  // All tracks on the iPod in display order.
+  Status ReadTrackList(OwnedTracks* tracks);
+
+  Env& env() const { return *env_; }
+  const std::string& root() const { return root_; }
+  const std::string& dbPath() const { return dbPath_; }
+  const std::string& sdPath() const { return sdPath_; }
+  int32_t musicFolderCount() const { return musicFolderCount_; }
+  ITunesDatabase& itunesDb() { return itunesDb_; }
+
+ private:
+  Env* env_;
+  ITunesDatabase itunesDb_;
+  std::string dbPath_;
+  std::string sdPath_;
+  std::string root_;
+  int32_t musicFolderCount_;
+};
+
+}  // namespace tunewell

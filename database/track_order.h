@@ -1,0 +1,79 @@
+#pragma once
+
+// The five orders of the library's sort indexes, and the text comparison they rest on. Sorting
+// works on precomputed sort keys so that a sort costs no collation call per comparison.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "sync/track_info.h"
+
+namespace tunewell {
+
+// Values are the sort types written into the sort index records.
+enum class SortType : uint32_t {
+  kTitle = 3,
+  kAlbum = 4,
+  kArtist = 5,
+  kGenre = 7,
+  kComposer = 18,
+};
+
+// The order in which the writer emits the five indexes.
+inline constexpr SortType kSortIndexOrder[] = {SortType::kTitle, SortType::kArtist, SortType::kAlbum,
+                                               SortType::kGenre, SortType::kComposer};
+
+// A track's keys: each text's SortKey, and its track number.
+struct SortKeys {
+  std::string title;
+  std::string artist;
+  std::string album;
+  std::string genre;
+  std::string composer;
+  int32_t trackNumber = 0;
+};
+
+SortKeys MakeSortKeys(const TrackInfo& track);
+
+// Each returns -1, 0 or +1 and sorts ascending.
+//   title:    title
+//   album:    album, track number (signed), title
+//   artist:   artist, then as album
+//   genre:    genre, then as artist
+//   composer: composer, title
+int CompareTitle(const TrackInfo& a, const TrackInfo& b);
+int CompareAlbum(const TrackInfo& a, const TrackInfo& b);
+int CompareArtist(const TrackInfo& a, const TrackInfo& b);
+int CompareGenre(const TrackInfo& a, const TrackInfo& b);
+int CompareComposer(const TrackInfo& a, const TrackInfo& b);
+
+// The same orders on keys: CompareKeys(t, MakeSortKeys(a), MakeSortKeys(b)) answers what the
+// comparator of `t` answers for a and b.
+int CompareKeys(SortType type, const SortKeys& a, const SortKeys& b);
+int CompareTracks(SortType type, const TrackInfo& a, const TrackInfo& b);
+
+// Tracks with their keys computed once, sorted by any of the orders in turn.
+class KeyedTracks {
+ public:
+  explicit KeyedTracks(const TrackArray& tracks);
+
+  // Sorts by `type`, starting from the order the previous sort left.
+  void Sort(SortType type);
+  // The tracks in their current order.
+  TrackArray Tracks() const;
+  size_t size() const { return entries_.size(); }
+  TrackInfo* at(size_t i) const { return entries_[i].track; }
+
+ private:
+  struct Entry {
+    TrackInfo* track;
+    SortKeys keys;
+  };
+  std::vector<Entry> entries_;
+};
+
+// Sorts `tracks` in place by `type`.
+void SortTracks(TrackArray& tracks, SortType type);
+
+}  // namespace tunewell

@@ -1,0 +1,100 @@
+#include "database/track_reader.h"
+
+#include <unordered_map>
+
+#include "database/byte_order.h"
+#include "platform/text.h"
+
+namespace tunewell {
+
+namespace {
+
+constexpr uint32_t kTrackNumberOffset = 44;
+constexpr uint32_t kStringHeaderEnd = 40;
+// The +24 field of a string record: 2 marks UTF-8 text (some desktop programs write it).
+constexpr uint32_t kUtf8Encoding = 2;
+
+std::u16string* FieldFor(TrackInfo& track, uint32_t type) {
+  switch (type) {
+    case kTitleString:
+      return &track.title;
+    case kPathString:
+      return &track.path;
+    case kAlbumString:
+      return &track.album;
+    case kArtistString:
+      return &track.artist;
+    case kGenreString:
+      return &track.genre;
+    case kComposerString:
+      return &track.composer;
+    default:
+      return nullptr;
+  }
+}
+
+Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackInfo& track) {
+  const uint64_t end = record.offset + record.total_length;
+  uint64_t o = record.offset + record.header_length;
+  for (uint32_t i = 0; i < record.string_count && o < end; ++i) {
+    RETURN_IF_ERROR(image.ExpectTag(o, "mhod"));
+    uint32_t total = 0;
+    uint32_t type = 0;
+    RETURN_IF_ERROR(image.U32(o + 8, "string record", &total));
+    RETURN_IF_ERROR(image.U32(o + 12, "string record", &type));
+    if (total < 16 || o + total > end) {
+      return CorruptionAt(o, "string record",
+                          "total length " + std::to_string(total) + " does not fit its track record");
+    }
+    if (std::u16string* field = FieldFor(track, type)) {
+      uint32_t length = 0;
+      uint32_t encoding = 0;
+      RETURN_IF_ERROR(image.U32(o + 24, "string record", &encoding));
+      RETURN_IF_ERROR(image.U32(o + 28, "string record", &length));
+      if (kStringHeaderEnd + uint64_t{length} > total) {
+        return CorruptionAt(o, "string record",
+                            "text length " + std::to_string(length) + " runs past the record");
+      }
+      const std::string_view bytes = image.Slice(o + kStringHeaderEnd, length);
+      if (encoding == kUtf8Encoding) {
+        *field = Utf8ToUtf16(bytes);
+      } else {
+        // UTF-16LE; a stray odd byte at the end is dropped.
+        field->clear();
+        field->reserve(length / 2);
+        for (size_t k = 0; k + 1 < bytes.size(); k += 2) {
+          field->push_back(static_cast<char16_t>(ReadUInt(bytes.data() + k, 2, true)));
+        }
+      }
+    }
+    o += total;
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status ReadTracks(const ImageView& image, const DatabaseLayout& layout, OwnedTracks* tracks) {
+  tracks->clear();
+  tracks->reserve(layout.tracks.size());
+  std::unordered_map<uint32_t, TrackInfo*> by_id;
+  for (const TrackRecordInfo& record : layout.tracks) {
+    auto track = std::make_unique<TrackInfo>();
+    track->trackId = record.track_id;
+    if (record.header_length >= kTrackNumberOffset + 4) {
+      track->trackNumber = static_cast<int32_t>(ReadUInt(image.bytes().data() + record.offset + kTrackNumberOffset, 4, true));
+    }
+    RETURN_IF_ERROR(ReadStrings(image, record, *track));
+    by_id.emplace(track->trackId, track.get());  // the first of equal ids keeps the entry
+    tracks->push_back(std::move(track));
+  }
+  if (layout.library_dataset) {
+    for (const ItemInfo& item : layout.playlist_datasets[*layout.library_dataset].items) {
+      auto it = by_id.find(item.track_id);
+      if (it != by_id.end() && item.position >= 0) it->second->position = item.position;
+    }
+  }
+  return Status::Ok();
+}
+
+}  // namespace tunewell

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace tunewell {
+
+// One entry of a folder listing ("." and ".." are never listed).
+struct FolderEntry {
+  std::string name;
+  bool is_folder = false;
+};
+
+enum class PathKind { kNone, kFile, kFolder, kOther };
+
+// A file being written. Closing (or destroying) it without Sync() gives no durability promise.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Appends all of `data` or fails.
+  virtual Status Append(std::string_view data) = 0;
+  // Flushes what was appended to the device.
+  virtual Status Sync() = 0;
+  virtual Status Close() = 0;
+};
+
+// Held while it lives; released on destruction.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+// The only door to the operating system. Paths are narrow text: the ANSI code page on Windows,
+// UTF-8 elsewhere. Every failure says which path and what went wrong.
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The real file system of this machine.
+  static Env& Default();
+
+  // Reads an existing file whole. Opened with no sharing, so a file another program is writing
+  // (or holds open without sharing) fails to open.
+  virtual Status ReadFile(const std::string& path, std::string* contents) = 0;
+
+  // Opens an existing file for reading and closes it again. With `share_read` other readers may
+  // hold it open (a track the player is playing); without it any other open makes this fail.
+  virtual Status ProbeFile(const std::string& path, bool share_read) = 0;
+
+  // Size in bytes of an existing file.
+  virtual Status FileSize(const std::string& path, uint64_t* size) = 0;
+
+  virtual PathKind KindOf(const std::string& path) = 0;
+
+  // Lists a folder's entries, in no particular order.
+  virtual Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) = 0;
+
+  // Free bytes on the volume holding `path` (all free bytes, not only the caller's quota).
+  virtual Status FreeBytes(const std::string& path, uint64_t* bytes) = 0;
+
+  // Creates `path` empty (replacing a file of that name) for writing, with no sharing.
+  virtual Status NewWritableFile(const std::string& path, bool hidden,
+                                 std::unique_ptr<WritableFile>* file) = 0;
+
+  // Copies a file, replacing `to`. On failure a partly written `to` may remain.
+  virtual Status CopyFileTo(const std::string& from, const std::string& to) = 0;
+
+  // Deletes a file. A missing file is NotFound.
+  virtual Status RemoveFile(const std::string& path) = 0;
+
+  // Replaces `to` by `from` in one step, written through to the device.
+  virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
+
+  // Makes the entries of a folder (a rename in it) durable. A no-op where the OS has none.
+  virtual Status SyncFolder(const std::string& path) = 0;
+
+  // Creates one folder; an existing folder is fine.
+  virtual Status CreateFolder(const std::string& path) = 0;
+
+  // Blocks until this process holds the lock named by `path` (a file that is created if
+  // missing). Excludes other processes and other holders in this process alike.
+  virtual Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) = 0;
+
+  // Seconds since 1970, for seeding.
+  virtual uint64_t NowSeconds() = 0;
+};
+
+}  // namespace tunewell

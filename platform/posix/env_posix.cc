@@ -1,0 +1,322 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#ifdef __linux__
+#include <sys/sendfile.h>
+#endif
+
+#include "platform/env.h"
+
+namespace tunewell {
+
+namespace {
+
+Status PosixError(const std::string& context, int err) {
+  const std::string msg = context + ": " + std::strerror(err);
+  if (err == ENOENT || err == ENOTDIR) return Status::NotFound(msg);
+  if (err == ENOSPC || err == EDQUOT) return Status::NoSpace(msg);
+  return Status::IOError(msg);
+}
+
+// Closes a descriptor when it goes out of scope.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  ~ScopedFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+Status WriteAll(int fd, const char* data, size_t size, const std::string& path) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return PosixError(path, errno);
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return Status::Ok();
+}
+
+class PosixWritableFile : public WritableFile {
+ public:
+  PosixWritableFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixWritableFile() override { Close(); }
+
+  Status Append(std::string_view data) override {
+    if (fd_ < 0) return Status::IOError(path_ + ": write after close");
+    return WriteAll(fd_, data.data(), data.size(), path_);
+  }
+
+  Status Sync() override {
+    if (fd_ < 0) return Status::IOError(path_ + ": sync after close");
+    if (::fsync(fd_) != 0) return PosixError(path_, errno);
+    return Status::Ok();
+  }
+
+  Status Close() override {
+    if (fd_ < 0) return Status::Ok();
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return PosixError(path_, errno);
+    return Status::Ok();
+  }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+// flock() excludes other processes; the set excludes other holders in this process, which
+// share one open file description per lock object and would not block each other otherwise.
+class LockRegistry {
+ public:
+  void Acquire(const std::string& path) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    released_.wait(guard, [&] { return held_.count(path) == 0; });
+    held_.insert(path);
+  }
+  void Release(const std::string& path) {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      held_.erase(path);
+    }
+    released_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  std::set<std::string> held_;
+};
+
+LockRegistry& Locks() {
+  static LockRegistry registry;
+  return registry;
+}
+
+class PosixFileLock : public FileLock {
+ public:
+  PosixFileLock(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixFileLock() override {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    Locks().Release(path_);
+  }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+class PosixEnv : public Env {
+ public:
+  Status ReadFile(const std::string& path, std::string* contents) override {
+    contents->clear();
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return PosixError(path, errno);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
+    if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
+    contents->resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < contents->size()) {
+      const ssize_t n = ::read(fd.get(), contents->data() + done, contents->size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return PosixError(path, errno);
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    contents->resize(done);
+    return Status::Ok();
+  }
+
+  Status ProbeFile(const std::string& path, bool /*share_read*/) override {
+    // POSIX has no share modes: an existing readable file always opens.
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return PosixError(path, errno);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
+    if (S_ISDIR(st.st_mode)) return Status::IOError(path + ": is a folder");
+    return Status::Ok();
+  }
+
+  Status FileSize(const std::string& path, uint64_t* size) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return PosixError(path, errno);
+    *size = static_cast<uint64_t>(st.st_size);
+    return Status::Ok();
+  }
+
+  PathKind KindOf(const std::string& path) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return PathKind::kNone;
+    if (S_ISREG(st.st_mode)) return PathKind::kFile;
+    if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+    return PathKind::kOther;
+  }
+
+  Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override {
+    entries->clear();
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return PosixError(path, errno);
+    while (struct dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      FolderEntry e;
+      e.name = name;
+      struct stat st;
+      const std::string full = path + (path.empty() || path.back() == '/' ? "" : "/") + name;
+      e.is_folder = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      entries->push_back(std::move(e));
+    }
+    ::closedir(dir);
+    return Status::Ok();
+  }
+
+  Status FreeBytes(const std::string& path, uint64_t* bytes) override {
+    struct statvfs st;
+    if (::statvfs(path.c_str(), &st) != 0) return PosixError(path, errno);
+    *bytes = static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
+    return Status::Ok();
+  }
+
+  Status NewWritableFile(const std::string& path, bool /*hidden*/,
+                         std::unique_ptr<WritableFile>* file) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return PosixError(path, errno);
+    *file = std::make_unique<PosixWritableFile>(path, fd);
+    return Status::Ok();
+  }
+
+  Status CopyFileTo(const std::string& from, const std::string& to) override {
+    ScopedFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) return PosixError(from, errno);
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0) return PosixError(from, errno);
+    ScopedFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (out.get() < 0) return PosixError(to, errno);
+    Status s = CopyContents(in.get(), out.get(), static_cast<uint64_t>(st.st_size), to);
+    if (!s.ok()) return s;
+    if (::close(out.release()) != 0) return PosixError(to, errno);
+    return Status::Ok();
+  }
+
+  Status RemoveFile(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) return PosixError(path, errno);
+    return Status::Ok();
+  }
+
+  Status RenameFile(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) return PosixError(from + " -> " + to, errno);
+    return Status::Ok();
+  }
+
+  Status SyncFolder(const std::string& path) override {
+    ScopedFd fd(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) return PosixError(path, errno);
+    // Some file systems (FAT through FUSE, network mounts) cannot sync a folder; the rename
+    // itself has happened, so only real I/O errors count.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
+      return PosixError(path, errno);
+    }
+    return Status::Ok();
+  }
+
+  Status CreateFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0755) != 0) {
+      if (errno == EEXIST && KindOf(path) == PathKind::kFolder) return Status::Ok();
+      return PosixError(path, errno);
+    }
+    return Status::Ok();
+  }
+
+  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
+    Locks().Acquire(path);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      const int err = errno;
+      Locks().Release(path);
+      return PosixError(path, err);
+    }
+    while (::flock(fd, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      Locks().Release(path);
+      return PosixError(path, err);
+    }
+    *lock = std::make_unique<PosixFileLock>(path, fd);
+    return Status::Ok();
+  }
+
+  uint64_t NowSeconds() override { return static_cast<uint64_t>(std::time(nullptr)); }
+
+ private:
+  static Status CopyContents(int in, int out, uint64_t size, const std::string& to) {
+#ifdef __linux__
+    uint64_t left = size;
+    while (left > 0) {
+      const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, left, 0);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) break;
+        return PosixError(to, errno);
+      }
+      if (n == 0) break;
+      left -= static_cast<uint64_t>(n);
+    }
+    if (left == 0) return Status::Ok();
+    // Fall back to plain reads and writes from wherever the fast path stopped.
+    if (::lseek(in, static_cast<off_t>(size - left), SEEK_SET) < 0) return PosixError(to, errno);
+#else
+    (void)size;
+#endif
+    std::string buffer(1 << 20, '\0');
+    for (;;) {
+      const ssize_t n = ::read(in, buffer.data(), buffer.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return PosixError(to, errno);
+      }
+      if (n == 0) return Status::Ok();
+      Status s = WriteAll(out, buffer.data(), static_cast<size_t>(n), to);
+      if (!s.ok()) return s;
+    }
+  }
+};
+
+}  // namespace
+
+Env& Env::Default() {
+  static PosixEnv env;
+  return env;
+}
+
+}  // namespace tunewell
