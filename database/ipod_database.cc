@@ -7,6 +7,7 @@ namespace tunewell {
 
 IPodDatabase::IPodDatabase(Env& env, std::string root)
     : env_(&env),
+      shuffleDb_(env),
       itunesDb_(env),
       dbPath_(JoinPath(WithTrailingSeparator(root), {"iPod_Control", "iTunes", "iTunesDB"})),
       sdPath_(JoinPath(WithTrailingSeparator(root), {"iPod_Control", "iTunes", "iTunesSD"})),

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "database/itunes_database.h"
+#include "database/shuffle_database.h"
 #include "platform/env.h"
 
 namespace tunewell {
@@ -21,6 +22,10 @@ class IPodDatabase {
   // album and artist).
   Status LoadForSync(TrackArray* candidates);
 
+  // Saves iTunesDB with the copied tracks added, then iTunesSD where the iPod has one. The
+  // status is iTunesDB's; iTunesSD is written only after iTunesDB was.
+  Status SaveAfterSync(const TrackArray& copied);
+
   // All tracks on the iPod in display order.
   Status ReadTrackList(OwnedTracks* tracks);
 
@@ -30,9 +35,11 @@ class IPodDatabase {
   const std::string& sdPath() const { return sdPath_; }
   int32_t musicFolderCount() const { return musicFolderCount_; }
   ITunesDatabase& itunesDb() { return itunesDb_; }
+  ShuffleDatabase& shuffleDb() { return shuffleDb_; }
 
  private:
   Env* env_;
+  ShuffleDatabase shuffleDb_;
   ITunesDatabase itunesDb_;
   std::string dbPath_;
   std::string sdPath_;

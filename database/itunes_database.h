@@ -26,6 +26,14 @@ class ITunesDatabase {
   // The caller owns them; nothing is kept here.
   Status ReadTrackList(const std::string& path, OwnedTracks* tracks);
 
+  // Writes the loaded database back to `path`, with `tracks` appended when `adding` (each gets
+  // its trackId and position here) or left out when removing (matched by trackId). The new file
+  // is written beside the old one, flushed, read back and checked before it replaces it; the
+  // previous file is kept as "<path>.bak". On any failure the old file is left exactly as it
+  // was. Refused, with nothing touched, when no database was loaded or its layout is not one
+  // this writer rewrites.
+  Status Save(const std::string& path, const TrackArray& tracks, bool adding);
+
   // True once Load has parsed an image.
   bool loaded() const { return loaded_; }
   const TrackList& trackList() const { return trackList_; }

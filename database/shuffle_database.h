@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "platform/env.h"
+#include "sync/track_info.h"
+
+namespace tunewell {
+
+// iTunesSD: an 18-byte header whose first three bytes count the entries, then one 558-byte
+// entry per audio file. Big-endian, 24-bit fields. Kept as read and rewritten by copying.
+class ShuffleDatabase {
+ public:
+  explicit ShuffleDatabase(Env& env) : env_(&env) {}
+
+  ShuffleDatabase(const ShuffleDatabase&) = delete;
+  ShuffleDatabase& operator=(const ShuffleDatabase&) = delete;
+
+  // Reads the file. NotFound when it is missing; ok but not loaded() when it is empty (the
+  // iPod has no shuffle database then); Corruption when its count does not match its size.
+  Status Load(const std::string& path);
+
+  // Writes the file back with an entry appended for each of `tracks` (adding) or with the
+  // entries whose name equals a track's path left out (removing). Replaced safely, like
+  // iTunesDB. Refused, touching nothing, when nothing was loaded.
+  Status Save(const std::string& path, const TrackArray& tracks, bool adding);
+
+  bool loaded() const { return loaded_; }
+  const std::string& image() const { return image_; }
+  // The entry count as read.
+  int32_t count() const { return count_; }
+
+ private:
+  Env* env_;
+  std::string image_;
+  int32_t count_ = 0;
+  bool loaded_ = false;
+};
+
+}  // namespace tunewell
