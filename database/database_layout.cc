@@ -228,7 +228,11 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
   if (pl.items.size() != n) {
     return NotRewritable(pl.library_offset, "the library playlist does not hold one item per track");
   }
+  std::unordered_set<uint32_t> listed;
   for (const ItemInfo& item : pl.items) {
+    if (!listed.insert(item.track_id).second) {
+      return NotRewritable(item.offset, "track " + std::to_string(item.track_id) + " is listed twice");
+    }
     if (item.total_length != kItemLength || item.position < 0) {
       return NotRewritable(item.offset, "a playlist item that is not 120 bytes with its position");
     }
@@ -266,7 +270,12 @@ Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) 
     return NotRewritable(tracks_end, "bytes after the last track record");
   }
   std::unordered_set<uint32_t> ids;
-  for (const TrackRecordInfo& t : layout.tracks) ids.insert(t.track_id);
+  for (const TrackRecordInfo& t : layout.tracks) {
+    // Items and removals find tracks by id: a repeated id makes both ambiguous.
+    if (!ids.insert(t.track_id).second) {
+      return NotRewritable(t.offset, "track id " + std::to_string(t.track_id) + " is used twice");
+    }
+  }
 
   const PlaylistDatasetLayout& a = layout.playlist_datasets[0];
   const PlaylistDatasetLayout& b = layout.playlist_datasets[1];

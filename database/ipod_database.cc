@@ -15,7 +15,19 @@ IPodDatabase::IPodDatabase(Env& env, std::string root)
       musicFolderCount_(CountMusicFolders(env, root_)) {}
 
 Status IPodDatabase::LoadForSync(TrackArray* candidates) {
-  return itunesDb_.Load(dbPath_, candidates, true);
+  RETURN_IF_ERROR(itunesDb_.Load(dbPath_, nullptr, false));
+  // Known before anything is copied: files the database cannot record would only fill the iPod.
+  RETURN_IF_ERROR(itunesDb_.writable());
+  const Status shuffle = shuffleDb_.Load(sdPath_);
+  if (!shuffle.ok() && !shuffle.IsNotFound()) return shuffle;
+  itunesDb_.trackList().DropDuplicates(*candidates);
+  return Status::Ok();
+}
+
+Status IPodDatabase::SaveAfterSync(const TrackArray& copied) {
+  RETURN_IF_ERROR(itunesDb_.Save(dbPath_, copied, true));
+  if (!shuffleDb_.loaded()) return Status::Ok();
+  return shuffleDb_.Save(sdPath_, copied, true);
 }
 
 Status IPodDatabase::ReadTrackList(OwnedTracks* tracks) {

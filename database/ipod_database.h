@@ -19,7 +19,8 @@ class IPodDatabase {
   IPodDatabase& operator=(const IPodDatabase&) = delete;
 
   // Loads iTunesDB, removing from `candidates` the tracks the iPod already holds (same title,
-  // album and artist).
+  // album and artist), and iTunesSD where there is one. Fails, with the candidates untouched,
+  // when iTunesDB is missing, cannot be parsed or is not one the writer can rewrite.
   Status LoadForSync(TrackArray* candidates);
 
   // Saves iTunesDB with the copied tracks added, then iTunesSD where the iPod has one. The

@@ -22,7 +22,8 @@ class ShuffleDatabase {
 
   // Writes the file back with an entry appended for each of `tracks` (adding) or with the
   // entries whose name equals a track's path left out (removing). Replaced safely, like
-  // iTunesDB. Refused, touching nothing, when nothing was loaded.
+  // iTunesDB. NotFound, touching nothing, when nothing was loaded. The count written is the
+  // number of entries actually written.
   Status Save(const std::string& path, const TrackArray& tracks, bool adding);
 
   bool loaded() const { return loaded_; }
