@@ -21,7 +21,9 @@ struct Arguments {
   std::set<std::string> flags;
   std::vector<std::string> positionals;
 
-  bool Has(const std::string& name) const { return values.count(name) > 0 || flags.count(name) > 0; }
+  bool Has(const std::string& name) const {
+    return values.count(name) > 0 || flags.count(name) > 0;
+  }
   // The last value given for `name`, or `fallback`.
   std::string Value(const std::string& name, const std::string& fallback = "") const;
   std::vector<std::string> All(const std::string& name) const;

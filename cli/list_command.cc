@@ -6,8 +6,8 @@
 #include "cli/exit_codes.h"
 #include "cli/json.h"
 #include "database/ipod_database.h"
-#include "player/contents_rows.h"
 #include "platform/text.h"
+#include "player/contents_rows.h"
 
 namespace tunewell::cli {
 
@@ -20,11 +20,10 @@ void PrintJson(const OwnedTracks& tracks) {
     out += first ? "\n  {" : ",\n  {";
     first = false;
     out += "\"id\": " + std::to_string(track->trackId);
-    for (const auto& [name, text] : {std::pair{"title", &track->title},
-                                     std::pair{"artist", &track->artist},
-                                     std::pair{"album", &track->album},
-                                     std::pair{"genre", &track->genre},
-                                     std::pair{"composer", &track->composer}}) {
+    for (const auto& [name, text] :
+         {std::pair{"title", &track->title}, std::pair{"artist", &track->artist},
+          std::pair{"album", &track->album}, std::pair{"genre", &track->genre},
+          std::pair{"composer", &track->composer}}) {
       out += std::string(", \"") + name + "\": " + JsonString(Utf16ToUtf8(*text));
     }
     out += ", \"trackNumber\": " + std::to_string(track->trackNumber);

@@ -33,8 +33,8 @@ Status ReadLengths(const ImageView& image, uint64_t offset, uint64_t end, const 
   }
   if (offset + *total > end) {
     return CorruptionAt(offset, what,
-                        "total length " + std::to_string(*total) + " runs past its container's end at " +
-                            std::to_string(end));
+                        "total length " + std::to_string(*total) +
+                            " runs past its container's end at " + std::to_string(end));
   }
   return Status::Ok();
 }
@@ -49,8 +49,9 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
   RETURN_IF_ERROR(image.U32(list + 4, "playlist list", &list_header));
   RETURN_IF_ERROR(image.U32(list + 8, "playlist list", &out->playlist_count));
   if (list_header < kMinListHeader || list + list_header > end) {
-    return CorruptionAt(list, "playlist list", "header length " + std::to_string(list_header) +
-                                                   " does not fit its dataset");
+    return CorruptionAt(
+        list, "playlist list",
+        "header length " + std::to_string(list_header) + " does not fit its dataset");
   }
   out->playlist_list_offset = list;
   out->playlist_list_header_length = list_header;
@@ -60,7 +61,8 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
   RETURN_IF_ERROR(image.ExpectTag(lib, "mhyp"));
   uint32_t header = 0;
   uint32_t total = 0;
-  RETURN_IF_ERROR(ReadLengths(image, lib, end, "library playlist", kMinPlaylistHeader, &header, &total));
+  RETURN_IF_ERROR(
+      ReadLengths(image, lib, end, "library playlist", kMinPlaylistHeader, &header, &total));
   uint32_t data_count = 0;
   uint32_t item_count = 0;
   RETURN_IF_ERROR(image.U32(lib + 12, "library playlist", &data_count));
@@ -91,8 +93,8 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
     RETURN_IF_ERROR(image.U32(o + 24, "playlist item", &item.track_id));
     const uint64_t child = o + item.header_length;
     uint32_t child_type = 0;
-    if (item.total_length - item.header_length >= kPositionFieldEnd && image.HasTag(child, "mhod") &&
-        image.U32(child + 12, "position record", &child_type).ok() &&
+    if (item.total_length - item.header_length >= kPositionFieldEnd &&
+        image.HasTag(child, "mhod") && image.U32(child + 12, "position record", &child_type).ok() &&
         child_type == kPositionRecordType) {
       uint32_t position = 0;
       RETURN_IF_ERROR(image.U32(child + 24, "position record", &position));
@@ -118,7 +120,8 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
   if (layout->file_length > image.size() || layout->file_length < layout->header_length) {
     return CorruptionAt(0, "database header",
                         "total length " + std::to_string(layout->file_length) +
-                            " does not match the file's " + std::to_string(image.size()) + " bytes");
+                            " does not match the file's " + std::to_string(image.size()) +
+                            " bytes");
   }
 
   const uint64_t end = layout->file_length;
@@ -127,8 +130,8 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
     RETURN_IF_ERROR(image.ExpectTag(o, "mhsd"));
     DatasetInfo dataset;
     dataset.offset = o;
-    RETURN_IF_ERROR(ReadLengths(image, o, end, "dataset", kMinDatasetHeader,
-                                &dataset.header_length, &dataset.total_length));
+    RETURN_IF_ERROR(ReadLengths(image, o, end, "dataset", kMinDatasetHeader, &dataset.header_length,
+                                &dataset.total_length));
     RETURN_IF_ERROR(image.U32(o + 12, "dataset", &dataset.type));
     layout->datasets.push_back(dataset);
     if (dataset.type == kTrackDatasetType && !have_tracks) {
@@ -137,7 +140,8 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
     }
     o += dataset.total_length;
   }
-  if (!have_tracks) return CorruptionAt(layout->header_length, "database", "it has no track dataset");
+  if (!have_tracks)
+    return CorruptionAt(layout->header_length, "database", "it has no track dataset");
 
   // Tracks.
   const DatasetInfo& tracks = layout->track_dataset;
@@ -193,8 +197,9 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
                     const PlaylistDatasetLayout& pl, const std::unordered_set<uint32_t>& ids) {
   const uint32_t n = layout.track_count;
   if (pl.playlist_count != 1) {
-    return NotRewritable(pl.playlist_list_offset,
-                         std::to_string(pl.playlist_count) + " playlists where only the library is expected");
+    return NotRewritable(
+        pl.playlist_list_offset,
+        std::to_string(pl.playlist_count) + " playlists where only the library is expected");
   }
   uint64_t sum = pl.library_header_length;
   for (const DataRecordInfo& r : pl.data_records) sum += r.total_length;
@@ -205,7 +210,8 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
   if (uint64_t{pl.dataset.header_length} + pl.playlist_list_header_length +
           pl.library_total_length !=
       pl.dataset.total_length) {
-    return NotRewritable(pl.dataset.offset, "the playlist dataset holds more than its library playlist");
+    return NotRewritable(pl.dataset.offset,
+                         "the playlist dataset holds more than its library playlist");
   }
   const size_t d = pl.data_records.size();
   if (d < 5) return NotRewritable(pl.library_offset, "fewer than five sort indexes");
@@ -226,19 +232,22 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
     }
   }
   if (pl.items.size() != n) {
-    return NotRewritable(pl.library_offset, "the library playlist does not hold one item per track");
+    return NotRewritable(pl.library_offset,
+                         "the library playlist does not hold one item per track");
   }
   std::unordered_set<uint32_t> listed;
   for (const ItemInfo& item : pl.items) {
     if (!listed.insert(item.track_id).second) {
-      return NotRewritable(item.offset, "track " + std::to_string(item.track_id) + " is listed twice");
+      return NotRewritable(item.offset,
+                           "track " + std::to_string(item.track_id) + " is listed twice");
     }
     if (item.total_length != kItemLength || item.position < 0) {
       return NotRewritable(item.offset, "a playlist item that is not 120 bytes with its position");
     }
     if (ids.count(item.track_id) == 0) {
       return NotRewritable(item.offset, "a playlist item naming track " +
-                                            std::to_string(item.track_id) + ", which is not in the database");
+                                            std::to_string(item.track_id) +
+                                            ", which is not in the database");
     }
   }
   return Status::Ok();
@@ -259,11 +268,13 @@ Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) 
   if (layout.datasets[0].type != kTrackDatasetType ||
       !((t1 == kPlaylistDatasetType && t2 == kPodcastDatasetType) ||
         (t1 == kPodcastDatasetType && t2 == kPlaylistDatasetType))) {
-    return NotRewritable(layout.header_length, "datasets are not tracks followed by two playlist datasets");
+    return NotRewritable(layout.header_length,
+                         "datasets are not tracks followed by two playlist datasets");
   }
   uint64_t tracks_end = layout.track_list_offset + layout.track_list_header_length;
   for (const TrackRecordInfo& t : layout.tracks) {
-    if (t.header_length < 120) return NotRewritable(t.offset, "a track header too short for its ids");
+    if (t.header_length < 120)
+      return NotRewritable(t.offset, "a track header too short for its ids");
     tracks_end += t.total_length;
   }
   if (tracks_end != layout.track_dataset.offset + layout.track_dataset.total_length) {

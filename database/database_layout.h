@@ -65,11 +65,11 @@ struct PlaylistDatasetLayout {
 };
 
 struct DatabaseLayout {
-  uint32_t header_length = 0;  // H0
-  uint32_t file_length = 0;    // F
+  uint32_t header_length = 0;         // H0
+  uint32_t file_length = 0;           // F
   std::vector<DatasetInfo> datasets;  // in file order
 
-  DatasetInfo track_dataset;           // header length H1, total length S1
+  DatasetInfo track_dataset;  // header length H1, total length S1
   uint64_t track_list_offset = 0;
   uint32_t track_list_header_length = 0;  // H2
   uint32_t track_count = 0;               // N

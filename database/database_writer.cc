@@ -112,7 +112,8 @@ Status ITunesDatabase::Save(const std::string& path, const TrackArray& tracks, b
     const NextIds next = ChooseIds(image, layout);
     if (tracks.size() > std::numeric_limits<uint32_t>::max() - kept ||
         tracks.size() > uint64_t{std::numeric_limits<uint32_t>::max()} - next.track_id) {
-      return Status::Refused(path + ": too many tracks for the database's ids; nothing was written");
+      return Status::Refused(path +
+                             ": too many tracks for the database's ids; nothing was written");
     }
     for (size_t k = 0; k < tracks.size(); ++k) {
       TrackInfo* track = tracks[k];
@@ -147,12 +148,13 @@ Status ITunesDatabase::Save(const std::string& path, const TrackArray& tracks, b
   out.reserve(image_.size() + track_records.size() + 2 * (new_items.size() + indexes.size()));
   out.append(image.Slice(0, layout.header_length));
   const size_t tracks_start = out.size();
-  out.append(image.Slice(layout.track_dataset.offset,
-                         layout.track_list_offset + layout.track_list_header_length -
-                             layout.track_dataset.offset));
+  out.append(image.Slice(
+      layout.track_dataset.offset,
+      layout.track_list_offset + layout.track_list_header_length - layout.track_dataset.offset));
   out += track_records;
   SetU32(&out, tracks_start + kTotalLengthField, static_cast<uint32_t>(out.size() - tracks_start));
-  SetU32(&out, tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + kCountField,
+  SetU32(&out,
+         tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + kCountField,
          static_cast<uint32_t>(final_tracks.size()));
   for (const PlaylistDatasetLayout& pl : layout.playlist_datasets) {
     AppendPlaylistDataset(image, pl, indexes, position_of, new_items, &out);

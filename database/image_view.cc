@@ -34,7 +34,8 @@ Status ImageView::U64(uint64_t offset, const char* what, uint64_t* value) const 
 Status ImageView::ExpectTag(uint64_t offset, std::string_view tag) const {
   if (HasTag(offset, tag)) return Status::Ok();
   if (!Fits(offset, tag.size())) {
-    return CorruptionAt(offset, "\"" + std::string(tag) + "\" record", "runs past the end of the file");
+    return CorruptionAt(offset, "\"" + std::string(tag) + "\" record",
+                        "runs past the end of the file");
   }
   std::string found;
   for (char c : bytes_.substr(offset, tag.size())) {

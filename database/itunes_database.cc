@@ -1,9 +1,9 @@
 #include "database/itunes_database.h"
 
+#include <unordered_map>
+
 #include "database/track_order.h"
 #include "database/track_reader.h"
-
-#include <unordered_map>
 
 namespace tunewell {
 
@@ -17,8 +17,7 @@ Status ParseDatabaseFile(Env& env, const std::string& path, std::string* image,
   return s.Prefixed(path);
 }
 
-Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates,
-                            bool drop_duplicates) {
+Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, bool drop_duplicates) {
   OwnedTracks tracks;
   Status s = ParseDatabaseFile(*env_, path, &image_, &layout_, &tracks);
   if (!s.ok()) {

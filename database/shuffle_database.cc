@@ -34,7 +34,8 @@ Status ShuffleDatabase::Save(const std::string& path, const TrackArray& tracks, 
     count = static_cast<uint32_t>(count_);
     for (const TrackInfo* track : tracks) {
       std::string entry;
-      RETURN_IF_ERROR(BuildShuffleEntry(track->path, &entry).Prefixed(path + ": nothing was written"));
+      RETURN_IF_ERROR(
+          BuildShuffleEntry(track->path, &entry).Prefixed(path + ": nothing was written"));
       out += entry;
       ++count;
     }

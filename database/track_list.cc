@@ -33,8 +33,9 @@ void TrackList::DropDuplicates(TrackArray& candidates) const {
   std::unordered_set<std::string> present;
   present.reserve(order_.size());
   for (const TrackInfo* track : order_) present.insert(IdentityKey(*track));
-  std::erase_if(candidates,
-                [&](const TrackInfo* candidate) { return present.count(IdentityKey(*candidate)) > 0; });
+  std::erase_if(candidates, [&](const TrackInfo* candidate) {
+    return present.count(IdentityKey(*candidate)) > 0;
+  });
 }
 
 TrackArray TrackList::With(const TrackArray& new_tracks) const {

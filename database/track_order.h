@@ -21,8 +21,8 @@ enum class SortType : uint32_t {
 };
 
 // The order in which the writer emits the five indexes.
-inline constexpr SortType kSortIndexOrder[] = {SortType::kTitle, SortType::kArtist, SortType::kAlbum,
-                                               SortType::kGenre, SortType::kComposer};
+inline constexpr SortType kSortIndexOrder[] = {
+    SortType::kTitle, SortType::kArtist, SortType::kAlbum, SortType::kGenre, SortType::kComposer};
 
 // A track's keys: each text's SortKey, and its track number.
 struct SortKeys {

@@ -43,8 +43,9 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
     RETURN_IF_ERROR(image.U32(o + 8, "string record", &total));
     RETURN_IF_ERROR(image.U32(o + 12, "string record", &type));
     if (total < 16 || o + total > end) {
-      return CorruptionAt(o, "string record",
-                          "total length " + std::to_string(total) + " does not fit its track record");
+      return CorruptionAt(
+          o, "string record",
+          "total length " + std::to_string(total) + " does not fit its track record");
     }
     if (std::u16string* field = FieldFor(track, type)) {
       uint32_t length = 0;
@@ -82,7 +83,8 @@ Status ReadTracks(const ImageView& image, const DatabaseLayout& layout, OwnedTra
     auto track = std::make_unique<TrackInfo>();
     track->trackId = record.track_id;
     if (record.header_length >= kTrackNumberOffset + 4) {
-      track->trackNumber = static_cast<int32_t>(ReadUInt(image.bytes().data() + record.offset + kTrackNumberOffset, 4, true));
+      track->trackNumber = static_cast<int32_t>(
+          ReadUInt(image.bytes().data() + record.offset + kTrackNumberOffset, 4, true));
     }
     RETURN_IF_ERROR(ReadStrings(image, record, *track));
     by_id.emplace(track->trackId, track.get());  // the first of equal ids keeps the entry

@@ -57,8 +57,8 @@ class Status {
 }  // namespace tunewell
 
 // Returns the status of `expr` from the enclosing function unless it is ok.
-#define RETURN_IF_ERROR(expr)                         \
-  do {                                                \
-    ::tunewell::Status status_or_ok_ = (expr);        \
-    if (!status_or_ok_.ok()) return status_or_ok_;    \
+#define RETURN_IF_ERROR(expr)                      \
+  do {                                             \
+    ::tunewell::Status status_or_ok_ = (expr);     \
+    if (!status_or_ok_.ok()) return status_or_ok_; \
   } while (0)

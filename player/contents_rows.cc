@@ -17,7 +17,8 @@ std::vector<ContentsRow> BuildRows(const TrackArray& tracks) {
   for (TrackInfo* track : tracks) {
     const std::u16string artist =
         track->artist.empty() ? std::u16string(kUnknownArtist) : track->artist;
-    const std::u16string album = track->album.empty() ? std::u16string(kUnknownAlbum) : track->album;
+    const std::u16string album =
+        track->album.empty() ? std::u16string(kUnknownAlbum) : track->album;
     const bool new_artist = first || artist != last_artist;
     if (new_artist) rows.push_back(ContentsRow{1, true, false, false, artist, nullptr});
     // A new artist always opens its own album group, even when the album title repeats the one

@@ -41,7 +41,8 @@ int CompareText(std::u16string_view a, std::u16string_view b) {
   if (a.empty() || b.empty()) return a.empty() == b.empty() ? 0 : (a.empty() ? -1 : 1);
   const std::wstring wa = ToWide(a);
   const std::wstring wb = ToWide(b);
-  const int r = Collator().compare(wa.data(), wa.data() + wa.size(), wb.data(), wb.data() + wb.size());
+  const int r =
+      Collator().compare(wa.data(), wa.data() + wa.size(), wb.data(), wb.data() + wb.size());
   return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
-#include <condition_variable>
 #include <mutex>
 #include <set>
 

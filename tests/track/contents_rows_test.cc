@@ -24,8 +24,8 @@ TEST(ContentsRowsTest, GroupsByArtistThenAlbum) {
             t3 = Track(u"B", u"X", u"t3"), t4 = Track(u"B", u"Y", u"t4");
   const auto rows = BuildRows({&t1, &t2, &t3, &t4});
   const std::vector<std::pair<int, std::u16string>> expected = {
-      {0, u"Music"}, {1, u"A"}, {2, u"X"}, {3, u"t1"}, {3, u"t2"},
-      {1, u"B"},     {2, u"X"}, {3, u"t3"}, {2, u"Y"}, {3, u"t4"}};
+      {0, u"Music"}, {1, u"A"}, {2, u"X"},  {3, u"t1"}, {3, u"t2"},
+      {1, u"B"},     {2, u"X"}, {3, u"t3"}, {2, u"Y"},  {3, u"t4"}};
   EXPECT_EQ(Shape(rows), expected);
   EXPECT_EQ(rows[3].track, &t1);
   EXPECT_TRUE(rows[0].expandable);

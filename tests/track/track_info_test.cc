@@ -41,9 +41,9 @@ TEST(TrackInfoTest, LeadingDecimalInteger) {
 
 TEST(TrackInfoTest, StarsFromRatingBoundaries) {
   const std::pair<const char16_t*, int32_t> cases[] = {
-      {u"", 0},   {u"-5", 0}, {u"0", 0},  {u"1", 1},  {u"12", 1},  {u"13", 2},  {u"37", 2},
-      {u"38", 3}, {u"50", 3}, {u"62", 3}, {u"63", 4}, {u"86", 4},  {u"87", 5},  {u"99", 5},
-      {u"100", 5}, {u"101", 0}};
+      {u"", 0},   {u"-5", 0}, {u"0", 0},   {u"1", 1},  {u"12", 1}, {u"13", 2},
+      {u"37", 2}, {u"38", 3}, {u"50", 3},  {u"62", 3}, {u"63", 4}, {u"86", 4},
+      {u"87", 5}, {u"99", 5}, {u"100", 5}, {u"101", 0}};
   for (const auto& [text, stars] : cases) {
     EXPECT_EQ(StarsFromRating(text), stars) << std::u16string(text).size();
   }
