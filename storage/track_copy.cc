@@ -1,0 +1,96 @@
+#include "storage/track_copy.h"
+
+#include <algorithm>
+
+#include "platform/path.h"
+#include "platform/text.h"
+#include "storage/ipod_location.h"
+#include "storage/music_folders.h"
+
+namespace tunewell {
+
+namespace {
+
+CopyResult Fail(CopyResult result, Status status, Status* why) {
+  if (why != nullptr) *why = std::move(status);
+  return result;
+}
+
+}  // namespace
+
+const char* DescribeCopyResult(CopyResult result) {
+  switch (result) {
+    case CopyResult::Copied:
+      return "copied";
+    case CopyResult::NoRoom:
+      return "no room on the iPod";
+    case CopyResult::SourceMissing:
+      return "source file missing";
+    case CopyResult::NoMusicFolders:
+      return "no music folders on the iPod";
+    case CopyResult::NoFreeName:
+      return "no free file name in the chosen music folder";
+    case CopyResult::CopyFailed:
+      return "the copy to the iPod failed";
+  }
+  return "unknown copy result";
+}
+
+bool HasRoomForTrack(IPodDatabase& ipod, const TrackInfo& track, int32_t track_count) {
+  uint64_t free_bytes = 0;
+  if (!ipod.env().FreeBytes(ipod.root(), &free_bytes).ok()) return false;
+  // A size or count below zero is nonsense and never lowers the need.
+  const int64_t need = std::max<int64_t>(track.fileSize, 0) +
+                       kRoomPerListedTrack * std::max<int64_t>(track_count, 0);
+  return free_bytes > static_cast<uint64_t>(need);
+}
+
+CopyResult CopyTrackToIPod(IPodDatabase& ipod, TrackInfo& track, int32_t track_count,
+                           RandomSource& random, MissingFileNotice& notice, Status* why) {
+  if (why != nullptr) *why = Status::Ok();
+  Env& env = ipod.env();
+  if (!HasRoomForTrack(ipod, track, track_count)) {
+    return Fail(CopyResult::NoRoom, Status::NoSpace("not enough room on " + ipod.root()), why);
+  }
+  if (ipod.musicFolderCount() < 1) {
+    return Fail(CopyResult::NoMusicFolders,
+                Status::NotFound("no music folders in " + MusicDirectory(ipod.root())), why);
+  }
+
+  std::string destination = MusicDirectory(ipod.root()) + kPathSeparator + "F";
+  Status s = GenerateDirName(ipod.musicFolderCount(), random, &destination);
+  if (!s.ok()) return Fail(CopyResult::NoMusicFolders, s, why);
+  destination += kPathSeparator;
+  s = GenerateFileName(env, 4, random, &destination);
+  if (!s.ok()) return Fail(CopyResult::NoFreeName, s, why);
+
+  // Shared reading, so that a track the player has open still counts as present.
+  const std::string source = WideToNarrow(track.path);
+  if (!env.ProbeFile(source, /*share_read=*/true).ok()) {
+    notice.Show("Unable to locate file : " + source, "Problem locating track.");
+    return Fail(CopyResult::SourceMissing, Status::NotFound(source + ": cannot be opened"), why);
+  }
+
+  std::u16string location;
+  s = LocationFromPath(ipod.root(), destination, &location);
+  if (s.ok()) s = env.CopyFileTo(source, destination);
+  if (s.ok()) {
+    // A source that changed under the copy leaves a file the database would misdescribe.
+    uint64_t source_size = 0, copied_size = 0;
+    s = env.FileSize(source, &source_size);
+    if (s.ok()) s = env.FileSize(destination, &copied_size);
+    if (s.ok() && source_size != copied_size) {
+      s = Status::IOError(destination + ": " + std::to_string(copied_size) + " of " +
+                          std::to_string(source_size) + " bytes copied");
+    }
+  }
+  if (!s.ok()) {
+    // The name was free when drawn, so whatever lies there now is ours.
+    env.RemoveFile(destination);
+    return Fail(CopyResult::CopyFailed, s.Prefixed("copying " + source), why);
+  }
+  track.path = std::move(location);
+  return CopyResult::Copied;
+}
+
+}  // namespace tunewell

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+
+#include "database/ipod_database.h"
+#include "storage/missing_file_notice.h"
+#include "storage/random_source.h"
+#include "sync/track_info.h"
+
+namespace tunewell {
+
+enum class CopyResult : int32_t {
+  // On the iPod; the track's path is now its iPod location.
+  Copied = 0,
+  // Too little room, or the free space could not be read. Nothing was drawn or written.
+  NoRoom = 1,
+  // The source could not be opened; the user was told. Nothing was written.
+  SourceMissing = 2,
+  // The iPod has no music folder to copy into. Nothing was drawn or written.
+  NoMusicFolders = 3,
+  // The chosen folder holds no free name after many draws. Nothing was written.
+  NoFreeName = 4,
+  // The copy itself failed (missing folder, write error, device full or gone); whatever was
+  // written of it has been removed.
+  CopyFailed = 5,
+};
+
+// Words for the result, for messages ("no room on the iPod").
+const char* DescribeCopyResult(CopyResult result);
+
+// Bytes kept free on the iPod for each track of the list being copied.
+inline constexpr int64_t kRoomPerListedTrack = 2000;
+
+// True when the iPod's volume has strictly more free bytes than the track's size plus the
+// margin for each of the `track_count` tracks of the caller's list. False when the free space
+// cannot be read.
+bool HasRoomForTrack(IPodDatabase& ipod, const TrackInfo& track, int32_t track_count);
+
+// Copies the track's source file (its path) into a music folder under a new name and, on
+// Copied, replaces its path by the new file's iPod location; on any other result the track is
+// unchanged. `track_count` is the number of tracks in the caller's list now. The missing-source
+// notice goes to `notice`. When given, `why` receives the details of a failure.
+CopyResult CopyTrackToIPod(IPodDatabase& ipod, TrackInfo& track, int32_t track_count,
+                           RandomSource& random, MissingFileNotice& notice, Status* why = nullptr);
+
+}  // namespace tunewell

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <vector>
+
+#include "database/ipod_database.h"
+#include "sync/track_info.h"
+
+namespace tunewell {
+
+// What happened to the audio files of a removal whose databases were written.
+struct RemovalReport {
+  int files_deleted = 0;
+  // Already gone before the removal; nothing to do.
+  int files_missing = 0;
+  // Files left in place, each with why: a location outside the music folders, a file still
+  // named by a track that stays, or a deletion that failed.
+  std::vector<Status> files_kept;
+};
+
+// Takes `tracks` (records read from this iPod: path is the iPod location, trackId the id) out
+// of iTunesDB and, where the iPod has one, iTunesSD, then deletes their audio files. Both
+// databases are read before either is written, and files are deleted only once both are
+// written: on any database failure no file is touched and the status says what was and was not
+// written. A file is deleted only when it is a plain file inside <root>/iPod_Control/Music and
+// no remaining track names it. `report`, when given, tells what became of the files.
+Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks,
+                            RemovalReport* report = nullptr);
+
+}  // namespace tunewell

@@ -1,0 +1,140 @@
+#include "storage/ipod_location.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+#include "storage_test_util.h"
+
+namespace tunewell {
+namespace {
+
+using testing::TempFolder;
+using testing::WriteBytes;
+
+constexpr char kSep = kPathSeparator;
+
+std::string Below(std::string root, std::initializer_list<std::string_view> names) {
+  return JoinPath(root, names);
+}
+
+TEST(IPodLocationTest, RoundTripsForDriveAndMountRoots) {
+  const std::string drive = std::string("E:") + kSep;
+  const std::string mount = std::string(1, kSep) + "media" + kSep + "me" + kSep + "IPOD";
+  for (const std::string& root : {drive, mount, mount + kSep}) {
+    const std::string path =
+        Below(WithTrailingSeparator(root), {"iPod_Control", "Music", "F07", "QKZA.mp3"});
+    std::u16string location;
+    ASSERT_TRUE(LocationFromPath(root, path, &location).ok()) << root;
+    EXPECT_EQ(location, u":iPod_Control:Music:F07:QKZA.mp3") << root;
+    EXPECT_EQ(PathFromLocation(root, location), path) << root;
+  }
+  // For a drive root this is the full path without its first two characters.
+  std::u16string location;
+  ASSERT_TRUE(
+      LocationFromPath(drive, Below(drive, {"iPod_Control", "Music", "F03", "ABCD.mp3"}), &location)
+          .ok());
+  EXPECT_EQ(location, u":iPod_Control:Music:F03:ABCD.mp3");
+  EXPECT_EQ(PathFromLocation(std::string("F:") + kSep, u":iPod_Control:Music:F12:ABCD.mp3"),
+            Below(std::string("F:") + kSep, {"iPod_Control", "Music", "F12", "ABCD.mp3"}));
+}
+
+TEST(IPodLocationTest, NonAsciiNamesSurviveTheRoundTrip) {
+  const std::u16string location = u":iPod_Control:Music:F01:Ærø.mp3";
+  const std::string root = std::string(1, kSep) + "mnt" + kSep + "ipod" + kSep;
+  std::u16string back;
+  ASSERT_TRUE(LocationFromPath(root, PathFromLocation(root, location), &back).ok());
+  EXPECT_EQ(back, location);
+}
+
+TEST(IPodLocationTest, PathsOutsideTheRootHaveNoLocation) {
+  const std::string root = std::string(1, kSep) + "media" + kSep + "IPOD" + kSep;
+  std::u16string location = u"unchanged";
+  for (const std::string& path :
+       {std::string(1, kSep) + "media" + kSep + "IPOD2" + kSep + "x.mp3",
+        std::string(1, kSep) + "media" + kSep + "IPOD", root, std::string("relative.mp3")}) {
+    EXPECT_EQ(LocationFromPath(root, path, &location).code(), Status::Code::kInvalidArgument)
+        << path;
+  }
+  // A colon in a name could not come back as the same path.
+  EXPECT_FALSE(LocationFromPath(root, root + "iPod_Control" + kSep + "a:b.mp3", &location).ok());
+  EXPECT_EQ(location, u"unchanged");
+}
+
+class ResolveMusicFileTest : public ::testing::Test {
+ protected:
+  ResolveMusicFileTest() {
+    music_ = ipod_.path() / "iPod_Control" / "Music";
+    WriteBytes(music_ / "F00" / "ABCD.mp3", "track");
+    // Files outside the music folders that no location may reach.
+    WriteBytes(ipod_.path() / "iPod_Control" / "iTunes" / "iTunesDB", "db");
+    WriteBytes(ipod_.path() / "outside.mp3", "outside");
+    WriteBytes(outside_.path() / "secret.mp3", "secret");
+  }
+  Status Resolve(std::u16string_view location, std::string* path) {
+    return ResolveMusicFile(Env::Default(), ipod_.root(), location, path);
+  }
+  TempFolder ipod_;
+  TempFolder outside_;
+  std::filesystem::path music_;
+};
+
+TEST_F(ResolveMusicFileTest, PlainFileInsideTheMusicFolders) {
+  std::string path;
+  ASSERT_TRUE(Resolve(u":iPod_Control:Music:F00:ABCD.mp3", &path).ok());
+  EXPECT_EQ(path, (music_ / "F00" / "ABCD.mp3").string());
+  // FAT ignores case, so other spellings of the first two names are not escapes.
+  EXPECT_NE(Resolve(u":IPOD_CONTROL:MUSIC:F00:ABCD.mp3", &path).code(),
+            Status::Code::kInvalidArgument);
+  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F00:GONE.mp3", &path).IsNotFound());
+  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F55:GONE.mp3", &path).IsNotFound());
+}
+
+TEST_F(ResolveMusicFileTest, EscapesAreNeverResolved) {
+  const std::string secret = (outside_.path() / "secret.mp3").string();
+  const std::u16string absolute = u":" + NarrowToWide(secret);
+  const std::u16string dotdots =
+      u":iPod_Control:Music:F00:..:..:..:" +
+      NarrowToWide(std::filesystem::relative(secret, music_ / "F00").generic_string());
+  const std::u16string cases[] = {
+      u"",
+      u"iPod_Control:Music:F00:ABCD.mp3",  // no leading colon
+      u":iPod_Control:iTunes:iTunesDB",
+      u":iPod_Control:Music:..:iTunes:iTunesDB",
+      u":iPod_Control:Music:F00:..:..:..:outside.mp3",
+      u":iPod_Control:Music:.:..:iTunes:iTunesDB",
+      u":iPod_Control:Music:F00:...",
+      u":iPod_Control:Music:F00:ABCD.mp3.",
+      u":iPod_Control:Music:F00:/etc/passwd",
+      u":iPod_Control:Music:F00:..\\..\\..\\outside.mp3",
+      u":iPod_Control:Music:F00:C:\\Windows\\win.ini",
+      u":iPod_Control:Music::F00:ABCD.mp3",
+      u":iPod_Control:Music:F00:AB\nCD.mp3",
+      std::u16string(u":iPod_Control:Music:F00:ABCD.mp3") + u'\0' + u":..:..",
+      u":iPod_Control:Music",
+      u":iPod_Control:Music:",
+      absolute,
+      dotdots,
+      u":iPod_Control:Music:F00:\xD800.mp3",  // no narrow form
+  };
+  for (const std::u16string& location : cases) {
+    std::string path = "untouched";
+    const Status s = Resolve(location, &path);
+    EXPECT_EQ(s.code(), Status::Code::kInvalidArgument) << Utf16ToUtf8(location);
+    EXPECT_EQ(path, "untouched");
+  }
+}
+
+#ifndef _WIN32
+TEST_F(ResolveMusicFileTest, LinksAndFoldersAreNotPlainFiles) {
+  std::filesystem::create_directory_symlink(outside_.path(), music_ / "F01");
+  std::filesystem::create_symlink(outside_.path() / "secret.mp3", music_ / "F00" / "LINK.mp3");
+  std::filesystem::create_directories(music_ / "F00" / "DIRX.mp3");
+  std::string path;
+  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F01:secret.mp3", &path).IsRefused());
+  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F00:LINK.mp3", &path).IsRefused());
+  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F00:DIRX.mp3", &path).IsRefused());
+}
+#endif
+
+}  // namespace
+}  // namespace tunewell
