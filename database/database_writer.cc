@@ -83,6 +83,13 @@ void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& 
 }  // namespace
 
 Status ITunesDatabase::Save(const std::string& path, const TrackArray& tracks, bool adding) {
+  StagedFile staged;
+  RETURN_IF_ERROR(Stage(path, tracks, adding, &staged));
+  return staged.Commit(path + ".bak");
+}
+
+Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, bool adding,
+                             StagedFile* staged) {
   if (!loaded_) return Status::Refused(path + ": no database was loaded; nothing was written");
   if (!writable_.ok()) {
     return Status::Refused(writable_.message() + "; nothing was written");
@@ -165,10 +172,10 @@ Status ITunesDatabase::Save(const std::string& path, const TrackArray& tracks, b
   SetU32(&out, kTotalLengthField, static_cast<uint32_t>(out.size()));
 
   const uint32_t expected = static_cast<uint32_t>(final_tracks.size());
-  return ReplaceFileSafely(
+  return StagedFile::Stage(
       *env_, path, out,
       [expected](std::string_view written) { return VerifyWrittenDatabase(written, expected); },
-      path + ".bak");
+      staged);
 }
 
 }  // namespace tunewell

@@ -20,12 +20,17 @@ class IPodDatabase {
 
   // Loads iTunesDB, removing from `candidates` the tracks the iPod already holds (same title,
   // album and artist), and iTunesSD where there is one. Fails, with the candidates untouched,
-  // when iTunesDB is missing, cannot be parsed or is not one the writer can rewrite.
+  // when iTunesDB is missing, cannot be parsed or is not one the writer can rewrite. A removal
+  // loads the same way, with no candidates.
   Status LoadForSync(TrackArray* candidates);
 
-  // Saves iTunesDB with the copied tracks added, then iTunesSD where the iPod has one. The
-  // status is iTunesDB's; iTunesSD is written only after iTunesDB was.
+  // SaveChanges with the copied tracks added.
   Status SaveAfterSync(const TrackArray& copied);
+
+  // Writes the loaded iTunesDB, and iTunesSD where one was loaded, with `tracks` added or
+  // removed. Both new files are written, flushed and checked before the first replaces its old
+  // file; a failure before that leaves both as they were.
+  Status SaveChanges(const TrackArray& tracks, bool adding);
 
   // All tracks on the iPod in display order.
   Status ReadTrackList(OwnedTracks* tracks);

@@ -5,6 +5,7 @@
 #include "database/database_layout.h"
 #include "database/track_list.h"
 #include "platform/env.h"
+#include "platform/replace_file.h"
 
 namespace tunewell {
 
@@ -33,6 +34,9 @@ class ITunesDatabase {
   // was. Refused, with nothing touched, when no database was loaded or its layout is not one
   // this writer rewrites.
   Status Save(const std::string& path, const TrackArray& tracks, bool adding);
+
+  // Save's first half: the new file written beside the old one and checked, not yet in place.
+  Status Stage(const std::string& path, const TrackArray& tracks, bool adding, StagedFile* staged);
 
   // True once Load has parsed an image.
   bool loaded() const { return loaded_; }

@@ -23,6 +23,13 @@ Status ShuffleDatabase::Load(const std::string& path) {
 }
 
 Status ShuffleDatabase::Save(const std::string& path, const TrackArray& tracks, bool adding) {
+  StagedFile staged;
+  RETURN_IF_ERROR(Stage(path, tracks, adding, &staged));
+  return staged.Commit("");
+}
+
+Status ShuffleDatabase::Stage(const std::string& path, const TrackArray& tracks, bool adding,
+                              StagedFile* staged) {
   if (!loaded_) return Status::NotFound(path + ": the iPod has no shuffle database");
   std::string out(image_.data(), kShuffleHeaderLength);
   uint32_t count = 0;
@@ -58,7 +65,7 @@ Status ShuffleDatabase::Save(const std::string& path, const TrackArray& tracks, 
   }
   // The count is what was actually written, whatever the list held.
   WriteUInt(out.data(), count, 3, false);
-  return ReplaceFileSafely(*env_, path, out, CheckShuffleImage, "");
+  return StagedFile::Stage(*env_, path, out, CheckShuffleImage, staged);
 }
 
 }  // namespace tunewell

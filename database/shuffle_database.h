@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/env.h"
+#include "platform/replace_file.h"
 #include "sync/track_info.h"
 
 namespace tunewell {
@@ -25,6 +26,9 @@ class ShuffleDatabase {
   // iTunesDB. NotFound, touching nothing, when nothing was loaded. The count written is the
   // number of entries actually written.
   Status Save(const std::string& path, const TrackArray& tracks, bool adding);
+
+  // Save's first half: the new file written beside the old one and checked, not yet in place.
+  Status Stage(const std::string& path, const TrackArray& tracks, bool adding, StagedFile* staged);
 
   bool loaded() const { return loaded_; }
   const std::string& image() const { return image_; }

@@ -1,5 +1,7 @@
 #include "platform/replace_file.h"
 
+#include <utility>
+
 #include "platform/path.h"
 
 namespace tunewell {
@@ -15,8 +17,7 @@ Status WriteAndSync(Env& env, const std::string& path, std::string_view contents
   return s.ok() ? closed : s;
 }
 
-// Keeps the previous file as `backup`, by way of a temporary copy so that a failed copy never
-// leaves a half-written backup in its place.
+// By way of a temporary copy, so that a failed copy never leaves a half-written backup.
 void KeepBackup(Env& env, const std::string& path, const std::string& backup) {
   const std::string temp = backup + ".tmp";
   if (env.CopyFileTo(path, temp).ok() && env.RenameFile(temp, backup).ok()) return;
@@ -25,29 +26,69 @@ void KeepBackup(Env& env, const std::string& path, const std::string& backup) {
 
 }  // namespace
 
-Status ReplaceFileSafely(Env& env, const std::string& path, std::string_view contents,
-                         const ContentCheck& check, const std::string& backup_path) {
-  const std::string temp = path + ".tmp";
-  Status s = WriteAndSync(env, temp, contents);
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : env_(std::exchange(other.env_, nullptr)),
+      path_(std::move(other.path_)),
+      temp_(std::move(other.temp_)) {}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    env_ = std::exchange(other.env_, nullptr);
+    path_ = std::move(other.path_);
+    temp_ = std::move(other.temp_);
+  }
+  return *this;
+}
+
+StagedFile::~StagedFile() { Discard(); }
+
+void StagedFile::Discard() {
+  if (env_ != nullptr) env_->RemoveFile(temp_);
+  env_ = nullptr;
+}
+
+Status StagedFile::Stage(Env& env, const std::string& path, std::string_view contents,
+                         const ContentCheck& check, StagedFile* staged) {
+  StagedFile file;
+  file.env_ = &env;
+  file.path_ = path;
+  file.temp_ = path + ".tmp";
+  Status s = WriteAndSync(env, file.temp_, contents);
   if (s.ok()) {
     std::string written;
-    s = env.ReadFile(temp, &written);
+    s = env.ReadFile(file.temp_, &written);
     if (s.ok() && written != contents) {
-      s = Status::IOError(temp + ": the file read back differs from what was written");
+      s = Status::IOError(file.temp_ + ": the file read back differs from what was written");
     }
     if (s.ok() && check) s = check(written);
   }
-  if (s.ok() && !backup_path.empty() && env.KindOf(path) == PathKind::kFile) {
-    KeepBackup(env, path, backup_path);
+  if (!s.ok()) return s.Prefixed(path + " was left unchanged");
+  *staged = std::move(file);
+  return Status::Ok();
+}
+
+Status StagedFile::Commit(const std::string& backup_path) {
+  if (env_ == nullptr) return Status::InvalidArgument("nothing staged");
+  if (!backup_path.empty() && env_->KindOf(path_) == PathKind::kFile) {
+    KeepBackup(*env_, path_, backup_path);
   }
-  if (s.ok()) s = env.RenameFile(temp, path);
+  Status s = env_->RenameFile(temp_, path_);
   if (!s.ok()) {
-    env.RemoveFile(temp);
-    return s.Prefixed(path + " was left unchanged");
+    Discard();
+    return s.Prefixed(path_ + " was left unchanged");
   }
   // The new file is in place; a folder that cannot be synced only weakens durability.
-  env.SyncFolder(ParentOf(path));
+  env_->SyncFolder(ParentOf(path_));
+  env_ = nullptr;
   return Status::Ok();
+}
+
+Status ReplaceFileSafely(Env& env, const std::string& path, std::string_view contents,
+                         const ContentCheck& check, const std::string& backup_path) {
+  StagedFile staged;
+  RETURN_IF_ERROR(StagedFile::Stage(env, path, contents, check, &staged));
+  return staged.Commit(backup_path);
 }
 
 }  // namespace tunewell

@@ -1,0 +1,143 @@
+// Failures at every point of a save leave both database files exactly as they were.
+
+#include <gtest/gtest.h>
+
+#include "database/empty_database.h"
+#include "database/ipod_database.h"
+#include "platform/memory/memory_env.h"
+#include "writer_test_util.h"
+
+namespace tunewell {
+namespace {
+
+using Op = MemoryEnv::Op;
+using testing::MakeTrack;
+
+constexpr char kRoot[] = "/ipod";
+constexpr char kDb[] = "/ipod/iPod_Control/iTunes/iTunesDB";
+constexpr char kSd[] = "/ipod/iPod_Control/iTunes/iTunesSD";
+
+class SaveFaultsTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(env_.AddFolder("/ipod/iPod_Control/Music/F00").ok());
+    ASSERT_TRUE(env_.AddFile(kDb, BuildEmptyITunesDb()).ok());
+    ASSERT_TRUE(env_.AddFile(kSd, BuildEmptyITunesSd()).ok());
+    old_ = {MakeTrack(u"one", u"A", u"X"), MakeTrack(u"two", u"A", u"Y"),
+            MakeTrack(u"three", u"B", u"Z")};
+    ASSERT_TRUE(Run(old_, true).ok());
+    env_.Erase(std::string(kDb) + ".bak");
+  }
+
+  bool adding() const { return GetParam(); }
+
+  Status Run(std::vector<TrackInfo>& tracks, bool adding) {
+    IPodDatabase ipod(env_, kRoot);
+    TrackArray array;
+    for (TrackInfo& t : tracks) array.push_back(&t);
+    RETURN_IF_ERROR(ipod.LoadForSync(adding ? &array : nullptr));
+    return ipod.SaveChanges(array, adding);
+  }
+
+  // One save of this test's kind: two new tracks, or the removal of one old track.
+  Status OneSave() {
+    std::vector<TrackInfo> tracks;
+    if (adding()) {
+      tracks = {MakeTrack(u"four", u"C", u"W"), MakeTrack(u"five", u"C", u"W")};
+    } else {
+      tracks.resize(1);
+      tracks[0].trackId = 2;
+      tracks[0].path = old_[1].path;
+    }
+    return Run(tracks, adding());
+  }
+
+  // The save fails, both files are as they were, and nothing temporary is left.
+  void ExpectUnchanged(const std::string& what) {
+    const Status s = OneSave();
+    EXPECT_FALSE(s.ok()) << what;
+    EXPECT_EQ(env_.Contents(kDb), before_.files.at(kDb)) << what;
+    EXPECT_EQ(env_.Contents(kSd), before_.files.at(kSd)) << what;
+    for (const std::string& path : env_.Paths()) {
+      EXPECT_EQ(path.find(".tmp"), std::string::npos) << what << ": " << path;
+    }
+    EXPECT_EQ(env_.OpenFileCount(), 0) << what;
+  }
+
+  // How often a clean save calls `op`.
+  int CallsOfCleanSave(Op op) {
+    const MemoryEnv::Snapshot start = env_.TakeSnapshot();
+    env_.ResetCounts();
+    EXPECT_TRUE(OneSave().ok());
+    const int calls = env_.Calls(op);
+    Restore(start);
+    return calls;
+  }
+
+  void Restore(const MemoryEnv::Snapshot& snapshot) {
+    for (const std::string& path : env_.Paths()) {
+      if (!snapshot.files.count(path) && !snapshot.folders.count(path)) env_.Erase(path);
+    }
+    for (const auto& [path, bytes] : snapshot.files) ASSERT_TRUE(env_.AddFile(path, bytes).ok());
+  }
+
+  MemoryEnv env_;
+  std::vector<TrackInfo> old_;
+  MemoryEnv::Snapshot before_;
+};
+
+TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
+  before_ = env_.TakeSnapshot();
+  // Failing the backup's copy or rename only costs the backup; every other call is needed.
+  for (Op op : {Op::kReadFile, Op::kNewWritableFile, Op::kAppend, Op::kSync}) {
+    const int calls = CallsOfCleanSave(op);
+    ASSERT_GT(calls, 0);
+    for (int n = 1; n <= calls; ++n) {
+      env_.FailNth(op, n);
+      ExpectUnchanged("call " + std::to_string(n) + " of op " +
+                      std::to_string(static_cast<int>(op)));
+      env_.ClearAllFaults();
+      Restore(before_);
+    }
+  }
+  // The renames that put iTunesDB and iTunesSD in place.
+  for (const char* target : {kDb, kSd}) {
+    env_.FailNth(Op::kRename, 1, target);
+    ExpectUnchanged(std::string("rename onto ") + target);
+    env_.ClearAllFaults();
+    Restore(before_);
+  }
+}
+
+TEST_P(SaveFaultsTest, RunningOutOfRoomAnywhereLeavesBothFilesAsTheyWere) {
+  before_ = env_.TakeSnapshot();
+  const uint64_t used = env_.UsedBytes();
+  const uint64_t need = 2 * (before_.files.at(kDb).size() + before_.files.at(kSd).size()) + 2000;
+  for (uint64_t room = 0; room < need; room += need / 40) {
+    env_.SetCapacity(used + room);
+    const Status s = OneSave();
+    if (s.ok()) {
+      // Enough room for both new files: a complete save.
+      IPodDatabase ipod(env_, kRoot);
+      EXPECT_TRUE(ipod.itunesDb().Load(kDb, nullptr, false).ok());
+    } else {
+      EXPECT_EQ(env_.Contents(kDb), before_.files.at(kDb)) << room;
+      EXPECT_EQ(env_.Contents(kSd), before_.files.at(kSd)) << room;
+    }
+    env_.SetCapacity(std::nullopt);
+    Restore(before_);
+  }
+}
+
+TEST_P(SaveFaultsTest, AFailedBackupDoesNotStopTheSave) {
+  env_.Fail(Op::kCopy);
+  ASSERT_TRUE(OneSave().ok());
+  EXPECT_FALSE(env_.Exists(std::string(kDb) + ".bak"));
+  EXPECT_FALSE(env_.Exists(std::string(kDb) + ".bak.tmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(AddingAndRemoving, SaveFaultsTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Adding" : "Removing"; });
+
+}  // namespace
+}  // namespace tunewell
