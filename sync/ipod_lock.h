@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/env.h"
+
+namespace tunewell {
+
+// The lock file in <root>/iPod_Control/iTunes that every operation changing an iPod holds.
+std::string IPodLockPath(std::string_view ipod_root);
+
+// Held by a sync run or a removal for as long as it reads, copies and writes, so that a second
+// one on the same iPod, in this process or another, waits for the first to finish.
+class IPodLock {
+ public:
+  // Blocks until the lock is free. Fails when the lock file cannot be made (no iTunes folder:
+  // the iPod is not usable anyway).
+  static Status Acquire(Env& env, std::string_view ipod_root, IPodLock* lock);
+
+  IPodLock() = default;
+  bool held() const { return lock_ != nullptr; }
+  void Release() { lock_.reset(); }
+
+ private:
+  std::unique_ptr<FileLock> lock_;
+};
+
+}  // namespace tunewell

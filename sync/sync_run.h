@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/env.h"
+#include "storage/missing_file_notice.h"
+#include "storage/random_source.h"
+#include "sync/progress.h"
+#include "sync/sync_host.h"
+#include "sync/track_info.h"
+
+namespace tunewell {
+
+// Where a run (and a request) reports and what it may call.
+struct SyncServices {
+  Env& env;
+  SyncProgress& progress;
+  // The missing-source notice of the copier.
+  MissingFileNotice& notice;
+  // Refreshes the contents view after the run; null for none.
+  SyncHost* host = nullptr;
+  // The folder and name draws; null for a generator seeded from the clock for each run.
+  RandomSource* random = nullptr;
+};
+
+// How a run ended.
+struct SyncReport {
+  // Not ok when the run stopped before changing the iPod (no iPod, a database it cannot use),
+  // or could not record the tracks it copied and took them off again. Says why.
+  Status status;
+  // Length of the track list handed in.
+  int32_t total = 0;
+  SyncSummary summary;
+  // Tracks dropped because their source file could not be opened.
+  int32_t missing = 0;
+  // Why copying ended before the end of the list (no room, a failed copy); ok when it did not.
+  Status stopped;
+  // Not ok when iTunesDB was written but iTunesSD could not be.
+  Status shuffle;
+
+  // The run did all it was asked: every remaining track copied, nothing missing.
+  bool complete() const {
+    return status.ok() && shuffle.ok() && missing == 0 && summary.remaining == summary.copied;
+  }
+};
+
+// Copies onto the iPod at `ipod_root` the tracks of `tracks` it does not hold yet and records
+// them in its databases. On return `tracks` holds exactly the tracks copied, in copy order, each
+// path now its iPod location. `not_mp3_count` only goes to the summary. An empty list returns at
+// once without a word to `progress`. The run holds the iPod's lock from before the database is
+// read until it is written, so runs and removals on one iPod take turns.
+SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, TrackArray& tracks,
+                   int32_t not_mp3_count);
+
+// "Copying... <artist> - <title>", in narrow text.
+std::string CopyingStatus(const TrackInfo& track);
+
+}  // namespace tunewell

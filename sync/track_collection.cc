@@ -1,0 +1,205 @@
+#include "sync/track_collection.h"
+
+#include <set>
+#include <tuple>
+
+#include "platform/collation.h"
+#include "platform/text.h"
+
+namespace tunewell {
+
+namespace {
+
+bool SameText(std::u16string_view a, std::u16string_view b) { return CompareText(a, b) == 0; }
+
+// The first playlist of each name the auto-sync file holds, in file order.
+PlaylistArray NamedPlaylists(PlayerLibrary& library, const AutoSyncFile& file) {
+  PlaylistArray chosen;
+  std::string name;
+  size_t cursor = 0;
+  for (int i = file.CountNames(); i > 0 && file.NextName(&name, &cursor); --i) {
+    PlaylistArray found = library.GetPlaylistsByName(NarrowToWide(name));
+    if (!found.empty() && found.front() != nullptr) chosen.push_back(found.front());
+  }
+  return chosen;
+}
+
+// Title, album and artist, as keys that are equal exactly when CompareText finds the texts
+// equal, so that one look-up answers what IsDuplicateOfEarlier answers by walking.
+using ItemKey = std::tuple<std::string, std::string, std::string>;
+
+ItemKey KeyOf(PlayerMedia& media) {
+  return {SortKey(media.Name()), SortKey(media.GetItemInfo(u"WM/AlbumTitle")),
+          SortKey(media.GetItemInfo(u"Author"))};
+}
+
+class WaitCursor {
+ public:
+  explicit WaitCursor(SyncHost& host) : host_(host) { host_.BeginWaitCursor(); }
+  ~WaitCursor() { host_.EndWaitCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  SyncHost& host_;
+};
+
+}  // namespace
+
+PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::string& ipod_root,
+                                int event_type, SyncListSource* sync_list) {
+  PlaylistChoice choice;
+  AutoSyncFile file(env);
+  choice.autoSync = file.Read(ipod_root);
+  switch (choice.autoSync) {
+    case AutoSyncFile::ReadResult::kNames:
+      choice.playlists = NamedPlaylists(library, file);
+      break;
+    case AutoSyncFile::ReadResult::kEmpty:
+      choice.playlists = library.GetAllPlaylists();
+      break;
+    case AutoSyncFile::ReadResult::kAbsent:
+      if (event_type == kEventSyncTab) {
+        choice.playlists.push_back(BuildTempPlaylist(library, sync_list).playlist);
+      }
+      break;
+  }
+  std::erase(choice.playlists, nullptr);
+  for (const auto& playlist : choice.playlists) choice.itemTotal += playlist->Count();
+  return choice;
+}
+
+TempPlaylist BuildTempPlaylist(PlayerLibrary& library, SyncListSource* sync_list) {
+  TempPlaylist temp;
+  temp.playlist = library.NewPlaylist(kTempPlaylistName);
+  if (temp.playlist == nullptr || sync_list == nullptr) return temp;
+  for (const SyncListRow& row : sync_list->CheckedRows()) {
+    std::shared_ptr<PlayerMedia> media =
+        FindLibraryMedia(library, NarrowToWide(row.title), NarrowToWide(row.path));
+    if (media == nullptr) continue;
+    temp.playlist->AppendItem(media);
+    ++temp.appended;
+  }
+  return temp;
+}
+
+std::shared_ptr<PlayerMedia> FindLibraryMedia(PlayerLibrary& library, std::u16string_view title,
+                                              std::u16string_view path) {
+  std::shared_ptr<PlayerPlaylist> found = library.GetMediaByName(title);
+  if (found == nullptr) return nullptr;
+  const int32_t count = found->Count();
+  for (int32_t i = 0; i < count; ++i) {
+    std::shared_ptr<PlayerMedia> media = found->Item(i);
+    if (media != nullptr && SameText(media->SourceUrl(), path)) return media;
+  }
+  return nullptr;
+}
+
+bool IsDuplicateOfEarlier(const PlaylistArray& playlists, size_t k, PlayerMedia& media,
+                          int32_t index) {
+  const std::u16string title = media.Name();
+  std::u16string album, artist;
+  bool fetched = false;
+  for (size_t p = 0; p <= k && p < playlists.size() && playlists[p] != nullptr; ++p) {
+    const int32_t end = p < k ? playlists[p]->Count() : index;
+    for (int32_t i = 0; i < end; ++i) {
+      std::shared_ptr<PlayerMedia> earlier = playlists[p]->Item(i);
+      if (earlier == nullptr || !SameText(earlier->Name(), title)) continue;
+      if (!fetched) {
+        album = media.GetItemInfo(u"WM/AlbumTitle");
+        artist = media.GetItemInfo(u"Author");
+        fetched = true;
+      }
+      if (SameText(earlier->GetItemInfo(u"WM/AlbumTitle"), album) &&
+          SameText(earlier->GetItemInfo(u"Author"), artist)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void RemoveTempPlaylist(PlayerLibrary& library) {
+  for (const auto& playlist : library.GetPlaylistsByName(kTempPlaylistName)) {
+    if (playlist != nullptr) library.RemovePlaylist(playlist);
+  }
+}
+
+std::unique_ptr<TrackInfo> TrackFromMedia(PlayerMedia& media, int32_t position) {
+  auto track = std::make_unique<TrackInfo>();
+  track->title = media.Name();
+  track->duration = media.Duration();
+  track->path = media.SourceUrl();
+  track->genre = media.GetItemInfo(u"WM/Genre");
+  track->artist = media.GetItemInfo(u"Author");
+  track->composer = media.GetItemInfo(u"WM/Composer");
+  track->album = media.GetItemInfo(u"WM/AlbumTitle");
+  track->bitrate = LeadingDecimalInteger(media.GetItemInfo(u"Bitrate"));
+  track->year = LeadingDecimalInteger(media.GetItemInfo(u"ReleaseDate"));
+  track->trackNumber = LeadingDecimalInteger(media.GetItemInfo(u"WM/TrackNumber"));
+  track->fileSize = LeadingDecimalInteger(media.GetItemInfo(u"FileSize"));
+  track->hasLyrics = !media.GetItemInfo(u"WM/Lyrics").empty();
+  track->isVbr = SameText(media.GetItemInfo(u"IsVBR"), u"true");
+  std::u16string rating = media.GetItemInfo(u"UserRating");
+  if (rating.empty()) rating = media.GetItemInfo(u"UserEffectiveRating");
+  track->rating = StarsFromRating(rating);
+  track->kind = std::u16string(kMpegAudioFileKind);
+  track->position = position;
+  return track;
+}
+
+void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count) {
+  std::set<ItemKey> earlier;
+  for (const auto& playlist : playlists) {
+    if (playlist == nullptr) break;
+    const int32_t count = playlist->Count();
+    for (int32_t i = 0; i < count; ++i) {
+      std::shared_ptr<PlayerMedia> media = playlist->Item(i);
+      if (media == nullptr) continue;
+      if (!earlier.insert(KeyOf(*media)).second) continue;
+      if (!SameText(media->GetItemInfo(u"FileType"), u"mp3")) {
+        ++*not_mp3_count;
+        continue;
+      }
+      tracks->push_back(TrackFromMedia(*media, i));
+    }
+  }
+}
+
+SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& library, SyncHost& host,
+                             int event_type) {
+  SyncReport report;
+  if (event_type == kEventNoticeOnly) {
+    host.ShowNotice(kSyncFromSyncTabNotice, kNoticeCaption);
+    return report;
+  }
+  WaitCursor wait(host);
+  const std::string root = host.GetIPodRootDirectory();
+  if (root.empty()) {
+    // Without a root every path below would name the current folder instead of an iPod.
+    host.ShowNotice(kNoIPodNotice, kNoticeCaption);
+    report.status = Status::NotFound("no iPod was found");
+    return report;
+  }
+  SyncListSource* sync_list = event_type == kEventSyncTab ? host.GetSyncList() : nullptr;
+
+  const PlaylistChoice choice =
+      CollectPlaylists(services.env, library, root, event_type, sync_list);
+  if ((event_type == kEventSyncSettings || event_type == kEventRefreshAndSync) &&
+      choice.itemTotal >= 1) {
+    host.StopAutomaticSyncProcess();
+  }
+
+  OwnedTracks owned;
+  int32_t not_mp3_count = 0;
+  GatherTracks(choice.playlists, &owned, &not_mp3_count);
+  if (event_type == kEventSyncTab) RemoveTempPlaylist(library);
+
+  TrackArray tracks;
+  tracks.reserve(owned.size());
+  for (const auto& track : owned) tracks.push_back(track.get());
+  const SyncServices run{services.env, services.progress, services.notice, &host, services.random};
+  return RunSync(run, root, tracks, not_mp3_count);
+}
+
+}  // namespace tunewell

@@ -1,0 +1,80 @@
+#pragma once
+
+// A sync request: which of the player's playlists to sync, the MP3 items among them that were
+// not met before in the request, and the run that copies them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sync/auto_sync_file.h"
+#include "sync/player_library.h"
+#include "sync/sync_host.h"
+#include "sync/sync_run.h"
+#include "sync/track_info.h"
+
+namespace tunewell {
+
+// The player playlist that holds the Sync list's checked rows for the length of one request.
+inline constexpr std::u16string_view kTempPlaylistName = u"TunewellTemp";
+inline constexpr char kNoticeCaption[] = "Harborline";
+inline constexpr char kSyncFromSyncTabNotice[] =
+    "Thank you for using Harborline. Please sync from the Sync Tab.";
+inline constexpr char kNoIPodNotice[] = "No iPod was found. Connect the iPod and sync again.";
+
+// Hook event numbers a request treats apart.
+inline constexpr int kEventSyncTab = 0;
+inline constexpr int kEventNoticeOnly = 2;
+inline constexpr int kEventSyncSettings = 3;
+inline constexpr int kEventRefreshAndSync = 4;
+
+struct PlaylistChoice {
+  PlaylistArray playlists;
+  // The chosen playlists' item counts together.
+  int64_t itemTotal = 0;
+  // What the iPod's auto-sync file said.
+  AutoSyncFile::ReadResult autoSync = AutoSyncFile::ReadResult::kAbsent;
+};
+
+// The playlists to walk: those the iPod's auto-sync file names (the first playlist of each name;
+// names without one give nothing), all of them when the file is empty, and without a file the
+// temporary playlist of the Sync list's checked rows for a sync from the Sync tab, none for any
+// other event.
+PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::string& ipod_root,
+                                int event_type, SyncListSource* sync_list);
+
+struct TempPlaylist {
+  std::shared_ptr<PlayerPlaylist> playlist;
+  int32_t appended = 0;
+};
+
+// Creates the temporary playlist and appends the library item of each checked row of
+// `sync_list` (none without a Sync list).
+TempPlaylist BuildTempPlaylist(PlayerLibrary& library, SyncListSource* sync_list);
+
+// The first library item titled `title` whose source path is `path`, or null.
+std::shared_ptr<PlayerMedia> FindLibraryMedia(PlayerLibrary& library, std::u16string_view title,
+                                              std::u16string_view path);
+
+// True when an item before item `index` of playlist `k` (every item of the earlier playlists,
+// the items before `index` of playlist k) has the same title, album and artist as `media`,
+// whatever its file type.
+bool IsDuplicateOfEarlier(const PlaylistArray& playlists, size_t k, PlayerMedia& media,
+                          int32_t index);
+
+// Deletes every playlist named kTempPlaylistName.
+void RemoveTempPlaylist(PlayerLibrary& library);
+
+// The TrackInfo of a library item found at `position` in its playlist.
+std::unique_ptr<TrackInfo> TrackFromMedia(PlayerMedia& media, int32_t position);
+
+// The MP3 items of `playlists` in order, each once; the other items are counted in
+// `*not_mp3_count`, repeats nowhere.
+void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count);
+
+// The whole request for hook event `event_type`: event 2 only shows a notice; without an iPod
+// the request stops with a notice; otherwise the chosen tracks go to RunSync.
+SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& library, SyncHost& host,
+                             int event_type);
+
+}  // namespace tunewell
