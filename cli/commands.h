@@ -10,6 +10,11 @@ namespace tunewell::cli {
 // Each takes the words after its command name and returns the process exit code. Results go to
 // stdout, progress and errors to stderr.
 int RunList(Env& env, const std::vector<std::string>& args);
+// Exit 3 when the run did its work but left tracks behind (missing sources, no room).
+int RunSyncCommand(Env& env, const std::vector<std::string>& args);
+// With no names and no --off it writes an empty selection, which stands for every playlist.
+int RunAutoSync(Env& env, const std::vector<std::string>& args);
+int RunDemo(Env& env, const std::vector<std::string>& args);
 
 // Prints "tunewell: <message>" to stderr.
 void PrintError(const std::string& message);

@@ -3,11 +3,11 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/contents_tree.h"
 #include "cli/exit_codes.h"
 #include "cli/json.h"
 #include "database/ipod_database.h"
 #include "platform/text.h"
-#include "player/contents_rows.h"
 
 namespace tunewell::cli {
 
@@ -34,20 +34,6 @@ void PrintJson(const OwnedTracks& tracks) {
   std::fputs(out.c_str(), stdout);
 }
 
-void PrintTree(const OwnedTracks& tracks) {
-  TrackArray order;
-  for (const auto& track : tracks) order.push_back(track.get());
-  std::string out;
-  for (const ContentsRow& row : BuildRows(order)) {
-    if (row.level < 0 && row.text.empty()) continue;
-    out.append(static_cast<size_t>(row.level > 0 ? row.level * 2 : 0), ' ');
-    out += WideToNarrow(row.text);
-    if (row.track != nullptr) out += "  [id " + std::to_string(row.track->trackId) + "]";
-    out += '\n';
-  }
-  std::fputs(out.c_str(), stdout);
-}
-
 }  // namespace
 
 int RunList(Env& env, const std::vector<std::string>& args) {
@@ -67,7 +53,7 @@ int RunList(Env& env, const std::vector<std::string>& args) {
   if (parsed.flags.count("json")) {
     PrintJson(tracks);
   } else {
-    PrintTree(tracks);
+    PrintContentsTree(tracks);
   }
   return kExitDone;
 }

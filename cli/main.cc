@@ -27,6 +27,9 @@ using Command = int (*)(Env&, const std::vector<std::string>&);
 
 const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
+      {"autosync", RunAutoSync},
+      {"demo", RunDemo},
+      {"sync", RunSyncCommand},
       {"list", RunList},
   };
   return commands;

@@ -1,0 +1,64 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "platform/path.h"
+#include "sync/auto_sync_file.h"
+
+namespace tunewell::cli {
+
+// `autosync --ipod DIR --off` deletes the selection; `autosync --ipod DIR NAME...` writes it;
+// `autosync --ipod DIR` alone writes an empty one, which stands for every playlist.
+int RunAutoSync(Env& env, const std::vector<std::string>& args) {
+  Arguments parsed;
+  const Status s = ParseArguments(args, CommandSyntax{{"ipod"}, {"off"}, true}, &parsed);
+  const bool off = parsed.flags.count("off") != 0;
+  if (!s.ok() || parsed.Value("ipod").empty() || (off && !parsed.positionals.empty())) {
+    PrintError(s.ok() ? "autosync needs --ipod DIR and either --off or playlist names"
+                      : s.message());
+    return kExitUsage;
+  }
+  std::string root = parsed.Value("ipod");
+  while (root.size() > 1 && (root.back() == kPathSeparator || root.back() == '/')) root.pop_back();
+  if (env.KindOf(root) != PathKind::kFolder) {
+    PrintError(root + " is not a folder; nothing was changed");
+    return kExitUnusable;
+  }
+  root = WithTrailingSeparator(root);
+
+  AutoSyncFile file(env);
+  if (off) {
+    const Status deleted = file.Delete(root);
+    if (!deleted.ok()) {
+      PrintError("cannot delete the autoSync file: " + deleted.ToString());
+      return kExitUnusable;
+    }
+    std::puts("auto-sync is off: a sync with no PATH syncs nothing");
+    return kExitDone;
+  }
+  for (const std::string& name : parsed.positionals) {
+    if (name.size() > kMaxAutoSyncNameBytes) {
+      PrintError("playlist name longer than " + std::to_string(kMaxAutoSyncNameBytes) +
+                 " bytes: " + name.substr(0, 40) + "...");
+      return kExitUsage;
+    }
+  }
+  const Status written = WriteAutoSyncSelection(env, root, parsed.positionals);
+  if (!written.ok()) {
+    PrintError("cannot write the autoSync file: " + written.ToString());
+    return kExitUnusable;
+  }
+  if (parsed.positionals.empty()) {
+    std::puts("auto-sync selection: every playlist");
+  } else {
+    std::string out = "auto-sync selection:";
+    for (const std::string& name : parsed.positionals) out += "\n  " + name;
+    std::puts(out.c_str());
+  }
+  return kExitDone;
+}
+
+}  // namespace tunewell::cli

@@ -1,0 +1,213 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/cli_library.h"
+#include "cli/commands.h"
+#include "cli/contents_tree.h"
+#include "cli/exit_codes.h"
+#include "cli/sync_command.h"
+#include "database/ipod_database.h"
+#include "platform/path.h"
+
+namespace tunewell::cli {
+
+namespace {
+
+constexpr char kDefaultIPod[] = "demo-ipod";
+
+struct DemoTrack {
+  const char* file;  // below the library folder
+  Id3Tags tags;
+  int frames;
+};
+
+const std::vector<DemoTrack>& DemoTracks() {
+  static const std::vector<DemoTrack> tracks = {
+      {"Aurora Lane/Northern Lights/01 First Light.mp3",
+       {"First Light", "Aurora Lane", "Northern Lights", "Ambient", "M. Sorensen", 2004, 1},
+       80},
+      {"Aurora Lane/Northern Lights/02 Polar Night.mp3",
+       {"Polar Night", "Aurora Lane", "Northern Lights", "Ambient", "M. Sorensen", 2004, 2},
+       95},
+      {"Aurora Lane/Northern Lights/03 Solstice.mp3",
+       {"Solstice", "Aurora Lane", "Northern Lights", "Ambient", "", 2004, 3},
+       70},
+      {"Aurora Lane/Harbour Songs/01 Low Tide.mp3",
+       {"Low Tide", "Aurora Lane", "Harbour Songs", "Folk", "", 2006, 1},
+       60},
+      {"Aurora Lane/Harbour Songs/02 Lighthouse.mp3",
+       {"Lighthouse", "Aurora Lane", "Harbour Songs", "Folk", "J. Okafor", 2006, 2},
+       75},
+      {"The Quiet Engines/Signal Fires/01 Relay.mp3",
+       {"Relay", "The Quiet Engines", "Signal Fires", "Rock", "", 2005, 1},
+       90},
+      {"The Quiet Engines/Signal Fires/02 Static Bloom.mp3",
+       {"Static Bloom", "The Quiet Engines", "Signal Fires", "Rock", "", 2005, 2},
+       85},
+  };
+  return tracks;
+}
+
+constexpr char kNotMp3File[] = "The Quiet Engines/Signal Fires/Field Recording.wav";
+constexpr char kPlaylistFile[] = "Favourites.m3u";
+
+// `frames` silent MPEG-1 Layer III frames: 128 kbit/s, 44.1 kHz, mono, 417 bytes each. Side
+// information and main data all zero decode as silence.
+std::string SilentMp3(int frames) {
+  std::string frame(417, '\0');
+  frame[0] = '\xFF';
+  frame[1] = '\xFB';  // MPEG-1, Layer III, no CRC
+  frame[2] = '\x90';  // 128 kbit/s, 44.1 kHz, no padding
+  frame[3] = '\xC4';  // mono, original
+  std::string out;
+  out.reserve(frame.size() * static_cast<size_t>(frames));
+  for (int i = 0; i < frames; ++i) out += frame;
+  return out;
+}
+
+void PutLe(std::string* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// Half a second of 8-bit mono silence at 8 kHz.
+std::string SilentWav() {
+  const uint32_t samples = 4000;
+  std::string out = "RIFF";
+  PutLe(&out, 36 + samples, 4);
+  out += "WAVEfmt ";
+  PutLe(&out, 16, 4);
+  PutLe(&out, 1, 2);     // PCM
+  PutLe(&out, 1, 2);     // mono
+  PutLe(&out, 8000, 4);  // samples per second
+  PutLe(&out, 8000, 4);  // bytes per second
+  PutLe(&out, 1, 2);     // block alignment
+  PutLe(&out, 8, 2);     // bits per sample
+  out += "data";
+  PutLe(&out, samples, 4);
+  out.append(samples, '\x80');
+  return out;
+}
+
+std::string WithoutTrailingSeparator(std::string path) {
+  while (path.size() > 1 && (path.back() == kPathSeparator || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+// demo-ipod -> demo-library; anything else gets "-library" appended.
+std::string LibraryFolderFor(const std::string& ipod) {
+  const std::string base = WithoutTrailingSeparator(ipod);
+  const std::string suffix = "-ipod";
+  if (base.size() > suffix.size() && base.ends_with(suffix)) {
+    return base.substr(0, base.size() - suffix.size()) + "-library";
+  }
+  return base + "-library";
+}
+
+Status CreateFolders(Env& env, const std::string& path) {
+  if (path.empty() || env.KindOf(path) == PathKind::kFolder) return Status::Ok();
+  RETURN_IF_ERROR(CreateFolders(env, ParentOf(path)));
+  return env.CreateFolder(path);
+}
+
+// Writes `contents` at `path` unless a file is there already.
+Status WriteOnce(Env& env, const std::string& path, const std::string& contents, bool* written) {
+  *written = false;
+  if (env.KindOf(path) == PathKind::kFile) return Status::Ok();
+  RETURN_IF_ERROR(CreateFolders(env, ParentOf(path)));
+  std::unique_ptr<WritableFile> file;
+  RETURN_IF_ERROR(env.NewWritableFile(path, false, &file));
+  Status s = file->Append(contents);
+  const Status closed = file->Close();
+  if (s.ok()) s = closed;
+  if (!s.ok()) {
+    env.RemoveFile(path);
+    return s;
+  }
+  *written = true;
+  return Status::Ok();
+}
+
+// Makes the demo library's files that are missing: tagged MP3s by two artists on three albums,
+// one WAV and a playlist.
+Status MakeDemoLibrary(Env& env, const std::string& library) {
+  auto path_of = [&](const char* relative) {
+    std::string path = WithTrailingSeparator(library) + relative;
+    for (char& c : path) {
+      if (c == '/') c = kPathSeparator;
+    }
+    return path;
+  };
+  int made = 0;
+  bool untagged = false;
+  for (const DemoTrack& track : DemoTracks()) {
+    const std::string path = path_of(track.file);
+    bool written = false;
+    RETURN_IF_ERROR(WriteOnce(env, path, SilentMp3(track.frames), &written));
+    if (!written) continue;
+    ++made;
+    const Status tagged = WriteId3Tags(path, track.tags);
+    if (tagged.IsRefused()) {
+      untagged = true;
+    } else if (!tagged.ok()) {
+      return tagged;
+    }
+  }
+  bool written = false;
+  RETURN_IF_ERROR(WriteOnce(env, path_of(kNotMp3File), SilentWav(), &written));
+  made += written ? 1 : 0;
+  std::string playlist = "#EXTM3U\n";
+  for (int i : {0, 4, 5}) playlist += std::string(DemoTracks()[i].file) + "\n";
+  RETURN_IF_ERROR(WriteOnce(env, path_of(kPlaylistFile), playlist, &written));
+  made += written ? 1 : 0;
+  if (made > 0) {
+    std::printf("made the demo library %s (%d files)%s\n", library.c_str(), made,
+                untagged ? ", without tags: this build has no TagLib" : "");
+  }
+  return Status::Ok();
+}
+
+}  // namespace
+
+int RunDemo(Env& env, const std::vector<std::string>& args) {
+  Arguments parsed;
+  const Status s = ParseArguments(args, CommandSyntax{{}, {}, true}, &parsed);
+  if (!s.ok() || parsed.positionals.size() > 1) {
+    PrintError(s.ok() ? "demo takes at most one folder" : s.message());
+    return kExitUsage;
+  }
+  const std::string ipod =
+      WithoutTrailingSeparator(parsed.positionals.empty() ? kDefaultIPod : parsed.positionals[0]);
+  const std::string library = LibraryFolderFor(ipod);
+
+  IPodDatabase probe(env, ipod);
+  if (env.KindOf(probe.dbPath()) == PathKind::kNone) {
+    const int made = RunInit(env, {"--ipod", ipod});
+    if (made != kExitDone) return made;
+  }
+  const Status library_made = MakeDemoLibrary(env, library);
+  if (!library_made.ok()) {
+    PrintError("cannot make the demo library: " + library_made.ToString());
+    return kExitUnusable;
+  }
+
+  std::printf("syncing %s to %s\n", library.c_str(), ipod.c_str());
+  std::fflush(stdout);
+  const int synced = SyncToIPod(env, ipod, "", {library});
+  if (synced != kExitDone && synced != kExitIncomplete) return synced;
+
+  IPodDatabase ipod_db(env, ipod);
+  OwnedTracks tracks;
+  const Status read = ipod_db.ReadTrackList(&tracks);
+  if (!read.ok()) {
+    PrintError("cannot read the demo iPod's database: " + read.ToString());
+    return kExitUnusable;
+  }
+  std::printf("\n%s now holds:\n", ipod.c_str());
+  PrintContentsTree(tracks);
+  std::printf("\nTry: tunewell list --ipod %s --json\n", ipod.c_str());
+  return synced;
+}
+
+}  // namespace tunewell::cli

@@ -1,0 +1,142 @@
+#include "cli/sync_command.h"
+
+#include <cstdio>
+
+#include "cli/arguments.h"
+#include "cli/cli_library.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/terminal_progress.h"
+#include "platform/path.h"
+#include "platform/terminal.h"
+#include "platform/text.h"
+#include "sync/auto_sync_file.h"
+#include "sync/track_collection.h"
+
+namespace tunewell::cli {
+
+namespace {
+
+// The items the command line names stand in for the Sync list's checked rows.
+class PathRows : public SyncListSource {
+ public:
+  std::vector<SyncListRow> rows;
+  std::vector<SyncListRow> CheckedRows() override { return rows; }
+};
+
+class CommandLineHost : public SyncHost {
+ public:
+  CommandLineHost(std::string root, PathRows* rows, TerminalProgress* progress)
+      : root_(std::move(root)), rows_(rows), progress_(progress) {}
+
+  std::string GetIPodRootDirectory() override { return root_; }
+  void StopAutomaticSyncProcess() override {}
+  SyncListSource* GetSyncList() override { return rows_; }
+  void ShowNotice(const std::string& text, const std::string& /*caption*/) override {
+    progress_->Message(text);
+  }
+
+ private:
+  std::string root_;
+  PathRows* rows_;
+  TerminalProgress* progress_;
+};
+
+std::string WithoutTrailingSeparator(std::string path) {
+  while (path.size() > 1 && (path.back() == kPathSeparator || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+// The media items a PATH names, in order.
+Status ItemsOf(Env& env, FileLibrary& library, const std::string& path,
+               std::vector<std::shared_ptr<FileMedia>>* items) {
+  std::vector<std::string> files;
+  switch (env.KindOf(WithoutTrailingSeparator(path))) {
+    case PathKind::kFolder:
+      RETURN_IF_ERROR(library.FindAudioFiles(path, &files));
+      break;
+    case PathKind::kFile:
+      if (IsPlaylistFile(path)) {
+        RETURN_IF_ERROR(library.ReadPlaylist(path, &files));
+      } else {
+        files.push_back(path);
+      }
+      break;
+    default:
+      return Status::NotFound(path + ": no such file or folder");
+  }
+  for (const std::string& file : files) items->push_back(library.MediaFor(file));
+  return Status::Ok();
+}
+
+}  // namespace
+
+int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir,
+               const std::vector<std::string>& paths) {
+  if (env.KindOf(WithoutTrailingSeparator(ipod)) != PathKind::kFolder) {
+    PrintError(ipod + " is not a folder; nothing was changed");
+    return kExitUnusable;
+  }
+  FileLibrary library(env);
+  if (!library_dir.empty()) {
+    if (env.KindOf(WithoutTrailingSeparator(library_dir)) != PathKind::kFolder) {
+      PrintError("--library " + library_dir + " is not a folder");
+      return kExitUsage;
+    }
+    const Status s = library.AddPlaylistsUnder(library_dir);
+    if (!s.ok()) {
+      PrintError("cannot read the library's playlists: " + s.ToString());
+      return kExitUsage;
+    }
+  }
+  std::vector<std::shared_ptr<FileMedia>> items;
+  for (const std::string& path : paths) {
+    const Status s = ItemsOf(env, library, path, &items);
+    if (!s.ok()) {
+      PrintError(s.message() + "; nothing was changed");
+      return kExitUsage;
+    }
+  }
+
+  const std::string root = WithTrailingSeparator(ipod);
+  const AutoSyncFile::ReadResult auto_sync = AutoSyncFile(env).Read(root);
+  if (auto_sync != AutoSyncFile::ReadResult::kAbsent) {
+    std::fprintf(
+        stderr, "note: the iPod's autoSync file chooses %s%s\n",
+        auto_sync == AutoSyncFile::ReadResult::kEmpty ? "every playlist" : "the playlists it names",
+        paths.empty() ? "" : "; the PATHs are not synced ('autosync --off' removes it)");
+  } else if (paths.empty()) {
+    std::fputs("note: no PATH given and the iPod has no autoSync file: nothing to sync\n", stderr);
+  }
+
+  PathRows rows;
+  for (const auto& media : items) {
+    rows.rows.push_back({WideToNarrow(media->Name()), media->path()});
+  }
+  TerminalProgress progress(IsTerminal(stderr));
+  CommandLineHost host(root, &rows, &progress);
+  const SyncReport report =
+      HandleSyncRequest(SyncServices{env, progress, progress}, library, host, kEventSyncTab);
+
+  if (!report.status.ok()) return kExitUnusable;
+  if (report.total == 0) {
+    // The run shows nothing for an empty list; here the user still wants to know.
+    progress.ShowSummary(report.summary);
+    return kExitDone;
+  }
+  if (!report.stopped.ok()) progress.Message("copying stopped: " + report.stopped.ToString());
+  if (!report.shuffle.ok()) progress.Message(report.shuffle.ToString());
+  return report.complete() ? kExitDone : kExitIncomplete;
+}
+
+int RunSyncCommand(Env& env, const std::vector<std::string>& args) {
+  Arguments parsed;
+  const Status s = ParseArguments(args, CommandSyntax{{"ipod", "library"}, {}, true}, &parsed);
+  if (!s.ok() || parsed.Value("ipod").empty()) {
+    PrintError(s.ok() ? "sync needs --ipod DIR" : s.message());
+    return kExitUsage;
+  }
+  return SyncToIPod(env, parsed.Value("ipod"), parsed.Value("library"), parsed.positionals);
+}
+
+}  // namespace tunewell::cli
