@@ -1,0 +1,259 @@
+// The tunewell program end to end, on real temporary folders: init, sync, list, remove and
+// autosync, with libgpod reading what was written.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "cli/cli_library.h"
+#include "platform/env.h"
+#include "platform/path.h"
+#include "sync/ipod_lock.h"
+#include "tests/support/gpod_client.h"
+#include "tests/support/ipod_tree.h"
+
+namespace tunewell {
+namespace {
+
+using fixture::RunCommand;
+using fixture::ShellQuote;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// Silent MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, mono).
+std::string SilentMp3(int frames) {
+  std::string frame(417, '\0');
+  frame[0] = '\xFF';
+  frame[1] = '\xFB';
+  frame[2] = '\x90';
+  frame[3] = '\xC4';
+  std::string out;
+  for (int i = 0; i < frames; ++i) out += frame;
+  return out;
+}
+
+class SyncCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifdef _WIN32
+    GTEST_SKIP() << "runs the program through a POSIX shell";
+#endif
+    ipod_ = temp_.path() + "ipod";
+    library_ = temp_.path() + "library";
+    ASSERT_EQ(Tunewell("init --ipod " + ShellQuote(ipod_)), 0) << out_;
+  }
+
+  // Runs tunewell with `args`; stdout in out_, stderr in err_.
+  int Tunewell(const std::string& args) {
+    const std::string err_file = temp_.path() + "stderr.txt";
+    const int code =
+        RunCommand(ShellQuote(TUNEWELL_BINARY) + " " + args + " 2>" + ShellQuote(err_file), &out_);
+    err_.clear();
+    env_.ReadFile(err_file, &err_);
+    return code;
+  }
+
+  // A tagged MP3 at library/<relative>.
+  std::string AddMp3(const std::string& relative, const std::string& title,
+                     const std::string& artist, const std::string& album, int track = 0) {
+    const std::string path = library_ + "/" + relative;
+    CreateFolders(ParentOf(path));
+    EXPECT_TRUE(fixture::WriteWholeFile(env_, path, SilentMp3(20 + track)).ok());
+    cli::Id3Tags tags;
+    tags.title = title;
+    tags.artist = artist;
+    tags.album = album;
+    tags.track = track;
+    tags.genre = "Test";
+    EXPECT_TRUE(cli::WriteId3Tags(path, tags).ok());
+    return path;
+  }
+
+  void AddFile(const std::string& relative, const std::string& contents) {
+    const std::string path = library_ + "/" + relative;
+    CreateFolders(ParentOf(path));
+    ASSERT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
+  }
+
+  void CreateFolders(const std::string& path) {
+    if (path.empty() || env_.KindOf(path) == PathKind::kFolder) return;
+    CreateFolders(ParentOf(path));
+    env_.CreateFolder(path);
+  }
+
+  // Titles in display order, from `list --json`.
+  std::vector<std::string> ListedTitles() {
+    EXPECT_EQ(Tunewell("list --json --ipod " + ShellQuote(ipod_)), 0) << err_;
+    std::vector<std::string> titles;
+    for (size_t at = out_.find("\"title\": \""); at != std::string::npos;
+         at = out_.find("\"title\": \"", at + 1)) {
+      const size_t start = at + 10;
+      titles.push_back(out_.substr(start, out_.find('"', start) - start));
+    }
+    return titles;
+  }
+
+  int MusicFileCount() {
+    int count = 0;
+    std::vector<FolderEntry> folders, files;
+    env_.ListFolder(ipod_ + "/iPod_Control/Music", &folders);
+    for (const FolderEntry& folder : folders) {
+      env_.ListFolder(ipod_ + "/iPod_Control/Music/" + folder.name, &files);
+      count += static_cast<int>(files.size());
+    }
+    return count;
+  }
+
+  Env& env_ = Env::Default();
+  fixture::TempFolder temp_;
+  std::string ipod_, library_;
+  std::string out_, err_;
+};
+
+TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
+  AddMp3("B Artist/Second/02 Beta.mp3", "Beta", "B Artist", "Second", 2);
+  AddMp3("A Artist/First/01 Alpha.mp3", "Alpha", "A Artist", "First", 1);
+  AddMp3("A Artist/First/02 Gamma.mp3", "Gamma", "A Artist", "First", 2);
+  AddFile("A Artist/First/03 Delta.wma", "not really a wma");
+  AddFile("A Artist/cover.jpg", "not audio at all");
+
+  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_)), 0) << err_;
+  EXPECT_EQ(out_,
+            "Copied 3 items successfully.\n"
+            "Skipped 0 items that already existed on iPod.\n"
+            "Skipped 1 items that were not MP3s.\n");
+  EXPECT_THAT(err_, HasSubstr("Copying... A Artist - Alpha"));
+  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
+  EXPECT_EQ(MusicFileCount(), 3);
+
+  fixture::GpodDump dump;
+  std::string error;
+  if (!fixture::GpodToolPath().empty()) {
+    ASSERT_TRUE(fixture::GpodDumpOf(ipod_, &dump, &error)) << error;
+    ASSERT_EQ(dump.tracks.size(), 3u);
+    EXPECT_EQ(dump.master_count, 3);
+    std::vector<std::string> seen;
+    for (const auto& t : dump.tracks) seen.push_back(t.title + "/" + t.artist + "/" + t.album);
+    EXPECT_THAT(seen, ::testing::UnorderedElementsAre(
+                          "Alpha/A Artist/First", "Gamma/A Artist/First", "Beta/B Artist/Second"));
+  }
+
+  // Again: everything is there already.
+  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_)), 0) << err_;
+  EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
+                              "Skipped 3 items that already existed on iPod.\n"));
+  EXPECT_EQ(MusicFileCount(), 3);
+
+  ASSERT_EQ(Tunewell("remove --ipod " + ShellQuote(ipod_) + " --artist 'A Artist'"), 0) << err_;
+  EXPECT_THAT(ListedTitles(), ElementsAre("Beta"));
+  EXPECT_EQ(MusicFileCount(), 1);
+
+  // The auto-sync selection decides a sync with no PATH, over the library's playlists.
+  AddFile("lists/Favs.m3u", "#EXTM3U\n#EXTINF:1,Alpha\n../A Artist/First/01 Alpha.mp3\n");
+  AddFile("lists/Other.m3u8", "../A Artist/First/02 Gamma.mp3\n");
+  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " Favs"), 0) << err_;
+  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_)), 0)
+      << err_;
+  EXPECT_THAT(out_, HasSubstr("Copied 1 items successfully."));
+  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Beta"));
+
+  // Given PATHs, the file still decides, and says so.
+  AddMp3("C/New.mp3", "New", "C", "C");
+  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_) +
+                     " " + ShellQuote(library_ + "/C/New.mp3")),
+            0);
+  EXPECT_THAT(err_, HasSubstr("autoSync file chooses"));
+  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Beta"));
+
+  // An empty selection is every playlist.
+  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_)), 0) << err_;
+  std::string bytes;
+  ASSERT_TRUE(env_.ReadFile(ipod_ + "/autoSync", &bytes).ok());
+  EXPECT_EQ(bytes, "");
+  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_)), 0);
+  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
+
+  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " --off"), 0) << err_;
+  EXPECT_EQ(env_.KindOf(ipod_ + "/autoSync"), PathKind::kNone);
+  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_ + "/C")), 0);
+  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta", "New"));
+}
+
+TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
+  const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
+  EXPECT_EQ(Tunewell("sync " + ShellQuote(song)), 1);
+  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --bogus"), 1);
+  EXPECT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " --off Name"), 1);
+  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(temp_.path() + "nope")),
+            1);
+
+  // A playlist naming a file that is gone: the rest is copied, the run says it is incomplete.
+  AddFile("gone.m3u", song + "\n" + library_ + "/missing.mp3\n");
+  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_ + "/gone.m3u")),
+            3);
+  EXPECT_THAT(err_, HasSubstr("Unable to locate file : " + library_ + "/missing.mp3"));
+  EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
+
+  // A database the writer cannot use: nothing changes.
+  const std::string db = ipod_ + "/iPod_Control/iTunes/iTunesDB";
+  ASSERT_TRUE(fixture::WriteWholeFile(env_, db, "not a database").ok());
+  const std::string other = AddMp3("t.mp3", "Other", "Artist", "Album");
+  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(other)), 2);
+  EXPECT_THAT(err_, HasSubstr("database cannot be used"));
+  std::string bytes;
+  env_.ReadFile(db, &bytes);
+  EXPECT_EQ(bytes, "not a database");
+  EXPECT_EQ(MusicFileCount(), 1);
+
+  EXPECT_EQ(
+      Tunewell("sync --ipod " + ShellQuote(temp_.path() + "no-ipod") + " " + ShellQuote(other)), 2);
+}
+
+TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
+  const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
+  std::unique_ptr<FileLock> held;
+  ASSERT_TRUE(env_.LockFile(IPodLockPath(ipod_), &held).ok());
+
+  const std::string done = temp_.path() + "done";
+  std::string ignored;
+  RunCommand("(" + ShellQuote(TUNEWELL_BINARY) + " sync --ipod " + ShellQuote(ipod_) + " " +
+                 ShellQuote(song) + " >/dev/null 2>&1; echo $? > " + ShellQuote(done) +
+                 ") >/dev/null 2>&1 &",
+             &ignored);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(env_.KindOf(done), PathKind::kNone);
+  EXPECT_EQ(MusicFileCount(), 0);
+
+  held.reset();
+  for (int i = 0; i < 200 && env_.KindOf(done) != PathKind::kFile; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  std::string code;
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  env_.ReadFile(done, &code);
+  EXPECT_EQ(code, "0\n");
+  EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
+}
+
+TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
+  const std::string demo = temp_.path() + "demo-ipod";
+  ASSERT_EQ(RunCommand("cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY) +
+                           " demo 2>/dev/null",
+                       &out_),
+            0);
+  EXPECT_THAT(out_, HasSubstr("Copied 7 items successfully."));
+  EXPECT_THAT(out_, HasSubstr("Skipped 1 items that were not MP3s."));
+  EXPECT_THAT(out_, HasSubstr("  The Quiet Engines\n    Signal Fires\n"));
+  EXPECT_EQ(env_.KindOf(temp_.path() + "demo-library"), PathKind::kFolder);
+
+  ASSERT_EQ(Tunewell("demo " + ShellQuote(demo)), 0) << err_;
+  EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
+                              "Skipped 7 items that already existed on iPod.\n"));
+  EXPECT_THAT(out_, Not(HasSubstr("made")));
+}
+
+}  // namespace
+}  // namespace tunewell
