@@ -10,6 +10,9 @@ namespace tunewell::cli {
 // Each takes the words after its command name and returns the process exit code. Results go to
 // stdout, progress and errors to stderr.
 int RunList(Env& env, const std::vector<std::string>& args);
+int RunInit(Env& env, const std::vector<std::string>& args);
+// No matching track (or an unknown --id) is a usage error: nothing is removed, exit 1.
+int RunRemove(Env& env, const std::vector<std::string>& args);
 // Exit 3 when the run did its work but left tracks behind (missing sources, no room).
 int RunSyncCommand(Env& env, const std::vector<std::string>& args);
 // With no names and no --off it writes an empty selection, which stands for every playlist.

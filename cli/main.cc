@@ -30,7 +30,9 @@ const std::map<std::string, Command>& Commands() {
       {"autosync", RunAutoSync},
       {"demo", RunDemo},
       {"sync", RunSyncCommand},
+      {"init", RunInit},
       {"list", RunList},
+      {"remove", RunRemove},
   };
   return commands;
 }
