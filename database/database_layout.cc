@@ -236,6 +236,7 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
                          "the library playlist does not hold one item per track");
   }
   std::unordered_set<uint32_t> listed;
+  listed.reserve(pl.items.size());
   for (const ItemInfo& item : pl.items) {
     if (!listed.insert(item.track_id).second) {
       return NotRewritable(item.offset,
@@ -281,6 +282,7 @@ Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) 
     return NotRewritable(tracks_end, "bytes after the last track record");
   }
   std::unordered_set<uint32_t> ids;
+  ids.reserve(layout.tracks.size());
   for (const TrackRecordInfo& t : layout.tracks) {
     // Items and removals find tracks by id: a repeated id makes both ambiguous.
     if (!ids.insert(t.track_id).second) {

@@ -12,6 +12,7 @@
 #include "database/itunes_database.h"
 #include "database/record_builders.h"
 #include "database/track_order.h"
+#include "platform/large_buffer.h"
 #include "platform/replace_file.h"
 
 namespace tunewell {
@@ -96,51 +97,68 @@ Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, 
   }
   const ImageView image(image_);
   const DatabaseLayout& layout = layout_;
+  const NextIds next = ChooseIds(image, layout);
+  if (adding && (tracks.size() > std::numeric_limits<uint32_t>::max() - layout.track_count ||
+                 tracks.size() > uint64_t{std::numeric_limits<uint32_t>::max()} - next.track_id)) {
+    return Status::Refused(path + ": too many tracks for the database's ids; nothing was written");
+  }
+  uint64_t new_bytes = 0;
+  if (adding) {
+    for (const TrackInfo* track : tracks) new_bytes += TrackRecordLength(*track) + 2 * 140;
+  }
+  std::string out;
+  ReserveLargeBuffer(&out, image_.size() + new_bytes);
 
-  // Which old records stay.
+  // Database header and track dataset: kept records as read, in runs, then the new ones.
+  out.append(image.Slice(0, layout.header_length));
+  const size_t tracks_start = out.size();
+  out.append(image.Slice(
+      layout.track_dataset.offset,
+      layout.track_list_offset + layout.track_list_header_length - layout.track_dataset.offset));
   std::unordered_set<uint32_t> removed_ids;
   if (!adding) {
     for (const TrackInfo* t : tracks) removed_ids.insert(t->trackId);
   }
-  std::string track_records;
   std::unordered_map<uint32_t, uint32_t> position_of;  // kept track id -> new 1-based place
-  uint32_t place = 0;
+  position_of.reserve(layout.tracks.size());
+  uint64_t run_start = 0;
+  uint64_t run_end = 0;
   for (const TrackRecordInfo& record : layout.tracks) {
     if (removed_ids.count(record.track_id)) continue;
-    track_records.append(image.Slice(record.offset, record.total_length));
-    position_of[record.track_id] = ++place;
+    position_of[record.track_id] = static_cast<uint32_t>(position_of.size() + 1);
+    if (record.offset != run_end) {
+      out.append(image.Slice(run_start, run_end - run_start));
+      run_start = record.offset;
+    }
+    run_end = record.offset + record.total_length;
   }
-  const uint32_t kept = place;
+  out.append(image.Slice(run_start, run_end - run_start));
+  const uint32_t kept = static_cast<uint32_t>(position_of.size());
 
   // New tracks take the ids above every id in the file and the places after the kept tracks.
-  TrackArray final_tracks;
   std::string new_items;
   if (adding) {
-    const NextIds next = ChooseIds(image, layout);
-    if (tracks.size() > std::numeric_limits<uint32_t>::max() - kept ||
-        tracks.size() > uint64_t{std::numeric_limits<uint32_t>::max()} - next.track_id) {
-      return Status::Refused(path +
-                             ": too many tracks for the database's ids; nothing was written");
-    }
     for (size_t k = 0; k < tracks.size(); ++k) {
       TrackInfo* track = tracks[k];
       track->trackId = next.track_id + static_cast<uint32_t>(k);
       track->position = static_cast<int32_t>(kept + 1 + k);
-      AppendTrackRecord(*track, next.database_id + k, &track_records);
+      AppendTrackRecord(*track, next.database_id + k, &out);
       new_items += BuildPlaylistItem(track->trackId, static_cast<uint32_t>(track->position));
     }
-    final_tracks = trackList_.With(tracks);
-  } else {
-    final_tracks = trackList_.Without(tracks);
   }
-  for (TrackInfo* track : final_tracks) {
-    auto it = position_of.find(track->trackId);
-    if (it != position_of.end()) track->position = static_cast<int32_t>(it->second);
+  KeyedTracks keyed = adding ? trackList_.KeyedWith(tracks) : trackList_.KeyedWithout(tracks);
+  const uint32_t final_count = static_cast<uint32_t>(keyed.size());
+  SetU32(&out, tracks_start + kTotalLengthField, static_cast<uint32_t>(out.size() - tracks_start));
+  SetU32(&out,
+         tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + kCountField,
+         final_count);
+  for (size_t i = 0; i < keyed.size(); ++i) {
+    auto it = position_of.find(keyed.at(i)->trackId);
+    if (it != position_of.end()) keyed.at(i)->position = static_cast<int32_t>(it->second);
   }
 
   // The five indexes, each sort starting from the order the one before left.
   std::string indexes;
-  KeyedTracks keyed(final_tracks);
   std::vector<uint32_t> entries(keyed.size());
   for (SortType type : kSortIndexOrder) {
     keyed.Sort(type);
@@ -150,19 +168,6 @@ Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, 
     indexes += BuildSortIndexRecord(type, entries);
   }
 
-  // Database header, track dataset, both playlist datasets.
-  std::string out;
-  out.reserve(image_.size() + track_records.size() + 2 * (new_items.size() + indexes.size()));
-  out.append(image.Slice(0, layout.header_length));
-  const size_t tracks_start = out.size();
-  out.append(image.Slice(
-      layout.track_dataset.offset,
-      layout.track_list_offset + layout.track_list_header_length - layout.track_dataset.offset));
-  out += track_records;
-  SetU32(&out, tracks_start + kTotalLengthField, static_cast<uint32_t>(out.size() - tracks_start));
-  SetU32(&out,
-         tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + kCountField,
-         static_cast<uint32_t>(final_tracks.size()));
   for (const PlaylistDatasetLayout& pl : layout.playlist_datasets) {
     AppendPlaylistDataset(image, pl, indexes, position_of, new_items, &out);
   }
@@ -171,10 +176,11 @@ Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, 
   }
   SetU32(&out, kTotalLengthField, static_cast<uint32_t>(out.size()));
 
-  const uint32_t expected = static_cast<uint32_t>(final_tracks.size());
   return StagedFile::Stage(
       *env_, path, out,
-      [expected](std::string_view written) { return VerifyWrittenDatabase(written, expected); },
+      [final_count](std::string_view written) {
+        return VerifyWrittenDatabase(written, final_count);
+      },
       staged);
 }
 

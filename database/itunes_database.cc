@@ -29,7 +29,7 @@ Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, boo
   }
   writable_ = CheckWritableShape(ImageView(image_), layout_).Prefixed(path);
   trackList_ = TrackList(std::move(tracks));
-  SortTracks(trackList_.tracks(), SortType::kTitle);
+  trackList_.Sort(SortType::kTitle);
   loaded_ = true;
   if (drop_duplicates && candidates != nullptr) trackList_.DropDuplicates(*candidates);
   return Status::Ok();

@@ -41,6 +41,7 @@ class ITunesDatabase {
   // True once Load has parsed an image.
   bool loaded() const { return loaded_; }
   const TrackList& trackList() const { return trackList_; }
+  TrackList& trackList() { return trackList_; }
   const std::string& image() const { return image_; }
   const DatabaseLayout& layout() const { return layout_; }
   // Ok when the loaded image has the layout the writer rewrites; otherwise why not.

@@ -1,58 +1,54 @@
 #include "database/track_list.h"
 
-#include <unordered_set>
-
-#include "platform/collation.h"
+#include <unordered_map>
 
 namespace tunewell {
 
-namespace {
+TrackList::TrackList(OwnedTracks owned) : owned_(std::move(owned)) {
+  TrackArray order;
+  order.reserve(owned_.size());
+  for (const auto& track : owned_) order.push_back(track.get());
+  keyed_ = KeyedTracks(order);
+}
 
-// Title, album and artist keys in one string. Lengths go in front of each key, so that two
-// different triples can never run together into the same string.
-std::string IdentityKey(const TrackInfo& track) {
-  std::string out;
-  for (const std::u16string* text : {&track.title, &track.album, &track.artist}) {
-    const std::string key = SortKey(*text);
-    out += std::to_string(key.size());
-    out += ':';
-    out += key;
+void TrackList::DropDuplicates(TrackArray& candidates) {
+  if (keyed_.size() == 0 || candidates.empty()) return;
+  // Tracks of the database by the hash of their title, album and artist keys.
+  std::unordered_multimap<size_t, size_t> present;
+  present.reserve(keyed_.size());
+  for (size_t i = 0; i < keyed_.size(); ++i) present.emplace(keyed_.IdentityHash(i), i);
+  KeyedTracks wanted(candidates);
+  TrackArray kept;
+  kept.reserve(candidates.size());
+  for (size_t j = 0; j < wanted.size(); ++j) {
+    const auto [first, last] = present.equal_range(wanted.IdentityHash(j));
+    bool duplicate = false;
+    for (auto it = first; it != last && !duplicate; ++it) {
+      duplicate = keyed_.SameIdentity(it->second, wanted, j);
+    }
+    if (!duplicate) kept.push_back(wanted.at(j));
   }
+  candidates = std::move(kept);
+}
+
+KeyedTracks TrackList::KeyedWith(const TrackArray& new_tracks) const {
+  KeyedTracks out = keyed_;
+  out.Append(new_tracks);
   return out;
 }
 
-}  // namespace
-
-TrackList::TrackList(OwnedTracks owned) : owned_(std::move(owned)) {
-  order_.reserve(owned_.size());
-  for (const auto& track : owned_) order_.push_back(track.get());
-}
-
-void TrackList::DropDuplicates(TrackArray& candidates) const {
-  if (order_.empty()) return;
-  std::unordered_set<std::string> present;
-  present.reserve(order_.size());
-  for (const TrackInfo* track : order_) present.insert(IdentityKey(*track));
-  std::erase_if(candidates, [&](const TrackInfo* candidate) {
-    return present.count(IdentityKey(*candidate)) > 0;
-  });
+KeyedTracks TrackList::KeyedWithout(const TrackArray& removed) const {
+  KeyedTracks out = keyed_;
+  out.RemoveIds(removed);
+  return out;
 }
 
 TrackArray TrackList::With(const TrackArray& new_tracks) const {
-  TrackArray out = order_;
-  out.insert(out.end(), new_tracks.begin(), new_tracks.end());
-  return out;
+  return KeyedWith(new_tracks).Tracks();
 }
 
 TrackArray TrackList::Without(const TrackArray& removed) const {
-  std::unordered_set<uint32_t> ids;
-  for (const TrackInfo* track : removed) ids.insert(track->trackId);
-  TrackArray out;
-  out.reserve(order_.size());
-  for (TrackInfo* track : order_) {
-    if (ids.count(track->trackId) == 0) out.push_back(track);
-  }
-  return out;
+  return KeyedWithout(removed).Tracks();
 }
 
 }  // namespace tunewell

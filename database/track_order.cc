@@ -1,6 +1,7 @@
 #include "database/track_order.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/collation.h"
 
@@ -34,6 +35,8 @@ std::span<const Field> Chain(SortType type) {
 }
 
 int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+uint8_t Bit(Field field) { return static_cast<uint8_t>(1u << static_cast<int>(field)); }
 
 int CompareNumbers(int32_t a, int32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
@@ -119,21 +122,123 @@ int CompareComposer(const TrackInfo& a, const TrackInfo& b) {
   return CompareTracks(SortType::kComposer, a, b);
 }
 
-KeyedTracks::KeyedTracks(const TrackArray& tracks) {
-  entries_.reserve(tracks.size());
-  for (TrackInfo* track : tracks) entries_.push_back(Entry{track, MakeSortKeys(*track)});
+constexpr int kTextFields = 5;
+
+struct KeyedTracks::Entry {
+  TrackInfo* track = nullptr;
+  std::string keys[kTextFields];  // by Field
+  uint8_t computed = 0;           // bit per field whose key is in `keys`
+};
+
+// Append-only: every KeyedTracks made from another refers to the same entries by index.
+struct KeyedTracks::Store {
+  std::vector<Entry> entries;
+  // ranks[f][e]: the place of entry e's key among all keys of field f, equal keys equal places;
+  // valid for the first ranked[f] entries.
+  std::vector<int32_t> ranks[kTextFields];
+  size_t ranked[kTextFields] = {};
+
+  const std::string& Key(uint32_t e, Field field) {
+    Entry& entry = entries[e];
+    const int f = static_cast<int>(field);
+    if (!(entry.computed & Bit(field))) {
+      const TrackInfo& t = *entry.track;
+      const std::u16string* texts[kTextFields] = {&t.title, &t.artist, &t.album, &t.genre,
+                                                  &t.composer};
+      entry.keys[f] = SortKey(*texts[f]);
+      entry.computed |= Bit(field);
+    }
+    return entry.keys[f];
+  }
+
+  void Rank(Field field) {
+    const int f = static_cast<int>(field);
+    if (ranked[f] == entries.size()) return;
+    std::vector<uint32_t> by_key(entries.size());
+    for (uint32_t e = 0; e < by_key.size(); ++e) {
+      by_key[e] = e;
+      Key(e, field);
+    }
+    std::sort(by_key.begin(), by_key.end(),
+              [&](uint32_t a, uint32_t b) { return entries[a].keys[f] < entries[b].keys[f]; });
+    ranks[f].assign(entries.size(), 0);
+    int32_t rank = 0;
+    for (size_t i = 0; i < by_key.size(); ++i) {
+      if (i > 0 && entries[by_key[i]].keys[f] != entries[by_key[i - 1]].keys[f]) ++rank;
+      ranks[f][by_key[i]] = rank;
+    }
+    ranked[f] = entries.size();
+  }
+};
+
+KeyedTracks::KeyedTracks() : store_(std::make_shared<Store>()) {}
+
+KeyedTracks::KeyedTracks(const TrackArray& tracks) : KeyedTracks() { Append(tracks); }
+
+TrackInfo* KeyedTracks::at(size_t i) const { return store_->entries[order_[i]].track; }
+
+KeyedTracks::Entry& KeyedTracks::EntryAt(size_t i) { return store_->entries[order_[i]]; }
+
+void KeyedTracks::Append(const TrackArray& tracks) {
+  std::vector<Entry>& entries = store_->entries;
+  entries.reserve(entries.size() + tracks.size());
+  order_.reserve(order_.size() + tracks.size());
+  for (TrackInfo* track : tracks) {
+    order_.push_back(static_cast<uint32_t>(entries.size()));
+    entries.emplace_back().track = track;
+  }
+}
+
+void KeyedTracks::RemoveIds(const TrackArray& removed) {
+  std::unordered_set<uint32_t> ids;
+  for (const TrackInfo* track : removed) ids.insert(track->trackId);
+  std::erase_if(order_,
+                [&](uint32_t e) { return ids.count(store_->entries[e].track->trackId) > 0; });
 }
 
 void KeyedTracks::Sort(SortType type) {
-  std::sort(entries_.begin(), entries_.end(), [type](const Entry& a, const Entry& b) {
-    return CompareKeys(type, a.keys, b.keys) < 0;
+  const std::span<const Field> chain = Chain(type);
+  for (Field field : chain) {
+    if (field != Field::kNumber) store_->Rank(field);
+  }
+  Store& store = *store_;
+  std::sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+    for (Field field : chain) {
+      int32_t x, y;
+      if (field == Field::kNumber) {
+        x = store.entries[a].track->trackNumber;
+        y = store.entries[b].track->trackNumber;
+      } else {
+        x = store.ranks[static_cast<int>(field)][a];
+        y = store.ranks[static_cast<int>(field)][b];
+      }
+      if (x != y) return x < y;
+    }
+    return false;
   });
+}
+
+size_t KeyedTracks::IdentityHash(size_t i) {
+  const uint32_t e = order_[i];
+  std::hash<std::string> hash;
+  size_t h = 0;
+  for (Field field : {Field::kTitle, Field::kAlbum, Field::kArtist}) {
+    h = h * 1000003 ^ hash(store_->Key(e, field));
+  }
+  return h;
+}
+
+bool KeyedTracks::SameIdentity(size_t i, KeyedTracks& other, size_t j) {
+  for (Field field : {Field::kTitle, Field::kAlbum, Field::kArtist}) {
+    if (store_->Key(order_[i], field) != other.store_->Key(other.order_[j], field)) return false;
+  }
+  return true;
 }
 
 TrackArray KeyedTracks::Tracks() const {
   TrackArray out;
-  out.reserve(entries_.size());
-  for (const Entry& e : entries_) out.push_back(e.track);
+  out.reserve(order_.size());
+  for (uint32_t e : order_) out.push_back(store_->entries[e].track);
   return out;
 }
 

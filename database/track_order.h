@@ -4,8 +4,10 @@
 // works on precomputed sort keys so that a sort costs no collation call per comparison.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "sync/track_info.h"
 
@@ -53,24 +55,39 @@ int CompareComposer(const TrackInfo& a, const TrackInfo& b);
 int CompareKeys(SortType type, const SortKeys& a, const SortKeys& b);
 int CompareTracks(SortType type, const TrackInfo& a, const TrackInfo& b);
 
-// Tracks with their keys computed once, sorted by any of the orders in turn.
+// Tracks in an order, with their sort keys. Each key is computed at most once and only when an
+// order needs it; each text is then ranked once among all tracks, so that the sorts themselves
+// compare integers. Copies share the keys and ranks, so a copy costs one index per track.
 class KeyedTracks {
  public:
+  KeyedTracks();
   explicit KeyedTracks(const TrackArray& tracks);
+
+  // Adds tracks at the end, in their order.
+  void Append(const TrackArray& tracks);
+  // Leaves out the tracks whose trackId is that of one of `removed`; the rest keep their order.
+  void RemoveIds(const TrackArray& removed);
 
   // Sorts by `type`, starting from the order the previous sort left.
   void Sort(SortType type);
+
+  // Whether track i of this list and track j of `other` have titles, albums and artists that
+  // each compare equal; IdentityHash is equal for such tracks.
+  bool SameIdentity(size_t i, KeyedTracks& other, size_t j);
+  size_t IdentityHash(size_t i);
+
   // The tracks in their current order.
   TrackArray Tracks() const;
-  size_t size() const { return entries_.size(); }
-  TrackInfo* at(size_t i) const { return entries_[i].track; }
+  size_t size() const { return order_.size(); }
+  TrackInfo* at(size_t i) const;
 
  private:
-  struct Entry {
-    TrackInfo* track;
-    SortKeys keys;
-  };
-  std::vector<Entry> entries_;
+  struct Store;
+  struct Entry;
+  Entry& EntryAt(size_t i);
+
+  std::shared_ptr<Store> store_;
+  std::vector<uint32_t> order_;  // indexes into the store
 };
 
 // Sorts `tracks` in place by `type`.

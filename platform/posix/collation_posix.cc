@@ -50,17 +50,24 @@ std::string SortKey(std::u16string_view text) {
   if (text.empty()) return std::string();
   const std::wstring w = ToWide(text);
   const std::wstring key = Collator().transform(w.data(), w.data() + w.size());
-  // A leading 1 puts every non-empty text after the empty one; each key unit is stored big-endian
-  // so that byte order is unit order.
-  std::string out(1, '\x01');
-  out.reserve(1 + key.size() * 4);
+  // A leading 1 puts every non-empty text after the empty one. Each key unit (below 2^31) is
+  // stored the way UTF-8 stores a code point, which keeps byte order equal to unit order while
+  // most keys take a byte per unit.
+  std::string out(1 + key.size() * 6, '\0');
+  char* p = out.data();
+  *p++ = '\x01';
   for (wchar_t unit : key) {
-    const uint32_t u = static_cast<uint32_t>(unit);
-    out.push_back(static_cast<char>(u >> 24));
-    out.push_back(static_cast<char>(u >> 16));
-    out.push_back(static_cast<char>(u >> 8));
-    out.push_back(static_cast<char>(u));
+    const uint32_t u = static_cast<uint32_t>(unit) & 0x7FFFFFFF;
+    if (u < 0x80) {
+      *p++ = static_cast<char>(u);
+      continue;
+    }
+    int extra = u < 0x800 ? 1 : u < 0x10000 ? 2 : u < 0x200000 ? 3 : u < 0x4000000 ? 4 : 5;
+    static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
+    *p++ = static_cast<char>(kLead[extra] | (u >> (6 * extra)));
+    for (int k = extra - 1; k >= 0; --k) *p++ = static_cast<char>(0x80 | ((u >> (6 * k)) & 0x3F));
   }
+  out.resize(static_cast<size_t>(p - out.data()));
   return out;
 }
 

@@ -17,6 +17,7 @@
 #endif
 
 #include "platform/env.h"
+#include "platform/large_buffer.h"
 
 namespace tunewell {
 
@@ -142,6 +143,8 @@ class PosixEnv : public Env {
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
     if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
+    std::string().swap(*contents);
+    ReserveLargeBuffer(contents, static_cast<size_t>(st.st_size));
     contents->resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < contents->size()) {

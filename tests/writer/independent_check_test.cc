@@ -1,0 +1,140 @@
+// What the writer produces, read by readers it shares no code with: the test fixtures' own
+// inspector and libgpod.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "database/ipod_database.h"
+#include "platform/path.h"
+#include "platform/text.h"
+#include "tests/support/gpod_client.h"
+#include "tests/support/ipod_tree.h"
+#include "tests/support/itunesdb_fixture.h"
+#include "writer_test_util.h"
+
+namespace tunewell {
+namespace {
+
+namespace fx = fixture;
+
+std::string DbPath(const fx::TempFolder& root) {
+  return JoinPath(root.path(), {"iPod_Control", "iTunes", "iTunesDB"});
+}
+
+class IndependentCheckTest : public ::testing::Test {
+ protected:
+  // A fixture database whose items hold positions that are not the tracks' places.
+  void SetUp() override {
+    fx::ITunesDbOptions options;
+    std::vector<fx::FixtureItem> items;
+    for (uint32_t id : {3, 1, 5, 2, 4}) items.push_back({id, 6 - id});  // reversed places
+    items[1].position = 9;                                              // out of range
+    options.items = items;
+    ASSERT_TRUE(fx::WriteIPodTree(Env::Default(), root_.path(),
+                                  {2, fx::BuildITunesDb(fx::SampleTracks(5), options), {}, {}})
+                    .ok());
+  }
+
+  fx::InspectedDb Inspect() {
+    std::string image;
+    EXPECT_TRUE(Env::Default().ReadFile(DbPath(root_), &image).ok());
+    fx::InspectedDb db;
+    std::string error;
+    EXPECT_TRUE(fx::InspectITunesDb(image, &db, &error)) << error;
+    return db;
+  }
+
+  // Every item's position is its track's place, and every index lists each place once, in
+  // its order for titles.
+  void ExpectConsistent(const fx::InspectedDb& db) {
+    std::map<uint32_t, uint32_t> place;
+    for (size_t i = 0; i < db.tracks.size(); ++i) place[db.tracks[i].id] = i + 1;
+    int playlist_datasets = 0;
+    for (const fx::InspectedDataset& ds : db.datasets) {
+      if (ds.type != 2 && ds.type != 3) continue;
+      ++playlist_datasets;
+      ASSERT_EQ(ds.playlists.size(), 1u);
+      const fx::InspectedPlaylist& library = ds.playlists[0];
+      ASSERT_EQ(library.items.size(), db.tracks.size());
+      for (const fx::InspectedItem& item : library.items) {
+        ASSERT_TRUE(item.position.has_value());
+        EXPECT_EQ(*item.position, place.at(item.track_id));
+      }
+      int indexes = 0;
+      for (const fx::InspectedRecord& r : library.records) {
+        if (r.type != 52) continue;
+        ++indexes;
+        std::vector<uint32_t> sorted = r.entries;
+        std::sort(sorted.begin(), sorted.end());
+        for (size_t i = 0; i < sorted.size(); ++i) EXPECT_EQ(sorted[i], i);
+        if (r.sort_type == 3) {
+          for (size_t i = 1; i < r.entries.size(); ++i) {
+            EXPECT_LE(db.tracks[r.entries[i - 1]].Text(1), db.tracks[r.entries[i]].Text(1));
+          }
+        }
+      }
+      EXPECT_EQ(indexes, 5);
+    }
+    EXPECT_EQ(playlist_datasets, 2);
+  }
+
+  void ExpectLibgpodSees(const std::vector<std::u16string>& titles) {
+    if (fx::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
+    fx::GpodDump dump;
+    std::string error;
+    ASSERT_TRUE(fx::GpodDumpOf(root_.path(), &dump, &error)) << error;
+    const fx::InspectedDb db = Inspect();
+    ASSERT_EQ(dump.tracks.size(), titles.size());
+    ASSERT_EQ(db.tracks.size(), titles.size());
+    for (size_t i = 0; i < titles.size(); ++i) {
+      const fx::GpodTrack& g = dump.tracks[i];
+      const fx::InspectedTrack& t = db.tracks[i];
+      EXPECT_EQ(g.id, t.id);
+      EXPECT_EQ(g.title, Utf16ToUtf8(titles[i]));
+      EXPECT_EQ(g.artist, Utf16ToUtf8(t.Text(4)));
+      EXPECT_EQ(g.album, Utf16ToUtf8(t.Text(3)));
+      EXPECT_EQ(g.path, Utf16ToUtf8(t.Text(2)));
+      EXPECT_EQ(g.track_number, t.track_number);
+    }
+    EXPECT_EQ(dump.master_count, static_cast<int>(titles.size()));
+  }
+
+  fx::TempFolder root_;
+};
+
+TEST_F(IndependentCheckTest, AddingRenumbersAStrangelyNumberedLibrary) {
+  IPodDatabase ipod(Env::Default(), root_.path());
+  std::vector<TrackInfo> fresh = {testing::MakeTrack(u"Aardvark \u00e9", u"Zed", u"New", 1),
+                                  testing::MakeTrack(u"Zulu", u"", u"", 0)};
+  TrackArray candidates = {&fresh[0], &fresh[1]};
+  ASSERT_TRUE(ipod.LoadForSync(&candidates).ok());
+  ASSERT_TRUE(ipod.SaveAfterSync(candidates).ok());
+  const fx::InspectedDb db = Inspect();
+  ASSERT_EQ(db.tracks.size(), 7u);
+  EXPECT_EQ(db.tracks[5].id, 6u);
+  EXPECT_EQ(db.tracks[5].database_id, db.tracks[4].database_id + 1);
+  ExpectConsistent(db);
+  std::vector<std::u16string> titles;
+  for (const auto& t : fx::SampleTracks(5)) titles.push_back(t.title);
+  titles.push_back(fresh[0].title);
+  titles.push_back(fresh[1].title);
+  ExpectLibgpodSees(titles);
+}
+
+TEST_F(IndependentCheckTest, RemovingKeepsTheRestConsistent) {
+  IPodDatabase ipod(Env::Default(), root_.path());
+  TrackInfo second, fourth;
+  second.trackId = 2;
+  fourth.trackId = 4;
+  ASSERT_TRUE(ipod.LoadForSync(nullptr).ok());
+  ASSERT_TRUE(ipod.SaveChanges({&second, &fourth}, false).ok());
+  const fx::InspectedDb db = Inspect();
+  ASSERT_EQ(db.tracks.size(), 3u);
+  ExpectConsistent(db);
+  const auto samples = fx::SampleTracks(5);
+  ExpectLibgpodSees({samples[0].title, samples[2].title, samples[4].title});
+}
+
+}  // namespace
+}  // namespace tunewell
