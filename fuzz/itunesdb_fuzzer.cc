@@ -1,0 +1,78 @@
+// Feeds arbitrary bytes to the iTunesDB reader: the parse functions on the input's own buffer
+// (so that AddressSanitizer sees any read past it) and the loader through a file in memory.
+// Besides crashes, it traps when the two paths disagree or a loaded database does not recognise
+// its own tracks as duplicates.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "database/database_layout.h"
+#include "database/image_view.h"
+#include "database/itunes_database.h"
+#include "database/track_list.h"
+#include "database/track_order.h"
+#include "database/track_reader.h"
+#include "platform/memory/memory_env.h"
+
+namespace tunewell {
+namespace {
+
+constexpr char kPath[] = "/ipod/iPod_Control/iTunes/iTunesDB";
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+void FuzzOne(std::string_view bytes) {
+  const ImageView view(bytes);
+  DatabaseLayout layout;
+  OwnedTracks tracks;
+  Status parsed = ParseLayout(view, &layout);
+  if (parsed.ok()) {
+    Check(layout.tracks.size() == layout.track_count);
+    parsed = ReadTracks(view, layout, &tracks);
+  }
+  if (parsed.ok()) {
+    Check(tracks.size() == layout.track_count);
+    (void)CheckWritableShape(view, layout);
+  } else {
+    Check(parsed.IsCorruption());
+  }
+
+  MemoryEnv env;
+  Check(env.AddFile(kPath, bytes).ok());
+  ITunesDatabase db(env);
+  // The loaded database's own tracks, copied, are candidates it must drop entirely.
+  std::vector<TrackInfo> copies;
+  for (const auto& t : tracks) copies.push_back(*t);
+  TrackArray candidates;
+  for (TrackInfo& t : copies) candidates.push_back(&t);
+  const Status loaded = db.Load(kPath, &candidates, true);
+  if (bytes.empty()) {
+    Check(loaded.IsNotFound());
+    return;
+  }
+  Check(loaded.ok() == parsed.ok());
+  if (!loaded.ok()) return;
+  Check(candidates.empty());
+  Check(db.trackList().count() == static_cast<int32_t>(tracks.size()));
+  Check(db.image() == bytes);
+  const TrackArray& titles = db.trackList().tracks();
+  for (size_t i = 1; i < titles.size(); ++i) Check(CompareTitle(*titles[i - 1], *titles[i]) <= 0);
+
+  OwnedTracks display;
+  Check(db.ReadTrackList(kPath, &display).ok());
+  Check(display.size() == tracks.size());
+
+  KeyedTracks keyed(db.trackList().tracks());
+  for (SortType type : kSortIndexOrder) keyed.Sort(type);
+}
+
+}  // namespace
+}  // namespace tunewell
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tunewell::FuzzOne(std::string_view(reinterpret_cast<const char*>(data), size));
+  return 0;
+}
