@@ -67,7 +67,8 @@ inline std::vector<std::u16string> TitlesOnIPod(MemoryEnv& env) {
 // Everything on the volume but the lock file, which a run leaves behind by design.
 inline MemoryEnv::Snapshot SnapshotWithoutLock(const MemoryEnv& env) {
   MemoryEnv::Snapshot snapshot = env.TakeSnapshot();
-  snapshot.files.erase(kLockPath);
+  std::erase_if(snapshot.files,
+                [](const auto& file) { return file.first.ends_with(".tunewell.lock"); });
   return snapshot;
 }
 

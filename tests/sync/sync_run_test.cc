@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/path.h"
 #include "storage/ipod_location.h"
 #include "storage/random_source.h"
 #include "tests/sync/fake_player.h"
@@ -166,7 +167,10 @@ TEST_F(SyncRunTest, FailedCopyEndsTheCopyingLikeLackOfRoom) {
   // The partial file went again: only the one copied file is in the music folders.
   int music_files = 0;
   for (const std::string& path : env_.Paths()) {
-    if (path.find("/Music/F") != std::string::npos && path.ends_with(".mp3")) ++music_files;
+    if (path.find("Music" + std::string(1, kPathSeparator) + "F") != std::string::npos &&
+        path.ends_with(".mp3")) {
+      ++music_files;
+    }
   }
   EXPECT_EQ(music_files, 1);
 }
