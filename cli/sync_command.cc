@@ -101,10 +101,12 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   const std::string root = WithTrailingSeparator(ipod);
   const AutoSyncFile::ReadResult auto_sync = AutoSyncFile(env).Read(root);
   if (auto_sync != AutoSyncFile::ReadResult::kAbsent) {
-    std::fprintf(
-        stderr, "note: the iPod's autoSync file chooses %s%s\n",
-        auto_sync == AutoSyncFile::ReadResult::kEmpty ? "every playlist" : "the playlists it names",
-        paths.empty() ? "" : "; the PATHs are not synced ('autosync --off' removes it)");
+    std::string note = "note: the iPod's autoSync file chooses ";
+    note +=
+        auto_sync == AutoSyncFile::ReadResult::kEmpty ? "every playlist" : "the playlists it names";
+    if (library_dir.empty()) note += ", but without --library there are no playlists to choose";
+    if (!paths.empty()) note += "; the PATHs are not synced ('autosync --off' removes the file)";
+    std::fprintf(stderr, "%s\n", note.c_str());
   } else if (paths.empty()) {
     std::fputs("note: no PATH given and the iPod has no autoSync file: nothing to sync\n", stderr);
   }
