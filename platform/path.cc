@@ -23,7 +23,11 @@ std::string JoinPath(std::string_view root, std::initializer_list<std::string_vi
 
 std::string ParentOf(std::string_view path) {
   for (size_t i = path.size(); i > 0; --i) {
-    if (IsSeparator(path[i - 1])) return std::string(path.substr(0, i - 1));
+    if (!IsSeparator(path[i - 1])) continue;
+    // A separator that ends the root ("/", "E:\\") stays: without it the root would read as the
+    // current folder.
+    const bool root = i == 1 || (i == 3 && path[1] == ':');
+    return std::string(path.substr(0, root ? i : i - 1));
   }
   return std::string();
 }

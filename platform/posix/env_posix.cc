@@ -223,6 +223,12 @@ class PosixEnv : public Env {
     if (in.get() < 0) return PosixError(from, errno);
     struct stat st;
     if (::fstat(in.get(), &st) != 0) return PosixError(from, errno);
+    // Opening the target truncates it: a copy onto itself would wipe the file.
+    struct stat target;
+    if (::stat(to.c_str(), &target) == 0 && target.st_dev == st.st_dev &&
+        target.st_ino == st.st_ino) {
+      return Status::InvalidArgument(from + ": cannot copy a file onto itself");
+    }
     ScopedFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (out.get() < 0) return PosixError(to, errno);
     Status s = CopyContents(in.get(), out.get(), static_cast<uint64_t>(st.st_size), to);

@@ -268,6 +268,10 @@ TYPED_TEST(EnvContractTest, CopyFileReplacesTheTargetWhole) {
   EXPECT_EQ(this->Read(to), "");
 
   EXPECT_TRUE(this->env().CopyFileTo(from, this->Path({"no-folder", "x"})).IsNotFound());
+
+  // A copy onto itself fails and keeps the file.
+  EXPECT_FALSE(this->env().CopyFileTo(from, from).ok());
+  EXPECT_EQ(this->Read(from), big);
 }
 
 TYPED_TEST(EnvContractTest, ProbeFindsFilesOnly) {

@@ -43,6 +43,9 @@ TEST(PathTest, ParentOfCutsAtTheLastSeparator) {
   EXPECT_EQ(ParentOf("name.mp3"), "");
   EXPECT_EQ(ParentOf(""), "");
   EXPECT_EQ(ParentOf("a/b"), "a");
+  // The parent of a file in a root is the root, not the current folder.
+  EXPECT_EQ(ParentOf(P("|iTunesDB")), P("|"));
+  EXPECT_EQ(ParentOf(P("E:|iTunesDB")), P("E:|"));
   // Round trip with JoinPath.
   const std::string folder = P("|ipod|iPod_Control|Music|F00");
   EXPECT_EQ(ParentOf(JoinPath(folder, {"ABCD.mp3"})), folder);
