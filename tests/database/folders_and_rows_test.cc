@@ -36,6 +36,22 @@ TEST(MusicFoldersOnDiskTest, NoMusicFolderCountsZero) {
   EXPECT_EQ(CountMusicFolders(Env::Default(), folder.path()), 0);
 }
 
+TEST(MusicFoldersOnDiskTest, TheSameTreeInMemory) {
+  MemoryEnv env;
+  fixture::IPodTree tree;
+  tree.music_folders = 3;
+  tree.itunes_db = fixture::BuildITunesDb(fixture::SampleTracks(2));
+  tree.files[":iPod_Control:Music:F02:TRK1.mp3"] = "mp3";
+  ASSERT_TRUE(fixture::WriteIPodTree(env, kIPodRoot, tree).ok());
+  IPodDatabase ipod(env, kIPodRoot);
+  EXPECT_EQ(ipod.musicFolderCount(), 3);
+  OwnedTracks tracks;
+  ASSERT_TRUE(ipod.ReadTrackList(&tracks).ok());
+  EXPECT_EQ(tracks.size(), 2u);
+  EXPECT_EQ(env.Contents(fixture::PathOfLocation(kIPodRoot, ":iPod_Control:Music:F02:TRK1.mp3")),
+            "mp3");
+}
+
 std::vector<std::pair<int, std::u16string>> Shape(const std::vector<ContentsRow>& rows) {
   std::vector<std::pair<int, std::u16string>> out;
   for (const ContentsRow& row : rows) out.emplace_back(row.level, row.text);

@@ -6,6 +6,7 @@
 #include "tests/database/reader_test_util.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
+#include "tests/support/test_paths.h"
 
 namespace tunewell {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(ListCommandTest, TreeAndJsonOfAFixture) {
 }
 
 TEST_F(ListCommandTest, ListsARealIPod) {
-  const std::string root = JoinPath(TUNEWELL_REAL_IPODS_DIR, {"podcasts"});
+  const std::string root = JoinPath(fixture::RealIpodsDir(), {"podcasts"});
   Outcome run = List("--ipod " + ShellQuote(root) + " --json");
   ASSERT_EQ(run.exit_code, 0) << run.err;
   size_t elements = 0;

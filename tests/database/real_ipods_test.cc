@@ -6,12 +6,13 @@
 #include "platform/env.h"
 #include "platform/path.h"
 #include "tests/database/reader_test_util.h"
+#include "tests/support/test_paths.h"
 
 namespace tunewell {
 namespace {
 
 std::string RealDb(const char* name) {
-  return JoinPath(TUNEWELL_REAL_IPODS_DIR, {name, "iPod_Control", "iTunes", "iTunesDB"});
+  return JoinPath(fixture::RealIpodsDir(), {name, "iPod_Control", "iTunes", "iTunesDB"});
 }
 
 struct Expected {
@@ -74,7 +75,7 @@ TEST(RealIPodTest, PodcastsLayout) {
   EXPECT_EQ(layout.playlist_datasets[*layout.library_dataset].dataset.type, 2u);
 
   const std::string sd_path =
-      JoinPath(TUNEWELL_REAL_IPODS_DIR, {"podcasts", "iPod_Control", "iTunes", "iTunesSD"});
+      JoinPath(fixture::RealIpodsDir(), {"podcasts", "iPod_Control", "iTunes", "iTunesSD"});
   std::string sd;
   ASSERT_TRUE(Env::Default().ReadFile(sd_path, &sd).ok());
   const std::vector<std::u16string> names = fixture::ReadITunesSdNames(sd);

@@ -107,6 +107,14 @@ TEST(ShapeTest, EachViolationIsRefusedWithAReason) {
   }
 }
 
+TEST(ShapeTest, ATrackIdUsedTwiceIsRefused) {
+  // A removal by id would take both records while counting one.
+  std::vector<fixture::FixtureTrack> tracks = fixture::SampleTracks(3);
+  tracks[2].id = tracks[1].id;
+  const Status s = ShapeOf(BuildITunesDb(tracks));
+  EXPECT_TRUE(s.IsRefused()) << s.ToString();
+}
+
 TEST(ShapeTest, BytesBeyondTheFileLengthAreRefused) {
   std::string image = BuildITunesDb(fixture::SampleTracks(2));
   image += std::string(16, '\0');

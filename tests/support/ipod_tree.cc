@@ -51,6 +51,7 @@ Status WriteWholeFile(Env& env, const std::string& path, const std::string& cont
 
 Status WriteIPodTree(Env& env, const std::string& root, const IPodTree& tree) {
   const std::string base = WithTrailingSeparator(root);
+  if (env.KindOf(root) != PathKind::kFolder) RETURN_IF_ERROR(env.CreateFolder(root));
   RETURN_IF_ERROR(env.CreateFolder(JoinPath(base, {"iPod_Control"})));
   RETURN_IF_ERROR(env.CreateFolder(JoinPath(base, {"iPod_Control", "iTunes"})));
   RETURN_IF_ERROR(env.CreateFolder(JoinPath(base, {"iPod_Control", "Music"})));

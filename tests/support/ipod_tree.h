@@ -35,8 +35,9 @@ struct IPodTree {
   std::map<std::string, std::string> files;
 };
 
-// Writes `tree` below `root` (which ends in a separator) through `env`: iPod_Control, its
-// iTunes and Music folders, the music folders and the files.
+// Writes `tree` below `root` through `env`: the root folder itself when it is missing (its
+// parent must exist), iPod_Control, its iTunes and Music folders, the music folders and the
+// files.
 Status WriteIPodTree(Env& env, const std::string& root, const IPodTree& tree);
 
 // The full path of an iPod location below `root`.
