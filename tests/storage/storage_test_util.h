@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "platform/path.h"
 #include "storage/missing_file_notice.h"
 #include "storage/random_source.h"
+#include "tests/support/ipod_tree.h"
 
 namespace tunewell::testing {
 
@@ -49,28 +49,14 @@ class RecordingNotice : public MissingFileNotice {
   std::vector<std::pair<std::string, std::string>> shown;
 };
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh temporary folder as an iPod root (root(), ending in a separator) and as a path.
 class TempFolder {
  public:
-  TempFolder() {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() /
-            ("tunewell-storage-" + std::to_string(seed()) + std::to_string(seed()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  // The folder with a trailing separator, as an iPod root.
-  std::string root() const { return WithTrailingSeparator(path_.string()); }
-  const std::filesystem::path& path() const { return path_; }
+  std::string root() const { return folder_.path(); }
+  std::filesystem::path path() const { return std::filesystem::path(folder_.path()); }
 
  private:
-  std::filesystem::path path_;
+  fixture::TempFolder folder_;
 };
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {

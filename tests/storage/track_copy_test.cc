@@ -47,7 +47,7 @@ class CopyOnDiskTest : public ::testing::Test {
 
 TEST_F(CopyOnDiskTest, CopiesUnderTheDrawnFolderAndNameAndRecordsTheLocation) {
   MakeMusicFolders(ipod_.path(), 20);
-  IPodDatabase ipod(Env::Default(), ipod_.path().string());
+  IPodDatabase ipod(Env::Default(), ipod_.root().substr(0, ipod_.root().size() - 1));
   TrackInfo track = TrackFor(source_, static_cast<int32_t>(bytes_.size()));
   ScriptedRandom random(DrawsFor(7, "QKZA"));
   Status why;
