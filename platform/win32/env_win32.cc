@@ -1,0 +1,374 @@
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#include "platform/env.h"
+#include "platform/path.h"
+#include "platform/text.h"
+#include "platform/win32/scoped_handle.h"
+
+namespace tunewell {
+
+namespace {
+
+std::wstring ToWide(const std::string& path) {
+  const std::u16string wide = NarrowToWide(path);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+std::string SystemMessage(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD size = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::u16string text;
+  if (size > 0 && buffer != nullptr) text.assign(buffer, buffer + size);
+  ::LocalFree(buffer);
+  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ' ||
+                           text.back() == u'.')) {
+    text.pop_back();
+  }
+  std::string message = WideToNarrow(text);
+  if (message.empty()) message = "system error";
+  return message + " (" + std::to_string(error) + ")";
+}
+
+// The one translation of a Windows error code into a Status about `context` (usually a path).
+Status Win32Error(const std::string& context, DWORD error) {
+  const std::string msg = context + ": " + SystemMessage(error);
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return Status::NotFound(msg);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return Status::NoSpace(msg);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      // Another program has the file open; trying again later may work.
+      return Status::Busy(msg);
+    default:
+      return Status::IOError(msg);
+  }
+}
+
+Status LastError(const std::string& context) { return Win32Error(context, ::GetLastError()); }
+
+constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
+
+DWORD AttributesOf(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+
+// Windows refuses to replace a hidden or system file by one created or copied without those
+// attributes. The caller asked for the file to be replaced, so drop them and let it retry.
+bool ClearedBlockingAttributes(const std::wstring& path) {
+  const DWORD attributes = AttributesOf(path);
+  constexpr DWORD kBlocking = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (attributes == kNoAttributes || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      (attributes & kBlocking) == 0) {
+    return false;
+  }
+  return ::SetFileAttributesW(path.c_str(), attributes & ~kBlocking) != FALSE;
+}
+
+ScopedHandle OpenExisting(const std::wstring& path, DWORD access, DWORD share) {
+  return ScopedHandle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+class Win32WritableFile : public WritableFile {
+ public:
+  Win32WritableFile(std::string path, ScopedHandle handle)
+      : path_(std::move(path)), handle_(std::move(handle)) {}
+
+  Status Append(std::string_view data) override {
+    if (!handle_.valid()) return Status::IOError(path_ + ": write after close");
+    while (!data.empty()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size(), 1u << 30));
+      DWORD written = 0;
+      if (!::WriteFile(handle_.get(), data.data(), chunk, &written, nullptr)) {
+        return LastError(path_);
+      }
+      if (written == 0) return Status::IOError(path_ + ": write made no progress");
+      data.remove_prefix(written);
+    }
+    return Status::Ok();
+  }
+
+  Status Sync() override {
+    if (!handle_.valid()) return Status::IOError(path_ + ": sync after close");
+    if (!::FlushFileBuffers(handle_.get())) return LastError(path_);
+    return Status::Ok();
+  }
+
+  Status Close() override {
+    if (!handle_.valid()) return Status::Ok();
+    if (!handle_.reset()) return LastError(path_);
+    return Status::Ok();
+  }
+
+ private:
+  std::string path_;
+  ScopedHandle handle_;
+};
+
+// LockFileEx excludes other processes; the set excludes other holders in this process, which
+// would otherwise each get a handle of their own and block only if the lock were re-entrant-safe.
+class LockRegistry {
+ public:
+  void Acquire(const std::string& path) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    released_.wait(guard, [&] { return held_.count(path) == 0; });
+    held_.insert(path);
+  }
+  void Release(const std::string& path) {
+    {
+      std::lock_guard<std::mutex> guard(mutex_);
+      held_.erase(path);
+    }
+    released_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  std::set<std::string> held_;
+};
+
+LockRegistry& Locks() {
+  static LockRegistry registry;
+  return registry;
+}
+
+// The whole file, and far past its end, so that every holder contends for the same range.
+constexpr DWORD kLockRangeLow = MAXDWORD;
+constexpr DWORD kLockRangeHigh = MAXDWORD;
+
+class Win32FileLock : public FileLock {
+ public:
+  Win32FileLock(std::string path, ScopedHandle handle)
+      : path_(std::move(path)), handle_(std::move(handle)) {}
+  ~Win32FileLock() override {
+    OVERLAPPED at = {};
+    ::UnlockFileEx(handle_.get(), 0, kLockRangeLow, kLockRangeHigh, &at);
+    handle_.reset();
+    Locks().Release(path_);
+  }
+
+ private:
+  std::string path_;
+  ScopedHandle handle_;
+};
+
+class Win32Env : public Env {
+ public:
+  Status ReadFile(const std::string& path, std::string* contents) override {
+    contents->clear();
+    ScopedHandle file = OpenExisting(ToWide(path), GENERIC_READ, 0);
+    if (!file.valid()) return LastError(path);
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.get(), &size)) return LastError(path);
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return Status::IOError(path + ": not a file");
+    contents->resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < contents->size()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents->size() - done, 1u << 30));
+      DWORD read = 0;
+      if (!::ReadFile(file.get(), contents->data() + done, chunk, &read, nullptr)) {
+        const Status s = LastError(path);
+        contents->clear();
+        return s;
+      }
+      if (read == 0) break;
+      done += read;
+    }
+    contents->resize(done);
+    return Status::Ok();
+  }
+
+  Status ProbeFile(const std::string& path, bool share_read) override {
+    const std::wstring wide = ToWide(path);
+    ScopedHandle file = OpenExisting(wide, GENERIC_READ, share_read ? FILE_SHARE_READ : 0);
+    if (!file.valid()) {
+      const DWORD error = ::GetLastError();
+      // Opening a folder this way is refused as access denied; say what it is instead.
+      const DWORD attributes = AttributesOf(wide);
+      if (attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Status::IOError(path + ": is a folder");
+      }
+      return Win32Error(path, error);
+    }
+    return Status::Ok();
+  }
+
+  Status FileSize(const std::string& path, uint64_t* size) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) {
+      return LastError(path);
+    }
+    *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return Status::Ok();
+  }
+
+  PathKind KindOf(const std::string& path) override {
+    const DWORD attributes = AttributesOf(ToWide(path));
+    if (attributes == kNoAttributes) return PathKind::kNone;
+    // Links and junctions are not followed, as lstat() does not follow symbolic links.
+    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+      return PathKind::kOther;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kFolder;
+    return PathKind::kFile;
+  }
+
+  Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override {
+    entries->clear();
+    const std::wstring pattern = ToWide(WithTrailingSeparator(path) + "*");
+    WIN32_FIND_DATAW found;
+    ScopedFindHandle search(::FindFirstFileW(pattern.c_str(), &found));
+    if (!search.valid()) {
+      const DWORD error = ::GetLastError();
+      // An empty drive root has not even "." to find.
+      if (error == ERROR_FILE_NOT_FOUND && KindOf(path) == PathKind::kFolder) return Status::Ok();
+      return Win32Error(path, error);
+    }
+    do {
+      const std::u16string name(reinterpret_cast<const char16_t*>(found.cFileName));
+      if (name == u"." || name == u"..") continue;
+      FolderEntry entry;
+      entry.name = WideToNarrow(name);
+      entry.is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      entries->push_back(std::move(entry));
+    } while (::FindNextFileW(search.get(), &found));
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_NO_MORE_FILES) {
+      entries->clear();
+      return Win32Error(path, error);
+    }
+    return Status::Ok();
+  }
+
+  Status FreeBytes(const std::string& path, uint64_t* bytes) override {
+    // The call wants a folder; a file's volume is its folder's.
+    std::string folder = path;
+    if (KindOf(path) == PathKind::kFile) folder = ParentOf(path);
+    ULARGE_INTEGER total_free;
+    if (!::GetDiskFreeSpaceExW(ToWide(WithTrailingSeparator(folder)).c_str(), nullptr, nullptr,
+                               &total_free)) {
+      return LastError(path);
+    }
+    *bytes = total_free.QuadPart;
+    return Status::Ok();
+  }
+
+  Status NewWritableFile(const std::string& path, bool hidden,
+                         std::unique_ptr<WritableFile>* file) override {
+    const std::wstring wide = ToWide(path);
+    const DWORD attributes = hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL;
+    auto create = [&] {
+      return ScopedHandle(::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        attributes, nullptr));
+    };
+    ScopedHandle handle = create();
+    if (!handle.valid() && ::GetLastError() == ERROR_ACCESS_DENIED && !hidden &&
+        ClearedBlockingAttributes(wide)) {
+      handle = create();
+    }
+    if (!handle.valid()) return LastError(path);
+    *file = std::make_unique<Win32WritableFile>(path, std::move(handle));
+    return Status::Ok();
+  }
+
+  Status CopyFileTo(const std::string& from, const std::string& to) override {
+    const std::wstring wide_from = ToWide(from);
+    const std::wstring wide_to = ToWide(to);
+    BOOL copied = ::CopyFileW(wide_from.c_str(), wide_to.c_str(), FALSE);
+    if (!copied && ::GetLastError() == ERROR_ACCESS_DENIED && ClearedBlockingAttributes(wide_to)) {
+      copied = ::CopyFileW(wide_from.c_str(), wide_to.c_str(), FALSE);
+    }
+    if (!copied) return LastError(from + " -> " + to);
+    // The copy takes the source's attributes. A read-only track would become a file that can
+    // never be removed from the iPod; the copy is a plain file, as it is on POSIX.
+    const DWORD attributes = AttributesOf(wide_to);
+    constexpr DWORD kDropped =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (attributes != kNoAttributes && (attributes & kDropped) != 0 &&
+        !::SetFileAttributesW(wide_to.c_str(), attributes & ~kDropped)) {
+      return LastError(to);
+    }
+    return Status::Ok();
+  }
+
+  Status RemoveFile(const std::string& path) override {
+    if (!::DeleteFileW(ToWide(path).c_str())) return LastError(path);
+    return Status::Ok();
+  }
+
+  Status RenameFile(const std::string& from, const std::string& to) override {
+    if (!::MoveFileExW(ToWide(from).c_str(), ToWide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return LastError(from + " -> " + to);
+    }
+    return Status::Ok();
+  }
+
+  // A rename with MOVEFILE_WRITE_THROUGH is already on the device.
+  Status SyncFolder(const std::string& /*path*/) override { return Status::Ok(); }
+
+  Status CreateFolder(const std::string& path) override {
+    if (!::CreateDirectoryW(ToWide(path).c_str(), nullptr)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_ALREADY_EXISTS && KindOf(path) == PathKind::kFolder) {
+        return Status::Ok();
+      }
+      return Win32Error(path, error);
+    }
+    return Status::Ok();
+  }
+
+  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
+    Locks().Acquire(path);
+    ScopedHandle handle(::CreateFileW(ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+      const Status s = LastError(path);
+      Locks().Release(path);
+      return s;
+    }
+    // Blocks until no other process holds the range.
+    OVERLAPPED at = {};
+    if (!::LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, kLockRangeLow, kLockRangeHigh,
+                      &at)) {
+      const Status s = LastError(path);
+      handle.reset();
+      Locks().Release(path);
+      return s;
+    }
+    *lock = std::make_unique<Win32FileLock>(path, std::move(handle));
+    return Status::Ok();
+  }
+
+  uint64_t NowSeconds() override {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // FILETIME counts 100 ns steps from 1601; 1970 is 11644473600 seconds later.
+    constexpr uint64_t kTicksPerSecond = 10'000'000;
+    constexpr uint64_t kEpochDifference = 11'644'473'600;
+    return ticks / kTicksPerSecond - kEpochDifference;
+  }
+};
+
+}  // namespace
+
+Env& Env::Default() {
+  static Win32Env env;
+  return env;
+}
+
+}  // namespace tunewell

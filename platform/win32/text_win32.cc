@@ -1,0 +1,48 @@
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <climits>
+#include <stdexcept>
+
+#include "platform/text.h"
+
+namespace tunewell {
+
+namespace {
+
+// The conversion calls count in int; no text this program handles comes near that.
+int CheckedLength(size_t size) {
+  if (size > static_cast<size_t>(INT_MAX)) throw std::length_error("text too long to convert");
+  return static_cast<int>(size);
+}
+
+}  // namespace
+
+std::u16string NarrowToWide(std::string_view text) {
+  if (text.empty()) return std::u16string();
+  const int in_size = CheckedLength(text.size());
+  const int out_size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), in_size, nullptr, 0);
+  if (out_size <= 0) return std::u16string(text.size(), u'\uFFFD');
+  std::u16string out(static_cast<size_t>(out_size), u'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), in_size, reinterpret_cast<wchar_t*>(out.data()),
+                        out_size);
+  return out;
+}
+
+std::string WideToNarrow(std::u16string_view text) {
+  if (text.empty()) return std::string();
+  const int in_size = CheckedLength(text.size());
+  const wchar_t* in = reinterpret_cast<const wchar_t*>(text.data());
+  // No best fit: a character the code page lacks becomes '?' rather than a look-alike, which in
+  // a path could be a separator or a different, existing file.
+  const DWORD flags = WC_NO_BEST_FIT_CHARS;
+  const int out_size =
+      ::WideCharToMultiByte(CP_ACP, flags, in, in_size, nullptr, 0, nullptr, nullptr);
+  if (out_size <= 0) return std::string(text.size(), '?');
+  std::string out(static_cast<size_t>(out_size), '\0');
+  ::WideCharToMultiByte(CP_ACP, flags, in, in_size, out.data(), out_size, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace tunewell
