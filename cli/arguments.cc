@@ -1,6 +1,14 @@
 #include "cli/arguments.h"
 
+#include <cstdio>
+
+#include "cli/commands.h"
+
 namespace tunewell::cli {
+
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "tunewell: %s\n", message.c_str());
+}
 
 std::string Arguments::Value(const std::string& name, const std::string& fallback) const {
   auto it = values.find(name);

@@ -8,10 +8,6 @@
 
 namespace tunewell::cli {
 
-void PrintError(const std::string& message) {
-  std::fprintf(stderr, "tunewell: %s\n", message.c_str());
-}
-
 namespace {
 
 constexpr const char kUsage[] =

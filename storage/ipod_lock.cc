@@ -1,4 +1,4 @@
-#include "sync/ipod_lock.h"
+#include "storage/ipod_lock.h"
 
 #include "platform/path.h"
 

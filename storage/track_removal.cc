@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "storage/ipod_location.h"
+#include "storage/ipod_lock.h"
 
 namespace tunewell {
 
@@ -39,27 +40,22 @@ Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks, Remova
   RemovalReport& out = report != nullptr ? *report : ignored;
   out = RemovalReport();
 
-  // Read both before writing either, so that an unreadable iTunesSD stops the removal whole.
-  ITunesDatabase& itunes = ipod.itunesDb();
-  Status s = itunes.Load(ipod.dbPath(), nullptr, /*drop_duplicates=*/false);
+  // One change to an iPod at a time: a sync run takes the same lock.
+  IPodLock lock;
+  Status s = IPodLock::Acquire(ipod.env(), ipod.root(), &lock);
   if (!s.ok()) return s.Prefixed("nothing was removed");
-  ShuffleDatabase& shuffle = ipod.shuffleDb();
-  s = shuffle.Load(ipod.sdPath());
-  if (!s.ok() && !s.IsNotFound()) return s.Prefixed("nothing was removed");
+  // Both databases are read, and must be writable, before either is written.
+  s = ipod.LoadForSync(nullptr);
+  if (!s.ok()) return s.Prefixed("nothing was removed");
 
   std::set<std::u16string> still_named;
-  for (const TrackInfo* kept : itunes.trackList().Without(tracks)) {
+  for (const TrackInfo* kept : ipod.itunesDb().trackList().Without(tracks)) {
     still_named.insert(FoldCase(kept->path));
   }
-
-  s = itunes.Save(ipod.dbPath(), tracks, /*adding=*/false);
-  if (!s.ok()) return s.Prefixed("nothing was removed");
-  if (shuffle.loaded()) {
-    s = shuffle.Save(ipod.sdPath(), tracks, /*adding=*/false);
-    if (!s.ok()) {
-      return s.Prefixed("iTunesDB was updated but iTunesSD was not; no audio file was deleted");
-    }
-  }
+  // Both new files are checked before either replaces its old one; on failure neither has
+  // changed, so no audio file may go.
+  s = ipod.SaveChanges(tracks, /*adding=*/false);
+  if (!s.ok()) return s.Prefixed("no audio file was deleted");
 
   for (const TrackInfo* track : tracks) {
     if (still_named.count(FoldCase(track->path)) != 0) {

@@ -6,7 +6,7 @@
 #include "platform/text.h"
 #include "storage/ipod_location.h"
 #include "storage/track_copy.h"
-#include "sync/ipod_lock.h"
+#include "storage/ipod_lock.h"
 
 namespace tunewell {
 

@@ -10,7 +10,7 @@
 #include "cli/cli_library.h"
 #include "platform/env.h"
 #include "platform/path.h"
-#include "sync/ipod_lock.h"
+#include "storage/ipod_lock.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
 

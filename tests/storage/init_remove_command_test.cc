@@ -9,17 +9,11 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "player/contents_rows.h"
+#include "storage/ipod_lock.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
 #include "tests/support/test_paths.h"
-
-// The program (cli/main.cc) supplies this to the commands; so does the test.
-namespace tunewell::cli {
-void PrintError(const std::string& message) {
-  std::fprintf(stderr, "tunewell: %s\n", message.c_str());
-}
-}  // namespace tunewell::cli
 
 namespace tunewell {
 namespace {
@@ -257,6 +251,8 @@ TEST_F(RemoveCommandTest, UnusableDatabaseChangesNothing) {
   ASSERT_TRUE(env_.AddFile("E:/iPod_Control/iTunes/iTunesDB", real).ok());
   OwnedTracks tracks;
   ASSERT_TRUE(IPodDatabase(env_, kRoot).ReadTrackList(&tracks).ok());
+  // The lock file a removal takes is left behind for the next one; it is no change.
+  ASSERT_TRUE(env_.AddFile(IPodLockPath(kRoot), "").ok());
   auto before = env_.TakeSnapshot();
   Outcome o = Remove({"--id", std::to_string(tracks[0]->trackId)});
   EXPECT_EQ(o.code, cli::kExitUnusable);
