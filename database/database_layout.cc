@@ -1,7 +1,8 @@
 #include "database/database_layout.h"
 
+#include <algorithm>
 #include <string>
-#include <unordered_set>
+#include <utility>
 
 namespace tunewell {
 
@@ -72,6 +73,8 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
   out->library_total_length = total;
 
   const uint64_t lib_end = lib + total;
+  // Counts are only trusted as far as the records they promise could fit.
+  out->items.reserve(std::min<uint64_t>(item_count, (lib_end - lib) / kMinItemHeader));
   uint64_t o = lib + header;
   for (uint32_t i = 0; i < data_count; ++i) {
     RETURN_IF_ERROR(image.ExpectTag(o, "mhod"));
@@ -194,7 +197,7 @@ Status NotRewritable(uint64_t offset, const std::string& problem) {
 }
 
 Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
-                    const PlaylistDatasetLayout& pl, const std::unordered_set<uint32_t>& ids) {
+                    const PlaylistDatasetLayout& pl, const std::vector<uint32_t>& ids) {
   const uint32_t n = layout.track_count;
   if (pl.playlist_count != 1) {
     return NotRewritable(
@@ -235,20 +238,25 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
     return NotRewritable(pl.library_offset,
                          "the library playlist does not hold one item per track");
   }
-  std::unordered_set<uint32_t> listed;
-  listed.reserve(pl.items.size());
   for (const ItemInfo& item : pl.items) {
-    if (!listed.insert(item.track_id).second) {
-      return NotRewritable(item.offset,
-                           "track " + std::to_string(item.track_id) + " is listed twice");
-    }
     if (item.total_length != kItemLength || item.position < 0) {
       return NotRewritable(item.offset, "a playlist item that is not 120 bytes with its position");
     }
-    if (ids.count(item.track_id) == 0) {
-      return NotRewritable(item.offset, "a playlist item naming track " +
-                                            std::to_string(item.track_id) +
-                                            ", which is not in the database");
+  }
+  // One item per track: the items' ids, sorted, are exactly the tracks' ids.
+  std::vector<std::pair<uint32_t, uint64_t>> listed;
+  listed.reserve(pl.items.size());
+  for (const ItemInfo& item : pl.items) listed.emplace_back(item.track_id, item.offset);
+  std::sort(listed.begin(), listed.end());
+  for (size_t i = 0; i < listed.size(); ++i) {
+    if (i > 0 && listed[i].first == listed[i - 1].first) {
+      return NotRewritable(listed[i].second,
+                           "track " + std::to_string(listed[i].first) + " is listed twice");
+    }
+    if (listed[i].first != ids[i]) {
+      return NotRewritable(listed[i].second, "a playlist item naming track " +
+                                                 std::to_string(listed[i].first) +
+                                                 ", which is not in the database");
     }
   }
   return Status::Ok();
@@ -281,13 +289,19 @@ Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) 
   if (tracks_end != layout.track_dataset.offset + layout.track_dataset.total_length) {
     return NotRewritable(tracks_end, "bytes after the last track record");
   }
-  std::unordered_set<uint32_t> ids;
-  ids.reserve(layout.tracks.size());
-  for (const TrackRecordInfo& t : layout.tracks) {
-    // Items and removals find tracks by id: a repeated id makes both ambiguous.
-    if (!ids.insert(t.track_id).second) {
-      return NotRewritable(t.offset, "track id " + std::to_string(t.track_id) + " is used twice");
+  // Items and removals find tracks by id: a repeated id makes both ambiguous.
+  std::vector<std::pair<uint32_t, uint64_t>> by_id;
+  by_id.reserve(layout.tracks.size());
+  for (const TrackRecordInfo& t : layout.tracks) by_id.emplace_back(t.track_id, t.offset);
+  std::sort(by_id.begin(), by_id.end());
+  std::vector<uint32_t> ids;
+  ids.reserve(by_id.size());
+  for (size_t i = 0; i < by_id.size(); ++i) {
+    if (i > 0 && by_id[i].first == by_id[i - 1].first) {
+      return NotRewritable(by_id[i].second,
+                           "track id " + std::to_string(by_id[i].first) + " is used twice");
     }
+    ids.push_back(by_id[i].first);
   }
 
   const PlaylistDatasetLayout& a = layout.playlist_datasets[0];

@@ -1,5 +1,7 @@
 #include "database/track_reader.h"
 
+#include <bit>
+#include <cstring>
 #include <unordered_map>
 
 #include "database/byte_order.h"
@@ -61,10 +63,13 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
         *field = Utf8ToUtf16(bytes);
       } else {
         // UTF-16LE; a stray odd byte at the end is dropped.
-        field->clear();
-        field->reserve(length / 2);
-        for (size_t k = 0; k + 1 < bytes.size(); k += 2) {
-          field->push_back(static_cast<char16_t>(ReadUInt(bytes.data() + k, 2, true)));
+        field->resize(length / 2);
+        if constexpr (std::endian::native == std::endian::little) {
+          std::memcpy(field->data(), bytes.data(), field->size() * 2);
+        } else {
+          for (size_t k = 0; k < field->size(); ++k) {
+            (*field)[k] = static_cast<char16_t>(ReadUInt(bytes.data() + 2 * k, 2, true));
+          }
         }
       }
     }
