@@ -116,8 +116,8 @@ class Win32WritableFile : public WritableFile {
   ScopedHandle handle_;
 };
 
-// LockFileEx excludes other processes; the set excludes other holders in this process, which
-// would otherwise each get a handle of their own and block only if the lock were re-entrant-safe.
+// LockFileEx excludes other processes; the set makes holders in this process wait for each other
+// here rather than each opening the file and blocking inside the system call.
 class LockRegistry {
  public:
   void Acquire(const std::string& path) {
