@@ -5,22 +5,14 @@
 
 #include "platform/text.h"
 #include "tests/support/ipod_tree.h"
+#include "tests/support/mp3_fixture.h"
 
 namespace tunewell::cli {
 namespace {
 
 using ::testing::ElementsAre;
 
-std::string SilentMp3(int frames) {
-  std::string frame(417, '\0');
-  frame[0] = '\xFF';
-  frame[1] = '\xFB';
-  frame[2] = '\x90';
-  frame[3] = '\xC4';
-  std::string out;
-  for (int i = 0; i < frames; ++i) out += frame;
-  return out;
-}
+using fixture::SilentMp3;
 
 class CliLibraryTest : public ::testing::Test {
  protected:

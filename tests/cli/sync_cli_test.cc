@@ -13,6 +13,7 @@
 #include "storage/ipod_lock.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
+#include "tests/support/mp3_fixture.h"
 
 namespace tunewell {
 namespace {
@@ -23,17 +24,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// Silent MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, mono).
-std::string SilentMp3(int frames) {
-  std::string frame(417, '\0');
-  frame[0] = '\xFF';
-  frame[1] = '\xFB';
-  frame[2] = '\x90';
-  frame[3] = '\xC4';
-  std::string out;
-  for (int i = 0; i < frames; ++i) out += frame;
-  return out;
-}
+using fixture::SilentMp3;
 
 class SyncCliTest : public ::testing::Test {
  protected:
