@@ -10,8 +10,9 @@ set(CMAKE_RC_COMPILER ${TUNEWELL_MINGW_PREFIX}-windres)
 
 # Line tables only: backtraces keep file and line, while full debug info would triple the objects
 # and the static links and slow the cross build by a third.
-set(CMAKE_C_FLAGS_RELWITHDEBINFO_INIT "-O2 -g1 -DNDEBUG")
-set(CMAKE_CXX_FLAGS_RELWITHDEBINFO_INIT "-O2 -g1 -DNDEBUG")
+# (A cache entry, since the platform's defaults would append -g after an _INIT value.)
+set(CMAKE_C_FLAGS_RELWITHDEBINFO "-O2 -g1 -DNDEBUG" CACHE STRING "C flags, RelWithDebInfo")
+set(CMAKE_CXX_FLAGS_RELWITHDEBINFO "-O2 -g1 -DNDEBUG" CACHE STRING "C++ flags, RelWithDebInfo")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TUNEWELL_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
