@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/path.h"
 #include "platform/text.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/mp3_fixture.h"
@@ -13,6 +14,14 @@ namespace {
 using ::testing::ElementsAre;
 
 using fixture::SilentMp3;
+
+// `path` with this build's separators, as the library reports paths.
+std::string Native(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = kPathSeparator;
+  }
+  return path;
+}
 
 class CliLibraryTest : public ::testing::Test {
  protected:
@@ -43,6 +52,9 @@ TEST(FileNamesTest, ExtensionsAndKinds) {
 }
 
 TEST_F(CliLibraryTest, TagsBecomePlayerAttributes) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows command line reads no tags";
+#endif
   const std::string path = Write("Track.mp3", SilentMp3(40));
   Id3Tags tags;
   tags.title = "Tïtle";
@@ -96,8 +108,9 @@ TEST_F(CliLibraryTest, PlaylistsResolveEntriesAndSkipTheRest) {
                 temp_.path() + "music/b.mp3\nsame folder.mp3");
   std::vector<std::string> entries;
   ASSERT_TRUE(library_.ReadPlaylist(list, &entries).ok());
-  EXPECT_THAT(entries, ElementsAre(temp_.path() + "music/a.mp3", temp_.path() + "music/b.mp3",
-                                   temp_.path() + "lists/same folder.mp3"));
+  EXPECT_THAT(entries, ElementsAre(Native(temp_.path() + "music/a.mp3"),
+                                   Native(temp_.path() + "music/b.mp3"),
+                                   Native(temp_.path() + "lists/same folder.mp3")));
 
   Write("lists/deeper/Mix.m3u", "../../music/a.mp3\n");
   Write("lists/.hidden.m3u", "../music/a.mp3\n");
@@ -112,7 +125,7 @@ TEST_F(CliLibraryTest, PlaylistsResolveEntriesAndSkipTheRest) {
 
   auto found = library_.GetMediaByName(u"a");
   ASSERT_EQ(found->Count(), 1);
-  EXPECT_EQ(found->Item(0)->SourceUrl(), NarrowToWide(temp_.path() + "music/a.mp3"));
+  EXPECT_EQ(found->Item(0)->SourceUrl(), NarrowToWide(Native(temp_.path() + "music/a.mp3")));
 }
 
 TEST_F(CliLibraryTest, FolderSearchFindsAudioInNameOrder) {
@@ -125,7 +138,8 @@ TEST_F(CliLibraryTest, FolderSearchFindsAudioInNameOrder) {
   std::vector<std::string> files;
   ASSERT_TRUE(library_.FindAudioFiles(temp_.path() + "lib", &files).ok());
   const std::string lib = temp_.path() + "lib/";
-  EXPECT_THAT(files, ElementsAre(lib + "a.flac", lib + "b/1.ogg", lib + "b/2.mp3"));
+  EXPECT_THAT(
+      files, ElementsAre(Native(lib + "a.flac"), Native(lib + "b/1.ogg"), Native(lib + "b/2.mp3")));
 }
 
 }  // namespace

@@ -31,6 +31,12 @@ class SaveFaultsTest : public ::testing::TestWithParam<bool> {
 
   bool adding() const { return GetParam(); }
 
+  void Remember() {
+    before_ = env_.TakeSnapshot();
+    db_before_ = env_.Contents(kDb);
+    sd_before_ = env_.Contents(kSd);
+  }
+
   Status Run(std::vector<TrackInfo>& tracks, bool adding) {
     IPodDatabase ipod(env_, kRoot);
     TrackArray array;
@@ -56,8 +62,8 @@ class SaveFaultsTest : public ::testing::TestWithParam<bool> {
   void ExpectUnchanged(const std::string& what) {
     const Status s = OneSave();
     EXPECT_FALSE(s.ok()) << what;
-    EXPECT_EQ(env_.Contents(kDb), before_.files.at(kDb)) << what;
-    EXPECT_EQ(env_.Contents(kSd), before_.files.at(kSd)) << what;
+    EXPECT_EQ(env_.Contents(kDb), db_before_) << what;
+    EXPECT_EQ(env_.Contents(kSd), sd_before_) << what;
     for (const std::string& path : env_.Paths()) {
       EXPECT_EQ(path.find(".tmp"), std::string::npos) << what << ": " << path;
     }
@@ -84,10 +90,12 @@ class SaveFaultsTest : public ::testing::TestWithParam<bool> {
   MemoryEnv env_;
   std::vector<TrackInfo> old_;
   MemoryEnv::Snapshot before_;
+  std::optional<std::string> db_before_;
+  std::optional<std::string> sd_before_;
 };
 
 TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
-  before_ = env_.TakeSnapshot();
+  Remember();
   // Failing the backup's copy or rename only costs the backup; every other call is needed.
   for (Op op : {Op::kReadFile, Op::kNewWritableFile, Op::kAppend, Op::kSync}) {
     const int calls = CallsOfCleanSave(op);
@@ -110,9 +118,9 @@ TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
 }
 
 TEST_P(SaveFaultsTest, RunningOutOfRoomAnywhereLeavesBothFilesAsTheyWere) {
-  before_ = env_.TakeSnapshot();
+  Remember();
   const uint64_t used = env_.UsedBytes();
-  const uint64_t need = 2 * (before_.files.at(kDb).size() + before_.files.at(kSd).size()) + 2000;
+  const uint64_t need = 2 * (db_before_->size() + sd_before_->size()) + 2000;
   for (uint64_t room = 0; room < need; room += need / 40) {
     env_.SetCapacity(used + room);
     const Status s = OneSave();
@@ -121,8 +129,8 @@ TEST_P(SaveFaultsTest, RunningOutOfRoomAnywhereLeavesBothFilesAsTheyWere) {
       IPodDatabase ipod(env_, kRoot);
       EXPECT_TRUE(ipod.itunesDb().Load(kDb, nullptr, false).ok());
     } else {
-      EXPECT_EQ(env_.Contents(kDb), before_.files.at(kDb)) << room;
-      EXPECT_EQ(env_.Contents(kSd), before_.files.at(kSd)) << room;
+      EXPECT_EQ(env_.Contents(kDb), db_before_) << room;
+      EXPECT_EQ(env_.Contents(kSd), sd_before_) << room;
     }
     env_.SetCapacity(std::nullopt);
     Restore(before_);
