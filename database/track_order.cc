@@ -34,8 +34,6 @@ std::span<const Field> Chain(SortType type) {
   return {};
 }
 
-int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
-
 uint8_t Bit(Field field) { return static_cast<uint8_t>(1u << static_cast<int>(field)); }
 
 int CompareNumbers(int32_t a, int32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
@@ -67,43 +65,10 @@ int CompareTrackField(Field field, const TrackInfo& a, const TrackInfo& b) {
   return 0;
 }
 
-int CompareKeyField(Field field, const SortKeys& a, const SortKeys& b) {
-  switch (field) {
-    case Field::kTitle:
-      return Sign(a.title.compare(b.title));
-    case Field::kArtist:
-      return Sign(a.artist.compare(b.artist));
-    case Field::kAlbum:
-      return Sign(a.album.compare(b.album));
-    case Field::kGenre:
-      return Sign(a.genre.compare(b.genre));
-    case Field::kComposer:
-      return Sign(a.composer.compare(b.composer));
-    case Field::kNumber:
-      return CompareNumbers(a.trackNumber, b.trackNumber);
-  }
-  return 0;
-}
-
 }  // namespace
-
-SortKeys MakeSortKeys(const TrackInfo& track) {
-  SortKeys keys;
-  keys.title = SortKey(track.title);
-  keys.artist = SortKey(track.artist);
-  keys.album = SortKey(track.album);
-  keys.genre = SortKey(track.genre);
-  keys.composer = SortKey(track.composer);
-  keys.trackNumber = track.trackNumber;
-  return keys;
-}
 
 int CompareTracks(SortType type, const TrackInfo& a, const TrackInfo& b) {
   return CompareChain(type, a, b, CompareTrackField);
-}
-
-int CompareKeys(SortType type, const SortKeys& a, const SortKeys& b) {
-  return CompareChain(type, a, b, CompareKeyField);
 }
 
 int CompareTitle(const TrackInfo& a, const TrackInfo& b) {

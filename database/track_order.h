@@ -26,18 +26,6 @@ enum class SortType : uint32_t {
 inline constexpr SortType kSortIndexOrder[] = {
     SortType::kTitle, SortType::kArtist, SortType::kAlbum, SortType::kGenre, SortType::kComposer};
 
-// A track's keys: each text's SortKey, and its track number.
-struct SortKeys {
-  std::string title;
-  std::string artist;
-  std::string album;
-  std::string genre;
-  std::string composer;
-  int32_t trackNumber = 0;
-};
-
-SortKeys MakeSortKeys(const TrackInfo& track);
-
 // Each returns -1, 0 or +1 and sorts ascending.
 //   title:    title
 //   album:    album, track number (signed), title
@@ -50,9 +38,7 @@ int CompareArtist(const TrackInfo& a, const TrackInfo& b);
 int CompareGenre(const TrackInfo& a, const TrackInfo& b);
 int CompareComposer(const TrackInfo& a, const TrackInfo& b);
 
-// The same orders on keys: CompareKeys(t, MakeSortKeys(a), MakeSortKeys(b)) answers what the
-// comparator of `t` answers for a and b.
-int CompareKeys(SortType type, const SortKeys& a, const SortKeys& b);
+// The comparator of `type`.
 int CompareTracks(SortType type, const TrackInfo& a, const TrackInfo& b);
 
 // Tracks in an order, with their sort keys. Each key is computed at most once and only when an

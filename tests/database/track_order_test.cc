@@ -62,22 +62,6 @@ std::vector<TrackInfo> RandomTracks(size_t n, uint32_t seed) {
   return tracks;
 }
 
-TEST(TrackOrderTest, KeysAgreeWithComparators) {
-  std::vector<TrackInfo> tracks = RandomTracks(150, 7);
-  std::vector<SortKeys> keys;
-  for (const TrackInfo& t : tracks) keys.push_back(MakeSortKeys(t));
-  for (SortType type : kAllTypes) {
-    for (size_t i = 0; i < tracks.size(); ++i) {
-      for (size_t j = 0; j < tracks.size(); ++j) {
-        const int by_text = CompareTracks(type, tracks[i], tracks[j]);
-        ASSERT_EQ(CompareKeys(type, keys[i], keys[j]), by_text)
-            << "type " << static_cast<int>(type) << ", tracks " << i << " and " << j;
-        ASSERT_EQ(CompareTracks(type, tracks[j], tracks[i]), -by_text);
-      }
-    }
-  }
-}
-
 TEST(TrackOrderTest, NamedComparatorsFollowTheirChains) {
   std::vector<TrackInfo> tracks = RandomTracks(60, 11);
   for (const TrackInfo& a : tracks) {
