@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell::cli {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "database/track_order.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

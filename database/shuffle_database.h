@@ -4,7 +4,7 @@
 
 #include "platform/env.h"
 #include "platform/replace_file.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

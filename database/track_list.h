@@ -1,7 +1,7 @@
 #pragma once
 
 #include "database/track_order.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

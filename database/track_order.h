@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

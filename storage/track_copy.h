@@ -5,7 +5,7 @@
 #include "database/ipod_database.h"
 #include "storage/missing_file_notice.h"
 #include "storage/random_source.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

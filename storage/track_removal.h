@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "database/ipod_database.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

@@ -8,7 +8,7 @@
 #include "storage/random_source.h"
 #include "sync/progress.h"
 #include "sync/sync_host.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

@@ -11,7 +11,7 @@
 #include "sync/player_library.h"
 #include "sync/sync_host.h"
 #include "sync/sync_run.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell {
 

@@ -10,7 +10,7 @@
 #include "database/ipod_database.h"
 #include "platform/memory/memory_env.h"
 #include "platform/text.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell::testing {
 

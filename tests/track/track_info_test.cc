@@ -1,4 +1,4 @@
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "database/empty_database.h"
 #include "database/itunes_database.h"
 #include "platform/env.h"
-#include "sync/track_info.h"
+#include "track/track_info.h"
 
 namespace tunewell::testing {
 
