@@ -1,0 +1,40 @@
+#include "player/win32/auto_sync_selection.h"
+
+#include <vector>
+
+#include "player/win32/player_windows.h"
+#include "sync/auto_sync_file.h"
+
+namespace tunewell {
+
+namespace {
+
+constexpr int kAutoSyncBoxId = 2122;
+constexpr int kCustomPageBoxId = 2161;
+constexpr int kPlaylistHostId = 2224;
+constexpr int kPlaylistListId = 1;
+
+}  // namespace
+
+void SaveAutoSyncSelection(Env& env, HWND dialog, const std::string& ipod_root) {
+  if (dialog == nullptr || ipod_root.empty()) return;
+  HWND page = FindCustomSyncPage(dialog);
+  HWND box = ::GetDlgItem(dialog, kAutoSyncBoxId);
+  if (box == nullptr && page != nullptr) box = ::GetDlgItem(page, kCustomPageBoxId);
+  if (box != nullptr && (::SendMessageA(box, BM_GETCHECK, 0, 0) & 1) == 0) {
+    (void)AutoSyncFile(env).Delete(ipod_root);
+    return;
+  }
+  HWND host = ::GetDlgItem(page != nullptr ? page : dialog, kPlaylistHostId);
+  HWND list =
+      host == nullptr ? nullptr : ::GetDlgItem(::GetWindow(host, GW_CHILD), kPlaylistListId);
+  std::vector<std::string> names;
+  const int rows = ListRowCount(list);
+  for (int row = 0; row < rows; ++row) {
+    if (ListRowChecked(list, row)) names.push_back(ListCellText(list, row, 0));
+  }
+  // A failed write keeps the previous selection whole; there is no one to tell here.
+  (void)WriteAutoSyncSelection(env, ipod_root, names);
+}
+
+}  // namespace tunewell

@@ -1,0 +1,117 @@
+#include "player/win32/sync_controller.h"
+
+#include "player/win32/auto_sync_selection.h"
+#include "player/win32/module.h"
+#include "player/win32/player_sync_host.h"
+#include "player/win32/wmp_library.h"
+#include "sync/track_collection.h"
+
+namespace tunewell {
+
+namespace {
+
+constexpr int kEventRefresh = 4;
+constexpr int kEventAttachView = 5;
+constexpr int kEventRemoveSelected = 6;
+constexpr int kEventEject = 7;
+constexpr int kEventDetachView = 8;
+constexpr int kEventAttachViewAgain = 9;
+
+}  // namespace
+
+SyncController& SyncController::Instance(HMODULE plugin, ViewEvents& views) {
+  // Never destroyed: at process exit the player's objects may already be gone.
+  static SyncController* const controller = new SyncController(plugin, views);
+  return *controller;
+}
+
+void SyncController::Attach(IWMPCore* core, const void* owner) {
+  {
+    std::lock_guard lock(mutex_);
+    core_ = ComPtr<IWMPCore>::Share(core);
+    owner_ = owner;
+  }
+  std::call_once(install_once_, [this] {
+    if (hook_.InstallHook(&HookEventCallback, this)) module::Pin();
+  });
+}
+
+void SyncController::Detach(const void* owner) {
+  ComPtr<IWMPCore> released;
+  std::lock_guard lock(mutex_);
+  if (owner != owner_) return;
+  released = std::move(core_);
+  owner_ = nullptr;
+}
+
+bool SyncController::attached() {
+  std::lock_guard lock(mutex_);
+  return static_cast<bool>(core_);
+}
+
+ComPtr<IWMPCore> SyncController::Core() {
+  std::lock_guard lock(mutex_);
+  return core_.Copy();
+}
+
+void SyncController::RememberRoot(const std::string& root) {
+  std::lock_guard lock(mutex_);
+  last_root_ = root;
+}
+
+bool SyncController::BeforeWorker(int code) {
+  if (!attached()) return false;
+  if (code == kEventSyncSettings) {
+    // The settings dialog is only open until the hook library's thread goes on.
+    const std::string root = hook_.IPodRoot();
+    if (!root.empty()) {
+      RememberRoot(root);
+      SaveAutoSyncSelection(Env::Default(), hook_.SyncSettingsDialog(), root);
+    }
+  }
+  return true;
+}
+
+void SyncController::RunEvent(int code) {
+  switch (code) {
+    case kEventRefresh:
+      views_.RefreshContentsView();
+      HandleSyncRequest(code);
+      break;
+    case kEventAttachView:
+    case kEventAttachViewAgain:
+      views_.AttachContentsView();
+      break;
+    case kEventRemoveSelected:
+      views_.RemoveSelectedTracks();
+      break;
+    case kEventEject: {
+      std::string root;
+      {
+        std::lock_guard lock(mutex_);
+        root = last_root_;
+      }
+      views_.EjectIPod(root);
+      break;
+    }
+    case kEventDetachView:
+      views_.DetachContentsView();
+      break;
+    default:
+      HandleSyncRequest(code);
+  }
+}
+
+void SyncController::HandleSyncRequest(int code) {
+  // The request keeps the core alive even if the player lets go of the plug-in meanwhile.
+  ComPtr<IWMPCore> core = Core();
+  if (!core) return;
+  WmpLibrary library(core.get());
+  PlayerSyncHost host(hook_, views_, [this](const std::string& root) { RememberRoot(root); });
+  const std::unique_ptr<SyncProgress> progress = views_.OpenProgress();
+  MessageBoxNotice notice;
+  const SyncServices services{Env::Default(), *progress, notice, &host, nullptr};
+  tunewell::HandleSyncRequest(services, library, host, code);
+}
+
+}  // namespace tunewell

@@ -1,0 +1,49 @@
+#pragma once
+
+// The player's windows as the plug-in finds them: the main window, the Sync pane path with its
+// combo box, toolbar and lists, the header menu that leads to "Choose Columns", and the sync
+// settings dialog with its custom page. All made on the calling thread, which must keep pumping
+// messages (WaitPumping) while the plug-in's threads talk to them.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tunewell::fake {
+
+class PlayerHost {
+ public:
+  PlayerHost();
+  ~PlayerHost();
+  PlayerHost(const PlayerHost&) = delete;
+  PlayerHost& operator=(const PlayerHost&) = delete;
+
+  void AddSyncRow(const std::string& title, const std::string& path, bool checked);
+  // The settings dialog's automatic-sync box and the custom page's playlist ticks.
+  void SetSettings(bool automatic, const std::vector<bool>& ticks);
+  bool HasFilePathColumn() const;
+  // What the "Choose Columns" dialog does when "File Path" is ticked and confirmed.
+  void ShowPathColumn();
+
+  HWND main = nullptr, sync_list = nullptr, device_list = nullptr, combo = nullptr;
+  HWND settings = nullptr;
+  // Times the plug-in's registration announced itself to running players.
+  int add_remove_messages = 0;
+  static constexpr const char* kPlaylists[5] = {"Playlist 1", "Playlist 2", "Playlist 3",
+                                                "Playlist 4", "Playlist 5"};
+
+ private:
+  HWND settings_box_ = nullptr, settings_list_ = nullptr;
+  std::vector<std::string> paths_;
+};
+
+// Waits for `handle` while dispatching this thread's messages; false after `ms`.
+bool WaitPumping(HANDLE handle, DWORD ms);
+// Writes what the screen shows of `window` as a 24-bit BMP file.
+bool SaveScreenshot(HWND window, const std::filesystem::path& file);
+// Dispatches this thread's messages for `ms`.
+void Pump(DWORD ms);
+
+}  // namespace tunewell::fake

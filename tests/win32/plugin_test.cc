@@ -1,0 +1,382 @@
+// Tunewell.dll loaded into a stand-in player under wine: registration, the COM object's life,
+// and hook events raised through the stand-in latchkey.dll against an iPod mapped as E:.
+// Run by scripts/plugin-tests.sh, which maps E: and checks the iPod's databases afterwards.
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "player/win32/player_windows.h"
+#include "player/win32/plugin_ui.h"
+#include "sync/auto_sync_file.h"
+#include "tests/support/mp3_fixture.h"
+#include "tests/win32/fake_player.h"
+#include "tests/win32/latchkey_standin.h"
+#include "tests/win32/player_host.h"
+
+namespace tunewell {
+namespace {
+
+namespace fs = std::filesystem;
+constexpr char kRoot[] = "E:\\";
+constexpr DWORD kEventLimitMs = 60000;
+
+fs::path HostFolder() {
+  wchar_t path[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return fs::path(path).parent_path();
+}
+
+template <typename Fn>
+Fn Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+int MusicFiles() {
+  int count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator("E:\\iPod_Control\\Music")) {
+    count += entry.is_regular_file();
+  }
+  return count;
+}
+
+std::string RegText(HKEY root, const std::wstring& key, const wchar_t* name) {
+  char value[512] = {};
+  DWORD size = sizeof value;
+  if (::RegGetValueA(root, std::string(key.begin(), key.end()).c_str(),
+                     name ? std::string(name, name + wcslen(name)).c_str() : nullptr, RRF_RT_REG_SZ,
+                     nullptr, value, &size) != ERROR_SUCCESS) {
+    return "<missing>";
+  }
+  return value;
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+  HKEY opened;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(opened);
+  return true;
+}
+
+// Everything one process holds: the plug-in and the stand-ins are process-wide, as in the player.
+class PluginTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_NE(::GetFileAttributesA("E:\\iPod_Control"), INVALID_FILE_ATTRIBUTES)
+        << "E: must be an iPod folder (scripts/plugin-tests.sh maps it)";
+    latchkey = ::LoadLibraryW((HostFolder() / "latchkey.dll").c_str());
+    plugin = ::LoadLibraryW((HostFolder() / "Tunewell.dll").c_str());
+    ASSERT_TRUE(latchkey && plugin);
+    raise = Export<StandinRaiseEventFn>(latchkey, "StandinRaiseEvent");
+    state = Export<StandinGetStateFn>(latchkey, "StandinGetState");
+    host = new fake::PlayerHost();
+    player = new fake::Player();
+    Export<StandinSetRootFn>(latchkey, "StandinSetRoot")(kRoot);
+    Export<StandinSetWindowsFn>(latchkey, "StandinSetWindows")(host->sync_list, host->device_list,
+                                                               host->settings, host->combo);
+    MakeLibrary();
+  }
+
+  // Source files and the player's library: each playlist "Playlist k" holds one new song.
+  static void MakeLibrary() {
+    const fs::path music = fs::temp_directory_path() / "tunewell-plugin-test";
+    fs::remove_all(music);
+    auto add = [&](const std::string& title, const std::string& file, const wchar_t* type,
+                   const wchar_t* album = L"Album") {
+      const fs::path path = music / file;
+      fs::create_directories(path.parent_path());
+      std::ofstream(path, std::ios::binary) << fixture::SilentMp3(40);
+      return player->AddMedia({std::wstring(title.begin(), title.end()),
+                               path.wstring(),
+                               {{L"FileType", type},
+                                {L"Author", L"Artist"},
+                                {L"WM/AlbumTitle", album},
+                                {L"WM/TrackNumber", L"3"}}});
+    };
+    // Sync list rows: checked, a WMA, one song twice from two folders, one unchecked.
+    const int morning = add("Morning", "a\\morning.mp3", L"mp3");
+    add("Rain", "a\\rain.wma", L"wma");
+    add("Same", "a\\same.mp3", L"mp3");
+    add("Same", "b\\same.mp3", L"mp3");
+    add("Unchecked", "a\\unchecked.mp3", L"mp3");
+    const char* rows[][2] = {{"Morning", "a\\morning.mp3"}, {"Rain", "a\\rain.wma"},
+                             {"Same", "a\\same.mp3"},       {"Same", "b\\same.mp3"},
+                             {"Ghost", "c\\ghost.mp3"},     {"Unchecked", "a\\unchecked.mp3"}};
+    for (const auto& row : rows) {
+      host->AddSyncRow(row[0], (music / row[1]).string(), std::string(row[0]) != "Unchecked");
+    }
+    for (int k = 1; k <= 5; ++k) {
+      const std::string n = std::to_string(k);
+      player->AddPlaylist(L"Playlist " + std::wstring(n.begin(), n.end()),
+                          {add("List song " + n, "p\\" + n + ".mp3", L"mp3", L"Lists"), morning});
+    }
+  }
+
+  // Raises `code` through the stand-in and waits for the worker; false when none was started.
+  static bool RaiseAndWait(int code) {
+    HANDLE worker = raise(code);
+    if (worker == nullptr) return false;
+    EXPECT_TRUE(fake::WaitPumping(worker, kEventLimitMs)) << "event " << code;
+    ::CloseHandle(worker);
+    return true;
+  }
+
+  static IWMPPluginUI* CreatePlugin(IClassFactory** factory_out = nullptr) {
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(Export<LPFNGETCLASSOBJECT>(plugin, "DllGetClassObject")(
+                  kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
+    IUnknown* object = nullptr;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)),
+              S_OK);
+    IWMPPluginUI* ui = nullptr;
+    EXPECT_EQ(object->QueryInterface(kIidWmpPluginUI, reinterpret_cast<void**>(&ui)), S_OK);
+    object->Release();
+    if (factory_out != nullptr) {
+      *factory_out = factory;
+    } else {
+      factory->Release();
+    }
+    return ui;
+  }
+
+  static void SetAutoSync(const std::vector<std::string>& names) {
+    ASSERT_TRUE(WriteAutoSyncSelection(Env::Default(), kRoot, names).ok());
+  }
+  static std::string AutoSyncBytes() {
+    AutoSyncFile file(Env::Default());
+    return file.Read(kRoot) == AutoSyncFile::ReadResult::kAbsent ? "<absent>" : file.data();
+  }
+
+  static inline HMODULE latchkey = nullptr, plugin = nullptr;
+  static inline StandinRaiseEventFn raise = nullptr;
+  static inline StandinGetStateFn state = nullptr;
+  static inline fake::PlayerHost* host = nullptr;
+  static inline fake::Player* player = nullptr;
+  // The plug-in the player keeps between the event tests.
+  static inline IWMPPluginUI* attached = nullptr;
+};
+
+TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
+  const std::wstring class_key = std::wstring(L"CLSID\\") + kClsidCadenzaText;
+  const std::wstring plugins = L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins";
+  const std::wstring plugin_key = plugins + L"\\" + kClsidCadenzaText;
+  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllRegisterServer")(), S_OK);
+  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllRegisterServer")(), S_OK);
+
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, class_key, nullptr), "Cadenza Class");
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, class_key + L"\\InprocServer32", nullptr),
+            (HostFolder() / "Tunewell.dll").string());
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, class_key + L"\\InprocServer32", L"ThreadingModel"),
+            "Apartment");
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, plugin_key, L"FriendlyName"),
+            "res://Tunewell.dll/RT_STRING/#102");
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, plugin_key, L"Description"),
+            "res://Tunewell.dll/RT_STRING/#103");
+  DWORD capabilities = 0, size = sizeof capabilities;
+  EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, plugin_key.c_str(), L"Capabilities",
+                           RRF_RT_REG_DWORD, nullptr, &capabilities, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(capabilities, 0xC0000001u);
+  // One copy: one subkey under the class, two values beside the server's path, three values.
+  HKEY key;
+  DWORD subkeys = 0, values = 0;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CLASSES_ROOT, class_key.c_str(), 0, KEY_READ, &key), 0);
+  ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+  ::RegCloseKey(key);
+  EXPECT_EQ(subkeys, 1u);
+  EXPECT_EQ(values, 1u);
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, plugin_key.c_str(), 0, KEY_READ, &key), 0);
+  ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
+  ::RegCloseKey(key);
+  EXPECT_EQ(subkeys, 0u);
+  EXPECT_EQ(values, 3u);
+
+  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllUnregisterServer")(), S_OK);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, class_key));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, plugin_key));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, plugins));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
+  fake::Pump(200);
+  EXPECT_EQ(host->add_remove_messages, 3);
+}
+
+TEST_F(PluginTest, ObjectLifeAndHookInstallation) {
+  const auto can_unload = Export<HRESULT(WINAPI*)()>(plugin, "DllCanUnloadNow");
+  IClassFactory* factory = nullptr;
+  IWMPPluginUI* ui = CreatePlugin(&factory);
+  ASSERT_NE(ui, nullptr);
+  EXPECT_EQ(can_unload(), S_FALSE);
+  factory->Release();
+  EXPECT_EQ(can_unload(), S_FALSE);
+
+  EXPECT_EQ(ui->SetCore(nullptr), S_OK);
+  EXPECT_EQ(state().installs, 0);
+  auto* core = static_cast<IWMPCore*>(player->core());
+  EXPECT_EQ(ui->SetCore(core), S_OK);
+  EXPECT_EQ(state().installs, 1);
+  EXPECT_NE(state().context, nullptr);
+  // A second core while attached: the hook keeps its one, live context.
+  void* context = state().context;
+  EXPECT_EQ(ui->SetCore(core), S_OK);
+  EXPECT_EQ(state().installs, 1);
+  EXPECT_EQ(state().context, context);
+
+  VARIANT value;
+  ::VariantInit(&value);
+  EXPECT_EQ(ui->GetProperty(L"Name", nullptr), E_POINTER);
+  EXPECT_EQ(ui->GetProperty(L"Name", &value), E_NOTIMPL);
+  EXPECT_EQ(ui->SetProperty(L"Name", &value), E_NOTIMPL);
+  HWND window = nullptr;
+  EXPECT_EQ(ui->Create(host->main, &window), E_NOTIMPL);
+  EXPECT_EQ(ui->Destroy(), E_NOTIMPL);
+  void* other = nullptr;
+  EXPECT_EQ(ui->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+
+  EXPECT_EQ(ui->SetCore(nullptr), S_OK);
+  EXPECT_EQ(player->LiveReferences(), 0);
+  EXPECT_EQ(ui->Release(), 0u);
+  EXPECT_EQ(can_unload(), S_OK);
+  // Pinned once the hook holds our callback.
+  EXPECT_EQ(::FreeLibrary(plugin), TRUE);
+  EXPECT_NE(::GetModuleHandleW(L"Tunewell.dll"), nullptr);
+}
+
+TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
+  IWMPPluginUI* ui = CreatePlugin();
+  std::string version;
+  std::thread closer([&] {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && dialog == nullptr; ++i) {
+      ::Sleep(10);
+      dialog = ::FindWindowA(nullptr, "Tunewell Properties");
+    }
+    if (dialog == nullptr) return;
+    ::Sleep(500);  // painted
+    char text[64] = {};
+    ::GetDlgItemTextA(dialog, 1015, text, sizeof text);
+    version = text;
+    if (const char* folder = std::getenv("TUNEWELL_SCREENSHOT_DIR")) {
+      fake::SaveScreenshot(dialog, fs::path(folder) / "about-dialog.bmp");
+    }
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(ui->DisplayPropertyPage(host->main), S_OK);
+  closer.join();
+  EXPECT_EQ(version, "Tunewell 1.1.0.15");
+  ui->Release();
+}
+
+TEST_F(PluginTest, NoticeEventShowsOnlyTheNotice) {
+  attached = CreatePlugin();
+  ASSERT_EQ(attached->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
+  const StandinState before = state();
+  HANDLE worker = raise(2);
+  ASSERT_NE(worker, nullptr);
+  HWND box = nullptr;
+  for (int i = 0; i < 500 && box == nullptr; ++i) {
+    fake::Pump(10);
+    box = ::FindWindowA(nullptr, "Harborline");
+  }
+  ASSERT_NE(box, nullptr);
+  char text[128] = {};
+  ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  EXPECT_STREQ(text, "Thank you for using Harborline. Please sync from the Sync Tab.");
+  ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(fake::WaitPumping(worker, kEventLimitMs));
+  ::CloseHandle(worker);
+  EXPECT_EQ(state().root_queries, before.root_queries);
+  EXPECT_EQ(MusicFiles(), 0);
+}
+
+TEST_F(PluginTest, SyncTabEventSyncsTheCheckedMp3sOnce) {
+  ASSERT_FALSE(host->HasFilePathColumn());
+  ASSERT_TRUE(RaiseAndWait(0));
+  // Morning and the first Same: the WMA, the repeat, the unknown path and the unchecked row not.
+  EXPECT_EQ(MusicFiles(), 2);
+  EXPECT_TRUE(host->HasFilePathColumn());
+  EXPECT_EQ(player->CountPlaylists(L"TunewellTemp"), 0);
+  ASSERT_TRUE(RaiseAndWait(0));
+  EXPECT_EQ(MusicFiles(), 2);
+  EXPECT_EQ(state().stops, 0);
+}
+
+TEST_F(PluginTest, SettingsEventSavesTheSelectionAndSyncsIt) {
+  SetAutoSync({"Playlist 5"});
+  host->SetSettings(false, {true, true, true, true, true});
+  ASSERT_TRUE(RaiseAndWait(3));
+  EXPECT_EQ(AutoSyncBytes(), "<absent>");
+  EXPECT_EQ(MusicFiles(), 2);
+
+  host->SetSettings(true, {false, true, false, true, false});
+  ASSERT_TRUE(RaiseAndWait(3));
+  EXPECT_EQ(AutoSyncBytes(), std::string("Playlist 2\0\nPlaylist 4\0\n", 24));
+  EXPECT_EQ(MusicFiles(), 4);
+  EXPECT_EQ(state().stops, 1);
+}
+
+TEST_F(PluginTest, OtherEventsSyncWhatTheSelectionNames) {
+  struct Case {
+    int code;
+    std::vector<std::string> names;
+    int files;
+  };
+  // An empty selection stands for every playlist; unknown names give nothing.
+  for (const Case& c :
+       {Case{1, {"No such list", "Playlist 5"}, 5}, Case{12, {"Playlist 1"}, 6}, Case{-1, {}, 7}}) {
+    SetAutoSync(c.names);
+    ASSERT_TRUE(RaiseAndWait(c.code));
+    EXPECT_EQ(MusicFiles(), c.files) << "event " << c.code;
+  }
+  EXPECT_EQ(state().stops, 1);
+}
+
+TEST_F(PluginTest, EventsAfterTheCoreIsGoneDoNothing) {
+  ASSERT_EQ(attached->SetCore(nullptr), S_OK);
+  EXPECT_EQ(attached->Release(), 0u);
+  EXPECT_EQ(player->LiveReferences(), 0);
+  const StandinState before = state();
+  for (int code : {0, 3, 7}) EXPECT_FALSE(RaiseAndWait(code));
+  EXPECT_EQ(state().root_queries, before.root_queries);
+  EXPECT_EQ(MusicFiles(), 7);
+}
+
+// The window rules, on windows of this process.
+TEST(PlayerWindowsTest, FindsTheControlsItWorks) {
+  fake::PlayerHost host;
+  EXPECT_EQ(FindPlayerWindow(), host.main);
+  EXPECT_EQ(FindSyncPaneControl(208), host.combo);
+  EXPECT_NE(FindSyncPaneControl(219), nullptr);
+  EXPECT_EQ(FindSyncPaneControl(4242), nullptr);
+  EXPECT_NE(FindCustomSyncPage(host.settings), nullptr);
+  EXPECT_TRUE(DeviceComboShowsIPod(host.combo, "E:\\"));
+  EXPECT_FALSE(DeviceComboShowsIPod(host.combo, "F:\\"));
+  EXPECT_FALSE(DeviceComboShowsIPod(host.combo, ""));
+  EXPECT_FALSE(DeviceComboShowsIPod(nullptr, "E:\\"));
+  ::SendMessageA(host.combo, CB_ADDSTRING, 0, LPARAM("E:"));
+  ::SendMessageA(host.combo, CB_SETCURSEL, 2, 0);
+  EXPECT_FALSE(DeviceComboShowsIPod(host.combo, "E:\\"));
+
+  HWND header = ::GetWindow(host.sync_list, GW_CHILD);
+  int index = -7;
+  EXPECT_FALSE(FindFilePathColumn(header, &index));
+  EXPECT_EQ(index, -7);
+  host.ShowPathColumn();
+  host.ShowPathColumn();
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT;
+  column.pszText = const_cast<char*>("File Path");
+  ::SendMessageA(host.sync_list, LVM_INSERTCOLUMNA, 4, LPARAM(&column));
+  EXPECT_TRUE(FindFilePathColumn(header, &index));
+  EXPECT_EQ(index, 3);
+}
+
+}  // namespace
+}  // namespace tunewell
