@@ -9,7 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libtag1-dev libgpod-dev libglib2.0-dev
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine64 xvfb xauth
+  wine64 xvfb xauth imagemagick
 )
 
 missing=()

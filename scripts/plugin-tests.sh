@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Runs the real Tunewell.dll inside the stand-in player under wine64 on an Xvfb display, with
+# drive E: mapped onto a fresh iPod folder; then tunewell.exe syncs onto E:\ as well. Afterwards
+# the iPod's database is read from Linux, by our own reader and by libgpod. The screenshot of
+# the properties dialog lands in build/screenshots/about-dialog.png.
+# Needs build-win64 built (scripts/windows-tests.sh does that) and the Linux build's tunewell and
+# gpod_tool, which it builds when missing.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+prefix="$root/build-win64/wineprefix"
+wine_run=("$root/cmake/wine-run.sh" "--prefix=$prefix")
+host_exe="$root/build-win64/tests/win32/tunewell_plugin_tests.exe"
+cli_exe="$root/build-win64/cli/tunewell.exe"
+tunewell="$root/build/cli/tunewell"
+gpod_tool="$root/build/tests/support/gpod_tool"
+screens="$root/build/screenshots"
+fail() { echo "plugin-tests: $*" >&2; exit 1; }
+
+for tool in Xvfb convert; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (run scripts/install-deps.sh)"
+done
+[ -x "$host_exe" ] && [ -x "$cli_exe" ] || fail "build-win64 is not built"
+if [ ! -x "$tunewell" ] || [ ! -x "$gpod_tool" ]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target tunewell gpod_tool
+fi
+
+work="$(mktemp -d)"
+drive="$prefix/dosdevices/e:"
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  "${wine_run[@]}" --wait || true
+  [ -L "$drive" ] && rm -f "$drive"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"${wine_run[@]}" --init
+"$tunewell" init --ipod "$work/ipod" >/dev/null
+ln -sfn "$work/ipod" "$drive"
+
+# A display of our own: the first free number from 90 on.
+for n in $(seq 90 150); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  sleep 1
+  if kill -0 "$xvfb_pid" 2>/dev/null; then
+    export TUNEWELL_WINE_DISPLAY=":$n"
+    break
+  fi
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "no Xvfb display could be started"
+# Without a window manager wine draws the window frames itself, captions included.
+"${wine_run[@]}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+mkdir -p "$screens"
+rm -f "$screens/about-dialog.bmp" "$screens/about-dialog.png"
+TUNEWELL_SCREENSHOT_DIR="Z:$screens" "${wine_run[@]}" "$host_exe"
+[ -f "$screens/about-dialog.bmp" ] || fail "no screenshot of the properties dialog"
+convert "$screens/about-dialog.bmp" "$screens/about-dialog.png"
+rm -f "$screens/about-dialog.bmp"
+
+# tunewell.exe onto the drive letter: the drive-root form and the Win32 file calls for real.
+mkdir -p "$work/more"
+frame() { printf '\xff\xfb\x90\xc4'; head -c 413 /dev/zero; }
+for name in "Night Drive" "Sunday"; do
+  for _ in $(seq 40); do frame; done >"$work/more/$name.mp3"
+done
+# (The plug-in's last event left an empty selection, "every playlist", which would decide.)
+"${wine_run[@]}" "$cli_exe" autosync --ipod 'E:\' --off >/dev/null
+[ ! -e "$work/ipod/autoSync" ] || fail "tunewell.exe autosync --off left the autoSync file"
+"${wine_run[@]}" "$cli_exe" sync --ipod 'E:\' "Z:$work/more" >/dev/null
+
+# The iPod as Linux sees it: both readers find exactly the tracks the runs synced.
+expected="$(printf '%s\n' Morning Same "List song 1" "List song 2" "List song 3" "List song 4" \
+                          "List song 5" "Night Drive" Sunday | sort)"
+ours="$("$tunewell" list --ipod "$work/ipod" --json | grep -o '"title": "[^"]*"' |
+        sed 's/"title": "\(.*\)"/\1/' | sort)"
+gpod="$("$gpod_tool" dump "$work/ipod" | awk -F'\t' '$1 == "track" {print $3}' | sort)"
+[ "$ours" = "$expected" ] || fail "tunewell list reads: $(echo $ours)"
+[ "$gpod" = "$expected" ] || fail "libgpod reads: $(echo $gpod)"
+[ "$(find "$work/ipod/iPod_Control/Music" -name '*.mp3' | wc -l)" -eq 9 ] ||
+  fail "the music folders do not hold 9 files"
+echo "plugin-tests: plug-in and tunewell.exe synced 9 tracks onto E:, read back by both readers" >&2
