@@ -1,6 +1,7 @@
 // The hook library's callback: one worker thread per event.
 
 #include <memory>
+#include <type_traits>
 
 #include "player/win32/sync_controller.h"
 
@@ -37,5 +38,8 @@ extern "C" HANDLE __cdecl HookEventCallback(void* context, int event_code) {
     return nullptr;
   }
 }
+
+// The convention the hook library calls with; on i686 a mismatch would unbalance its stack.
+static_assert(std::is_same_v<decltype(&HookEventCallback), HookEventCallbackFn>);
 
 }  // namespace tunewell

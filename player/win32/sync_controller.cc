@@ -111,7 +111,8 @@ void SyncController::HandleSyncRequest(int code) {
   const std::unique_ptr<SyncProgress> progress = views_.OpenProgress();
   MessageBoxNotice notice;
   const SyncServices services{Env::Default(), *progress, notice, &host, nullptr};
-  tunewell::HandleSyncRequest(services, library, host, code);
+  // What the run did, the user has seen in its progress window or its notices.
+  (void)tunewell::HandleSyncRequest(services, library, host, code);
 }
 
 }  // namespace tunewell

@@ -39,8 +39,6 @@ class SyncController {
   // The hook event `code`, on a worker thread of its own.
   void RunEvent(int code);
 
-  HookBinding& hook() { return hook_; }
-
  private:
   void HandleSyncRequest(int code);
   void RememberRoot(const std::string& root);

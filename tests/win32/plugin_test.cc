@@ -2,9 +2,10 @@
 // and hook events raised through the stand-in latchkey.dll against an iPod mapped as E:.
 // Run by scripts/plugin-tests.sh, which maps E: and checks the iPod's databases afterwards.
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// (after <windows.h>, which it needs)
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -247,6 +248,42 @@ TEST_F(PluginTest, ObjectLifeAndHookInstallation) {
   // Pinned once the hook holds our callback.
   EXPECT_EQ(::FreeLibrary(plugin), TRUE);
   EXPECT_NE(::GetModuleHandleW(L"Tunewell.dll"), nullptr);
+}
+
+// A renamed copy in a folder of its own: it names its own file to the player, and without the
+// hook library beside it, it stays loaded and does nothing.
+TEST_F(PluginTest, RenamedCopyWithoutHookLibrary) {
+  const fs::path folder = fs::temp_directory_path() / "tunewell-alone";
+  fs::create_directories(folder);
+  fs::copy_file(HostFolder() / "Tunewell.dll", folder / "Renamed.dll",
+                fs::copy_options::overwrite_existing);
+  HMODULE copy = ::LoadLibraryW((folder / "Renamed.dll").c_str());
+  ASSERT_NE(copy, nullptr);
+  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllRegisterServer")(), S_OK);
+  EXPECT_EQ(
+      RegText(HKEY_LOCAL_MACHINE,
+              std::wstring(L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\") + kClsidCadenzaText,
+              L"FriendlyName"),
+      "res://Renamed.dll/RT_STRING/#102");
+  EXPECT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllUnregisterServer")(), S_OK);
+
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(Export<LPFNGETCLASSOBJECT>(copy, "DllGetClassObject")(
+                kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+  IWMPPluginUI* ui = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, kIidWmpPluginUI, reinterpret_cast<void**>(&ui)), S_OK);
+  factory->Release();
+  const StandinState before = state();
+  EXPECT_EQ(ui->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
+  EXPECT_EQ(state().installs, before.installs);
+  EXPECT_EQ(ui->SetCore(nullptr), S_OK);
+  ui->Release();
+  EXPECT_EQ(player->LiveReferences(), 0);
+  // Nothing holds it: it may go.
+  EXPECT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllCanUnloadNow")(), S_OK);
+  EXPECT_TRUE(::FreeLibrary(copy));
+  EXPECT_EQ(::GetModuleHandleW((folder / "Renamed.dll").c_str()), nullptr);
 }
 
 TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
