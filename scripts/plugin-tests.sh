@@ -39,6 +39,8 @@ cleanup() {
 trap cleanup EXIT
 
 "${wine_run[@]}" --init
+# A wine server still lingering from headless programs would keep its desktop without a display.
+"${wine_run[@]}" --wait || true
 "$tunewell" init --ipod "$work/ipod" >/dev/null
 ln -sfn "$work/ipod" "$drive"
 
