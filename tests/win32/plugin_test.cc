@@ -311,26 +311,45 @@ TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
   ui->Release();
 }
 
-TEST_F(PluginTest, NoticeEventShowsOnlyTheNotice) {
+// The notice event, and requests while the hook library reports no iPod or no drive root:
+// a message box each, found by its caption, and nothing else.
+TEST_F(PluginTest, NoticesAndNothingElse) {
   attached = CreatePlugin();
   ASSERT_EQ(attached->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
-  const StandinState before = state();
-  HANDLE worker = raise(2);
-  ASSERT_NE(worker, nullptr);
-  HWND box = nullptr;
-  for (int i = 0; i < 500 && box == nullptr; ++i) {
-    fake::Pump(10);
-    box = ::FindWindowA(nullptr, "Harborline");
+  const auto set_root = Export<StandinSetRootFn>(latchkey, "StandinSetRoot");
+  const char* no_ipod = "No iPod was found. Connect the iPod and sync again.";
+  struct Case {
+    int code;
+    const char* root;
+    const char* text;
+  };
+  for (const Case& c :
+       {Case{2, kRoot, "Thank you for using Harborline. Please sync from the Sync Tab."},
+        Case{0, "", no_ipod}, Case{1, "E:", no_ipod}, Case{0, "..\\x", no_ipod}}) {
+    set_root(c.root);
+    const StandinState before = state();
+    HANDLE worker = raise(c.code);
+    ASSERT_NE(worker, nullptr);
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && box == nullptr; ++i) {
+      fake::Pump(10);
+      box = ::FindWindowA(nullptr, "Harborline");
+    }
+    ASSERT_NE(box, nullptr) << "event " << c.code << " root " << c.root;
+    char text[128] = {};
+    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(text, c.text);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(fake::WaitPumping(worker, kEventLimitMs));
+    ::CloseHandle(worker);
+    if (c.code == 2) {
+      EXPECT_EQ(state().root_queries, before.root_queries);
+    }
   }
-  ASSERT_NE(box, nullptr);
-  char text[128] = {};
-  ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  EXPECT_STREQ(text, "Thank you for using Harborline. Please sync from the Sync Tab.");
-  ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-  EXPECT_TRUE(fake::WaitPumping(worker, kEventLimitMs));
-  ::CloseHandle(worker);
-  EXPECT_EQ(state().root_queries, before.root_queries);
+  set_root(kRoot);
   EXPECT_EQ(MusicFiles(), 0);
+  EXPECT_EQ(state().stops, 0);
+  EXPECT_FALSE(host->HasFilePathColumn());
 }
 
 TEST_F(PluginTest, SyncTabEventSyncsTheCheckedMp3sOnce) {
