@@ -109,10 +109,6 @@ IWMPPlaylistVtbl MakePlaylistVtbl() {
     *out = static_cast<LONG>(reinterpret_cast<Playlist*>(self)->items.size());
     return S_OK;
   };
-  v.get_name = [](IWMPPlaylist* self, BSTR* out) {
-    *out = Text(reinterpret_cast<Playlist*>(self)->name);
-    return S_OK;
-  };
   v.get_Item = [](IWMPPlaylist* self, LONG index, IWMPMedia** out) {
     auto& items = reinterpret_cast<Playlist*>(self)->items;
     if (index < 0 || static_cast<size_t>(index) >= items.size()) return E_INVALIDARG;

@@ -64,6 +64,17 @@ bool KeyExists(HKEY root, const std::wstring& key) {
   return true;
 }
 
+// Subkeys and values of a key.
+std::pair<unsigned long, unsigned long> KeyShape(HKEY root, const std::wstring& key) {
+  HKEY opened;
+  DWORD subkeys = 0, values = 0;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return {};
+  ::RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                     nullptr, nullptr, nullptr, nullptr);
+  ::RegCloseKey(opened);
+  return {subkeys, values};
+}
+
 // Everything one process holds: the plug-in and the stand-ins are process-wide, as in the player.
 class PluginTest : public ::testing::Test {
  protected:
@@ -184,21 +195,9 @@ TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
                            RRF_RT_REG_DWORD, nullptr, &capabilities, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(capabilities, 0xC0000001u);
-  // One copy: one subkey under the class, two values beside the server's path, three values.
-  HKEY key;
-  DWORD subkeys = 0, values = 0;
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_CLASSES_ROOT, class_key.c_str(), 0, KEY_READ, &key), 0);
-  ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-  ::RegCloseKey(key);
-  EXPECT_EQ(subkeys, 1u);
-  EXPECT_EQ(values, 1u);
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, plugin_key.c_str(), 0, KEY_READ, &key), 0);
-  ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-  ::RegCloseKey(key);
-  EXPECT_EQ(subkeys, 0u);
-  EXPECT_EQ(values, 3u);
+  // One copy: one subkey and one value under the class, none and three under the entry.
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, class_key), std::make_pair(1ul, 1ul));
+  EXPECT_EQ(KeyShape(HKEY_LOCAL_MACHINE, plugin_key), std::make_pair(0ul, 3ul));
 
   ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllUnregisterServer")(), S_OK);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, class_key));
