@@ -14,7 +14,7 @@
 #include "storage/ipod_location.h"
 #include "storage/random_source.h"
 #include "storage/track_copy.h"
-#include "storage/track_removal.h"
+#include "sync/removal_run.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
@@ -94,7 +94,7 @@ void BM_CopyTrackToIPod(benchmark::State& state) {
   fixture::IPodTree tree;
   tree.music_folders = 20;
   if (!fixture::WriteIPodTree(env, root, tree).ok()) std::abort();
-  IPodDatabase ipod(env, root);
+  const CopyTarget ipod = CopyTarget::For(env, root);
   LcgRandom random = LcgRandom::SeededFromClock(env);
   SilentNotice notice;
   for (auto _ : state) {
@@ -106,7 +106,7 @@ void BM_CopyTrackToIPod(benchmark::State& state) {
       break;
     }
     state.PauseTiming();
-    env.RemoveFile(PathFromLocation(ipod.root(), track.path));
+    env.RemoveFile(PathFromLocation(ipod.root, track.path));
     state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTrackBytes));
