@@ -8,9 +8,9 @@ namespace tunewell {
 
 namespace {
 
-Status WriteAndSync(Env& env, const std::string& path, std::string_view contents) {
+Status WriteAndSync(Env& env, const std::string& path, std::string_view contents, bool hidden) {
   std::unique_ptr<WritableFile> file;
-  RETURN_IF_ERROR(env.NewWritableFile(path, /*hidden=*/false, &file));
+  RETURN_IF_ERROR(env.NewWritableFile(path, hidden, &file));
   Status s = file->Append(contents);
   if (s.ok()) s = file->Sync();
   const Status closed = file->Close();
@@ -50,18 +50,26 @@ void StagedFile::Discard() {
 
 Status StagedFile::Stage(Env& env, const std::string& path, std::string_view contents,
                          const ContentCheck& check, StagedFile* staged) {
+  return Stage(env, path, contents, check, StageOptions(), staged);
+}
+
+Status StagedFile::Stage(Env& env, const std::string& path, std::string_view contents,
+                         const ContentCheck& check, const StageOptions& options,
+                         StagedFile* staged) {
   StagedFile file;
   file.env_ = &env;
   file.path_ = path;
   file.temp_ = path + ".tmp";
-  Status s = WriteAndSync(env, file.temp_, contents);
-  if (s.ok()) {
+  Status s = WriteAndSync(env, file.temp_, contents, options.hidden);
+  if (s.ok() && options.read_back) {
     std::string written;
     s = env.ReadFile(file.temp_, &written);
     if (s.ok() && written != contents) {
       s = Status::IOError(file.temp_ + ": the file read back differs from what was written");
     }
     if (s.ok() && check) s = check(written);
+  } else if (s.ok() && check) {
+    s = check(contents);
   }
   if (!s.ok()) return s.Prefixed(path + " was left unchanged");
   *staged = std::move(file);
@@ -89,6 +97,13 @@ Status ReplaceFileSafely(Env& env, const std::string& path, std::string_view con
   StagedFile staged;
   RETURN_IF_ERROR(StagedFile::Stage(env, path, contents, check, &staged));
   return staged.Commit(backup_path);
+}
+
+Status WriteFileSafely(Env& env, const std::string& path, std::string_view contents,
+                       const StageOptions& options) {
+  StagedFile staged;
+  RETURN_IF_ERROR(StagedFile::Stage(env, path, contents, nullptr, options, &staged));
+  return staged.Commit("");
 }
 
 }  // namespace tunewell

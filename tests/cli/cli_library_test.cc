@@ -6,14 +6,14 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "tests/support/ipod_tree.h"
-#include "tests/support/mp3_fixture.h"
+#include "cli/silent_mp3.h"
 
 namespace tunewell::cli {
 namespace {
 
 using ::testing::ElementsAre;
 
-using fixture::SilentMp3;
+using cli::SilentMp3;
 
 // `path` with this build's separators, as the library reports paths.
 std::string Native(std::string path) {

@@ -13,7 +13,7 @@
 #include "storage/ipod_lock.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
-#include "tests/support/mp3_fixture.h"
+#include "cli/silent_mp3.h"
 
 namespace tunewell {
 namespace {
@@ -24,7 +24,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-using fixture::SilentMp3;
+using cli::SilentMp3;
 
 class SyncCliTest : public ::testing::Test {
  protected:
