@@ -21,7 +21,8 @@ Status WriteAndSync(Env& env, const std::string& path, std::string_view contents
 void KeepBackup(Env& env, const std::string& path, const std::string& backup) {
   const std::string temp = backup + ".tmp";
   if (env.CopyFileTo(path, temp).ok() && env.RenameFile(temp, backup).ok()) return;
-  env.RemoveFile(temp);
+  // A backup that cannot be made is skipped; so is a leftover that cannot be removed.
+  env.RemoveFile(temp).IgnoreError();
 }
 
 }  // namespace
@@ -44,7 +45,8 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 StagedFile::~StagedFile() { Discard(); }
 
 void StagedFile::Discard() {
-  if (env_ != nullptr) env_->RemoveFile(temp_);
+  // Best effort: the staged file never replaced anything, and a later stage overwrites it.
+  if (env_ != nullptr) env_->RemoveFile(temp_).IgnoreError();
   env_ = nullptr;
 }
 
@@ -87,7 +89,7 @@ Status StagedFile::Commit(const std::string& backup_path) {
     return s.Prefixed(path_ + " was left unchanged");
   }
   // The new file is in place; a folder that cannot be synced only weakens durability.
-  env_->SyncFolder(ParentOf(path_));
+  env_->SyncFolder(ParentOf(path_)).IgnoreError();
   env_ = nullptr;
   return Status::Ok();
 }

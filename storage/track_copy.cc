@@ -93,8 +93,9 @@ CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t t
     }
   }
   if (!s.ok()) {
-    // The name was free when drawn, so whatever lies there now is ours.
-    env.RemoveFile(destination);
+    // The name was free when drawn, so whatever lies there now is ours; the copy's own
+    // failure is what the caller hears.
+    env.RemoveFile(destination).IgnoreError();
     return Fail(CopyResult::CopyFailed, s.Prefixed("copying " + source), why);
   }
   track.path = std::move(location);

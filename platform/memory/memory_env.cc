@@ -101,7 +101,8 @@ class MemoryEnv::File : public WritableFile {
  public:
   File(MemoryEnv* env, std::string key, std::string path, uint64_t id)
       : env_(env), key_(std::move(key)), path_(std::move(path)), id_(id) {}
-  ~File() override { Close(); }
+  // A destructor has no one to tell; callers that care close first.
+  ~File() override { Close().IgnoreError(); }
 
   Status Append(std::string_view data) override {
     if (closed_) return Status::IOError(path_ + ": write after close");

@@ -66,7 +66,8 @@ Status WriteAll(int fd, const char* data, size_t size, const std::string& path) 
 class PosixWritableFile : public WritableFile {
  public:
   PosixWritableFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~PosixWritableFile() override { Close(); }
+  // A destructor has no one to tell; callers that care close first.
+  ~PosixWritableFile() override { Close().IgnoreError(); }
 
   Status Append(std::string_view data) override {
     if (fd_ < 0) return Status::IOError(path_ + ": write after close");

@@ -29,7 +29,7 @@ class CliLibraryTest : public ::testing::Test {
     const std::string path = temp_.path() + relative;
     for (size_t cut = path.find('/', temp_.path().size()); cut != std::string::npos;
          cut = path.find('/', cut + 1)) {
-      env_.CreateFolder(path.substr(0, cut));
+      env_.CreateFolder(path.substr(0, cut)).IgnoreError();
     }
     EXPECT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
     return path;
