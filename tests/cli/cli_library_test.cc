@@ -6,14 +6,14 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "tests/support/ipod_tree.h"
-#include "tests/support/mp3_fixture.h"
+#include "cli/silent_mp3.h"
 
 namespace tunewell::cli {
 namespace {
 
 using ::testing::ElementsAre;
 
-using fixture::SilentMp3;
+using cli::SilentMp3;
 
 // `path` with this build's separators, as the library reports paths.
 std::string Native(std::string path) {
@@ -29,7 +29,7 @@ class CliLibraryTest : public ::testing::Test {
     const std::string path = temp_.path() + relative;
     for (size_t cut = path.find('/', temp_.path().size()); cut != std::string::npos;
          cut = path.find('/', cut + 1)) {
-      env_.CreateFolder(path.substr(0, cut));
+      env_.CreateFolder(path.substr(0, cut)).IgnoreError();
     }
     EXPECT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
     return path;

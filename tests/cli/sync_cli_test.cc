@@ -13,7 +13,7 @@
 #include "storage/ipod_lock.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
-#include "tests/support/mp3_fixture.h"
+#include "cli/silent_mp3.h"
 
 namespace tunewell {
 namespace {
@@ -24,7 +24,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-using fixture::SilentMp3;
+using cli::SilentMp3;
 
 class SyncCliTest : public ::testing::Test {
  protected:
@@ -43,7 +43,7 @@ class SyncCliTest : public ::testing::Test {
     const int code =
         RunCommand(ShellQuote(TUNEWELL_BINARY) + " " + args + " 2>" + ShellQuote(err_file), &out_);
     err_.clear();
-    env_.ReadFile(err_file, &err_);
+    env_.ReadFile(err_file, &err_).IgnoreError();
     return code;
   }
 
@@ -72,7 +72,7 @@ class SyncCliTest : public ::testing::Test {
   void CreateFolders(const std::string& path) {
     if (path.empty() || env_.KindOf(path) == PathKind::kFolder) return;
     CreateFolders(ParentOf(path));
-    env_.CreateFolder(path);
+    env_.CreateFolder(path).IgnoreError();
   }
 
   // Titles in display order, from `list --json`.
@@ -90,9 +90,9 @@ class SyncCliTest : public ::testing::Test {
   int MusicFileCount() {
     int count = 0;
     std::vector<FolderEntry> folders, files;
-    env_.ListFolder(ipod_ + "/iPod_Control/Music", &folders);
+    env_.ListFolder(ipod_ + "/iPod_Control/Music", &folders).IgnoreError();
     for (const FolderEntry& folder : folders) {
-      env_.ListFolder(ipod_ + "/iPod_Control/Music/" + folder.name, &files);
+      env_.ListFolder(ipod_ + "/iPod_Control/Music/" + folder.name, &files).IgnoreError();
       count += static_cast<int>(files.size());
     }
     return count;
@@ -195,7 +195,7 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(other)), 2);
   EXPECT_THAT(err_, HasSubstr("database cannot be used"));
   std::string bytes;
-  env_.ReadFile(db, &bytes);
+  env_.ReadFile(db, &bytes).IgnoreError();
   EXPECT_EQ(bytes, "not a database");
   EXPECT_EQ(MusicFileCount(), 1);
 
@@ -224,7 +224,7 @@ TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
   }
   std::string code;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  env_.ReadFile(done, &code);
+  env_.ReadFile(done, &code).IgnoreError();
   EXPECT_EQ(code, "0\n");
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 }

@@ -26,7 +26,7 @@ TEST(MusicFoldersOnDiskTest, CountsOnlyNumberedFolders) {
   EXPECT_EQ(CountMusicFolders(env, folder.path()), 20);
 
   IPodDatabase ipod(env, folder.path());
-  EXPECT_EQ(ipod.musicFolderCount(), 20);
+  EXPECT_EQ(CountMusicFolders(env, ipod.root()), 20);
 }
 
 TEST(MusicFoldersOnDiskTest, NoMusicFolderCountsZero) {
@@ -44,7 +44,7 @@ TEST(MusicFoldersOnDiskTest, TheSameTreeInMemory) {
   tree.files[":iPod_Control:Music:F02:TRK1.mp3"] = "mp3";
   ASSERT_TRUE(fixture::WriteIPodTree(env, kIPodRoot, tree).ok());
   IPodDatabase ipod(env, kIPodRoot);
-  EXPECT_EQ(ipod.musicFolderCount(), 3);
+  EXPECT_EQ(CountMusicFolders(env, ipod.root()), 3);
   OwnedTracks tracks;
   ASSERT_TRUE(ipod.ReadTrackList(&tracks).ok());
   EXPECT_EQ(tracks.size(), 2u);

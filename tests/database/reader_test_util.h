@@ -21,7 +21,7 @@ inline constexpr char kDbPath[] = "/ipod/iPod_Control/iTunes/iTunesDB";
 // An image in a MemoryEnv, with an ITunesDatabase to load it.
 class DbInMemory {
  public:
-  explicit DbInMemory(const std::string& image) { env.AddFile(kDbPath, image); }
+  explicit DbInMemory(const std::string& image) { env.AddFile(kDbPath, image).IgnoreError(); }
   Status Load(TrackArray* candidates = nullptr, bool drop = false) {
     return db.Load(kDbPath, candidates, drop);
   }
