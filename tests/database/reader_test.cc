@@ -1,230 +1,164 @@
+// The reader on well-formed images: which fields it reads, from which records, in which order.
+// Broken images are in bounds_test.cc, other programs' layouts in layouts_test.cc.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "database/ipod_database.h"
 #include "tests/database/reader_test_util.h"
 
 namespace tunewell {
 namespace {
 
 using fixture::BuildITunesDb;
-using fixture::FixtureItem;
 using fixture::FixtureTrack;
 using fixture::ITunesDbOptions;
 using fixture::RawString;
 using fixture::Utf16Le;
+using ::testing::ElementsAre;
 
-const TrackInfo* ById(const TrackArray& tracks, uint32_t id) {
-  for (const TrackInfo* t : tracks) {
-    if (t->trackId == id) return t;
-  }
-  return nullptr;
+FixtureTrack T(uint32_t id, std::u16string title, int32_t number = 0) {
+  return {.id = id, .track_number = number, .title = std::move(title)};
 }
 
-TEST(ReaderTest, LoadReadsEveryFieldAndKeepsTitleOrder) {
-  FixtureTrack zebra = FTrack(30, u"Zebra", u"Band", u"Stripes", 2);
-  zebra.genre = u"Rock";
-  zebra.composer = u"Someone";
-  zebra.kind = u"MPEG audio file";
-  zebra.path = u":iPod_Control:Music:F01:ZEBR.mp3";
-  FixtureTrack euro = FTrack(10, u"Apple \u20AC", u"\u00C9tienne", u"Fruit", 11);
-  FixtureTrack clef = FTrack(20, u"Mango \U0001D11E", u"", u"", -3);
-  DbInMemory disk(BuildITunesDb({zebra, euro, clef}));
-
-  ASSERT_TRUE(disk.Load().ok());
-  EXPECT_TRUE(disk.db.loaded());
+TEST(ReaderTest, LoadReadsTheFieldsKeepsTheImageAndDropsWhatItHolds) {
+  const std::string image = BuildITunesDb({
+      {.id = 30,
+       .track_number = 2,
+       .title = u"Zebra",
+       .artist = u"Band",
+       .composer = u"Someone",
+       .album = u"Stripes",
+       .genre = u"Rock",
+       .kind = u"MPEG audio file",
+       .path = u":iPod_Control:Music:F01:ZEBR.mp3"},
+      {.id = 10, .track_number = 11, .title = u"Apple \u20AC", .artist = u"\u00C9tienne"},
+      {.id = 20, .track_number = -3, .title = u"Mango \U0001D11E"},
+  });
+  DbInMemory disk(image);
+  TrackInfo held = fixture::MakeTrack(u"Apple \u20AC", u"\u00C9tienne", u"");
+  TrackInfo fresh = fixture::MakeTrack(u"Zebra", u"Band", u"Other");
+  TrackArray candidates = {&held, &fresh};
+  ASSERT_TRUE(disk.Load(&candidates, true).ok());
+  EXPECT_EQ(candidates, TrackArray{&fresh});
+  EXPECT_EQ(disk.db.image(), image);
   EXPECT_TRUE(disk.db.writable().ok()) << disk.db.writable().ToString();
-  const TrackArray& tracks = disk.db.trackList().tracks();
-  EXPECT_EQ(Titles(tracks),
-            (std::vector<std::u16string>{u"Apple \u20AC", u"Mango \U0001D11E", u"Zebra"}));
+  // Title order; the kind record is not read back.
+  EXPECT_THAT(
+      Describe(disk.db.trackList().tracks()),
+      ElementsAre("10 Apple \u20AC/\u00C9tienne//// #11 @2", "20 Mango \U0001D11E///// #-3 @3",
+                  "30 Zebra/Band/Stripes/Rock/Someone/:iPod_Control:Music:F01:ZEBR.mp3 #2 @1"));
 
-  const TrackInfo* z = ById(tracks, 30);
-  ASSERT_NE(z, nullptr);
-  EXPECT_EQ(z->artist, u"Band");
-  EXPECT_EQ(z->album, u"Stripes");
-  EXPECT_EQ(z->genre, u"Rock");
-  EXPECT_EQ(z->composer, u"Someone");
-  EXPECT_EQ(z->path, u":iPod_Control:Music:F01:ZEBR.mp3");
-  EXPECT_EQ(z->kind, u"") << "the kind record is not read back";
-  EXPECT_EQ(z->trackNumber, 2);
-  EXPECT_EQ(z->position, 1);
-  EXPECT_EQ(ById(tracks, 10)->artist, u"\u00C9tienne");
-  EXPECT_EQ(ById(tracks, 10)->position, 2);
-  EXPECT_EQ(ById(tracks, 20)->trackNumber, -3);
-  EXPECT_EQ(ById(tracks, 20)->position, 3);
-  EXPECT_EQ(ById(tracks, 20)->title.size(), 8u) << "a non-BMP character is two code units";
-  EXPECT_EQ(z->duration, 0.0);
-  EXPECT_EQ(z->fileSize, 0) << "fields not read keep their construction values";
+  // For display: artist (the empty one first), album, track number, title. Nothing is kept.
+  ITunesDatabase lister(disk.env);
+  OwnedTracks display;
+  ASSERT_TRUE(lister.ReadTrackList(kDbPath, &display).ok());
+  EXPECT_THAT(Describe(display),
+              ElementsAre(::testing::StartsWith("20 "), ::testing::StartsWith("30 "),
+                          ::testing::StartsWith("10 ")));
+  EXPECT_FALSE(lister.loaded());
+  EXPECT_TRUE(lister.image().empty());
 }
 
-TEST(ReaderTest, ReadTrackListGivesDisplayOrderAndKeepsOnlyHeaderLengths) {
-  std::vector<FixtureTrack> tracks = {
-      FTrack(1, u"b1", u"B", u"X", 1), FTrack(2, u"y2", u"A", u"Y", 2),
-      FTrack(3, u"x10", u"A", u"X", 10), FTrack(4, u"x2 second", u"A", u"X", 2),
-      FTrack(5, u"x2 first", u"A", u"X", 2)};
+struct Variant {
+  const char* name;
+  std::vector<FixtureTrack> tracks;
   ITunesDbOptions options;
-  options.database_header_length = 188;
-  DbInMemory disk(BuildITunesDb(tracks, options));
+  std::vector<std::string> expected;  // Describe() of each track in file order
+};
 
-  OwnedTracks list;
-  ASSERT_TRUE(disk.db.ReadTrackList(kDbPath, &list).ok());
-  EXPECT_EQ(Titles(list),
-            (std::vector<std::u16string>{u"x2 first", u"x2 second", u"x10", u"y2", u"b1"}));
-  EXPECT_FALSE(disk.db.loaded());
-  EXPECT_TRUE(disk.db.image().empty());
-  EXPECT_EQ(disk.db.databaseHeaderLength(), 188u);
-  EXPECT_EQ(disk.db.trackDatasetHeaderLength(), 96u);
-  EXPECT_EQ(disk.db.trackListHeaderLength(), 92u);
-
-  // The same through the iPod's folder.
-  IPodDatabase ipod(disk.env, kIPodRoot);
-  OwnedTracks again;
-  ASSERT_TRUE(ipod.ReadTrackList(&again).ok());
-  EXPECT_EQ(Titles(again), Titles(list));
-}
-
-TEST(ReaderTest, DatabaseWithoutTracks) {
-  DbInMemory disk(BuildITunesDb({}));
-  ASSERT_TRUE(disk.Load().ok());
-  EXPECT_EQ(disk.db.trackList().count(), 0);
-  EXPECT_TRUE(disk.db.writable().ok()) << disk.db.writable().ToString();
-  OwnedTracks list;
-  ASSERT_TRUE(disk.db.ReadTrackList(kDbPath, &list).ok());
-  EXPECT_TRUE(list.empty());
-}
-
-TEST(ReaderTest, PositionsComeFromItemsAndGoToTheFirstTrackOfAnId) {
-  ITunesDbOptions options;
-  // Track 2 has no item; the item of id 5 names the first of two records with that id.
-  options.items = std::vector<FixtureItem>{{1, 7}, {5, 9}, {3, 4}};
-  std::vector<FixtureTrack> tracks = {
-      FTrack(1, u"one", u"", u"", 0), FTrack(2, u"two", u"", u"", 0),
-      FTrack(5, u"first five", u"", u"", 0), FTrack(5, u"second five", u"", u"", 0)};
-  DatabaseLayout layout;
-  OwnedTracks read;
-  ASSERT_TRUE(ParseImage(BuildITunesDb(tracks, options), &layout, &read).ok());
-  ASSERT_EQ(read.size(), 4u);
-  EXPECT_EQ(read[0]->position, 7);
-  EXPECT_EQ(read[1]->position, -1);
-  EXPECT_EQ(read[2]->position, 9);
-  EXPECT_EQ(read[3]->position, -1);
-}
-
-TEST(ReaderTest, ItemsWithoutPositionRecordsLeaveMinusOne) {
-  ITunesDbOptions options;
-  options.items = std::vector<FixtureItem>{{1, std::nullopt}, {2, std::nullopt}};
-  DatabaseLayout layout;
-  OwnedTracks read;
-  ASSERT_TRUE(ParseImage(BuildITunesDb(fixture::SampleTracks(2), options), &layout, &read).ok());
-  EXPECT_EQ(read[0]->position, -1);
-  EXPECT_EQ(read[1]->position, -1);
-}
-
-TEST(ReaderTest, StringRecordsOfOtherTypesArePassedOver) {
-  FixtureTrack t;
-  t.id = 1;
-  t.extra_strings = {
+TEST(ReaderTest, RecordVariantsReadTheSameFields) {
+  FixtureTrack strings = T(1, u"");
+  strings.extra_strings = {
       RawString{99, "junk that is not text"},    RawString{1, Utf16Le(u"Title")},
       RawString{6, Utf16Le(u"MPEG audio file")}, RawString{8, Utf16Le(u"note")},
       RawString{4, Utf16Le(u"Artist")},          RawString{52, std::string(13, '\x7F')},
       RawString{12, Utf16Le(u"Composer")}};
-  DatabaseLayout layout;
-  OwnedTracks read;
-  ASSERT_TRUE(ParseImage(BuildITunesDb({t}), &layout, &read).ok());
-  EXPECT_EQ(read[0]->title, u"Title");
-  EXPECT_EQ(read[0]->artist, u"Artist");
-  EXPECT_EQ(read[0]->composer, u"Composer");
-  EXPECT_EQ(read[0]->kind, u"");
-}
-
-TEST(ReaderTest, Utf8FlaggedAndOddLengthTexts) {
-  FixtureTrack t;
-  t.id = 1;
-  t.extra_strings = {
-      RawString{1, "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E", 2},
-      RawString{3, Utf16Le(u"Abc") + "Z"},  // a stray last byte
-      RawString{4, Utf16Le(u"After")},      // still found behind the odd record
-      RawString{5, ""},                     // empty text
+  FixtureTrack odd = T(2, u"");
+  odd.extra_strings = {
+      RawString{1, "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E", 2},  // flagged UTF-8
+      RawString{3, Utf16Le(u"Abc") + "Z"},                           // a stray last byte
+      RawString{4, Utf16Le(u"After")},  // still found behind the odd record
+      RawString{5, ""},
   };
-  DatabaseLayout layout;
-  OwnedTracks read;
-  ASSERT_TRUE(ParseImage(BuildITunesDb({t}), &layout, &read).ok());
-  EXPECT_EQ(read[0]->title, u"Caf\u00E9 \u20AC \U0001D11E");
-  EXPECT_EQ(read[0]->album, u"Abc");
-  EXPECT_EQ(read[0]->artist, u"After");
-  EXPECT_EQ(read[0]->genre, u"");
+  const Variant variants[] = {
+      {"other string types and encodings",
+       {strings, odd},
+       {},
+       {"1 Title/Artist///Composer/ #0 @1", "2 Caf\u00E9 \u20AC \U0001D11E/After/Abc/// #0 @2"}},
+      {"positions go to the first track of an item's id",
+       {T(1, u"one"), T(2, u"two"), T(5, u"five"), T(5, u"again")},
+       {.items = std::vector<fixture::FixtureItem>{{1, 7}, {5, 9}, {3, 4}}},
+       {"1 one///// #0 @7", "2 two///// #0 @-1", "5 five///// #0 @9", "5 again///// #0 @-1"}},
+      {"the shortest headers that hold each field",
+       {T(1, u"one", 3)},
+       {.dataset_header_length = 16,
+        .track_list_header_length = 12,
+        .track_header_length = 48,
+        .playlist_list_header_length = 12,
+        .playlist_header_length = 20,
+        .item_header_length = 28},
+       {"1 one///// #3 @1"}},
+      {"a track header too short for the number",
+       {T(1, u"one", 3)},
+       {.track_header_length = 40},
+       {"1 one///// #0 @1"}},
+      {"an empty database", {}, {}, {}},
+  };
+  for (const Variant& v : variants) {
+    DatabaseLayout layout;
+    OwnedTracks read;
+    const Status s = ParseImage(BuildITunesDb(v.tracks, v.options), &layout, &read);
+    ASSERT_TRUE(s.ok()) << v.name << ": " << s.ToString();
+    EXPECT_EQ(Describe(read), v.expected) << v.name;
+  }
 }
 
-TEST(ReaderTest, ShortTrackHeadersAndOtherHeaderLengthsAreRead) {
-  ITunesDbOptions options;
-  options.track_header_length = 48;  // just holds the track number
-  options.dataset_header_length = 16;
-  options.track_list_header_length = 12;
-  options.playlist_list_header_length = 12;
-  options.playlist_header_length = 20;
-  options.item_header_length = 28;
-  DatabaseLayout layout;
-  OwnedTracks read;
-  ASSERT_TRUE(ParseImage(BuildITunesDb(fixture::SampleTracks(3), options), &layout, &read).ok());
-  ASSERT_EQ(read.size(), 3u);
-  EXPECT_EQ(read[2]->title, u"Title 2");
-  EXPECT_EQ(read[2]->trackNumber, 3);
-  EXPECT_EQ(read[2]->position, 3);
-
-  options.track_header_length = 40;  // too short for the track number, which stays 0
-  ASSERT_TRUE(ParseImage(BuildITunesDb(fixture::SampleTracks(3), options), &layout, &read).ok());
-  EXPECT_EQ(read[2]->trackNumber, 0);
-  EXPECT_EQ(read[2]->title, u"Title 2");
-}
-
-TEST(ReaderTest, PositionsComeFromTheType2DatasetWhateverTheOrder) {
-  ITunesDbOptions options;
-  options.dataset_types = {1, 3, 2};
-  DbInMemory disk(BuildITunesDb(fixture::SampleTracks(2), options));
-  ASSERT_TRUE(disk.Load().ok());
-  EXPECT_EQ(ById(disk.db.trackList().tracks(), 2)->position, 2);
-
-  options.dataset_types = {1};  // no playlists at all
-  DatabaseLayout layout;
-  OwnedTracks read;
-  ASSERT_TRUE(ParseImage(BuildITunesDb(fixture::SampleTracks(2), options), &layout, &read).ok());
-  EXPECT_EQ(read[1]->position, -1);
+// The type-2 dataset gives the positions, wherever it lies; the type-3 one only without it.
+TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
+  const std::pair<std::vector<uint32_t>, std::vector<int32_t>> cases[] = {
+      {{1, 3, 2}, {1, 2}}, {{1, 2, 3}, {1, 2}}, {{1, 3}, {51, 52}}, {{1}, {-1, -1}}};
+  for (const auto& [types, positions] : cases) {
+    fixture::ITunesDbMap map;
+    std::string image = BuildITunesDb(fixture::SampleTracks(2), {.dataset_types = types}, &map);
+    for (const auto& pd : map.playlist_datasets) {
+      if (fixture::GetU32(image, pd.dataset + 12) != 3) continue;
+      for (size_t k = 0; k < pd.items.size(); ++k) {
+        fixture::PutU32(&image, pd.items[k] + 100, static_cast<uint32_t>(51 + k));
+      }
+    }
+    DatabaseLayout layout;
+    OwnedTracks read;
+    ASSERT_TRUE(ParseImage(image, &layout, &read).ok());
+    EXPECT_EQ(read[0]->position, positions[0]) << types.size();
+    EXPECT_EQ(read[1]->position, positions[1]) << types.size();
+  }
 }
 
 TEST(ReaderTest, MissingEmptyAndCorruptFilesLeaveTheDatabaseEmpty) {
-  MemoryEnv env;
-  ITunesDatabase missing(env);
-  TrackInfo candidate = MakeTrack(u"t", u"a", u"b");
+  TrackInfo candidate = fixture::MakeTrack(u"Title 0", u"Artist 0", u"Album 0");
   TrackArray candidates = {&candidate};
-  EXPECT_TRUE(missing.Load(kDbPath, &candidates, true).IsNotFound());
-  EXPECT_FALSE(missing.loaded());
-  EXPECT_FALSE(missing.writable().ok());
-  EXPECT_EQ(candidates.size(), 1u);
-  OwnedTracks list;
-  EXPECT_TRUE(missing.ReadTrackList(kDbPath, &list).IsNotFound());
-
-  DbInMemory empty("");
-  EXPECT_TRUE(empty.Load(&candidates, true).IsNotFound());
-  EXPECT_FALSE(empty.db.loaded());
-  EXPECT_TRUE(empty.db.ReadTrackList(kDbPath, &list).IsNotFound());
-
-  std::string image = BuildITunesDb({FTrack(1, u"t", u"a", u"b", 1)});
-  DbInMemory corrupt(image.substr(0, image.size() - 1));
-  const Status s = corrupt.Load(&candidates, true);
-  EXPECT_TRUE(s.IsCorruption()) << s.ToString();
-  EXPECT_NE(s.message().find(kDbPath), std::string::npos) << s.message();
-  EXPECT_FALSE(corrupt.db.loaded());
-  EXPECT_TRUE(corrupt.db.image().empty()) << "nothing may be written from an unparsed image";
-  EXPECT_TRUE(corrupt.db.writable().IsCorruption());
-  EXPECT_EQ(corrupt.db.trackList().count(), 0);
-  EXPECT_EQ(candidates.size(), 1u) << "nothing is dropped against an unreadable database";
-}
-
-TEST(ReaderTest, LoadKeepsTheImageByteForByte) {
-  const std::string image = BuildITunesDb(fixture::SampleTracks(4));
-  DbInMemory disk(image);
-  ASSERT_TRUE(disk.Load().ok());
-  EXPECT_EQ(disk.db.image(), image);
-  EXPECT_EQ(disk.db.layout().track_count, 4u);
+  std::string image = BuildITunesDb(fixture::SampleTracks(1));
+  image.pop_back();
+  const std::pair<std::optional<std::string>, Status::Code> files[] = {
+      {std::nullopt, Status::Code::kNotFound},
+      {"", Status::Code::kNotFound},
+      {image, Status::Code::kCorruption}};
+  for (const auto& [contents, code] : files) {
+    MemoryEnv env;
+    if (contents) {
+      ASSERT_TRUE(env.AddFile(kDbPath, *contents).ok());
+    }
+    ITunesDatabase db(env);
+    const Status s = db.Load(kDbPath, &candidates, true);
+    EXPECT_EQ(s.code(), code) << s.ToString();
+    EXPECT_NE(s.message().find(kDbPath), std::string::npos) << s.message();
+    EXPECT_FALSE(db.loaded());
+    EXPECT_TRUE(db.image().empty()) << "nothing may be written from an unparsed image";
+    EXPECT_FALSE(db.writable().ok());
+    EXPECT_EQ(db.trackList().count(), 0);
+    EXPECT_EQ(candidates.size(), 1u) << "nothing is dropped against an unreadable database";
+    OwnedTracks list;
+    EXPECT_EQ(db.ReadTrackList(kDbPath, &list).code(), code);
+  }
 }
 
 }  // namespace

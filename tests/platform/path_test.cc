@@ -7,48 +7,39 @@
 namespace tunewell {
 namespace {
 
-// Builds an expected path from names and separators written as '|'.
+// `text` with '|' standing for this build's separator.
 std::string P(std::string text) {
-  for (char& c : text) {
-    if (c == '|') c = kPathSeparator;
-  }
+  for (char& c : text) c = c == '|' ? kPathSeparator : c;
   return text;
 }
 
-TEST(PathTest, JoinPathPutsOneSeparatorBetweenParts) {
+TEST(PathTest, JoinAddAndCut) {
+  // One separator between parts, whether or not the root ends in one; '/' counts everywhere.
   EXPECT_EQ(JoinPath(P("|ipod|"), {"iPod_Control", "Music", "F07"}),
             P("|ipod|iPod_Control|Music|F07"));
-  // A root without its separator gets one; a root that has one does not get a second.
   EXPECT_EQ(JoinPath(P("|ipod"), {"x.mp3"}), P("|ipod|x.mp3"));
   EXPECT_EQ(JoinPath(P("|"), {"x"}), P("|x"));
-  // '/' is a separator on every build, so it is not doubled either.
   EXPECT_EQ(JoinPath("E:/", {"x"}), "E:/x");
-}
-
-TEST(PathTest, JoinPathEdgeParts) {
   EXPECT_EQ(JoinPath(P("|ipod|"), {}), P("|ipod|"));
   EXPECT_EQ(JoinPath("", {"a", "b"}), P("a|b"));
-}
 
-TEST(PathTest, WithTrailingSeparatorAddsOnlyWhenMissing) {
-  EXPECT_EQ(WithTrailingSeparator(P("|media|IPOD")), P("|media|IPOD|"));
-  EXPECT_EQ(WithTrailingSeparator(P("|media|IPOD|")), P("|media|IPOD|"));
+  for (const char* path : {"|media|IPOD", "|media|IPOD|"}) {
+    EXPECT_EQ(WithTrailingSeparator(P(path)), P("|media|IPOD|"));
+  }
   EXPECT_EQ(WithTrailingSeparator("E:/"), "E:/");
   EXPECT_EQ(WithTrailingSeparator(P("|")), P("|"));
-}
 
-TEST(PathTest, ParentOfCutsAtTheLastSeparator) {
-  EXPECT_EQ(ParentOf(P("|ipod|iPod_Control|iTunes|iTunesDB")), P("|ipod|iPod_Control|iTunes"));
-  EXPECT_EQ(ParentOf(P("a|b|")), P("a|b"));
-  EXPECT_EQ(ParentOf("name.mp3"), "");
-  EXPECT_EQ(ParentOf(""), "");
-  EXPECT_EQ(ParentOf("a/b"), "a");
-  // The parent of a file in a root is the root, not the current folder.
-  EXPECT_EQ(ParentOf(P("|iTunesDB")), P("|"));
-  EXPECT_EQ(ParentOf(P("E:|iTunesDB")), P("E:|"));
-  // Round trip with JoinPath.
-  const std::string folder = P("|ipod|iPod_Control|Music|F00");
-  EXPECT_EQ(ParentOf(JoinPath(folder, {"ABCD.mp3"})), folder);
+  const std::pair<std::string, std::string> parents[] = {
+      {P("|ipod|iPod_Control|iTunesDB"), P("|ipod|iPod_Control")},
+      {P("a|b|"), P("a|b")},
+      {"name.mp3", ""},
+      {"", ""},
+      {"a/b", "a"},
+      // The parent of a file in a root is the root, not the current folder.
+      {P("|iTunesDB"), P("|")},
+      {P("E:|iTunesDB"), P("E:|")},
+  };
+  for (const auto& [path, parent] : parents) EXPECT_EQ(ParentOf(path), parent) << path;
 }
 
 }  // namespace

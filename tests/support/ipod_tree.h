@@ -1,6 +1,6 @@
 #pragma once
 
-// iPod folder trees for tests, on the real disk (TempFolder) or in any Env.
+// iPod folder trees for tests, in any Env.
 
 #include <map>
 #include <optional>
@@ -8,23 +8,9 @@
 
 #include "platform/env.h"
 #include "platform/status.h"
+#include "tests/support/temp_folder.h"
 
 namespace tunewell::fixture {
-
-// A fresh, empty folder under the system's temporary folder, removed with everything in it when
-// this object dies. Its path ends in a separator, like an iPod root.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 struct IPodTree {
   int music_folders = 20;                // F00 .. F(n-1) under iPod_Control/Music

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace tunewell::fixture {
 
 void PutU32(std::string* image, size_t offset, uint32_t value) {
@@ -169,12 +171,14 @@ void WritePlaylist(Writer& w, const std::vector<FixtureTrack>& tracks, const ITu
     note(w.StringRecord(
         1, Utf16Le(library ? u"iPod" : u"Playlist " + Ascii(std::to_string(number))), 1));
   }
+  if (o.preferences_records) note(w.DataRecord(100, std::string(624, '\0')));
   std::vector<FixtureItem> items;
   if (library && o.items) {
     items = *o.items;
   } else {
     for (size_t k = 0; k < tracks.size(); ++k) {
-      items.push_back(FixtureItem{tracks[k].id, static_cast<uint32_t>(k + 1)});
+      items.push_back(FixtureItem{
+          tracks[k].id, o.item_positions ? std::optional<uint32_t>(k + 1) : std::nullopt});
     }
   }
   if (library) {
@@ -224,6 +228,30 @@ std::string_view ListTag(uint32_t type) {
 }
 
 }  // namespace
+
+ITunesDbOptions ManyDatasetLayout() {
+  ITunesDbOptions o;
+  o.database_header_length = 244;
+  o.database_version = 0x30;
+  o.dataset_types = {1, 3, 2, 4, 8, 6, 10, 5};
+  o.track_header_length = 584;
+  o.preferences_records = true;
+  o.jump_tables = true;
+  o.extra_playlists = 1;
+  return o;
+}
+
+ITunesDbOptions TwoDatasetLayout() {
+  ITunesDbOptions o;
+  o.database_version = 0xc;
+  o.dataset_types = {1, 2};
+  o.track_header_length = 160;
+  o.playlist_header_length = 112;
+  o.library_title = false;
+  o.sort_index_count = 0;
+  o.item_positions = false;
+  return o;
+}
 
 std::vector<FixtureTrack> SampleTracks(size_t n) {
   std::vector<FixtureTrack> tracks;
@@ -305,26 +333,6 @@ std::u16string InspectedTrack::Text(uint32_t type) const {
 
 namespace {
 
-std::u16string WidenUtf8(std::string_view bytes) {
-  std::u16string text;
-  for (size_t i = 0; i < bytes.size();) {
-    const uint8_t b = static_cast<uint8_t>(bytes[i]);
-    const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    char32_t cp = n == 1 ? b : b & (0x7F >> n);
-    for (int k = 1; k < n && i + k < bytes.size(); ++k) {
-      cp = (cp << 6) | (static_cast<uint8_t>(bytes[i + k]) & 0x3F);
-    }
-    i += n;
-    if (cp >= 0x10000) {
-      text.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      text.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-    } else {
-      text.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return text;
-}
-
 std::u16string FromUtf16Le(std::string_view bytes) {
   std::u16string text;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -364,8 +372,10 @@ class Inspector {
     return false;
   }
 
-  // Checks tag, header and total length of the record at `at`, which must end by `end`.
-  bool Record(size_t at, size_t end, std::string_view tag, uint32_t* header, uint32_t* total) {
+  // Checks tag and header length of the record at `at`, which must end by `end`, and its total
+  // length unless it is a list ("mhlt", "mhlp"), whose +8 is a count.
+  bool Record(size_t at, size_t end, std::string_view tag, uint32_t* header, uint32_t* total,
+              bool list = false) {
     if (end > image_.size() || at > end || end - at < 12) {
       return Fail(at, std::string(tag) + " record cut short");
     }
@@ -375,27 +385,9 @@ class Inspector {
     }
     *header = GetU32(image_, at + 4);
     *total = GetU32(image_, at + 8);
-    if (*header < 12 || *total < *header || *total > end - at) {
+    if (*header < 12 || *header > end - at || (!list && (*total < *header || *total > end - at))) {
       return Fail(at, std::string(tag) + " lengths " + std::to_string(*header) + "/" +
                           std::to_string(*total) + " do not fit");
-    }
-    return true;
-  }
-
-  // A list header ("mhlt", "mhlp"): its +8 is a count, not a length.
-  bool List(size_t at, size_t end, std::string_view tag, uint32_t* header, uint32_t* count) {
-    if (end > image_.size() || at > end || end - at < 12) {
-      return Fail(at, std::string(tag) + " record cut short");
-    }
-    if (image_.substr(at, 4) != tag) {
-      return Fail(at,
-                  "expected " + std::string(tag) + ", found " + std::string(image_.substr(at, 4)));
-    }
-    *header = GetU32(image_, at + 4);
-    *count = GetU32(image_, at + 8);
-    if (*header < 12 || *header > end - at) {
-      return Fail(at,
-                  std::string(tag) + " header length " + std::to_string(*header) + " does not fit");
     }
     return true;
   }
@@ -497,8 +489,8 @@ class Inspector {
       if (40 + uint64_t{length} > total) return Fail(o, "text runs past its record");
       std::string_view bytes = image_.substr(o + 40, length);
       const uint32_t type = GetU32(image_, o + 12);
-      t->strings.emplace_back(type,
-                              GetU32(image_, o + 24) == 2 ? WidenUtf8(bytes) : FromUtf16Le(bytes));
+      t->strings.emplace_back(
+          type, GetU32(image_, o + 24) == 2 ? Utf8ToUtf16(bytes) : FromUtf16Le(bytes));
       o += total;
     }
     return Exactly(at, t_end, o, "track record");
@@ -514,7 +506,7 @@ class Inspector {
     uint32_t list_header = 0;
     uint32_t count = 0;
     if (ds->type == 1) {
-      if (!List(list, ds_end, "mhlt", &list_header, &count)) return false;
+      if (!Record(list, ds_end, "mhlt", &list_header, &count, true)) return false;
       db->track_list_header_length = list_header;
       size_t o = list + list_header;
       for (uint32_t i = 0; i < count; ++i) {
@@ -526,7 +518,7 @@ class Inspector {
       return Exactly(at, ds_end, o, "track dataset");
     }
     if (ds->type == 2 || ds->type == 3) {
-      if (!List(list, ds_end, "mhlp", &list_header, &count)) return false;
+      if (!Record(list, ds_end, "mhlp", &list_header, &count, true)) return false;
       ds->list_header_length = list_header;
       size_t o = list + list_header;
       for (uint32_t i = 0; i < count; ++i) {

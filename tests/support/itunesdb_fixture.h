@@ -55,9 +55,9 @@ struct FixtureTrack {
   int32_t track_number = 0;
   // Each non-empty text gets a string record, in the order title, artist, composer, album,
   // genre, kind, path (the order the writer uses).
-  std::u16string title, artist, composer, album, genre, kind, path;
+  std::u16string title{}, artist{}, composer{}, album{}, genre{}, kind{}, path{};
   // Written after the texts, in this order.
-  std::vector<RawString> extra_strings;
+  std::vector<RawString> extra_strings{};
 };
 
 // `n` tracks with ids 1..n and distinct texts: "Title k", "Artist k%5", "Album k%3", track
@@ -84,21 +84,25 @@ struct ITunesDbOptions {
   // record list holding nothing.
   std::vector<uint32_t> dataset_types = {1, 2, 3};
   // Header length of the type-3 dataset's own playlist list, when it is to differ.
-  std::optional<uint32_t> second_playlist_list_header_length;
+  std::optional<uint32_t> second_playlist_list_header_length{};
 
-  // Library playlist data records: a title record (type 1), then `sort_index_count` sort
+  // Library playlist data records: a title record (type 1), a type-100 record when
+  // `preferences_records` (every playlist gets one after its title), then `sort_index_count` sort
   // indexes (types 3, 5, 4, 7, 18, then 3 again...) each followed by a type-53 record when
   // `jump_tables`, then `trailing_records` records of type 100 with no payload.
   bool library_title = true;
+  bool preferences_records = false;
   int sort_index_count = 5;
   bool jump_tables = false;
   int trailing_records = 0;
   // Entries per sort index; nullopt: one per track. The entries are 0..k-1 in track order:
   // nothing reads them back as an order.
-  std::optional<uint32_t> sort_index_entries;
+  std::optional<uint32_t> sort_index_entries{};
 
-  // The library playlist's items; nullopt: one per track in track order with position k+1.
-  std::optional<std::vector<FixtureItem>> items;
+  // The library playlist's items; nullopt: one per track in track order with position k+1, or
+  // with no position record when not `item_positions`.
+  std::optional<std::vector<FixtureItem>> items{};
+  bool item_positions = true;
   // Playlists after the library playlist in every playlist dataset, each holding every track.
   int extra_playlists = 0;
 
@@ -107,6 +111,15 @@ struct ITunesDbOptions {
   size_t track_dataset_padding = 0;
   size_t file_padding = 0;
 };
+
+// The layouts of the two real databases beside the checkout, so that a clone without them still
+// covers them. Many datasets: 244-byte database header, datasets 1, 3, 2, 4, 8, 6, 10, 5,
+// 584-byte track headers, a library playlist of title, type-100 and five type-52 records each
+// followed by a type-53 one, and a second playlist.
+ITunesDbOptions ManyDatasetLayout();
+// Two datasets (tracks, playlists), 160-byte track headers, a library playlist with no data
+// records and 76-byte items without position records.
+ITunesDbOptions TwoDatasetLayout();
 
 // Where the records of a built image lie: byte offsets from the start of the image.
 struct PlaylistDatasetMap {
