@@ -1,10 +1,11 @@
 // The tunewell program end to end, on real temporary folders: init, sync, list, remove and
-// autosync, with libgpod reading what was written.
+// autosync, with libgpod reading what was written, and exit codes that say what happened.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "cli/cli_library.h"
@@ -13,7 +14,9 @@
 #include "storage/ipod_lock.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
+#include "tests/support/itunesdb_fixture.h"
 #include "tests/support/mp3_fixture.h"
+#include "tests/support/test_paths.h"
 
 namespace tunewell {
 namespace {
@@ -34,7 +37,12 @@ class SyncCliTest : public ::testing::Test {
 #endif
     ipod_ = temp_.path() + "ipod";
     library_ = temp_.path() + "library";
-    ASSERT_EQ(Tunewell("init --ipod " + ShellQuote(ipod_)), 0) << out_;
+    ASSERT_EQ(OnIpod("init"), 0) << out_;
+  }
+
+  // Runs `tunewell <command> --ipod <the iPod> <args>`.
+  int OnIpod(const std::string& command, const std::string& args = "") {
+    return Tunewell(command + " --ipod " + ShellQuote(ipod_) + " " + args);
   }
 
   // Runs tunewell with `args`; stdout in out_, stderr in err_.
@@ -51,8 +59,7 @@ class SyncCliTest : public ::testing::Test {
   std::string AddMp3(const std::string& relative, const std::string& title,
                      const std::string& artist, const std::string& album, int track = 0) {
     const std::string path = library_ + "/" + relative;
-    CreateFolders(ParentOf(path));
-    EXPECT_TRUE(fixture::WriteWholeFile(env_, path, SilentMp3(20 + track)).ok());
+    AddFile(relative, SilentMp3(20 + track));
     cli::Id3Tags tags;
     tags.title = title;
     tags.artist = artist;
@@ -65,19 +72,13 @@ class SyncCliTest : public ::testing::Test {
 
   void AddFile(const std::string& relative, const std::string& contents) {
     const std::string path = library_ + "/" + relative;
-    CreateFolders(ParentOf(path));
+    std::filesystem::create_directories(ParentOf(path));
     ASSERT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
-  }
-
-  void CreateFolders(const std::string& path) {
-    if (path.empty() || env_.KindOf(path) == PathKind::kFolder) return;
-    CreateFolders(ParentOf(path));
-    env_.CreateFolder(path);
   }
 
   // Titles in display order, from `list --json`.
   std::vector<std::string> ListedTitles() {
-    EXPECT_EQ(Tunewell("list --json --ipod " + ShellQuote(ipod_)), 0) << err_;
+    EXPECT_EQ(OnIpod("list", "--json"), 0) << err_;
     std::vector<std::string> titles;
     for (size_t at = out_.find("\"title\": \""); at != std::string::npos;
          at = out_.find("\"title\": \"", at + 1)) {
@@ -98,11 +99,77 @@ class SyncCliTest : public ::testing::Test {
     return count;
   }
 
+  // Replaces the iPod's database by `image`, or removes it.
+  void PutDatabase(std::optional<std::string> image) {
+    const std::string db = ipod_ + "/iPod_Control/iTunes/iTunesDB";
+    env_.RemoveFile(db);
+    if (image) {
+      ASSERT_TRUE(fixture::WriteWholeFile(env_, db, *image).ok());
+    }
+  }
+
   Env& env_ = Env::Default();
   fixture::TempFolder temp_;
   std::string ipod_, library_;
   std::string out_, err_;
 };
+
+TEST_F(SyncCliTest, ListShowsTheTreeAndJsonInDisplayOrder) {
+  PutDatabase(fixture::BuildITunesDb(
+      {{.id = 7,
+        .track_number = 2,
+        .title = u"Caf\u00E9 \u20AC",
+        .artist = u"Band",
+        .composer = u"Me",
+        .album = u"Live",
+        .genre = u"Jazz",
+        .path = u":iPod_Control:Music:F01:ABCD.mp3"},
+       {.id = 3, .track_number = 1, .title = u"Say \"hi\"", .artist = u"Band", .album = u"Live"},
+       {.id = 9, .title = u"Solo", .artist = u"Alone"}}));
+  ASSERT_EQ(OnIpod("list"), 0) << err_;
+  EXPECT_EQ(out_,
+            "Music\n"
+            "  Alone\n"
+            "    Unknown Album\n"
+            "      Solo  [id 9]\n"
+            "  Band\n"
+            "    Live\n"
+            "      Say \"hi\"  [id 3]\n"
+            "      Caf\xC3\xA9 \xE2\x82\xAC  [id 7]\n");
+  EXPECT_THAT(ListedTitles(), ElementsAre("Solo", "Say \\", "Caf\xC3\xA9 \xE2\x82\xAC"));
+  for (const char* field :
+       {"\"id\": 7", "\"artist\": \"Band\"", "\"album\": \"Live\"", "\"genre\": \"Jazz\"",
+        "\"composer\": \"Me\"", "\"trackNumber\": 2", "\"position\": 1",
+        "\"path\": \":iPod_Control:Music:F01:ABCD.mp3\"", "\"title\": \"Say \\\"hi\\\"\""}) {
+    EXPECT_THAT(out_, HasSubstr(field));
+  }
+  EXPECT_EQ(out_.front(), '[');
+}
+
+TEST_F(SyncCliTest, ListOfAMissingOrCorruptDatabaseExitsWithTwo) {
+  PutDatabase(std::nullopt);
+  EXPECT_EQ(OnIpod("list"), 2);
+  EXPECT_EQ(out_, "");
+  EXPECT_THAT(err_, HasSubstr("iTunesDB"));
+  std::string image = fixture::BuildITunesDb(fixture::SampleTracks(3));
+  image.resize(image.size() - 100);
+  PutDatabase(image);
+  EXPECT_EQ(OnIpod("list"), 2);
+  EXPECT_EQ(out_, "");
+  EXPECT_THAT(err_, HasSubstr("Corruption"));
+  EXPECT_THAT(err_, HasSubstr("offset"));
+  EXPECT_EQ(Tunewell("list"), 1) << "--ipod is required";
+}
+
+TEST_F(SyncCliTest, ListsARealIPod) {
+  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
+  ipod_ = JoinPath(fixture::RealIpodsDir(), {"podcasts"});
+  const std::vector<std::string> titles = ListedTitles();
+  EXPECT_EQ(titles.size(), 23u);
+  EXPECT_THAT(titles, ::testing::Contains("THE MVP Episode #20"));
+  ASSERT_EQ(OnIpod("list"), 0) << err_;
+  EXPECT_EQ(out_.substr(0, 6), "Music\n");
+}
 
 TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   AddMp3("B Artist/Second/02 Beta.mp3", "Beta", "B Artist", "Second", 2);
@@ -111,7 +178,7 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   AddFile("A Artist/First/03 Delta.wma", "not really a wma");
   AddFile("A Artist/cover.jpg", "not audio at all");
 
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_)), 0) << err_;
+  ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
   EXPECT_EQ(out_,
             "Copied 3 items successfully.\n"
             "Skipped 0 items that already existed on iPod.\n"
@@ -133,58 +200,55 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   }
 
   // Again: everything is there already.
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_)), 0) << err_;
+  ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
                               "Skipped 3 items that already existed on iPod.\n"));
   EXPECT_EQ(MusicFileCount(), 3);
 
-  ASSERT_EQ(Tunewell("remove --ipod " + ShellQuote(ipod_) + " --artist 'A Artist'"), 0) << err_;
+  ASSERT_EQ(OnIpod("remove", "--artist 'A Artist'"), 0) << err_;
   EXPECT_THAT(ListedTitles(), ElementsAre("Beta"));
   EXPECT_EQ(MusicFileCount(), 1);
 
   // The auto-sync selection decides a sync with no PATH, over the library's playlists.
   AddFile("lists/Favs.m3u", "#EXTM3U\n#EXTINF:1,Alpha\n../A Artist/First/01 Alpha.mp3\n");
   AddFile("lists/Other.m3u8", "../A Artist/First/02 Gamma.mp3\n");
-  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " Favs"), 0) << err_;
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_)), 0)
-      << err_;
+  ASSERT_EQ(OnIpod("autosync", "Favs"), 0) << err_;
+  ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_)), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 1 items successfully."));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Beta"));
 
   // Given PATHs, the file still decides, and says so.
   AddMp3("C/New.mp3", "New", "C", "C");
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_) +
-                     " " + ShellQuote(library_ + "/C/New.mp3")),
+  ASSERT_EQ(OnIpod("sync",
+                   "--library " + ShellQuote(library_) + " " + ShellQuote(library_ + "/C/New.mp3")),
             0);
   EXPECT_THAT(err_, HasSubstr("autoSync file chooses"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Beta"));
 
   // An empty selection is every playlist.
-  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_)), 0) << err_;
+  ASSERT_EQ(OnIpod("autosync"), 0) << err_;
   std::string bytes;
   ASSERT_TRUE(env_.ReadFile(ipod_ + "/autoSync", &bytes).ok());
   EXPECT_EQ(bytes, "");
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_)), 0);
+  ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_)), 0);
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
 
-  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " --off"), 0) << err_;
+  ASSERT_EQ(OnIpod("autosync", "--off"), 0) << err_;
   EXPECT_EQ(env_.KindOf(ipod_ + "/autoSync"), PathKind::kNone);
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_ + "/C")), 0);
+  ASSERT_EQ(OnIpod("sync", ShellQuote(library_ + "/C")), 0);
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta", "New"));
 }
 
 TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
   EXPECT_EQ(Tunewell("sync " + ShellQuote(song)), 1);
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --bogus"), 1);
-  EXPECT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " --off Name"), 1);
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(temp_.path() + "nope")),
-            1);
+  EXPECT_EQ(OnIpod("sync", "--bogus"), 1);
+  EXPECT_EQ(OnIpod("autosync", "--off Name"), 1);
+  EXPECT_EQ(OnIpod("sync", ShellQuote(temp_.path() + "nope")), 1);
 
   // A playlist naming a file that is gone: the rest is copied, the run says it is incomplete.
   AddFile("gone.m3u", song + "\n" + library_ + "/missing.mp3\n");
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_ + "/gone.m3u")),
-            3);
+  EXPECT_EQ(OnIpod("sync", ShellQuote(library_ + "/gone.m3u")), 3);
   EXPECT_THAT(err_, HasSubstr("Unable to locate file : " + library_ + "/missing.mp3"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 
@@ -192,7 +256,7 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   const std::string db = ipod_ + "/iPod_Control/iTunes/iTunesDB";
   ASSERT_TRUE(fixture::WriteWholeFile(env_, db, "not a database").ok());
   const std::string other = AddMp3("t.mp3", "Other", "Artist", "Album");
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(other)), 2);
+  EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
   EXPECT_THAT(err_, HasSubstr("database cannot be used"));
   std::string bytes;
   env_.ReadFile(db, &bytes);

@@ -33,37 +33,21 @@ static int Fail(const char* what, GError* error) {
 
 static void PrintText(const char* text) {
   putchar('\t');
-  if (text == NULL) return;
-  for (const char* p = text; *p != '\0'; ++p) {
-    switch (*p) {
-      case '\\':
-        fputs("\\\\", stdout);
-        break;
-      case '\t':
-        fputs("\\t", stdout);
-        break;
-      case '\n':
-        fputs("\\n", stdout);
-        break;
-      default:
-        putchar(*p);
+  for (const char* p = text != NULL ? text : ""; *p != '\0'; ++p) {
+    if (*p == '\\' || *p == '\t' || *p == '\n') {
+      putchar('\\');
+      putchar(*p == '\t' ? 't' : *p == '\n' ? 'n' : '\\');
+    } else {
+      putchar(*p);
     }
   }
 }
 
 static int MakeFolders(const char* dir) {
-  static const char* const kFolders[] = {"iPod_Control", "iPod_Control/iTunes",
-                                         "iPod_Control/Music"};
+  static const char* const kFolders[] = {"iTunes", "Music/F00", "Music/F01", "Music/F02",
+                                         "Music/F03"};
   for (size_t i = 0; i < sizeof kFolders / sizeof kFolders[0]; ++i) {
-    gchar* path = g_build_filename(dir, kFolders[i], NULL);
-    const int failed = g_mkdir_with_parents(path, 0755) != 0;
-    g_free(path);
-    if (failed) return -1;
-  }
-  for (int i = 0; i < 4; ++i) {
-    gchar name[8];
-    g_snprintf(name, sizeof name, "F%02d", i);
-    gchar* path = g_build_filename(dir, "iPod_Control", "Music", name, NULL);
+    gchar* path = g_build_filename(dir, "iPod_Control", kFolders[i], NULL);
     const int failed = g_mkdir_with_parents(path, 0755) != 0;
     g_free(path);
     if (failed) return -1;

@@ -354,8 +354,6 @@ class Inspector {
       return Fail(8, "file length " + std::to_string(total) + " is not the image's " +
                          std::to_string(image_.size()));
     }
-    db->header_length = header;
-    db->file_length = total;
     size_t at = header;
     while (at < total) {
       InspectedDataset ds;
@@ -402,7 +400,6 @@ class Inspector {
   bool DataRecord(size_t at, size_t end, InspectedRecord* r) {
     uint32_t header = 0;
     if (!Record(at, end, "mhod", &header, &r->total_length)) return false;
-    r->offset = at;
     r->type = GetU32(image_, at + 12);
     if (r->type == 52 || r->type == 53) {
       if (r->total_length < 40) return Fail(at, "index record shorter than 40 bytes");
@@ -416,12 +413,6 @@ class Inspector {
       }
       for (uint32_t k = 0; k < count; ++k) r->entries.push_back(GetU32(image_, at + 72 + 4 * k));
     }
-    if (r->type == 1) {
-      if (r->total_length < 40) return Fail(at, "title record shorter than 40 bytes");
-      const uint32_t length = GetU32(image_, at + 28);
-      if (40 + uint64_t{length} > r->total_length) return Fail(at, "title runs past its record");
-      r->text = FromUtf16Le(image_.substr(at + 40, length));
-    }
     return true;
   }
 
@@ -429,7 +420,6 @@ class Inspector {
     uint32_t header = 0;
     if (!Record(at, end, "mhip", &header, &item->total_length)) return false;
     if (header < 28) return Fail(at, "item header too short for its track id");
-    item->offset = at;
     item->track_id = GetU32(image_, at + 24);
     const uint32_t children = GetU32(image_, at + 12);
     const size_t item_end = at + item->total_length;
@@ -447,13 +437,13 @@ class Inspector {
   }
 
   bool Playlist(size_t at, size_t end, InspectedPlaylist* pl) {
-    if (!Record(at, end, "mhyp", &pl->header_length, &pl->total_length)) return false;
-    if (pl->header_length < 20) return Fail(at, "playlist header too short for its counts");
-    pl->offset = at;
+    uint32_t header = 0;
+    if (!Record(at, end, "mhyp", &header, &pl->total_length)) return false;
+    if (header < 20) return Fail(at, "playlist header too short for its counts");
     const size_t pl_end = at + pl->total_length;
     const uint32_t records = GetU32(image_, at + 12);
     const uint32_t items = GetU32(image_, at + 16);
-    size_t o = at + pl->header_length;
+    size_t o = at + header;
     for (uint32_t i = 0; i < records; ++i) {
       InspectedRecord r;
       if (!DataRecord(o, pl_end, &r)) return false;
@@ -470,16 +460,15 @@ class Inspector {
   }
 
   bool Track(size_t at, size_t end, InspectedTrack* t) {
-    if (!Record(at, end, "mhit", &t->header_length, &t->total_length)) return false;
-    if (t->header_length < 48) return Fail(at, "track header too short for its track number");
-    t->offset = at;
-    t->header = std::string(image_.substr(at, t->header_length));
+    uint32_t header = 0;
+    if (!Record(at, end, "mhit", &header, &t->total_length)) return false;
+    if (header < 48) return Fail(at, "track header too short for its track number");
     t->id = GetU32(image_, at + 16);
     t->track_number = static_cast<int32_t>(GetU32(image_, at + 44));
-    if (t->header_length >= 120) t->database_id = GetU64(image_, at + 112);
+    if (header >= 120) t->database_id = GetU64(image_, at + 112);
     const uint32_t count = GetU32(image_, at + 12);
     const size_t t_end = at + t->total_length;
-    size_t o = at + t->header_length;
+    size_t o = at + header;
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t header = 0;
       uint32_t total = 0;
@@ -497,17 +486,16 @@ class Inspector {
   }
 
   bool Dataset(size_t at, size_t end, InspectedDb* db, InspectedDataset* ds) {
-    if (!Record(at, end, "mhsd", &ds->header_length, &ds->total_length)) return false;
-    if (ds->header_length < 16) return Fail(at, "dataset header too short for its type");
-    ds->offset = at;
+    uint32_t header = 0;
+    if (!Record(at, end, "mhsd", &header, &ds->total_length)) return false;
+    if (header < 16) return Fail(at, "dataset header too short for its type");
     ds->type = GetU32(image_, at + 12);
     const size_t ds_end = at + ds->total_length;
-    const size_t list = at + ds->header_length;
+    const size_t list = at + header;
     uint32_t list_header = 0;
     uint32_t count = 0;
     if (ds->type == 1) {
       if (!Record(list, ds_end, "mhlt", &list_header, &count, true)) return false;
-      db->track_list_header_length = list_header;
       size_t o = list + list_header;
       for (uint32_t i = 0; i < count; ++i) {
         InspectedTrack t;
@@ -519,7 +507,6 @@ class Inspector {
     }
     if (ds->type == 2 || ds->type == 3) {
       if (!Record(list, ds_end, "mhlp", &list_header, &count, true)) return false;
-      ds->list_header_length = list_header;
       size_t o = list + list_header;
       for (uint32_t i = 0; i < count; ++i) {
         InspectedPlaylist pl;

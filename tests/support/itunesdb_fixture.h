@@ -142,50 +142,36 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks,
 // An independent reading of an iTunesDB image, strict about tags and lengths (every record's
 // total is its header plus its children), for checking what a writer produced.
 struct InspectedTrack {
-  size_t offset = 0;
-  uint32_t header_length = 0;
   uint32_t total_length = 0;
   uint32_t id = 0;
   int32_t track_number = 0;
   uint64_t database_id = 0;  // 0 when the header is too short for it
-  std::string header;        // the header's bytes
   // Type and text of every string record in order; UTF-8-flagged texts are widened.
   std::vector<std::pair<uint32_t, std::u16string>> strings;
   std::u16string Text(uint32_t type) const;  // "" when absent
 };
 struct InspectedRecord {  // a playlist's data record
-  size_t offset = 0;
   uint32_t type = 0;
   uint32_t total_length = 0;
   uint32_t sort_type = 0;         // types 52 and 53
   std::vector<uint32_t> entries;  // type 52
-  std::u16string text;            // type 1
 };
 struct InspectedItem {
-  size_t offset = 0;
   uint32_t total_length = 0;
   uint32_t track_id = 0;
   std::optional<uint32_t> position;
 };
 struct InspectedPlaylist {
-  size_t offset = 0;
-  uint32_t header_length = 0;
   uint32_t total_length = 0;
   std::vector<InspectedRecord> records;
   std::vector<InspectedItem> items;
 };
 struct InspectedDataset {
-  size_t offset = 0;
   uint32_t type = 0;
-  uint32_t header_length = 0;
   uint32_t total_length = 0;
-  uint32_t list_header_length = 0;           // types 2 and 3
   std::vector<InspectedPlaylist> playlists;  // types 2 and 3
 };
 struct InspectedDb {
-  uint32_t header_length = 0;
-  uint32_t file_length = 0;
-  uint32_t track_list_header_length = 0;
   std::vector<InspectedTrack> tracks;
   std::vector<InspectedDataset> datasets;
 };

@@ -2,16 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_tracks.h"
+
 namespace tunewell {
 namespace {
-
-TrackInfo Track(std::u16string artist, std::u16string album, std::u16string title) {
-  TrackInfo t;
-  t.artist = std::move(artist);
-  t.album = std::move(album);
-  t.title = std::move(title);
-  return t;
-}
 
 std::vector<std::pair<int, std::u16string>> Shape(const std::vector<ContentsRow>& rows) {
   std::vector<std::pair<int, std::u16string>> out;
@@ -20,32 +14,35 @@ std::vector<std::pair<int, std::u16string>> Shape(const std::vector<ContentsRow>
 }
 
 TEST(ContentsRowsTest, GroupsByArtistThenAlbum) {
-  TrackInfo t1 = Track(u"A", u"X", u"t1"), t2 = Track(u"A", u"X", u"t2"),
-            t3 = Track(u"B", u"X", u"t3"), t4 = Track(u"B", u"Y", u"t4");
-  const auto rows = BuildRows({&t1, &t2, &t3, &t4});
-  const std::vector<std::pair<int, std::u16string>> expected = {
-      {0, u"Music"}, {1, u"A"}, {2, u"X"},  {3, u"t1"}, {3, u"t2"},
-      {1, u"B"},     {2, u"X"}, {3, u"t3"}, {2, u"Y"},  {3, u"t4"}};
+  std::vector<TrackInfo> tracks = {
+      fixture::MakeTrack(u"loose", u"", u""), fixture::MakeTrack(u"t1", u"A", u"X"),
+      fixture::MakeTrack(u"t2", u"A", u"X"), fixture::MakeTrack(u"t3", u"B", u"X"),
+      fixture::MakeTrack(u"t4", u"B", u"Y")};
+  const auto rows = BuildRows(fixture::ArrayOf(tracks));
+  // A new artist gets its own album row even when the album title repeats.
+  const std::vector<std::pair<int, std::u16string>> expected = {{0, u"Music"},
+                                                                {1, std::u16string(kUnknownArtist)},
+                                                                {2, std::u16string(kUnknownAlbum)},
+                                                                {3, u"loose"},
+                                                                {1, u"A"},
+                                                                {2, u"X"},
+                                                                {3, u"t1"},
+                                                                {3, u"t2"},
+                                                                {1, u"B"},
+                                                                {2, u"X"},
+                                                                {3, u"t3"},
+                                                                {2, u"Y"},
+                                                                {3, u"t4"}};
   EXPECT_EQ(Shape(rows), expected);
-  EXPECT_EQ(rows[3].track, &t1);
+  EXPECT_EQ(rows[6].track, &tracks[1]);
   EXPECT_TRUE(rows[0].expandable);
-  EXPECT_FALSE(rows[3].expandable);
-}
-
-TEST(ContentsRowsTest, EmptyArtistAndAlbumAreNamed) {
-  TrackInfo t = Track(u"", u"", u"song");
-  const auto rows = BuildRows({&t});
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[1].text, kUnknownArtist);
-  EXPECT_EQ(rows[2].text, kUnknownAlbum);
+  EXPECT_FALSE(rows[6].expandable);
 }
 
 TEST(ContentsRowsTest, NoTracksGiveTheNotice) {
-  const auto rows = BuildRows({});
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].level, -1);
-  EXPECT_TRUE(rows[0].text.empty());
-  EXPECT_EQ(rows[1].text, kNoMusicNotice);
+  const std::vector<std::pair<int, std::u16string>> expected = {
+      {-1, u""}, {-1, std::u16string(kNoMusicNotice)}};
+  EXPECT_EQ(Shape(BuildRows({})), expected);
 }
 
 }  // namespace
