@@ -44,8 +44,7 @@ TEST(FileNamesTest, ExtensionsAndKinds) {
   EXPECT_EQ(LowerExtension("/a/b/Song.MP3"), "mp3");
   EXPECT_EQ(LowerExtension("/a.b/noext"), "");
   EXPECT_EQ(LowerExtension("/a/.hidden"), "");
-  EXPECT_TRUE(IsAudioFile("x.Flac"));
-  EXPECT_TRUE(IsAudioFile("x.wav"));
+  for (const char* audio : {"x.Flac", "x.wav", "x.mp3"}) EXPECT_TRUE(IsAudioFile(audio));
   EXPECT_FALSE(IsAudioFile("x.jpg"));
   EXPECT_TRUE(IsPlaylistFile("x.M3U8"));
   EXPECT_FALSE(IsPlaylistFile("x.pls"));
@@ -69,16 +68,12 @@ TEST_F(CliLibraryTest, TagsBecomePlayerAttributes) {
   auto media = library_.MediaFor(path);
   EXPECT_EQ(media->Name(), u"Tïtle");
   EXPECT_EQ(media->SourceUrl(), NarrowToWide(path));
-  EXPECT_EQ(media->GetItemInfo(u"FileType"), u"mp3");
-  EXPECT_EQ(media->GetItemInfo(u"Author"), u"Artist");
-  EXPECT_EQ(media->GetItemInfo(u"WM/AlbumTitle"), u"Album");
-  EXPECT_EQ(media->GetItemInfo(u"WM/Genre"), u"Jazz");
-  EXPECT_EQ(media->GetItemInfo(u"WM/Composer"), u"Composer");
-  EXPECT_EQ(media->GetItemInfo(u"WM/TrackNumber"), u"7");
+  const std::pair<const char16_t*, const char16_t*> attributes[] = {
+      {u"FileType", u"mp3"},   {u"Author", u"Artist"},        {u"WM/AlbumTitle", u"Album"},
+      {u"WM/Genre", u"Jazz"},  {u"WM/Composer", u"Composer"}, {u"WM/TrackNumber", u"7"},
+      {u"Bitrate", u"128000"}, {u"IsVBR", u"false"},          {u"UserRating", u""}};
+  for (const auto& [name, value] : attributes) EXPECT_EQ(media->GetItemInfo(name), value);
   EXPECT_EQ(media->GetItemInfo(u"ReleaseDate").substr(0, 4), u"1999");
-  EXPECT_EQ(media->GetItemInfo(u"Bitrate"), u"128000");
-  EXPECT_EQ(media->GetItemInfo(u"IsVBR"), u"false");
-  EXPECT_EQ(media->GetItemInfo(u"UserRating"), u"");
   uint64_t size = 0;
   ASSERT_TRUE(env_.FileSize(path, &size).ok());
   EXPECT_EQ(media->GetItemInfo(u"FileSize"), NarrowToWide(std::to_string(size)));

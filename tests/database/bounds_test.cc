@@ -95,9 +95,9 @@ struct FieldCase {
   size_t record;  // offset the message must name
 };
 
-std::vector<FieldCase> LengthFields(const ITunesDbMap& m) {
+std::vector<FieldCase> LengthFields(const ITunesDbMap& m, uint32_t track_header_length) {
   const auto& pd = m.playlist_datasets[0];
-  const size_t string0 = m.tracks[1] + 244;
+  const size_t string0 = m.tracks[1] + track_header_length;
   return {
       {"database header length", 4, 0},
       {"file length", 8, 0},
@@ -116,22 +116,25 @@ std::vector<FieldCase> LengthFields(const ITunesDbMap& m) {
       {"item total length", pd.items[1] + 8, pd.items[1]},
       {"last item of the second dataset", m.playlist_datasets[1].items[2] + 8,
        m.playlist_datasets[1].items[2]},
+      {"last dataset total length", m.datasets.back() + 8, m.datasets.back()},
   };
 }
 
+// In the writable layout and in the many-dataset one of real iPods.
 TEST(BoundsTest, LengthsOutsideOrZeroAreCorruptionAtTheirRecord) {
-  ITunesDbMap m;
-  const std::string image = BuildITunesDb(fixture::SampleTracks(3), {}, &m);
-  for (const FieldCase& c : LengthFields(m)) {
-    for (uint32_t value :
-         {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFF0u, 0xFFFFFFFFu, static_cast<uint32_t>(image.size() + 1)}) {
-      std::string broken = image;
-      PutU32(&broken, c.field, value);
-      const ExactCopy copy(broken, broken.size());
-      const Status s = Parse(copy.view());
-      ASSERT_TRUE(s.IsCorruption()) << c.name << " = " << value << ": " << s.ToString();
-      EXPECT_NE(s.message().find(Offset(c.record)), std::string::npos)
-          << c.name << " = " << value << ": " << s.message();
+  for (const ITunesDbOptions& options : {ITunesDbOptions{}, fixture::ManyDatasetLayout()}) {
+    ITunesDbMap m;
+    const std::string image = BuildITunesDb(fixture::SampleTracks(3), options, &m);
+    for (const FieldCase& c : LengthFields(m, options.track_header_length)) {
+      for (uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFF0u, 0xFFFFFFFFu,
+                             static_cast<uint32_t>(image.size() + 1)}) {
+        std::string broken = image;
+        PutU32(&broken, c.field, value);
+        const Status s = Parse(ExactCopy(broken, broken.size()).view());
+        ASSERT_TRUE(s.IsCorruption()) << c.name << " = " << value << ": " << s.ToString();
+        EXPECT_NE(s.message().find(Offset(c.record)), std::string::npos)
+            << c.name << " = " << value << ": " << s.message();
+      }
     }
   }
 }

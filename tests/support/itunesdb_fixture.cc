@@ -470,9 +470,9 @@ class Inspector {
     const size_t t_end = at + t->total_length;
     size_t o = at + header;
     for (uint32_t i = 0; i < count; ++i) {
-      uint32_t header = 0;
+      uint32_t string_header = 0;
       uint32_t total = 0;
-      if (!Record(o, t_end, "mhod", &header, &total)) return false;
+      if (!Record(o, t_end, "mhod", &string_header, &total)) return false;
       if (total < 40) return Fail(o, "string record shorter than 40 bytes");
       const uint32_t length = GetU32(image_, o + 28);
       if (40 + uint64_t{length} > total) return Fail(o, "text runs past its record");
