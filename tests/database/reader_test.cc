@@ -46,16 +46,6 @@ TEST(ReaderTest, LoadReadsTheFieldsKeepsTheImageAndDropsWhatItHolds) {
       Describe(disk.db.trackList().tracks()),
       ElementsAre("10 Apple \u20AC/\u00C9tienne//// #11 @2", "20 Mango \U0001D11E///// #-3 @3",
                   "30 Zebra/Band/Stripes/Rock/Someone/:iPod_Control:Music:F01:ZEBR.mp3 #2 @1"));
-
-  // For display: artist (the empty one first), album, track number, title. Nothing is kept.
-  ITunesDatabase lister(disk.env);
-  OwnedTracks display;
-  ASSERT_TRUE(lister.ReadTrackList(kDbPath, &display).ok());
-  EXPECT_THAT(Describe(display),
-              ElementsAre(::testing::StartsWith("20 "), ::testing::StartsWith("30 "),
-                          ::testing::StartsWith("10 ")));
-  EXPECT_FALSE(lister.loaded());
-  EXPECT_TRUE(lister.image().empty());
 }
 
 struct Variant {
