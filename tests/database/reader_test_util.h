@@ -1,7 +1,8 @@
 #pragma once
 
-// Shared by the reader's tests: fixture images loaded through the real parse path, and tracks
-// written as one line each so that tables can state what was read.
+// Fixture images through the real parse path, and tracks as one line each for tables.
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
@@ -18,37 +19,33 @@
 
 namespace tunewell {
 
-inline constexpr char kIPodRoot[] = "/ipod";
 inline constexpr char kDbPath[] = "/ipod/iPod_Control/iTunes/iTunesDB";
 
-// An image in a MemoryEnv, with an ITunesDatabase to load it.
-struct DbInMemory {
-  explicit DbInMemory(const std::string& image) { EXPECT_TRUE(env.AddFile(kDbPath, image).ok()); }
-  Status Load(TrackArray* candidates = nullptr, bool drop = false) {
-    return db.Load(kDbPath, candidates, drop);
-  }
-  MemoryEnv env;
-  ITunesDatabase db{env};
-};
-
-// Layout and tracks (in file order) of an image, as the loader parses them.
 inline Status ParseImage(std::string_view image, DatabaseLayout* layout, OwnedTracks* tracks) {
   const ImageView view(image);
   RETURN_IF_ERROR(ParseLayout(view, layout));
   return ReadTracks(view, *layout, tracks);
 }
 
-// "id title/artist/album/genre/composer/path #number @position", texts in UTF-8.
-inline std::string Describe(const TrackInfo& t) {
-  return std::to_string(t.trackId) + " " + Utf16ToUtf8(t.title) + "/" + Utf16ToUtf8(t.artist) +
-         "/" + Utf16ToUtf8(t.album) + "/" + Utf16ToUtf8(t.genre) + "/" + Utf16ToUtf8(t.composer) +
-         "/" + Utf16ToUtf8(t.path) + " #" + std::to_string(t.trackNumber) + " @" +
-         std::to_string(t.position);
+// Parsed and, when it parses, checked for the writer.
+inline Status ShapeOf(std::string_view image) {
+  DatabaseLayout layout;
+  OwnedTracks tracks;
+  RETURN_IF_ERROR(ParseImage(image, &layout, &tracks));
+  return CheckWritableShape(ImageView(image), layout);
 }
+
+// "id title/artist/album/genre/composer/path #number @position", texts in UTF-8.
 template <typename Tracks>
 std::vector<std::string> Describe(const Tracks& tracks) {
   std::vector<std::string> out;
-  for (const auto& t : tracks) out.push_back(Describe(*t));
+  for (const auto& t : tracks) {
+    out.push_back(std::to_string(t->trackId) + " " + Utf16ToUtf8(t->title) + "/" +
+                  Utf16ToUtf8(t->artist) + "/" + Utf16ToUtf8(t->album) + "/" +
+                  Utf16ToUtf8(t->genre) + "/" + Utf16ToUtf8(t->composer) + "/" +
+                  Utf16ToUtf8(t->path) + " #" + std::to_string(t->trackNumber) + " @" +
+                  std::to_string(t->position));
+  }
   return out;
 }
 

@@ -13,12 +13,12 @@
 namespace tunewell::fixture {
 
 struct IPodTree {
-  int music_folders = 20;                // F00 .. F(n-1) under iPod_Control/Music
-  std::optional<std::string> itunes_db;  // iPod_Control/iTunes/iTunesDB, when given
-  std::optional<std::string> itunes_sd;  // iPod_Control/iTunes/iTunesSD, when given
+  int music_folders = 20;                  // F00 .. F(n-1) under iPod_Control/Music
+  std::optional<std::string> itunes_db{};  // iPod_Control/iTunes/iTunesDB, when given
+  std::optional<std::string> itunes_sd{};  // iPod_Control/iTunes/iTunesSD, when given
   // Further files by iPod location (":iPod_Control:Music:F00:ABCD.mp3") and contents; their
   // folders must be among those above.
-  std::map<std::string, std::string> files;
+  std::map<std::string, std::string> files{};
 };
 
 // Writes `tree` below `root` through `env`: the root folder itself when it is missing (its

@@ -1,10 +1,9 @@
 #include "tests/support/temp_folder.h"
 
-#include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <random>
+#include <string>
 
 #include "platform/path.h"
 
@@ -12,20 +11,13 @@ namespace tunewell::fixture {
 
 TempFolder::TempFolder() {
   namespace fs = std::filesystem;
-  static std::atomic<unsigned> counter{0};
-  std::mt19937_64 random(
-      std::random_device{}() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-      (uint64_t{++counter} << 48));
-  const fs::path base = fs::temp_directory_path();
-  for (;;) {
-    char name[32];
-    std::snprintf(name, sizeof name, "tunewell-%016llx", static_cast<unsigned long long>(random()));
-    if (fs::create_directory(base / name)) {
-      path_ = WithTrailingSeparator((base / name).string());
-      return;
-    }
-  }
+  std::mt19937_64 random(std::random_device{}() ^
+                         std::chrono::steady_clock::now().time_since_epoch().count());
+  fs::path path;
+  do {
+    path = fs::temp_directory_path() / ("tunewell-" + std::to_string(random()));
+  } while (!fs::create_directory(path));
+  path_ = WithTrailingSeparator(path.string());
 }
 
 TempFolder::~TempFolder() {

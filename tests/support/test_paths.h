@@ -40,8 +40,4 @@ inline std::string RealIpodsDir() {
                   "real-iPod databases skipped"
 #endif
 
-#ifdef TUNEWELL_SOURCE_DIR
-inline std::string SourceDir() { return HostPath(TUNEWELL_SOURCE_DIR); }
-#endif
-
 }  // namespace tunewell::fixture
