@@ -7,39 +7,33 @@
 namespace tunewell {
 namespace {
 
-// `text` with '|' standing for this build's separator.
-std::string P(std::string text) {
+std::string P(std::string text) {  // '|' for this build's separator
   for (char& c : text) c = c == '|' ? kPathSeparator : c;
   return text;
 }
 
 TEST(PathTest, JoinAddAndCut) {
-  // One separator between parts, whether or not the root ends in one; '/' counts everywhere.
-  EXPECT_EQ(JoinPath(P("|ipod|"), {"iPod_Control", "Music", "F07"}),
-            P("|ipod|iPod_Control|Music|F07"));
-  EXPECT_EQ(JoinPath(P("|ipod"), {"x.mp3"}), P("|ipod|x.mp3"));
-  EXPECT_EQ(JoinPath(P("|"), {"x"}), P("|x"));
-  EXPECT_EQ(JoinPath("E:/", {"x"}), "E:/x");
-  EXPECT_EQ(JoinPath(P("|ipod|"), {}), P("|ipod|"));
-  EXPECT_EQ(JoinPath("", {"a", "b"}), P("a|b"));
-
-  for (const char* path : {"|media|IPOD", "|media|IPOD|"}) {
-    EXPECT_EQ(WithTrailingSeparator(P(path)), P("|media|IPOD|"));
-  }
-  EXPECT_EQ(WithTrailingSeparator("E:/"), "E:/");
-  EXPECT_EQ(WithTrailingSeparator(P("|")), P("|"));
-
-  const std::pair<std::string, std::string> parents[] = {
-      {P("|ipod|iPod_Control|iTunesDB"), P("|ipod|iPod_Control")},
-      {P("a|b|"), P("a|b")},
-      {"name.mp3", ""},
-      {"", ""},
-      {"a/b", "a"},
+  const std::pair<std::string, std::string> cases[] = {
+      {JoinPath(P("|ipod|"), {"iPod_Control", "F07"}), P("|ipod|iPod_Control|F07")},
+      {JoinPath(P("|ipod"), {"x.mp3"}), P("|ipod|x.mp3")},
+      {JoinPath(P("|"), {"x"}), P("|x")},
+      {JoinPath("E:/", {"x"}), "E:/x"},
+      {JoinPath(P("|ipod|"), {}), P("|ipod|")},
+      {JoinPath("", {"a", "b"}), P("a|b")},
+      {WithTrailingSeparator(P("|media|IPOD")), P("|media|IPOD|")},
+      {WithTrailingSeparator(P("|media|IPOD|")), P("|media|IPOD|")},
+      {WithTrailingSeparator("E:/"), "E:/"},
+      {WithTrailingSeparator(P("|")), P("|")},
+      {ParentOf(P("|ipod|iPod_Control|iTunesDB")), P("|ipod|iPod_Control")},
+      {ParentOf(P("a|b|")), P("a|b")},
+      {ParentOf("name.mp3"), ""},
+      {ParentOf(""), ""},
+      {ParentOf("a/b"), "a"},
       // The parent of a file in a root is the root, not the current folder.
-      {P("|iTunesDB"), P("|")},
-      {P("E:|iTunesDB"), P("E:|")},
+      {ParentOf(P("|iTunesDB")), P("|")},
+      {ParentOf(P("E:|iTunesDB")), P("E:|")},
   };
-  for (const auto& [path, parent] : parents) EXPECT_EQ(ParentOf(path), parent) << path;
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
 
 }  // namespace
