@@ -30,15 +30,12 @@ TEST(MemoryEnvFaultTest, EachFaultFailsItsCallAndChangesNothing) {
     std::function<Status(MemoryEnv&)> call;
     const char* tmp;  // what a file it created holds: kept until a crash, which empties it
   } faults[] = {
-      {"nth append", [](MemoryEnv& e) { e.FailNthAppend(1); }, WriteTmp, ""},
       {"append on its path", [](MemoryEnv& e) { e.FailNth(Op::kAppend, 1, kTmp); }, WriteTmp, ""},
       {"sync", [](MemoryEnv& e) { e.FailSync(true); }, WriteTmp, "new"},
       {"room", [](MemoryEnv& e) { e.SetCapacity(14); }, WriteTmp, ""},
       {"create", [](MemoryEnv& e) { e.FailNewWritableFile(kDb); },
        [&](MemoryEnv& e) { return e.NewWritableFile(kDb, false, &f); }, nullptr},
       {"rename", [](MemoryEnv& e) { e.FailRename(true); },
-       [](MemoryEnv& e) { return e.RenameFile(kDb, kTmp); }, nullptr},
-      {"nth rename", [](MemoryEnv& e) { e.FailNth(Op::kRename, 1); },
        [](MemoryEnv& e) { return e.RenameFile(kDb, kTmp); }, nullptr},
       {"remove", [](MemoryEnv& e) { e.FailRemove(kDb); },
        [](MemoryEnv& e) { return e.RemoveFile(kDb); }, nullptr},

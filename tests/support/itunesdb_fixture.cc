@@ -40,36 +40,29 @@ std::u16string FromUtf16Le(std::string_view bytes) {
   return text;
 }
 
-// A header field: 4 bytes, or 8 for database ids.
-struct Field {
-  uint32_t offset;
-  uint64_t value;
-  uint32_t size = 4;
-};
-
 // Appends records to one buffer: a zero-filled header with its tag, header length and fields
 // (those past the header left out, so that short headers make short records, not overlapping
 // ones), then the children; End() patches the total length in.
 class Writer {
  public:
-  size_t Begin(std::string_view tag, uint32_t header, std::initializer_list<Field> fields = {}) {
+  // `fields`: offset, value, offset, value... of 32-bit fields.
+  size_t Begin(std::string_view tag, uint32_t header, std::initializer_list<uint64_t> fields = {}) {
     const size_t at = out_.size();
     out_.append(header, '\0');
     std::memcpy(out_.data() + at, tag.data(), std::min<size_t>(4, header));
-    Set(at, header, {{4, header}});
+    Set(at, header, {4, header});
     Set(at, header, fields);
     return at;
   }
-  void Set(size_t at, uint32_t header, std::initializer_list<Field> fields) {
-    for (const Field& f : fields) {
-      if (f.offset + f.size > header) continue;
-      for (uint32_t i = 0; i < f.size; ++i) out_[at + f.offset + i] = char(f.value >> (8 * i));
+  void Set(size_t at, uint32_t header, std::initializer_list<uint64_t> fields) {
+    for (auto f = fields.begin(); f != fields.end(); f += 2) {
+      if (f[0] + 4 <= header) PutU32(&out_, at + f[0], static_cast<uint32_t>(f[1]));
     }
   }
   void End(size_t at) { PutU32(&out_, at + 8, static_cast<uint32_t>(out_.size() - at)); }
   // A data record: 24-byte header, type at +12, then `body`.
   size_t Data(uint32_t type, std::string_view body) {
-    const size_t at = Begin("mhod", 24, {{12, type}});
+    const size_t at = Begin("mhod", 24, {12, type});
     out_ += body;
     End(at);
     return at;
@@ -100,22 +93,13 @@ void WriteTrack(Writer& w, const FixtureTrack& t, const ITunesDbOptions& o) {
   uint32_t strings = static_cast<uint32_t>(t.extra_strings.size());
   for (const auto& text : texts) strings += text.second->empty() ? 0 : 1;
   const uint64_t dbid = t.database_id != 0 ? t.database_id : 0x1000000000ull + t.id;
-  const size_t at = w.Begin("mhit", o.track_header_length,
-                            {{12, strings},
-                             {16, t.id},
-                             {20, 1},
-                             {24, 0x4D503320},
-                             {28, 0x100},
-                             {36, 4000000},
-                             {40, 215000},
-                             {44, uint32_t(t.track_number)},
-                             {52, 2004},
-                             {56, 192},
-                             {112, dbid, 8},
-                             {124, 0xFFFF0000},
-                             {144, 12},
-                             {168, dbid, 8},
-                             {208, 1}});
+  const size_t at =
+      w.Begin("mhit", o.track_header_length,
+              {12,  strings,    16,  t.id,    20,  1,      24,  0x4D503320,
+               28,  0x100,      36,  4000000, 40,  215000, 44,  uint32_t(t.track_number),
+               52,  2004,       56,  192,     112, dbid,   116, dbid >> 32,
+               124, 0xFFFF0000, 144, 12,      168, dbid,   172, dbid >> 32,
+               208, 1});
   for (const auto& [type, text] : texts) {
     if (!text->empty()) w.String(type, Utf16Le(*text));
   }
@@ -127,7 +111,7 @@ void WritePlaylist(Writer& w, const std::vector<FixtureTrack>& tracks, const ITu
                    int number, PlaylistDatasetMap* map) {
   const bool library = number == 0;
   const size_t at =
-      w.Begin("mhyp", o.playlist_header_length, {{20, library}, {28, 0x2000000000ull + number, 8}});
+      w.Begin("mhyp", o.playlist_header_length, {20, library, 28, uint32_t(number), 32, 0x20});
   map->playlists.push_back(at);
   std::vector<size_t> records;
   if (!library || o.library_title) {
@@ -158,10 +142,10 @@ void WritePlaylist(Writer& w, const std::vector<FixtureTrack>& tracks, const ITu
       records.push_back(w.Data(100, Body({0, 0, 0, 0, 0})));
     map->data_records = records;
   }
-  w.Set(at, o.playlist_header_length, {{12, records.size()}, {16, items.size()}});
+  w.Set(at, o.playlist_header_length, {12, records.size(), 16, items.size()});
   for (const FixtureItem& item : items) {
     const size_t item_at =
-        w.Begin("mhip", o.item_header_length, {{12, item.position ? 1u : 0u}, {24, item.track_id}});
+        w.Begin("mhip", o.item_header_length, {12, item.position ? 1u : 0u, 24, item.track_id});
     if (library) map->items.push_back(item_at);
     if (item.position) w.Data(100, Body({*item.position, 0, 0, 0, 0}));
     w.End(item_at);
@@ -213,12 +197,12 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesD
   Writer w;
   const size_t db =
       w.Begin("mhbd", o.database_header_length,
-              {{12, 1}, {16, 0x19}, {20, o.dataset_types.size()}, {24, 0x0123456789ABCDEFull, 8}});
+              {12, 1, 16, 0x19, 20, o.dataset_types.size(), 24, 0x89ABCDEF, 28, 0x01234567});
   for (uint32_t type : o.dataset_types) {
-    const size_t ds = w.Begin("mhsd", o.dataset_header_length, {{12, type}});
+    const size_t ds = w.Begin("mhsd", o.dataset_header_length, {12, type});
     m.datasets.push_back(ds);
     if (type == 1) {
-      m.track_list = w.Begin("mhlt", o.track_list_header_length, {{8, tracks.size()}});
+      m.track_list = w.Begin("mhlt", o.track_list_header_length, {8, tracks.size()});
       for (const FixtureTrack& t : tracks) {
         m.tracks.push_back(w.out_.size());
         WriteTrack(w, t, o);
@@ -229,7 +213,7 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesD
       const bool second = type == 3 && o.second_playlist_list_header_length;
       pm.playlist_list = w.Begin(
           "mhlp", second ? *o.second_playlist_list_header_length : o.playlist_list_header_length,
-          {{8, 1u + o.extra_playlists}});
+          {8, 1u + o.extra_playlists});
       // Numbered alike in both datasets: they mirror each other.
       for (int i = 0; i <= o.extra_playlists; ++i) WritePlaylist(w, tracks, o, i, &pm);
       m.playlist_datasets.push_back(std::move(pm));

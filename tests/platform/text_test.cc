@@ -1,12 +1,48 @@
+// Paths, UTF conversions and collation. Sort indexes are built from keys and read back by
+// comparison, so the keys must order exactly as CompareText does (the locale's collation here,
+// the Win32 locale calls under wine).
+#include "platform/text.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
+#include <vector>
 
-#include "platform/text.h"
+#include "platform/collation.h"
+#include "platform/path.h"
 
 namespace tunewell {
 namespace {
+
+std::string P(std::string text) {  // '|' for this build's separator
+  for (char& c : text) c = c == '|' ? kPathSeparator : c;
+  return text;
+}
+
+TEST(PathTest, JoinAddAndCut) {
+  const std::pair<std::string, std::string> cases[] = {
+      {JoinPath(P("|ipod|"), {"iPod_Control", "F07"}), P("|ipod|iPod_Control|F07")},
+      {JoinPath(P("|ipod"), {"x.mp3"}), P("|ipod|x.mp3")},
+      {JoinPath(P("|"), {"x"}), P("|x")},
+      {JoinPath("E:/", {"x"}), "E:/x"},
+      {JoinPath(P("|ipod|"), {}), P("|ipod|")},
+      {JoinPath("", {"a", "b"}), P("a|b")},
+      {WithTrailingSeparator(P("|media|IPOD")), P("|media|IPOD|")},
+      {WithTrailingSeparator(P("|media|IPOD|")), P("|media|IPOD|")},
+      {WithTrailingSeparator("E:/"), "E:/"},
+      {WithTrailingSeparator(P("|")), P("|")},
+      {ParentOf(P("|ipod|iPod_Control|iTunesDB")), P("|ipod|iPod_Control")},
+      {ParentOf(P("a|b|")), P("a|b")},
+      {ParentOf("name.mp3"), ""},
+      {ParentOf(""), ""},
+      {ParentOf("a/b"), "a"},
+      // The parent of a file in a root is the root, not the current folder.
+      {ParentOf(P("|iTunesDB")), P("|")},
+      {ParentOf(P("E:|iTunesDB")), P("E:|")},
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+}
 
 bool IsWellFormed(std::u16string_view text) {  // every surrogate in a high-low pair
   for (size_t i = 0; i < text.size(); ++i) {
@@ -92,6 +128,35 @@ TEST(UtfTest, MalformedInputBecomesReplacement) {
     ASSERT_TRUE(IsWellFormed(repaired));
     ASSERT_EQ(repaired.size(), units.size());  // one replacement per broken unit, pairs kept
   }
+}
+
+TEST(CollationTest, KeysOrderExactlyAsTheComparison) {
+  // Case pairs, accents precomposed and combining, digits, punctuation, soft hyphens,
+  // ligatures, non-BMP characters, lone surrogates, prefixes and a NUL.
+  const std::u16string_view all =
+      u"a|A|abc|ABC|Abc|abd|ab|aB|abc | abc|a-bc|a.bc|co-op|coop|co op|it's|\u00E9|e\u0301|E|"
+      u"\u00C9|f|c\u00f4te|cot\u00e9|1|10|2|01|The Beatles|the beatles|\u00c6on|Aeon|\u00DF|ss|"
+      u"\u00ad|a\u00adb|-|!|~|Zz|zZ|\u0391|\u03b1|\u4E2D\u6587|\xD834\xDD1E|\xD834\xDD1F|"
+      u"z\xD83D\xDE00|\uFFFD|\xD800";
+  std::vector<std::u16string> texts = {u"", std::u16string(u"a\0b", 3)};
+  for (size_t at = 0, bar; at <= all.size(); at = bar + 1) {
+    bar = std::min(all.find(u'|', at), all.size());
+    texts.emplace_back(all.substr(at, bar - at));
+  }
+  for (const std::u16string& a : texts) {
+    EXPECT_EQ(CompareText(a, a), 0);
+    if (!a.empty()) {
+      EXPECT_EQ(CompareText(u"", a), -1) << "the empty text comes first";
+    }
+    for (const std::u16string& b : texts) {
+      const int by_key = SortKey(a).compare(SortKey(b));
+      EXPECT_EQ(CompareText(a, b), (by_key > 0) - (by_key < 0));
+      EXPECT_EQ(CompareText(a, b), -CompareText(b, a));
+    }
+  }
+  // Case-sensitive: texts that differ only in case are not equal.
+  EXPECT_NE(CompareText(u"abc", u"ABC"), 0);
+  EXPECT_NE(CompareText(u"\u00E9", u"\u00C9"), 0);
 }
 
 }  // namespace
