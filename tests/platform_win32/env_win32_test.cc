@@ -123,7 +123,9 @@ TEST_F(Win32EnvTest, NarrowTextIsTheAnsiCodePageWithoutLookAlikes) {
   for (int byte = 1; byte < 256; ++byte) {  // every defined byte comes back as it was
     const std::string narrow(1, static_cast<char>(byte));
     const std::u16string wide = NarrowToWide(narrow);
-    if (wide != u"?" && wide != u"\uFFFD") EXPECT_EQ(WideToNarrow(wide), narrow) << byte;
+    if (wide != u"?" && wide != u"\uFFFD") {
+      EXPECT_EQ(WideToNarrow(wide), narrow) << byte;
+    }
   }
   EXPECT_EQ(NarrowToWide("Bj\xf6rk \x80"), u"Bj\u00f6rk \u20ac");
   // Best fit would make 'a', '/' and '\': another file, or a path out of the folder.

@@ -20,10 +20,7 @@ uint32_t GetU32(std::string_view image, size_t offset) {
 
 std::string Utf16Le(std::u16string_view text) {
   std::string out;
-  for (char16_t unit : text) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
-  }
+  for (char16_t unit : text) out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   return out;
 }
 
@@ -38,6 +35,14 @@ std::u16string FromUtf16Le(std::string_view bytes) {
                                          (static_cast<uint8_t>(bytes[i + 1]) << 8)));
   }
   return text;
+}
+
+// Words from +24 of a data record's body onwards, then `tail`.
+std::string Body(std::initializer_list<uint32_t> words, std::string_view tail = {}) {
+  std::string body(4 * words.size(), '\0');
+  size_t at = 0;
+  for (uint32_t w : words) PutU32(&body, 4 * at++, w);
+  return body.append(tail);
 }
 
 // Appends records to one buffer: a zero-filled header with its tag, header length and fields
@@ -69,22 +74,10 @@ class Writer {
   }
   // +24 encoding, +28 length, +32 1, text from +40.
   size_t String(uint32_t type, std::string_view bytes, uint32_t encoding = 1) {
-    std::string body(16, '\0');
-    PutU32(&body, 0, encoding);
-    PutU32(&body, 4, static_cast<uint32_t>(bytes.size()));
-    PutU32(&body, 8, 1);
-    return Data(type, body.append(bytes));
+    return Data(type, Body({encoding, static_cast<uint32_t>(bytes.size()), 1, 0}, bytes));
   }
   std::string out_;
 };
-
-// Words from +24 of a data record's body onwards, then `tail`.
-std::string Body(std::initializer_list<uint32_t> words, std::string_view tail = {}) {
-  std::string body(4 * words.size(), '\0');
-  size_t at = 0;
-  for (uint32_t w : words) PutU32(&body, 4 * at++, w);
-  return body.append(tail);
-}
 
 void WriteTrack(Writer& w, const FixtureTrack& t, const ITunesDbOptions& o) {
   const std::pair<uint32_t, const std::u16string*> texts[] = {
@@ -242,122 +235,111 @@ std::u16string InspectedTrack::Text(uint32_t type) const {
 
 namespace {
 
+// Trusts no length: each is checked against what remains of its parent, and a record's children
+// must fill it exactly.
 class Inspector {
  public:
   Inspector(std::string_view image, std::string* error) : s_(image), error_(error) {}
 
   bool Database(InspectedDb* db) {
-    Rec r;
-    if (!Open(0, s_.size(), "mhbd", 0, &r)) return false;
-    if (r.end != s_.size()) return Fail(8, "file length is not the image's");
-    for (size_t o = r.body; o < r.end;) {
-      InspectedDataset ds;
-      if (!Dataset(o, r.end, db, &ds, &o)) return false;
-      db->datasets.push_back(std::move(ds));
+    size_t end = 0;
+    if (!Open(0, s_.size(), "mhbd", 12, &end)) return false;
+    if (end != s_.size()) return Fail(8, "file length is not the image's");
+    for (size_t o = U32(4); o < end;) {
+      if (!Dataset(o, end, db, &o)) return false;
     }
     return true;
   }
 
  private:
-  struct Rec {
-    size_t at = 0, body = 0, end = 0;
-  };
   uint32_t U32(size_t at) const { return GetU32(s_, at); }
-
   bool Fail(size_t offset, const std::string& problem) {
     if (error_) *error_ = "offset " + std::to_string(offset) + ": " + problem;
     return false;
   }
-
-  // The record at `at` must carry `tag`, a header of at least `min_header` bytes, and lie
-  // before `end`; a list ("mhlt", "mhlp") has a count at +8 and ends with its parent.
-  bool Open(size_t at, size_t end, std::string_view tag, uint32_t min_header, Rec* r) {
-    const bool list = tag == "mhlt" || tag == "mhlp";
+  // The record at `at` carries `tag` and a header of at least `min_header` bytes and ends, at
+  // `*record_end`, by `end`; a list ("mhlt", "mhlp") ends with its parent.
+  bool Open(size_t at, size_t end, std::string_view tag, uint32_t min_header, size_t* record_end) {
     if (end > s_.size() || at > end || end - at < 12 || s_.substr(at, 4) != tag) {
       return Fail(at, "no " + std::string(tag) + " record");
     }
-    const uint32_t header = U32(at + 4), total = list ? uint32_t(end - at) : U32(at + 8);
-    if (header < std::max<uint32_t>(12, min_header) || total < header || total > end - at) {
+    const uint32_t total = tag == "mhlt" || tag == "mhlp" ? uint32_t(end - at) : U32(at + 8);
+    if (U32(at + 4) < min_header || total < U32(at + 4) || total > end - at) {
       return Fail(at, std::string(tag) + " lengths do not fit");
     }
-    *r = {at, at + header, at + total};
+    *record_end = at + total;
     return true;
   }
-  bool Ends(const Rec& r, size_t o) { return o == r.end || Fail(r.at, "children do not fill it"); }
+  // `count` records of `tag` from `o` (default: the end of the header at `at`), each handed to
+  // `f(at, end)`; they must fill the record at `at`, unless `after` takes where they end.
+  template <typename F>
+  bool Children(size_t at, size_t end, uint32_t count, std::string_view tag, uint32_t min_header,
+                F f, size_t* after = nullptr, size_t o = 0) {
+    if (o == 0) o = at + U32(at + 4);
+    for (size_t child_end = 0; count > 0; --count, o = child_end) {
+      if (!Open(o, end, tag, min_header, &child_end) || !f(o, child_end)) return false;
+    }
+    if (after != nullptr) return *after = o, true;
+    return o == end || Fail(at, "children do not fill it");
+  }
 
-  bool Track(size_t at, size_t end, InspectedTrack* t, size_t* next) {
-    Rec r;
-    if (!Open(at, end, "mhit", 48, &r)) return false;
+  bool Track(size_t at, size_t end, InspectedTrack* t) {
     t->id = U32(at + 16);
     t->track_number = static_cast<int32_t>(U32(at + 44));
-    if (r.body - at >= 120) t->database_id = U32(at + 112) | uint64_t{U32(at + 116)} << 32;
-    size_t o = r.body;
-    for (uint32_t i = U32(at + 12); i > 0; --i) {
-      Rec c;
-      if (!Open(o, r.end, "mhod", 24, &c)) return false;
-      if (c.end - o < 40 || 40 + uint64_t{U32(o + 28)} > c.end - o) return Fail(o, "bad text");
+    if (U32(at + 4) >= 120) t->database_id = U32(at + 112) | uint64_t{U32(at + 116)} << 32;
+    return Children(at, end, U32(at + 12), "mhod", 24, [&](size_t o, size_t e) {
+      if (e - o < 40 || 40 + uint64_t{U32(o + 28)} > e - o) return Fail(o, "bad text");
       const std::string_view bytes = s_.substr(o + 40, U32(o + 28));
       t->strings.emplace_back(U32(o + 12),
                               U32(o + 24) == 2 ? Utf8ToUtf16(bytes) : FromUtf16Le(bytes));
-      o = c.end;
-    }
-    *next = r.end;
-    return Ends(r, o);
+      return true;
+    });
   }
 
-  bool Playlist(size_t at, size_t end, InspectedPlaylist* pl, size_t* next) {
-    Rec r;
-    if (!Open(at, end, "mhyp", 20, &r)) return false;
-    size_t o = r.body;
-    for (uint32_t i = U32(at + 12); i > 0; --i) {
-      Rec c;
-      if (!Open(o, r.end, "mhod", 24, &c)) return false;
-      InspectedRecord rec{.type = U32(o + 12)};
-      if (rec.type == 52 || rec.type == 53) rec.sort_type = c.end - o >= 28 ? U32(o + 24) : 0;
-      if (rec.type == 52) {
-        if (c.end - o < 72 || c.end - o != 72 + uint64_t{4} * U32(o + 28)) {
-          return Fail(o, "sort index length does not match its entries");
-        }
-        for (size_t e = o + 72; e < c.end; e += 4) rec.entries.push_back(U32(e));
-      }
-      pl->records.push_back(std::move(rec));
-      o = c.end;
-    }
-    for (uint32_t i = U32(at + 16); i > 0; --i) {
-      Rec item, c;
-      if (!Open(o, r.end, "mhip", 28, &item)) return false;
-      InspectedItem it{.track_id = U32(o + 24)};
-      size_t child = item.body;
-      for (uint32_t k = U32(o + 12); k > 0; --k, child = c.end) {
-        if (!Open(child, item.end, "mhod", 24, &c)) return false;
-        if (U32(child + 12) == 100 && c.end - child >= 28) it.position = U32(child + 24);
-      }
-      if (!Ends(item, child)) return false;
-      pl->items.push_back(it);
-      o = item.end;
-    }
-    *next = r.end;
-    return Ends(r, o);
+  bool Playlist(size_t at, size_t end, InspectedPlaylist* pl) {
+    size_t items = 0;
+    return Children(
+               at, end, U32(at + 12), "mhod", 24,
+               [&](size_t o, size_t e) {
+                 InspectedRecord& r =
+                     pl->records.emplace_back(InspectedRecord{.type = U32(o + 12)});
+                 if ((r.type == 52 || r.type == 53) && e - o >= 28) r.sort_type = U32(o + 24);
+                 if (r.type != 52) return true;
+                 if (e - o < 72 || e - o != 72 + uint64_t{4} * U32(o + 28)) {
+                   return Fail(o, "sort index length does not match its entries");
+                 }
+                 for (size_t k = o + 72; k < e; k += 4) r.entries.push_back(U32(k));
+                 return true;
+               },
+               &items) &&
+           Children(
+               at, end, U32(at + 16), "mhip", 28,
+               [&](size_t o, size_t e) {
+                 InspectedItem& item =
+                     pl->items.emplace_back(InspectedItem{.track_id = U32(o + 24)});
+                 return Children(o, e, U32(o + 12), "mhod", 24, [&](size_t c, size_t ce) {
+                   if (U32(c + 12) == 100 && ce - c >= 28) item.position = U32(c + 24);
+                   return true;
+                 });
+               },
+               nullptr, items);
   }
 
-  bool Dataset(size_t at, size_t end, InspectedDb* db, InspectedDataset* ds, size_t* next) {
-    Rec r, list;
-    if (!Open(at, end, "mhsd", 16, &r)) return false;
-    *next = r.end;
-    ds->type = U32(at + 12);
-    if (ds->type != 1 && ds->type != 2 && ds->type != 3) return true;
-    if (!Open(r.body, r.end, ds->type == 1 ? "mhlt" : "mhlp", 12, &list)) return false;
-    size_t o = list.body;
-    for (uint32_t i = U32(list.at + 8); i > 0; --i) {
-      bool ok;
-      if (ds->type == 1) {
-        ok = Track(o, r.end, &db->tracks.emplace_back(), &o);
-      } else {
-        ok = Playlist(o, r.end, &ds->playlists.emplace_back(), &o);
-      }
-      if (!ok) return false;
+  bool Dataset(size_t at, size_t end, InspectedDb* db, size_t* next) {
+    InspectedDataset& ds = db->datasets.emplace_back();
+    if (!Open(at, end, "mhsd", 16, next)) return false;
+    ds.type = U32(at + 12);
+    if (ds.type != 1 && ds.type != 2 && ds.type != 3) return true;
+    const size_t list = at + U32(at + 4);
+    size_t list_end = 0;
+    if (!Open(list, *next, ds.type == 1 ? "mhlt" : "mhlp", 12, &list_end)) return false;
+    if (ds.type == 1) {
+      return Children(list, list_end, U32(list + 8), "mhit", 48,
+                      [&](size_t o, size_t e) { return Track(o, e, &db->tracks.emplace_back()); });
     }
-    return Ends(r, o);
+    return Children(list, list_end, U32(list + 8), "mhyp", 20, [&](size_t o, size_t e) {
+      return Playlist(o, e, &ds.playlists.emplace_back());
+    });
   }
 
   std::string_view s_;
