@@ -36,11 +36,12 @@ int RunCommand(const std::string& command, std::string* output) {
 namespace {
 
 bool RunTool(const std::string& args, std::string* output, std::string* error) {
-  if (GpodToolPath().empty()) return *error = "gpod_tool is not built here", false;
-  const int status = RunCommand(ShellQuote(GpodToolPath()) + " " + args + " 2>&1", output);
-  if (status == 0) return true;
-  *error = "gpod_tool " + args + " exited with " + std::to_string(status) + ": " + *output;
-  return false;
+  const int status = GpodToolPath().empty()
+                         ? -1
+                         : RunCommand(ShellQuote(GpodToolPath()) + " " + args + " 2>&1", output);
+  if (status != 0)
+    *error = "gpod_tool " + args + " exited with " + std::to_string(status) + ": " + *output;
+  return status == 0;
 }
 
 }  // namespace
@@ -57,12 +58,7 @@ bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error) {
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
     std::vector<std::string> f(1);
-    for (char c : line) {
-      if (c == '\t')
-        f.emplace_back();
-      else
-        f.back() += c;
-    }
+    for (char c : line) c == '\t' ? f.emplace_back() : f.back().append(1, c);
     if (f[0] == "track" && f.size() == 9) {
       dump->tracks.push_back(
           {uint32_t(std::stoul(f[1])), f[2], f[3], f[4], std::stoi(f[5]), f[6], f[7], f[8]});
@@ -71,7 +67,8 @@ bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error) {
     } else if (f[0] == "mpl" && f.size() == 2) {
       dump->master_count = std::stoi(f[1]);
     } else {
-      return *error = "unexpected line from gpod_tool: " + line, false;
+      *error = "unexpected line from gpod_tool: " + line;
+      return false;
     }
   }
   return true;

@@ -70,10 +70,7 @@ struct ITunesDbOptions {
   size_t track_dataset_padding = 0;  // bytes after the last track record
 };
 
-// The layouts of the two real databases beside the checkout, so that a clone without them still
-// covers them: datasets 1, 3, 2, 4, 8, 6, 10, 5 with 584-byte track headers, jump tables and a
-// second playlist; and two datasets with 160-byte track headers, no library records and items
-// without positions.
+// The layouts of the two real databases beside the checkout, which a fresh clone lacks.
 ITunesDbOptions ManyDatasetLayout();
 ITunesDbOptions TwoDatasetLayout();
 
@@ -95,8 +92,7 @@ struct ITunesDbMap {
 std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks,
                           const ITunesDbOptions& options = {}, ITunesDbMap* map = nullptr);
 
-// A strict reading of an iTunesDB image (every record's total is its header plus its children),
-// for checking what a writer produced.
+// A strict reading of an iTunesDB image, for checking what a writer produced.
 struct InspectedTrack {
   uint32_t id = 0;
   int32_t track_number = 0;
