@@ -2,50 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text.h"
+#include "tests/support/test_tracks.h"
+
 namespace tunewell {
 namespace {
 
-TrackInfo Track(std::u16string artist, std::u16string album, std::u16string title) {
-  TrackInfo t;
-  t.artist = std::move(artist);
-  t.album = std::move(album);
-  t.title = std::move(title);
-  return t;
-}
-
-std::vector<std::pair<int, std::u16string>> Shape(const std::vector<ContentsRow>& rows) {
-  std::vector<std::pair<int, std::u16string>> out;
-  for (const ContentsRow& row : rows) out.emplace_back(row.level, row.text);
+std::string Shape(const std::vector<ContentsRow>& rows) {  // "level:text" per row
+  std::string out;
+  for (const ContentsRow& row : rows)
+    out += std::to_string(row.level) + ":" + Utf16ToUtf8(row.text) + " ";
   return out;
 }
 
-TEST(ContentsRowsTest, GroupsByArtistThenAlbum) {
-  TrackInfo t1 = Track(u"A", u"X", u"t1"), t2 = Track(u"A", u"X", u"t2"),
-            t3 = Track(u"B", u"X", u"t3"), t4 = Track(u"B", u"Y", u"t4");
-  const auto rows = BuildRows({&t1, &t2, &t3, &t4});
-  const std::vector<std::pair<int, std::u16string>> expected = {
-      {0, u"Music"}, {1, u"A"}, {2, u"X"},  {3, u"t1"}, {3, u"t2"},
-      {1, u"B"},     {2, u"X"}, {3, u"t3"}, {2, u"Y"},  {3, u"t4"}};
-  EXPECT_EQ(Shape(rows), expected);
-  EXPECT_EQ(rows[3].track, &t1);
+TEST(ContentsRowsTest, GroupsByArtistThenAlbumOrGivesTheNotice) {
+  std::vector<TrackInfo> tracks = {
+      fixture::MakeTrack(u"loose", u"", u""), fixture::MakeTrack(u"t1", u"A", u"X"),
+      fixture::MakeTrack(u"t2", u"A", u"X"), fixture::MakeTrack(u"t3", u"B", u"X"),
+      fixture::MakeTrack(u"t4", u"B", u"Y")};
+  const auto rows = BuildRows(fixture::ArrayOf(tracks));
+  // A new artist gets its own album row even when the album title repeats.
+  EXPECT_EQ(Shape(rows), "0:Music 1:" + Utf16ToUtf8(kUnknownArtist) +
+                             " 2:" + Utf16ToUtf8(kUnknownAlbum) +
+                             " 3:loose 1:A 2:X 3:t1 3:t2 1:B 2:X 3:t3 2:Y 3:t4 ");
+  EXPECT_EQ(rows[6].track, &tracks[1]);
   EXPECT_TRUE(rows[0].expandable);
-  EXPECT_FALSE(rows[3].expandable);
-}
-
-TEST(ContentsRowsTest, EmptyArtistAndAlbumAreNamed) {
-  TrackInfo t = Track(u"", u"", u"song");
-  const auto rows = BuildRows({&t});
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[1].text, kUnknownArtist);
-  EXPECT_EQ(rows[2].text, kUnknownAlbum);
-}
-
-TEST(ContentsRowsTest, NoTracksGiveTheNotice) {
-  const auto rows = BuildRows({});
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].level, -1);
-  EXPECT_TRUE(rows[0].text.empty());
-  EXPECT_EQ(rows[1].text, kNoMusicNotice);
+  EXPECT_FALSE(rows[6].expandable);
+  EXPECT_EQ(Shape(BuildRows({})), "-1: -1:" + Utf16ToUtf8(kNoMusicNotice) + " ");
 }
 
 }  // namespace
