@@ -101,8 +101,7 @@ TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
          m.playlist_datasets[1].items[2], lengths},
         {"track count", m.track_list + 8, m.datasets[1], counts},
         {"data record count", library + 12, pd.items[0], counts},
-        {"item count", library + 16, library + fixture::GetU32(image, library + 8), counts},
-    };
+        {"item count", library + 16, library + fixture::GetU32(image, library + 8), counts}};
     for (const auto& c : cases) {
       for (uint32_t value : c.values) {
         std::string broken = image;

@@ -1,7 +1,5 @@
 // Which layouts the writer may rewrite: the fixture's three-dataset layout, and nothing that
 // breaks one of its properties. A refused layout is still read.
-#include <functional>
-
 #include "tests/database/reader_test_util.h"
 
 namespace tunewell {
@@ -54,8 +52,7 @@ TEST(ShapeTest, EachViolationIsRefusedWithAReasonAndStillRead) {
       {"124-byte items", {.item_header_length = 80}, "120"},
       {"bytes after the last track", {.track_dataset_padding = 8}, "after the last track"},
       {"playlist lists that differ", {.second_playlist_list_header_length = 96}, "mirror"},
-      {"short track headers", {.track_header_length = 116}, "track"},
-  };
+      {"short track headers", {.track_header_length = 116}, "track"}};
   for (const auto& v : violations) {
     const std::string image = BuildITunesDb(fixture::SampleTracks(3), v.options);
     const Status s = ShapeOf(image);
@@ -70,33 +67,29 @@ TEST(ShapeTest, EachViolationIsRefusedWithAReasonAndStillRead) {
   }
 }
 
-// Breaks that the builder's options do not make.
+// Breaks that the builder's options do not make: a field set to a value (or, with no field, bytes
+// appended), refused or, where marked, not parsed at all.
 TEST(ShapeTest, PatchedImagesAreRefused) {
   const struct {
     const char* name;
-    std::function<void(std::string&, const ITunesDbMap&)> apply;
-    bool or_corrupt;  // may fail to parse instead
+    size_t (*field)(const ITunesDbMap&);
+    uint32_t value;
+    bool or_corrupt;
   } patches[] = {
       // A removal by id would take both records while counting one.
-      {"a track id used twice",
-       [](auto& image, const auto& m) { PutU32(&image, m.tracks[2] + 16, 2); }, false},
-      {"bytes beyond the file length",
-       [](auto& image, const auto&) { image += std::string(16, '\0'); }, false},
+      {"a track id used twice", [](const ITunesDbMap& m) { return m.tracks[2] + 16; }, 2, false},
+      {"bytes beyond the file length", nullptr, 0, false},
       // Read as no position, which the writer cannot renumber.
       {"a position record with another tag",
-       [](auto& image, const auto& m) { image[m.playlist_datasets[0].items[1] + 76] = 'X'; },
+       [](const ITunesDbMap& m) { return m.playlist_datasets[0].items[1] + 76; }, 0x646F6858,
        false},
       // The header then swallows the title record's start.
       {"a longer playlist header in one dataset",
-       [](auto& image, const auto& m) {
-         PutU32(&image, m.playlist_datasets[1].playlists[0] + 4, 112);
-       },
-       true},
-  };
+       [](const ITunesDbMap& m) { return m.playlist_datasets[1].playlists[0] + 4; }, 112, true}};
   for (const auto& p : patches) {
     ITunesDbMap m;
     std::string image = BuildITunesDb(fixture::SampleTracks(3), {}, &m);
-    p.apply(image, m);
+    p.field ? PutU32(&image, p.field(m), p.value) : void(image.append(16, '\0'));
     const Status s = ShapeOf(image);
     EXPECT_TRUE(s.IsRefused() || (p.or_corrupt && s.IsCorruption()))
         << p.name << ": " << s.ToString();

@@ -353,46 +353,31 @@ bool InspectITunesDb(std::string_view image, InspectedDb* db, std::string* error
   return Inspector(image, error).Database(db);
 }
 
-// ---------------------------------------------------------------------------------------------
-// iTunesSD: 24-bit big-endian fields; names of 522 bytes at +33 of each entry.
+// iTunesSD: 24-bit big-endian fields; an entry's name is 522 bytes at +33.
 
 namespace {
 constexpr size_t kSdHeader = 18, kSdEntry = 558, kSdName = 33, kSdNameBytes = 522;
-void PutU24BE(std::string* image, size_t at, uint32_t value) {
-  for (int i = 0; i < 3; ++i) (*image)[at + i] = static_cast<char>(value >> (8 * (2 - i)));
-}
+std::string Be24(uint32_t v) { return {char(v >> 16), char(v >> 8), char(v)}; }
 }  // namespace
 
 std::string BuildITunesSd(const std::vector<std::u16string>& locations) {
-  std::string image(kSdHeader, '\0');
-  for (auto [at, value] : {std::pair<size_t, uint32_t>{0, uint32_t(locations.size())},
-                           {3, 0x010600},
-                           {6, kSdHeader}}) {
-    PutU24BE(&image, at, value);
-  }
+  std::string image = Be24(uint32_t(locations.size())) + Be24(0x010600) + Be24(kSdHeader);
+  image.resize(kSdHeader);
   for (std::u16string name : locations) {
-    std::string entry(kSdEntry, '\0');
-    for (auto [at, value] : {std::pair<size_t, uint32_t>{0, kSdEntry},
-                             {3, 0x5AA501},
-                             {24, 100},
-                             {27, 1},
-                             {30, 0x200}}) {
-      PutU24BE(&entry, at, value);
-    }
     std::replace(name.begin(), name.end(), u':', u'/');
-    const std::string bytes = Utf16Le(name).substr(0, kSdNameBytes);
-    entry.replace(kSdName, bytes.size(), bytes);
-    entry[555] = 1;
-    image += entry;
+    std::string bytes = Utf16Le(name).substr(0, kSdNameBytes);
+    bytes.resize(kSdNameBytes);
+    image += Be24(kSdEntry) + Be24(0x5AA501) + std::string(18, '\0') + Be24(100) + Be24(1) +
+             Be24(0x200) + bytes + std::string("\x01\0\0", 3);
   }
   return image;
 }
 
 std::vector<std::u16string> ReadITunesSdNames(std::string_view image) {
   std::vector<std::u16string> names;
-  if (image.size() < kSdHeader) return names;
-  const uint32_t count =
-      uint32_t(uint8_t(image[0])) << 16 | uint8_t(image[1]) << 8 | uint8_t(image[2]);
+  const size_t count = image.size() < kSdHeader ? 0
+                                                : size_t(uint8_t(image[0])) << 16 |
+                                                      uint8_t(image[1]) << 8 | uint8_t(image[2]);
   for (size_t at = kSdHeader; names.size() < count && at + kSdEntry <= image.size();
        at += kSdEntry) {
     std::u16string name = FromUtf16Le(image.substr(at + kSdName, kSdNameBytes));

@@ -18,8 +18,7 @@ void PutU32(std::string* image, size_t offset, uint32_t value);
 uint32_t GetU32(std::string_view image, size_t offset);
 std::string Utf16Le(std::u16string_view text);
 
-// A string record as given: `bytes` is the text field exactly, `encoding` 1 UTF-16, 2 UTF-8.
-struct RawString {
+struct RawString {  // a string record: `bytes` the text field exactly; encoding 1 UTF-16, 2 UTF-8
   uint32_t type = 0;
   std::string bytes;
   uint32_t encoding = 1;
@@ -74,18 +73,14 @@ struct ITunesDbOptions {
 ITunesDbOptions ManyDatasetLayout();
 ITunesDbOptions TwoDatasetLayout();
 
-// Byte offsets of the records of a built image.
+// Byte offsets of the records of a built image; data records and items of the library playlist.
 struct PlaylistDatasetMap {
-  size_t dataset = 0;
-  size_t playlist_list = 0;
-  std::vector<size_t> playlists{};     // the library playlist first
-  std::vector<size_t> data_records{};  // of the library playlist
-  std::vector<size_t> items{};         // of the library playlist
+  size_t dataset = 0, playlist_list = 0;
+  std::vector<size_t> playlists{}, data_records{}, items{};
 };
 struct ITunesDbMap {
-  std::vector<size_t> datasets;
+  std::vector<size_t> datasets, tracks;
   size_t track_list = 0;
-  std::vector<size_t> tracks;
   std::vector<PlaylistDatasetMap> playlist_datasets;  // in file order
 };
 
@@ -105,10 +100,7 @@ struct InspectedRecord {
   uint32_t sort_type = 0;           // types 52 and 53
   std::vector<uint32_t> entries{};  // type 52
 };
-struct InspectedItem {
-  uint32_t track_id = 0;
-  std::optional<uint32_t> position{};
-};
+using InspectedItem = FixtureItem;
 struct InspectedPlaylist {
   std::vector<InspectedRecord> records;
   std::vector<InspectedItem> items;
