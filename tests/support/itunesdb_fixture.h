@@ -39,7 +39,7 @@ std::vector<FixtureTrack> SampleTracks(size_t n);
 
 struct FixtureItem {  // a library playlist item; without `position`, no position record
   uint32_t track_id = 0;
-  std::optional<uint32_t> position;
+  std::optional<uint32_t> position{};
 };
 
 struct ITunesDbOptions {
