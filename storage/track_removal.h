@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "database/ipod_database.h"
@@ -24,6 +25,13 @@ struct RemovalReport {
 // written. A file is deleted only when it is a plain file inside <root>/iPod_Control/Music and
 // no remaining track names it. `report`, when given, tells what became of the files.
 Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks,
+                            RemovalReport* report = nullptr);
+
+// Chooses what to remove among the tracks the iPod lists once it is locked and read.
+using RemovalPick = std::function<TrackArray(const TrackArray& listed)>;
+// The same, for the tracks `pick` chooses under the lock: a selection made earlier is matched
+// against what the iPod holds now, not against what it held then.
+Status RemoveTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
                             RemovalReport* report = nullptr);
 
 }  // namespace tunewell
