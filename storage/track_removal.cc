@@ -36,11 +36,12 @@ void DeleteMusicFile(IPodDatabase& ipod, const TrackInfo& track, RemovalReport& 
 }  // namespace
 
 Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks, RemovalReport* report) {
-  return RemoveTracksFromIPod(
+  return RemovePickedTracksFromIPod(
       ipod, [&](const TrackArray&) { return tracks; }, report);
 }
 
-Status RemoveTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick, RemovalReport* report) {
+Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
+                                  RemovalReport* report) {
   RemovalReport ignored;
   RemovalReport& out = report != nullptr ? *report : ignored;
   out = RemovalReport();

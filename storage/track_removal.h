@@ -29,9 +29,9 @@ Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks,
 
 // Chooses what to remove among the tracks the iPod lists once it is locked and read.
 using RemovalPick = std::function<TrackArray(const TrackArray& listed)>;
-// The same, for the tracks `pick` chooses under the lock: a selection made earlier is matched
-// against what the iPod holds now, not against what it held then.
-Status RemoveTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
-                            RemovalReport* report = nullptr);
+// RemoveTracksFromIPod for the tracks `pick` chooses under the lock: a selection made earlier is
+// matched against what the iPod holds now, not against what it held then.
+Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
+                                  RemovalReport* report = nullptr);
 
 }  // namespace tunewell

@@ -296,7 +296,7 @@ Status ContentsView::RemoveSelected(HookBinding& hook) {
   }
   if (chosen.empty() || root.empty()) return Status::Ok();
   IPodDatabase ipod(Env::Default(), root);
-  const Status s = RemoveTracksFromIPod(
+  const Status s = RemovePickedTracksFromIPod(
       ipod, [&](const TrackArray& listed) { return MatchTracks(listed, chosen); });
   Refresh(hook);
   return s;

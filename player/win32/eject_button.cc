@@ -9,7 +9,11 @@ namespace tunewell {
 namespace {
 
 // Sent by a worker that restores the host: the tooltip belongs to the interface thread.
-const UINT kHideTooltipMessage = ::RegisterWindowMessageA("TunewellHideEjectTooltip");
+// (Registered on first use, not while the loader runs our static initialisers.)
+UINT HideTooltipMessage() {
+  static const UINT message = ::RegisterWindowMessageA("TunewellHideEjectTooltip");
+  return message;
+}
 
 SIZE WindowSize(HWND window) {
   RECT r{};
@@ -20,6 +24,9 @@ SIZE WindowSize(HWND window) {
 }  // namespace
 
 void EjectButton::LoadIcon() {
+  // The tooltip's class.
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&classes);
   // The icon never changes: made once, and never freed under a paint.
   icon_ =
       ScopedGdiObject<HBITMAP>(::LoadBitmapW(module::Handle(), MAKEINTRESOURCEW(kEjectBitmapId)));
@@ -43,7 +50,7 @@ void EjectButton::Restore() {
   HWND host = host_.window();
   if (host == nullptr || !host_.installed()) return;
   DWORD_PTR ignored;
-  ::SendMessageTimeoutW(host, kHideTooltipMessage, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+  ::SendMessageTimeoutW(host, HideTooltipMessage(), 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
   host_.Remove();
 }
 
@@ -53,7 +60,7 @@ void EjectButton::Repaint() const {
 
 LRESULT EjectButton::HostMessage(HWND host, UINT message, WPARAM wparam, LPARAM lparam,
                                  bool view_active) {
-  if (message == kHideTooltipMessage) {
+  if (message == HideTooltipMessage()) {
     HideTooltip();
     return 0;
   }

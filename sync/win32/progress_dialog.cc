@@ -44,6 +44,9 @@ void CentreInWorkArea(HWND window) {
 bool CProgressBarDlg::Open() {
   if (window_ != nullptr) return true;
   if (ui_.joinable()) return false;  // opened once and closed: a dialog is never reused
+  // Dialog 105's bar is a common control; a host that never used one has no class for it.
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
+  ::InitCommonControlsEx(&classes);
   std::promise<HWND> created;
   std::future<HWND> window = created.get_future();
   ui_ = std::thread([this, &created] {

@@ -39,6 +39,11 @@ Fn Export(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
+// One of the plug-in's argument-less exports.
+HRESULT Call(HMODULE module, const char* name) {
+  return Export<HRESULT(WINAPI*)()>(module, name)();
+}
+
 int MusicFiles() {
   int count = 0;
   for (const auto& entry : fs::recursive_directory_iterator("E:\\iPod_Control\\Music")) {
@@ -96,7 +101,7 @@ class PluginTest : public ::testing::Test {
     own_list_procedure = Procedure(host->device_list);
     own_host_procedure = Procedure(host->eject_host);
     player = new fake::Player();
-    Export<StandinSetRootFn>(latchkey, "StandinSetRoot")(kRoot);
+    SetRoot(kRoot);
     Export<StandinSetWindowsFn>(latchkey, "StandinSetWindows")(host->sync_list, host->device_list,
                                                                host->settings, host->combo);
     MakeLibrary();
@@ -138,6 +143,11 @@ class PluginTest : public ::testing::Test {
     }
   }
 
+  // What the stand-in reports as the iPod root; "" for none.
+  static void SetRoot(const char* root) {
+    Export<StandinSetRootFn>(latchkey, "StandinSetRoot")(root);
+  }
+
   // Raises `code` through the stand-in and waits for the worker; false when none was started.
   static bool RaiseAndWait(int code) {
     HANDLE worker = raise(code);
@@ -147,9 +157,10 @@ class PluginTest : public ::testing::Test {
     return true;
   }
 
-  static IWMPPluginUI* CreatePlugin(IClassFactory** factory_out = nullptr) {
+  static IWMPPluginUI* CreatePlugin(IClassFactory** factory_out = nullptr,
+                                    HMODULE module = plugin) {
     IClassFactory* factory = nullptr;
-    EXPECT_EQ(Export<LPFNGETCLASSOBJECT>(plugin, "DllGetClassObject")(
+    EXPECT_EQ(Export<LPFNGETCLASSOBJECT>(module, "DllGetClassObject")(
                   kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
               S_OK);
     IUnknown* object = nullptr;
@@ -188,8 +199,8 @@ TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
   const std::wstring class_key = std::wstring(L"CLSID\\") + kClsidCadenzaText;
   const std::wstring plugins = L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins";
   const std::wstring plugin_key = plugins + L"\\" + kClsidCadenzaText;
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllRegisterServer")(), S_OK);
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllRegisterServer")(), S_OK);
+  ASSERT_EQ(Call(plugin, "DllRegisterServer"), S_OK);
+  ASSERT_EQ(Call(plugin, "DllRegisterServer"), S_OK);
 
   EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, class_key, nullptr), "Cadenza Class");
   EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, class_key + L"\\InprocServer32", nullptr),
@@ -209,7 +220,7 @@ TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
   EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, class_key), std::make_pair(1ul, 1ul));
   EXPECT_EQ(KeyShape(HKEY_LOCAL_MACHINE, plugin_key), std::make_pair(0ul, 3ul));
 
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllUnregisterServer")(), S_OK);
+  ASSERT_EQ(Call(plugin, "DllUnregisterServer"), S_OK);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, class_key));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, plugin_key));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, plugins));
@@ -219,7 +230,7 @@ TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
 }
 
 TEST_F(PluginTest, ObjectLifeAndHookInstallation) {
-  const auto can_unload = Export<HRESULT(WINAPI*)()>(plugin, "DllCanUnloadNow");
+  const auto can_unload = [] { return Call(plugin, "DllCanUnloadNow"); };
   IClassFactory* factory = nullptr;
   IWMPPluginUI* ui = CreatePlugin(&factory);
   ASSERT_NE(ui, nullptr);
@@ -268,21 +279,16 @@ TEST_F(PluginTest, RenamedCopyWithoutHookLibrary) {
                 fs::copy_options::overwrite_existing);
   HMODULE copy = ::LoadLibraryW((folder / "Renamed.dll").c_str());
   ASSERT_NE(copy, nullptr);
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllRegisterServer")(), S_OK);
+  ASSERT_EQ(Call(copy, "DllRegisterServer"), S_OK);
   EXPECT_EQ(
       RegText(HKEY_LOCAL_MACHINE,
               std::wstring(L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\") + kClsidCadenzaText,
               L"FriendlyName"),
       "res://Renamed.dll/RT_STRING/#102");
-  EXPECT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllUnregisterServer")(), S_OK);
+  EXPECT_EQ(Call(copy, "DllUnregisterServer"), S_OK);
 
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(Export<LPFNGETCLASSOBJECT>(copy, "DllGetClassObject")(
-                kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-  IWMPPluginUI* ui = nullptr;
-  ASSERT_EQ(factory->CreateInstance(nullptr, kIidWmpPluginUI, reinterpret_cast<void**>(&ui)), S_OK);
-  factory->Release();
+  IWMPPluginUI* ui = CreatePlugin(nullptr, copy);
+  ASSERT_NE(ui, nullptr);
   const StandinState before = state();
   EXPECT_EQ(ui->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
   EXPECT_EQ(state().installs, before.installs);
@@ -290,7 +296,7 @@ TEST_F(PluginTest, RenamedCopyWithoutHookLibrary) {
   ui->Release();
   EXPECT_EQ(player->LiveReferences(), 0);
   // Nothing holds it: it may go.
-  EXPECT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllCanUnloadNow")(), S_OK);
+  EXPECT_EQ(Call(copy, "DllCanUnloadNow"), S_OK);
   EXPECT_TRUE(::FreeLibrary(copy));
   EXPECT_EQ(::GetModuleHandleW((folder / "Renamed.dll").c_str()), nullptr);
 }
@@ -323,7 +329,6 @@ TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
 TEST_F(PluginTest, NoticesAndNothingElse) {
   attached = CreatePlugin();
   ASSERT_EQ(attached->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
-  const auto set_root = Export<StandinSetRootFn>(latchkey, "StandinSetRoot");
   const char* no_ipod = "No iPod was found. Connect the iPod and sync again.";
   struct Case {
     int code;
@@ -333,7 +338,7 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
   for (const Case& c :
        {Case{2, kRoot, "Thank you for using Harborline. Please sync from the Sync Tab."},
         Case{0, "", no_ipod}, Case{1, "E:", no_ipod}, Case{0, "..\\x", no_ipod}}) {
-    set_root(c.root);
+    SetRoot(c.root);
     const StandinState before = state();
     HANDLE worker = raise(c.code);
     ASSERT_NE(worker, nullptr);
@@ -353,7 +358,7 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
       EXPECT_EQ(state().root_queries, before.root_queries);
     }
   }
-  set_root(kRoot);
+  SetRoot(kRoot);
   EXPECT_EQ(MusicFiles(), 0);
   EXPECT_EQ(state().stops, 0);
   EXPECT_FALSE(host->HasFilePathColumn());
@@ -482,7 +487,7 @@ TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
   EXPECT_EQ(ListView_GetItemCount(list), 1);
 
   // Another iPod, with no music on it: two notice rows that select nothing.
-  Export<StandinSetRootFn>(latchkey, "StandinSetRoot")("F:\\");
+  SetRoot("F:\\");
   host->ChooseDevice(2);
   ASSERT_TRUE(RaiseAndWait(5));
   fake::Pump(200);
@@ -594,7 +599,7 @@ TEST(PlayerWindowsTest, FindsTheControlsItWorks) {
   EXPECT_FALSE(DeviceComboShowsIPod(host.combo, ""));
   EXPECT_FALSE(DeviceComboShowsIPod(nullptr, "E:\\"));
   ::SendMessageA(host.combo, CB_ADDSTRING, 0, LPARAM("E:"));
-  ::SendMessageA(host.combo, CB_SETCURSEL, 2, 0);
+  ::SendMessageA(host.combo, CB_SETCURSEL, 3, 0);
   EXPECT_FALSE(DeviceComboShowsIPod(host.combo, "E:\\"));
 
   HWND header = ::GetWindow(host.sync_list, GW_CHILD);
