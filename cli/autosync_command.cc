@@ -21,8 +21,7 @@ int RunAutoSync(Env& env, const std::vector<std::string>& args) {
                       : s.message());
     return kExitUsage;
   }
-  std::string root = parsed.Value("ipod");
-  while (root.size() > 1 && (root.back() == kPathSeparator || root.back() == '/')) root.pop_back();
+  std::string root = WithoutTrailingSeparator(parsed.Value("ipod"));
   if (env.KindOf(root) != PathKind::kFolder) {
     PrintError(root + " is not a folder; nothing was changed");
     return kExitUnusable;

@@ -6,10 +6,13 @@
 #include "cli/cli_library.h"
 #include "cli/commands.h"
 #include "cli/contents_tree.h"
+#include "cli/cli_files.h"
 #include "cli/exit_codes.h"
+#include "cli/silent_mp3.h"
 #include "cli/sync_command.h"
 #include "database/ipod_database.h"
 #include "platform/path.h"
+#include "platform/replace_file.h"
 
 namespace tunewell::cli {
 
@@ -53,20 +56,6 @@ const std::vector<DemoTrack>& DemoTracks() {
 constexpr char kNotMp3File[] = "The Quiet Engines/Signal Fires/Field Recording.wav";
 constexpr char kPlaylistFile[] = "Favourites.m3u";
 
-// `frames` silent MPEG-1 Layer III frames: 128 kbit/s, 44.1 kHz, mono, 417 bytes each. Side
-// information and main data all zero decode as silence.
-std::string SilentMp3(int frames) {
-  std::string frame(417, '\0');
-  frame[0] = '\xFF';
-  frame[1] = '\xFB';  // MPEG-1, Layer III, no CRC
-  frame[2] = '\x90';  // 128 kbit/s, 44.1 kHz, no padding
-  frame[3] = '\xC4';  // mono, original
-  std::string out;
-  out.reserve(frame.size() * static_cast<size_t>(frames));
-  for (int i = 0; i < frames; ++i) out += frame;
-  return out;
-}
-
 void PutLe(std::string* out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
@@ -90,11 +79,6 @@ std::string SilentWav() {
   return out;
 }
 
-std::string WithoutTrailingSeparator(std::string path) {
-  while (path.size() > 1 && (path.back() == kPathSeparator || path.back() == '/')) path.pop_back();
-  return path;
-}
-
 // demo-ipod -> demo-library; anything else gets "-library" appended.
 std::string LibraryFolderFor(const std::string& ipod) {
   const std::string base = WithoutTrailingSeparator(ipod);
@@ -105,26 +89,12 @@ std::string LibraryFolderFor(const std::string& ipod) {
   return base + "-library";
 }
 
-Status CreateFolders(Env& env, const std::string& path) {
-  if (path.empty() || env.KindOf(path) == PathKind::kFolder) return Status::Ok();
-  RETURN_IF_ERROR(CreateFolders(env, ParentOf(path)));
-  return env.CreateFolder(path);
-}
-
 // Writes `contents` at `path` unless a file is there already.
 Status WriteOnce(Env& env, const std::string& path, const std::string& contents, bool* written) {
   *written = false;
   if (env.KindOf(path) == PathKind::kFile) return Status::Ok();
   RETURN_IF_ERROR(CreateFolders(env, ParentOf(path)));
-  std::unique_ptr<WritableFile> file;
-  RETURN_IF_ERROR(env.NewWritableFile(path, false, &file));
-  Status s = file->Append(contents);
-  const Status closed = file->Close();
-  if (s.ok()) s = closed;
-  if (!s.ok()) {
-    env.RemoveFile(path);
-    return s;
-  }
+  RETURN_IF_ERROR(WriteFileSafely(env, path, contents));
   *written = true;
   return Status::Ok();
 }

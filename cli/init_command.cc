@@ -6,7 +6,9 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "database/empty_database.h"
+#include "cli/cli_files.h"
 #include "platform/path.h"
+#include "platform/replace_file.h"
 #include "storage/music_folders.h"
 
 namespace tunewell::cli {
@@ -25,41 +27,6 @@ int ParseFolderCount(const std::string& text) {
     n = n * 10 + (c - '0');
   }
   return n >= 1 && n <= kMaxFolders ? n : -1;
-}
-
-std::string WithoutTrailingSeparator(std::string path) {
-  while (path.size() > 1 && (path.back() == kPathSeparator || path.back() == '/')) path.pop_back();
-  return path;
-}
-
-// Creates `path` and whichever of its parents are missing.
-Status CreateFolders(Env& env, const std::string& path) {
-  std::vector<std::string> missing;
-  for (std::string p = WithoutTrailingSeparator(path); !p.empty(); p = ParentOf(p)) {
-    const PathKind kind = env.KindOf(p);
-    if (kind == PathKind::kFolder) break;
-    if (kind != PathKind::kNone) return Status::InvalidArgument(p + ": not a folder");
-    missing.push_back(p);
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-    RETURN_IF_ERROR(env.CreateFolder(*it));
-  return Status::Ok();
-}
-
-// Writes a new file whole under a temporary name first, so that a half-written database never
-// appears under its real name.
-Status WriteNewFile(Env& env, const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".new";
-  std::unique_ptr<WritableFile> file;
-  Status s = env.NewWritableFile(temp, false, &file);
-  if (s.ok()) s = file->Append(bytes);
-  if (s.ok()) s = file->Sync();
-  if (s.ok()) s = file->Close();
-  file.reset();
-  if (s.ok()) s = env.RenameFile(temp, path);
-  if (s.ok()) s = env.SyncFolder(ParentOf(path));
-  if (!s.ok()) env.RemoveFile(temp);
-  return s;
 }
 
 }  // namespace
@@ -103,8 +70,8 @@ int RunInit(Env& env, const std::vector<std::string>& args) {
     s = env.CreateFolder(JoinPath(music, {name}));
   }
   if (s.ok()) s = env.CreateFolder(itunes);
-  if (s.ok()) s = WriteNewFile(env, db_path, BuildEmptyITunesDb());
-  if (s.ok() && shuffle) s = WriteNewFile(env, sd_path, BuildEmptyITunesSd());
+  if (s.ok()) s = WriteFileSafely(env, db_path, BuildEmptyITunesDb());
+  if (s.ok() && shuffle) s = WriteFileSafely(env, sd_path, BuildEmptyITunesSd());
   if (!s.ok()) {
     PrintError("cannot make the iPod folder: " + s.ToString());
     return kExitUnusable;

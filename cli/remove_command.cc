@@ -8,7 +8,7 @@
 #include "cli/exit_codes.h"
 #include "database/ipod_database.h"
 #include "platform/text.h"
-#include "storage/track_removal.h"
+#include "sync/removal_run.h"
 
 namespace tunewell::cli {
 

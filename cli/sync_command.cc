@@ -42,11 +42,6 @@ class CommandLineHost : public SyncHost {
   TerminalProgress* progress_;
 };
 
-std::string WithoutTrailingSeparator(std::string path) {
-  while (path.size() > 1 && (path.back() == kPathSeparator || path.back() == '/')) path.pop_back();
-  return path;
-}
-
 // The media items a PATH names, in order.
 Status ItemsOf(Env& env, FileLibrary& library, const std::string& path,
                std::vector<std::shared_ptr<FileMedia>>* items) {

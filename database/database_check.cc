@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "database/database_layout.h"
+#include "database/itunesdb_records.h"
 
 namespace tunewell {
 
@@ -44,7 +45,7 @@ Status VerifyWrittenDatabase(std::string_view bytes, uint32_t expected_tracks) {
       std::vector<bool> seen(n, false);
       for (uint32_t e = 0; e < n; ++e) {
         uint32_t entry = 0;
-        RETURN_IF_ERROR(image.U32(index.offset + 72 + 4 * uint64_t{e}, "sort index entry", &entry));
+        RETURN_IF_ERROR(image.U32(index.offset + mhod::kEntries + 4 * uint64_t{e}, "sort index entry", &entry));
         if (entry >= n || seen[entry]) {
           return Failed("the sort index at offset " + std::to_string(index.offset) +
                         " does not list every track exactly once");

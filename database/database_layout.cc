@@ -4,26 +4,21 @@
 #include <string>
 #include <utility>
 
+#include "database/itunesdb_records.h"
+
 namespace tunewell {
 
 namespace {
 
-// Smallest headers that hold the fields read from them.
-constexpr uint32_t kMinDatabaseHeader = 12;
-constexpr uint32_t kMinDatasetHeader = 16;
-constexpr uint32_t kMinListHeader = 12;
-constexpr uint32_t kMinTrackHeader = 20;
-constexpr uint32_t kMinPlaylistHeader = 20;
-constexpr uint32_t kMinDataRecord = 16;
-constexpr uint32_t kMinItemHeader = 28;
-constexpr uint32_t kPositionFieldEnd = 28;
+// The end of the position field in a position record.
+constexpr uint32_t kPositionFieldEnd = mhod::kPosition + 4;
 
 // Reads the header and total length of the record at `offset` and checks that the record lies
 // inside [offset, end).
 Status ReadLengths(const ImageView& image, uint64_t offset, uint64_t end, const char* what,
                    uint32_t min_header, uint32_t* header, uint32_t* total) {
-  RETURN_IF_ERROR(image.U32(offset + 4, what, header));
-  RETURN_IF_ERROR(image.U32(offset + 8, what, total));
+  RETURN_IF_ERROR(image.U32(offset + record::kHeaderLength, what, header));
+  RETURN_IF_ERROR(image.U32(offset + record::kTotalLength, what, total));
   if (*header < min_header) {
     return CorruptionAt(offset, what, "header length " + std::to_string(*header) + " is too short");
   }
@@ -47,9 +42,9 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
   const uint64_t list = dataset.offset + dataset.header_length;
   RETURN_IF_ERROR(image.ExpectTag(list, "mhlp"));
   uint32_t list_header = 0;
-  RETURN_IF_ERROR(image.U32(list + 4, "playlist list", &list_header));
-  RETURN_IF_ERROR(image.U32(list + 8, "playlist list", &out->playlist_count));
-  if (list_header < kMinListHeader || list + list_header > end) {
+  RETURN_IF_ERROR(image.U32(list + record::kHeaderLength, "playlist list", &list_header));
+  RETURN_IF_ERROR(image.U32(list + mhlp::kCount, "playlist list", &out->playlist_count));
+  if (list_header < mhlp::kMinHeader || list + list_header > end) {
     return CorruptionAt(
         list, "playlist list",
         "header length " + std::to_string(list_header) + " does not fit its dataset");
@@ -63,26 +58,26 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
   uint32_t header = 0;
   uint32_t total = 0;
   RETURN_IF_ERROR(
-      ReadLengths(image, lib, end, "library playlist", kMinPlaylistHeader, &header, &total));
+      ReadLengths(image, lib, end, "library playlist", mhyp::kMinHeader, &header, &total));
   uint32_t data_count = 0;
   uint32_t item_count = 0;
-  RETURN_IF_ERROR(image.U32(lib + 12, "library playlist", &data_count));
-  RETURN_IF_ERROR(image.U32(lib + 16, "library playlist", &item_count));
+  RETURN_IF_ERROR(image.U32(lib + mhyp::kDataCount, "library playlist", &data_count));
+  RETURN_IF_ERROR(image.U32(lib + mhyp::kItemCount, "library playlist", &item_count));
   out->library_offset = lib;
   out->library_header_length = header;
   out->library_total_length = total;
 
   const uint64_t lib_end = lib + total;
   // Counts are only trusted as far as the records they promise could fit.
-  out->items.reserve(std::min<uint64_t>(item_count, (lib_end - lib) / kMinItemHeader));
+  out->items.reserve(std::min<uint64_t>(item_count, (lib_end - lib) / mhip::kMinHeader));
   uint64_t o = lib + header;
   for (uint32_t i = 0; i < data_count; ++i) {
     RETURN_IF_ERROR(image.ExpectTag(o, "mhod"));
     DataRecordInfo record;
     uint32_t record_header = 0;
-    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "library playlist data record", kMinDataRecord,
+    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "library playlist data record", mhod::kMinLength,
                                 &record_header, &record.total_length));
-    RETURN_IF_ERROR(image.U32(o + 12, "library playlist data record", &record.type));
+    RETURN_IF_ERROR(image.U32(o + mhod::kType, "library playlist data record", &record.type));
     record.offset = o;
     out->data_records.push_back(record);
     o += record.total_length;
@@ -91,16 +86,16 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
     RETURN_IF_ERROR(image.ExpectTag(o, "mhip"));
     ItemInfo item;
     item.offset = o;
-    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "playlist item", kMinItemHeader,
+    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "playlist item", mhip::kMinHeader,
                                 &item.header_length, &item.total_length));
-    RETURN_IF_ERROR(image.U32(o + 24, "playlist item", &item.track_id));
+    RETURN_IF_ERROR(image.U32(o + mhip::kTrackId, "playlist item", &item.track_id));
     const uint64_t child = o + item.header_length;
     uint32_t child_type = 0;
     if (item.total_length - item.header_length >= kPositionFieldEnd &&
-        image.HasTag(child, "mhod") && image.U32(child + 12, "position record", &child_type).ok() &&
-        child_type == kPositionRecordType) {
+        image.HasTag(child, "mhod") && image.U32(child + mhod::kType, "position record", &child_type).ok() &&
+        child_type == mhod::kPositionType) {
       uint32_t position = 0;
-      RETURN_IF_ERROR(image.U32(child + 24, "position record", &position));
+      RETURN_IF_ERROR(image.U32(child + mhod::kPosition, "position record", &position));
       item.position = static_cast<int32_t>(position);
     }
     out->items.push_back(item);
@@ -114,9 +109,9 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
 Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
   *layout = DatabaseLayout();
   RETURN_IF_ERROR(image.ExpectTag(0, "mhbd"));
-  RETURN_IF_ERROR(image.U32(4, "database header", &layout->header_length));
-  RETURN_IF_ERROR(image.U32(8, "database header", &layout->file_length));
-  if (layout->header_length < kMinDatabaseHeader || layout->header_length > image.size()) {
+  RETURN_IF_ERROR(image.U32(record::kHeaderLength, "database header", &layout->header_length));
+  RETURN_IF_ERROR(image.U32(record::kTotalLength, "database header", &layout->file_length));
+  if (layout->header_length < mhbd::kMinHeader || layout->header_length > image.size()) {
     return CorruptionAt(0, "database header",
                         "header length " + std::to_string(layout->header_length) + " does not fit");
   }
@@ -133,11 +128,11 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
     RETURN_IF_ERROR(image.ExpectTag(o, "mhsd"));
     DatasetInfo dataset;
     dataset.offset = o;
-    RETURN_IF_ERROR(ReadLengths(image, o, end, "dataset", kMinDatasetHeader, &dataset.header_length,
+    RETURN_IF_ERROR(ReadLengths(image, o, end, "dataset", mhsd::kMinHeader, &dataset.header_length,
                                 &dataset.total_length));
-    RETURN_IF_ERROR(image.U32(o + 12, "dataset", &dataset.type));
+    RETURN_IF_ERROR(image.U32(o + mhsd::kType, "dataset", &dataset.type));
     layout->datasets.push_back(dataset);
-    if (dataset.type == kTrackDatasetType && !have_tracks) {
+    if (dataset.type == mhsd::kTrackType && !have_tracks) {
       layout->track_dataset = dataset;
       have_tracks = true;
     }
@@ -151,9 +146,9 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
   const uint64_t tracks_end = tracks.offset + tracks.total_length;
   const uint64_t list = tracks.offset + tracks.header_length;
   RETURN_IF_ERROR(image.ExpectTag(list, "mhlt"));
-  RETURN_IF_ERROR(image.U32(list + 4, "track list", &layout->track_list_header_length));
-  RETURN_IF_ERROR(image.U32(list + 8, "track list", &layout->track_count));
-  if (layout->track_list_header_length < kMinListHeader ||
+  RETURN_IF_ERROR(image.U32(list + record::kHeaderLength, "track list", &layout->track_list_header_length));
+  RETURN_IF_ERROR(image.U32(list + mhlt::kCount, "track list", &layout->track_count));
+  if (layout->track_list_header_length < mhlt::kMinHeader ||
       list + layout->track_list_header_length > tracks_end) {
     return CorruptionAt(list, "track list", "header length does not fit its dataset");
   }
@@ -161,27 +156,27 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
   uint64_t o = list + layout->track_list_header_length;
   // A count larger than the records present fails at the first missing record; do not let it
   // reserve memory first.
-  layout->tracks.reserve(std::min<uint64_t>(layout->track_count, image.size() / kMinTrackHeader));
+  layout->tracks.reserve(std::min<uint64_t>(layout->track_count, image.size() / mhit::kMinHeader));
   for (uint32_t i = 0; i < layout->track_count; ++i) {
     RETURN_IF_ERROR(image.ExpectTag(o, "mhit"));
     TrackRecordInfo track;
     track.offset = o;
-    RETURN_IF_ERROR(ReadLengths(image, o, tracks_end, "track record", kMinTrackHeader,
+    RETURN_IF_ERROR(ReadLengths(image, o, tracks_end, "track record", mhit::kMinHeader,
                                 &track.header_length, &track.total_length));
-    RETURN_IF_ERROR(image.U32(o + 12, "track record", &track.string_count));
-    RETURN_IF_ERROR(image.U32(o + 16, "track record", &track.track_id));
+    RETURN_IF_ERROR(image.U32(o + mhit::kStringCount, "track record", &track.string_count));
+    RETURN_IF_ERROR(image.U32(o + mhit::kTrackId, "track record", &track.track_id));
     layout->tracks.push_back(track);
     o += track.total_length;
   }
 
   // Playlist datasets.
   for (const DatasetInfo& dataset : layout->datasets) {
-    if (dataset.type != kPlaylistDatasetType && dataset.type != kPodcastDatasetType) continue;
+    if (dataset.type != mhsd::kPlaylistType && dataset.type != mhsd::kPodcastType) continue;
     PlaylistDatasetLayout parsed;
     RETURN_IF_ERROR(ParsePlaylistDataset(image, dataset, &parsed));
     layout->playlist_datasets.push_back(std::move(parsed));
   }
-  for (uint32_t wanted : {kPlaylistDatasetType, kPodcastDatasetType}) {
+  for (uint32_t wanted : {mhsd::kPlaylistType, mhsd::kPodcastType}) {
     for (size_t i = 0; i < layout->playlist_datasets.size() && !layout->library_dataset; ++i) {
       if (layout->playlist_datasets[i].dataset.type == wanted) layout->library_dataset = i;
     }
@@ -221,15 +216,15 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
   for (size_t i = 0; i < d; ++i) {
     const DataRecordInfo& r = pl.data_records[i];
     const bool index_place = i >= d - 5;
-    if (r.type == kJumpTableType) return NotRewritable(r.offset, "a jump table record");
-    if ((r.type == kSortIndexType) != index_place) {
+    if (r.type == mhod::kJumpTableType) return NotRewritable(r.offset, "a jump table record");
+    if ((r.type == mhod::kSortIndexType) != index_place) {
       return NotRewritable(r.offset, "sort indexes are not the last five data records");
     }
     if (index_place) {
       uint32_t entries = 0;
-      Status s = image.U32(r.offset + 28, "sort index", &entries);
+      Status s = image.U32(r.offset + mhod::kEntryCount, "sort index", &entries);
       if (!s.ok()) return s;
-      if (entries != n || r.total_length != 72 + uint64_t{4} * n) {
+      if (entries != n || r.total_length != mhod::kEntries + uint64_t{4} * n) {
         return NotRewritable(r.offset, "a sort index that does not list every track");
       }
     }
@@ -239,7 +234,7 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
                          "the library playlist does not hold one item per track");
   }
   for (const ItemInfo& item : pl.items) {
-    if (item.total_length != kItemLength || item.position < 0) {
+    if (item.total_length != mhip::kLength || item.position < 0) {
       return NotRewritable(item.offset, "a playlist item that is not 120 bytes with its position");
     }
   }
@@ -266,7 +261,7 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
 
 Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) {
   if (layout.file_length != image.size()) {
-    return NotRewritable(8, "the file is longer than its database header says");
+    return NotRewritable(record::kTotalLength, "the file is longer than its database header says");
   }
   if (layout.datasets.size() != 3) {
     return NotRewritable(layout.header_length,
@@ -274,15 +269,15 @@ Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) 
   }
   const uint32_t t1 = layout.datasets[1].type;
   const uint32_t t2 = layout.datasets[2].type;
-  if (layout.datasets[0].type != kTrackDatasetType ||
-      !((t1 == kPlaylistDatasetType && t2 == kPodcastDatasetType) ||
-        (t1 == kPodcastDatasetType && t2 == kPlaylistDatasetType))) {
+  if (layout.datasets[0].type != mhsd::kTrackType ||
+      !((t1 == mhsd::kPlaylistType && t2 == mhsd::kPodcastType) ||
+        (t1 == mhsd::kPodcastType && t2 == mhsd::kPlaylistType))) {
     return NotRewritable(layout.header_length,
                          "datasets are not tracks followed by two playlist datasets");
   }
   uint64_t tracks_end = layout.track_list_offset + layout.track_list_header_length;
   for (const TrackRecordInfo& t : layout.tracks) {
-    if (t.header_length < 120)
+    if (t.header_length < mhit::kMinRewrittenHeader)
       return NotRewritable(t.offset, "a track header too short for its ids");
     tracks_end += t.total_length;
   }

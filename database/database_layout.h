@@ -1,7 +1,7 @@
 #pragma once
 
 // Where the records of an iTunesDB image lie, found by walking header and total lengths with
-// every read checked. Record tags: "mhbd" database, "mhsd" dataset, "mhlt" track list, "mhit"
+// every read checked (field offsets in itunesdb_records.h). Record tags: "mhbd" database, "mhsd" dataset, "mhlt" track list, "mhit"
 // track, "mhod" data/string, "mhlp" playlist list, "mhyp" playlist, "mhip" playlist item.
 
 #include <cstdint>
@@ -13,14 +13,6 @@
 #include "platform/status.h"
 
 namespace tunewell {
-
-inline constexpr uint32_t kTrackDatasetType = 1;
-inline constexpr uint32_t kPlaylistDatasetType = 2;
-inline constexpr uint32_t kPodcastDatasetType = 3;
-inline constexpr uint32_t kSortIndexType = 52;
-inline constexpr uint32_t kJumpTableType = 53;
-inline constexpr uint32_t kPositionRecordType = 100;
-inline constexpr uint32_t kItemLength = 120;
 
 struct DatasetInfo {
   uint64_t offset = 0;

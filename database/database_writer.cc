@@ -7,9 +7,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "database/byte_order.h"
+#include "database/coding.h"
 #include "database/database_check.h"
 #include "database/itunes_database.h"
+#include "database/itunesdb_records.h"
 #include "database/record_builders.h"
 #include "database/track_order.h"
 #include "platform/large_buffer.h"
@@ -21,11 +22,6 @@ namespace {
 
 // Database id of the first track of a database that holds none.
 constexpr uint64_t kFirstDatabaseId = 0x5457'0000'0000'0001;
-
-constexpr size_t kTotalLengthField = 8;
-constexpr size_t kCountField = 8;
-constexpr size_t kItemCountField = 16;
-constexpr size_t kDatabaseIdField = 112;
 
 struct NextIds {
   uint32_t track_id = 1;
@@ -41,7 +37,7 @@ NextIds ChooseIds(const ImageView& image, const DatabaseLayout& layout) {
   for (const TrackRecordInfo& t : layout.tracks) {
     max_track = std::max(max_track, t.track_id);
     uint64_t id = 0;
-    if (image.U64(t.offset + kDatabaseIdField, "track record", &id).ok()) {
+    if (image.U64(t.offset + mhit::kDatabaseId, "track record", &id).ok()) {
       max_database = std::max(max_database, id);
     }
   }
@@ -69,28 +65,32 @@ void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& 
     if (it == position_of.end()) continue;
     const size_t at = out->size();
     out->append(image.Slice(item.offset, item.total_length));
-    SetU32(out, at + item.header_length + 24, it->second);
+    PutFixed32(out, at + item.header_length + mhod::kPosition, it->second);
     ++items;
   }
   *out += new_items;
-  items += static_cast<uint32_t>(new_items.size() / kItemLength);
+  items += static_cast<uint32_t>(new_items.size() / mhip::kLength);
 
   const size_t lib = start + lib_start;
-  SetU32(out, start + kTotalLengthField, static_cast<uint32_t>(out->size() - start));
-  SetU32(out, lib + kTotalLengthField, static_cast<uint32_t>(out->size() - lib));
-  SetU32(out, lib + kItemCountField, items);
+  PutFixed32(out, start + record::kTotalLength, static_cast<uint32_t>(out->size() - start));
+  PutFixed32(out, lib + record::kTotalLength, static_cast<uint32_t>(out->size() - lib));
+  PutFixed32(out, lib + mhyp::kItemCount, items);
 }
 
 }  // namespace
 
-Status ITunesDatabase::Save(const std::string& path, const TrackArray& tracks, bool adding) {
-  StagedFile staged;
-  RETURN_IF_ERROR(Stage(path, tracks, adding, &staged));
-  return staged.Commit(path + ".bak");
+Status ITunesDatabase::StageAdding(const std::string& path, const TrackArray& added,
+                                  StagedFile* staged) {
+  return Rewrite(path, added, {}, staged);
 }
 
-Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, bool adding,
-                             StagedFile* staged) {
+Status ITunesDatabase::StageRemoving(const std::string& path, const TrackArray& removed,
+                                    StagedFile* staged) {
+  return Rewrite(path, {}, removed, staged);
+}
+
+Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
+                               const TrackArray& removed, StagedFile* staged) {
   if (!loaded_) return Status::Refused(path + ": no database was loaded; nothing was written");
   if (!writable_.ok()) {
     return Status::Refused(writable_.message() + "; nothing was written");
@@ -98,14 +98,12 @@ Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, 
   const ImageView image(image_);
   const DatabaseLayout& layout = layout_;
   const NextIds next = ChooseIds(image, layout);
-  if (adding && (tracks.size() > std::numeric_limits<uint32_t>::max() - layout.track_count ||
-                 tracks.size() > uint64_t{std::numeric_limits<uint32_t>::max()} - next.track_id)) {
+  if (added.size() > std::numeric_limits<uint32_t>::max() - layout.track_count ||
+      added.size() > uint64_t{std::numeric_limits<uint32_t>::max()} - next.track_id) {
     return Status::Refused(path + ": too many tracks for the database's ids; nothing was written");
   }
   uint64_t new_bytes = 0;
-  if (adding) {
-    for (const TrackInfo* track : tracks) new_bytes += TrackRecordLength(*track) + 2 * 140;
-  }
+  for (const TrackInfo* track : added) new_bytes += TrackRecordLength(*track) + 2 * 140;
   std::string out;
   ReserveLargeBuffer(&out, image_.size() + new_bytes);
 
@@ -116,9 +114,7 @@ Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, 
       layout.track_dataset.offset,
       layout.track_list_offset + layout.track_list_header_length - layout.track_dataset.offset));
   std::unordered_set<uint32_t> removed_ids;
-  if (!adding) {
-    for (const TrackInfo* t : tracks) removed_ids.insert(t->trackId);
-  }
+  for (const TrackInfo* t : removed) removed_ids.insert(t->trackId);
   std::unordered_map<uint32_t, uint32_t> position_of;  // kept track id -> new 1-based place
   position_of.reserve(layout.tracks.size());
   uint64_t run_start = 0;
@@ -137,21 +133,21 @@ Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, 
 
   // New tracks take the ids above every id in the file and the places after the kept tracks.
   std::string new_items;
-  if (adding) {
-    for (size_t k = 0; k < tracks.size(); ++k) {
-      TrackInfo* track = tracks[k];
-      track->trackId = next.track_id + static_cast<uint32_t>(k);
-      track->position = static_cast<int32_t>(kept + 1 + k);
-      AppendTrackRecord(*track, next.database_id + k, &out);
-      new_items += BuildPlaylistItem(track->trackId, static_cast<uint32_t>(track->position));
-    }
+  for (size_t k = 0; k < added.size(); ++k) {
+    TrackInfo* track = added[k];
+    track->trackId = next.track_id + static_cast<uint32_t>(k);
+    track->position = static_cast<int32_t>(kept + 1 + k);
+    AppendTrackRecord(*track, next.database_id + k, &out);
+    new_items += BuildPlaylistItem(track->trackId, static_cast<uint32_t>(track->position));
   }
-  KeyedTracks keyed = adding ? trackList_.KeyedWith(tracks) : trackList_.KeyedWithout(tracks);
+  // The sort keys computed so far are kept; only the new tracks' are computed.
+  KeyedTracks keyed =
+      removed.empty() ? trackList_.KeyedWith(added) : trackList_.KeyedWithout(removed);
   const uint32_t final_count = static_cast<uint32_t>(keyed.size());
-  SetU32(&out, tracks_start + kTotalLengthField, static_cast<uint32_t>(out.size() - tracks_start));
-  SetU32(&out,
-         tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + kCountField,
-         final_count);
+  PutFixed32(&out, tracks_start + record::kTotalLength, static_cast<uint32_t>(out.size() - tracks_start));
+  PutFixed32(&out,
+             tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + mhlt::kCount,
+             final_count);
   for (size_t i = 0; i < keyed.size(); ++i) {
     auto it = position_of.find(keyed.at(i)->trackId);
     if (it != position_of.end()) keyed.at(i)->position = static_cast<int32_t>(it->second);
@@ -174,7 +170,7 @@ Status ITunesDatabase::Stage(const std::string& path, const TrackArray& tracks, 
   if (out.size() > std::numeric_limits<uint32_t>::max()) {
     return Status::Refused(path + ": the database would outgrow its 32-bit lengths");
   }
-  SetU32(&out, kTotalLengthField, static_cast<uint32_t>(out.size()));
+  PutFixed32(&out, record::kTotalLength, static_cast<uint32_t>(out.size()));
 
   return StagedFile::Stage(
       *env_, path, out,

@@ -1,70 +1,67 @@
 #include "database/empty_database.h"
 
-#include "database/byte_order.h"
-#include "database/database_layout.h"
+#include "database/coding.h"
+#include "database/itunesdb_records.h"
 #include "database/record_builders.h"
+#include "database/shuffle_layout.h"
 #include "database/track_reader.h"
 
 namespace tunewell {
 
 namespace {
 
-constexpr uint32_t kDatabaseHeaderLength = 104;
-constexpr uint32_t kDatasetHeaderLength = 96;
-constexpr uint32_t kListHeaderLength = 92;
-constexpr uint32_t kPlaylistHeaderLength = 108;
-// The database version of the iTunes generation whose layout this is.
-constexpr uint32_t kDatabaseVersion = 0x0c;
 constexpr std::u16string_view kLibraryName = u"iPod";
+// The library playlist's id.
+constexpr uint64_t kLibraryPlaylistId = 0x5457'0000'0000'0001;
 
 std::string Header(const char* tag, uint32_t length) {
   std::string h(length, '\0');
-  h.replace(0, 4, tag);
-  SetU32(&h, 4, length);
+  h.replace(record::kTag, 4, tag);
+  PutFixed32(&h, record::kHeaderLength, length);
   return h;
 }
 
 std::string PlaylistDataset(uint32_t type) {
-  std::string library = Header("mhyp", kPlaylistHeaderLength);
-  SetU32(&library, 12, 6);  // title record and five sort indexes
-  SetU32(&library, 16, 0);  // items
-  SetU32(&library, 20, 1);  // the library (master) playlist
-  WriteUInt64LE(library.data() + 28, 0x5457'0000'0000'0001);
+  std::string library = Header("mhyp", mhyp::kHeaderLength);
+  PutFixed32(&library, mhyp::kDataCount, 6);  // title record and five sort indexes
+  PutFixed32(&library, mhyp::kItemCount, 0);
+  PutFixed32(&library, mhyp::kMaster, 1);
+  PutFixed64(&library, mhyp::kPlaylistId, kLibraryPlaylistId);
   library += BuildStringRecord(kLibraryName, kTitleString);
   for (SortType sort : kSortIndexOrder) library += BuildSortIndexRecord(sort, {});
-  SetU32(&library, 8, static_cast<uint32_t>(library.size()));
+  PutFixed32(&library, record::kTotalLength, static_cast<uint32_t>(library.size()));
 
-  std::string list = Header("mhlp", kListHeaderLength);
-  SetU32(&list, 8, 1);
-  std::string dataset = Header("mhsd", kDatasetHeaderLength);
-  SetU32(&dataset, 12, type);
+  std::string list = Header("mhlp", mhlp::kHeaderLength);
+  PutFixed32(&list, mhlp::kCount, 1);
+  std::string dataset = Header("mhsd", mhsd::kHeaderLength);
+  PutFixed32(&dataset, mhsd::kType, type);
   dataset += list + library;
-  SetU32(&dataset, 8, static_cast<uint32_t>(dataset.size()));
+  PutFixed32(&dataset, record::kTotalLength, static_cast<uint32_t>(dataset.size()));
   return dataset;
 }
 
 }  // namespace
 
 std::string BuildEmptyITunesDb() {
-  std::string tracks = Header("mhsd", kDatasetHeaderLength);
-  SetU32(&tracks, 12, kTrackDatasetType);
-  tracks += Header("mhlt", kListHeaderLength);  // no tracks
-  SetU32(&tracks, 8, static_cast<uint32_t>(tracks.size()));
+  std::string tracks = Header("mhsd", mhsd::kHeaderLength);
+  PutFixed32(&tracks, mhsd::kType, mhsd::kTrackType);
+  tracks += Header("mhlt", mhlt::kHeaderLength);  // no tracks
+  PutFixed32(&tracks, record::kTotalLength, static_cast<uint32_t>(tracks.size()));
 
-  std::string db = Header("mhbd", kDatabaseHeaderLength);
-  SetU32(&db, 12, 1);
-  SetU32(&db, 16, kDatabaseVersion);
-  SetU32(&db, 20, 3);  // datasets
-  db += tracks + PlaylistDataset(kPlaylistDatasetType) + PlaylistDataset(kPodcastDatasetType);
-  SetU32(&db, 8, static_cast<uint32_t>(db.size()));
+  std::string db = Header("mhbd", mhbd::kHeaderLength);
+  PutFixed32(&db, mhbd::kUnknownOne, 1);
+  PutFixed32(&db, mhbd::kVersion, mhbd::kWrittenVersion);
+  PutFixed32(&db, mhbd::kDatasetCount, 3);
+  db += tracks + PlaylistDataset(mhsd::kPlaylistType) + PlaylistDataset(mhsd::kPodcastType);
+  PutFixed32(&db, record::kTotalLength, static_cast<uint32_t>(db.size()));
   return db;
 }
 
 std::string BuildEmptyITunesSd() {
-  std::string sd(18, '\0');
-  WriteUInt(sd.data() + 3, 0x010800, 3, false);
-  WriteUInt(sd.data() + 6, 18, 3, false);
-  return sd;
+  std::string image(sd::kHeaderLength, '\0');
+  EncodeBig24(image.data() + sd::kHeaderUnknown, sd::kHeaderUnknownValue);
+  EncodeBig24(image.data() + sd::kHeaderLengthField, sd::kHeaderLength);
+  return image;
 }
 
 }  // namespace tunewell

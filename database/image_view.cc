@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "database/byte_order.h"
+#include "database/coding.h"
 
 namespace tunewell {
 
@@ -20,14 +20,14 @@ Status ImageView::CheckRange(uint64_t offset, uint64_t length, const char* what)
 Status ImageView::U32(uint64_t offset, const char* what, uint32_t* value) const {
   Status s = CheckRange(offset, 4, what);
   if (!s.ok()) return s;
-  *value = ReadUInt(bytes_.data() + offset, 4, true);
+  *value = DecodeFixed32(bytes_.data() + offset);
   return Status::Ok();
 }
 
 Status ImageView::U64(uint64_t offset, const char* what, uint64_t* value) const {
   Status s = CheckRange(offset, 8, what);
   if (!s.ok()) return s;
-  *value = ReadUInt64LE(bytes_.data() + offset);
+  *value = DecodeFixed64(bytes_.data() + offset);
   return Status::Ok();
 }
 

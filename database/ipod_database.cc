@@ -1,7 +1,6 @@
 #include "database/ipod_database.h"
 
 #include "platform/path.h"
-#include "storage/music_folders.h"
 
 namespace tunewell {
 
@@ -11,8 +10,7 @@ IPodDatabase::IPodDatabase(Env& env, std::string root)
       itunesDb_(env),
       dbPath_(JoinPath(WithTrailingSeparator(root), {"iPod_Control", "iTunes", "iTunesDB"})),
       sdPath_(JoinPath(WithTrailingSeparator(root), {"iPod_Control", "iTunes", "iTunesSD"})),
-      root_(WithTrailingSeparator(root)),
-      musicFolderCount_(CountMusicFolders(env, root_)) {}
+      root_(WithTrailingSeparator(root)) {}
 
 Status IPodDatabase::LoadForSync(TrackArray* candidates) {
   RETURN_IF_ERROR(itunesDb_.Load(dbPath_, nullptr, false));
@@ -24,15 +22,25 @@ Status IPodDatabase::LoadForSync(TrackArray* candidates) {
   return Status::Ok();
 }
 
-Status IPodDatabase::SaveAfterSync(const TrackArray& copied) { return SaveChanges(copied, true); }
-
-Status IPodDatabase::SaveChanges(const TrackArray& tracks, bool adding) {
-  // Both new files are written and checked before either replaces its old one, so that a
-  // failure while writing leaves both databases as they were.
+// Both new files are written and checked before either replaces its old one, so that a failure
+// while writing leaves both databases as they were.
+Status IPodDatabase::SaveAfterSync(const TrackArray& copied) {
   StagedFile db;
   StagedFile sd;
-  RETURN_IF_ERROR(itunesDb_.Stage(dbPath_, tracks, adding, &db));
-  if (shuffleDb_.loaded()) RETURN_IF_ERROR(shuffleDb_.Stage(sdPath_, tracks, adding, &sd));
+  RETURN_IF_ERROR(itunesDb_.StageAdding(dbPath_, copied, &db));
+  if (shuffleDb_.loaded()) RETURN_IF_ERROR(shuffleDb_.StageAdding(sdPath_, copied, &sd));
+  return CommitBoth(db, sd);
+}
+
+Status IPodDatabase::SaveAfterRemoval(const TrackArray& removed) {
+  StagedFile db;
+  StagedFile sd;
+  RETURN_IF_ERROR(itunesDb_.StageRemoving(dbPath_, removed, &db));
+  if (shuffleDb_.loaded()) RETURN_IF_ERROR(shuffleDb_.StageRemoving(sdPath_, removed, &sd));
+  return CommitBoth(db, sd);
+}
+
+Status IPodDatabase::CommitBoth(StagedFile& db, StagedFile& sd) {
   RETURN_IF_ERROR(db.Commit(dbPath_ + ".bak"));
   if (!shuffleDb_.loaded()) return Status::Ok();
   const Status s = sd.Commit("");

@@ -12,7 +12,7 @@ namespace tunewell {
 class IPodDatabase {
  public:
   // `root` is the iPod's drive root ("E:\") or mount folder ("/media/me/IPOD"); a missing
-  // trailing separator is added. Counts the music folders.
+  // trailing separator is added.
   IPodDatabase(Env& env, std::string root);
 
   IPodDatabase(const IPodDatabase&) = delete;
@@ -24,13 +24,13 @@ class IPodDatabase {
   // loads the same way, with no candidates.
   Status LoadForSync(TrackArray* candidates);
 
-  // SaveChanges with the copied tracks added.
+  // Writes the loaded iTunesDB, and iTunesSD where one was loaded, with the `copied` tracks
+  // added (each gets its trackId and position). Both new files are written, flushed and checked
+  // before the first replaces its old file; a failure before that leaves both as they were.
   Status SaveAfterSync(const TrackArray& copied);
 
-  // Writes the loaded iTunesDB, and iTunesSD where one was loaded, with `tracks` added or
-  // removed. Both new files are written, flushed and checked before the first replaces its old
-  // file; a failure before that leaves both as they were.
-  Status SaveChanges(const TrackArray& tracks, bool adding);
+  // The same with the `removed` tracks (records read from this iPod) left out.
+  Status SaveAfterRemoval(const TrackArray& removed);
 
   // All tracks on the iPod in display order.
   Status ReadTrackList(OwnedTracks* tracks);
@@ -39,7 +39,6 @@ class IPodDatabase {
   const std::string& root() const { return root_; }
   const std::string& dbPath() const { return dbPath_; }
   const std::string& sdPath() const { return sdPath_; }
-  int32_t musicFolderCount() const { return musicFolderCount_; }
   ITunesDatabase& itunesDb() { return itunesDb_; }
   ShuffleDatabase& shuffleDb() { return shuffleDb_; }
 
@@ -50,7 +49,9 @@ class IPodDatabase {
   std::string dbPath_;
   std::string sdPath_;
   std::string root_;
-  int32_t musicFolderCount_;
+
+  // Commits the two staged files, keeping them in step.
+  Status CommitBoth(StagedFile& db, StagedFile& sd);
 };
 
 }  // namespace tunewell

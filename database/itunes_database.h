@@ -27,16 +27,15 @@ class ITunesDatabase {
   // The caller owns them; nothing is kept here.
   Status ReadTrackList(const std::string& path, OwnedTracks* tracks);
 
-  // Writes the loaded database back to `path`, with `tracks` appended when `adding` (each gets
-  // its trackId and position here) or left out when removing (matched by trackId). The new file
-  // is written beside the old one, flushed, read back and checked before it replaces it; the
-  // previous file is kept as "<path>.bak". On any failure the old file is left exactly as it
-  // was. Refused, with nothing touched, when no database was loaded or its layout is not one
-  // this writer rewrites.
-  Status Save(const std::string& path, const TrackArray& tracks, bool adding);
+  // Writes the loaded database beside `path` with `added` appended (each gets its trackId and
+  // position here), flushed, read back and checked, not yet in place: StagedFile::Commit puts
+  // it there, keeping the previous file as "<path>.bak". On any failure nothing is left behind.
+  // Refused, with nothing touched, when no database was loaded or its layout is not one this
+  // writer rewrites.
+  Status StageAdding(const std::string& path, const TrackArray& added, StagedFile* staged);
 
-  // Save's first half: the new file written beside the old one and checked, not yet in place.
-  Status Stage(const std::string& path, const TrackArray& tracks, bool adding, StagedFile* staged);
+  // The same with the tracks whose trackId is that of a `removed` track left out.
+  Status StageRemoving(const std::string& path, const TrackArray& removed, StagedFile* staged);
 
   // True once Load has parsed an image.
   bool loaded() const { return loaded_; }
@@ -52,6 +51,10 @@ class ITunesDatabase {
   uint32_t trackListHeaderLength() const { return layout_.track_list_header_length; }
 
  private:
+  // The rewrite behind both: `added` appended, tracks with the ids of `removed` left out.
+  Status Rewrite(const std::string& path, const TrackArray& added, const TrackArray& removed,
+                 StagedFile* staged);
+
   Env* env_;
   TrackList trackList_;
   std::string image_;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The records this program writes into iTunesDB, byte for byte. All little-endian.
+// The records this program writes into iTunesDB, byte for byte (layouts in itunesdb_records.h).
 
 #include <cstdint>
 #include <string>
@@ -10,13 +10,6 @@
 #include "track/track_info.h"
 
 namespace tunewell {
-
-inline constexpr uint32_t kTrackHeaderLength = 244;
-inline constexpr uint32_t kStringHeaderLength = 24;
-inline constexpr uint32_t kStringTextOffset = 40;
-inline constexpr uint32_t kSortIndexHeaderLength = 72;
-inline constexpr uint32_t kItemHeaderLength = 76;
-inline constexpr uint32_t kPositionRecordLength = 44;
 
 // The 244-byte "mhit" header of a new track; `track.trackId` must be set. Its total length and
 // string count cover the string records that AppendTrackRecord writes after it.

@@ -21,14 +21,14 @@ class ShuffleDatabase {
   // iPod has no shuffle database then); Corruption when its count does not match its size.
   Status Load(const std::string& path);
 
-  // Writes the file back with an entry appended for each of `tracks` (adding) or with the
-  // entries whose name equals a track's path left out (removing). Replaced safely, like
-  // iTunesDB. NotFound, touching nothing, when nothing was loaded. The count written is the
-  // number of entries actually written.
-  Status Save(const std::string& path, const TrackArray& tracks, bool adding);
+  // The file written beside `path` with an entry appended for each of `added`, checked, not yet
+  // in place (StagedFile::Commit puts it there). NotFound, touching nothing, when nothing was
+  // loaded; Refused when the entries would outgrow the 24-bit count.
+  Status StageAdding(const std::string& path, const TrackArray& added, StagedFile* staged);
 
-  // Save's first half: the new file written beside the old one and checked, not yet in place.
-  Status Stage(const std::string& path, const TrackArray& tracks, bool adding, StagedFile* staged);
+  // The same with the entries whose name equals (CompareText) a `removed` track's path left
+  // out. The count written is the number of entries actually written.
+  Status StageRemoving(const std::string& path, const TrackArray& removed, StagedFile* staged);
 
   bool loaded() const { return loaded_; }
   const std::string& image() const { return image_; }

@@ -1,24 +1,24 @@
 #include "database/shuffle_layout.h"
 
-#include "database/byte_order.h"
+#include "database/coding.h"
 
 namespace tunewell {
 
 Status CheckShuffleImage(std::string_view image) {
-  if (image.size() < kShuffleHeaderLength) {
+  if (image.size() < sd::kHeaderLength) {
     return Status::Corruption("iTunesSD of " + std::to_string(image.size()) +
                               " bytes is shorter than its header");
   }
-  const uint64_t count = ReadUInt(image.data(), 3, false);
-  const uint64_t expected = kShuffleHeaderLength + kShuffleEntryLength * count;
+  const uint64_t count = ShuffleEntryCount(image);
+  const uint64_t expected = sd::kHeaderLength + sd::kEntryLength * count;
   if (image.size() != expected) {
     return Status::Corruption("iTunesSD counts " + std::to_string(count) + " entries (" +
                               std::to_string(expected) + " bytes) but holds " +
                               std::to_string(image.size()) + " bytes");
   }
   for (uint64_t i = 0; i < count; ++i) {
-    const size_t at = kShuffleHeaderLength + kShuffleEntryLength * i;
-    if (ReadUInt(image.data() + at, 3, false) != kShuffleEntryLength) {
+    const size_t at = sd::kHeaderLength + sd::kEntryLength * i;
+    if (DecodeBig24(image.data() + at + sd::kEntryLengthField) != sd::kEntryLength) {
       return Status::Corruption("iTunesSD entry at offset " + std::to_string(at) +
                                 " is not 558 bytes long");
     }
@@ -26,31 +26,38 @@ Status CheckShuffleImage(std::string_view image) {
   return Status::Ok();
 }
 
+uint32_t ShuffleEntryCount(std::string_view image) {
+  return DecodeBig24(image.data() + sd::kEntryCount);
+}
+
+void SetShuffleEntryCount(std::string* image, uint32_t count) {
+  EncodeBig24(image->data() + sd::kEntryCount, count);
+}
+
 Status BuildShuffleEntry(std::u16string_view location, std::string* entry) {
-  if (location.size() > kShuffleNameUnits) {
+  if (location.size() > sd::kNameUnits) {
     return Status::InvalidArgument("the iPod location is " + std::to_string(location.size()) +
                                    " characters long; iTunesSD holds at most 261");
   }
-  std::string e(kShuffleEntryLength, '\0');
-  WriteUInt(e.data(), kShuffleEntryLength, 3, false);
-  WriteUInt(e.data() + 3, 0x5AA501, 3, false);
-  WriteUInt(e.data() + 24, 100, 3, false);
-  WriteUInt(e.data() + 27, 1, 3, false);
-  WriteUInt(e.data() + 30, 512, 3, false);
+  std::string e(sd::kEntryLength, '\0');
+  EncodeBig24(e.data() + sd::kEntryLengthField, sd::kEntryLength);
+  EncodeBig24(e.data() + sd::kEntryUnknown, 0x5AA501);
+  EncodeBig24(e.data() + sd::kStartTime, 100);
+  EncodeBig24(e.data() + sd::kEntryUnknownOne, 1);
+  EncodeBig24(e.data() + sd::kEntryUnknown512, 512);
   for (size_t i = 0; i < location.size(); ++i) {
     const char16_t unit = location[i] == u':' ? u'/' : location[i];
-    WriteUInt(e.data() + kShuffleNameOffset + 2 * i, unit, 2, true);
+    EncodeFixed16(e.data() + sd::kName + 2 * i, unit);
   }
-  e[555] = 1;
+  e[sd::kShuffleFlag] = 1;
   *entry = std::move(e);
   return Status::Ok();
 }
 
 std::u16string ShuffleEntryName(std::string_view entry) {
   std::u16string name;
-  for (size_t i = 0; i < kShuffleNameUnits; ++i) {
-    const char16_t unit =
-        static_cast<char16_t>(ReadUInt(entry.data() + kShuffleNameOffset + 2 * i, 2, true));
+  for (size_t i = 0; i < sd::kNameUnits; ++i) {
+    const char16_t unit = DecodeFixed16(entry.data() + sd::kName + 2 * i);
     if (unit == 0) break;
     name.push_back(unit == u'/' ? u':' : unit);
   }

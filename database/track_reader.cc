@@ -4,17 +4,13 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "database/byte_order.h"
+#include "database/coding.h"
+#include "database/itunesdb_records.h"
 #include "platform/text.h"
 
 namespace tunewell {
 
 namespace {
-
-constexpr uint32_t kTrackNumberOffset = 44;
-constexpr uint32_t kStringHeaderEnd = 40;
-// The +24 field of a string record: 2 marks UTF-8 text (some desktop programs write it).
-constexpr uint32_t kUtf8Encoding = 2;
 
 std::u16string* FieldFor(TrackInfo& track, uint32_t type) {
   switch (type) {
@@ -42,9 +38,9 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
     RETURN_IF_ERROR(image.ExpectTag(o, "mhod"));
     uint32_t total = 0;
     uint32_t type = 0;
-    RETURN_IF_ERROR(image.U32(o + 8, "string record", &total));
-    RETURN_IF_ERROR(image.U32(o + 12, "string record", &type));
-    if (total < 16 || o + total > end) {
+    RETURN_IF_ERROR(image.U32(o + record::kTotalLength, "string record", &total));
+    RETURN_IF_ERROR(image.U32(o + mhod::kType, "string record", &type));
+    if (total < mhod::kMinLength || o + total > end) {
       return CorruptionAt(
           o, "string record",
           "total length " + std::to_string(total) + " does not fit its track record");
@@ -52,14 +48,14 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
     if (std::u16string* field = FieldFor(track, type)) {
       uint32_t length = 0;
       uint32_t encoding = 0;
-      RETURN_IF_ERROR(image.U32(o + 24, "string record", &encoding));
-      RETURN_IF_ERROR(image.U32(o + 28, "string record", &length));
-      if (kStringHeaderEnd + uint64_t{length} > total) {
+      RETURN_IF_ERROR(image.U32(o + mhod::kStringEncoding, "string record", &encoding));
+      RETURN_IF_ERROR(image.U32(o + mhod::kStringLength, "string record", &length));
+      if (mhod::kStringText + uint64_t{length} > total) {
         return CorruptionAt(o, "string record",
                             "text length " + std::to_string(length) + " runs past the record");
       }
-      const std::string_view bytes = image.Slice(o + kStringHeaderEnd, length);
-      if (encoding == kUtf8Encoding) {
+      const std::string_view bytes = image.Slice(o + mhod::kStringText, length);
+      if (encoding == mhod::kUtf8Encoding) {
         *field = Utf8ToUtf16(bytes);
       } else {
         // UTF-16LE; a stray odd byte at the end is dropped.
@@ -68,7 +64,7 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
           std::memcpy(field->data(), bytes.data(), field->size() * 2);
         } else {
           for (size_t k = 0; k < field->size(); ++k) {
-            (*field)[k] = static_cast<char16_t>(ReadUInt(bytes.data() + 2 * k, 2, true));
+            (*field)[k] = static_cast<char16_t>(DecodeFixed16(bytes.data() + 2 * k));
           }
         }
       }
@@ -87,9 +83,9 @@ Status ReadTracks(const ImageView& image, const DatabaseLayout& layout, OwnedTra
   for (const TrackRecordInfo& record : layout.tracks) {
     auto track = std::make_unique<TrackInfo>();
     track->trackId = record.track_id;
-    if (record.header_length >= kTrackNumberOffset + 4) {
+    if (record.header_length >= mhit::kTrackNumber + 4) {
       track->trackNumber = static_cast<int32_t>(
-          ReadUInt(image.bytes().data() + record.offset + kTrackNumberOffset, 4, true));
+          DecodeFixed32(image.bytes().data() + record.offset + mhit::kTrackNumber));
     }
     RETURN_IF_ERROR(ReadStrings(image, record, *track));
     by_id.emplace(track->trackId, track.get());  // the first of equal ids keeps the entry

@@ -98,21 +98,8 @@ int main(int argc, char** argv) {
   texts[2].id = texts[1].id;
   seeds.emplace_back("texts", BuildITunesDb(texts));
 
-  ITunesDbOptions podcasts;
-  podcasts.dataset_types = {1, 3, 2, 4, 8, 6, 10, 5};
-  podcasts.jump_tables = true;
-  podcasts.extra_playlists = 1;
-  podcasts.track_header_length = 584;
-  podcasts.database_header_length = 188;
-  seeds.emplace_back("many-datasets", BuildITunesDb(SampleTracks(3), podcasts));
-
-  ITunesDbOptions early;
-  early.dataset_types = {1, 2};
-  early.track_header_length = 160;
-  early.library_title = false;
-  early.sort_index_count = 0;
-  early.items = std::vector<FixtureItem>{{1, std::nullopt}, {2, std::nullopt}, {3, std::nullopt}};
-  seeds.emplace_back("early", BuildITunesDb(SampleTracks(3), early));
+  seeds.emplace_back("many-datasets", BuildITunesDb(SampleTracks(3), ManyDatasetLayout()));
+  seeds.emplace_back("two-datasets", BuildITunesDb(SampleTracks(3), TwoDatasetLayout()));
 
   ITunesDbOptions small;
   small.dataset_header_length = 16;

@@ -10,6 +10,11 @@ std::string WithTrailingSeparator(std::string_view path) {
   return out;
 }
 
+std::string WithoutTrailingSeparator(std::string_view path) {
+  while (path.size() > 1 && IsSeparator(path.back())) path.remove_suffix(1);
+  return std::string(path);
+}
+
 std::string JoinPath(std::string_view root, std::initializer_list<std::string_view> parts) {
   std::string out(root);
   bool first = true;

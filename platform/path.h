@@ -20,6 +20,9 @@ std::string JoinPath(std::string_view root, std::initializer_list<std::string_vi
 // `path` with a separator added unless it already ends in one.
 std::string WithTrailingSeparator(std::string_view path);
 
+// `path` without the separators it ends in; a lone root separator ("/") stays.
+std::string WithoutTrailingSeparator(std::string_view path);
+
 // The folder part of `path` (up to, not including, its last separator), or "" when it has none.
 std::string ParentOf(std::string_view path);
 

@@ -8,9 +8,9 @@ namespace tunewell {
 
 namespace {
 
-Status WriteAndSync(Env& env, const std::string& path, std::string_view contents) {
+Status WriteAndSync(Env& env, const std::string& path, std::string_view contents, bool hidden) {
   std::unique_ptr<WritableFile> file;
-  RETURN_IF_ERROR(env.NewWritableFile(path, /*hidden=*/false, &file));
+  RETURN_IF_ERROR(env.NewWritableFile(path, hidden, &file));
   Status s = file->Append(contents);
   if (s.ok()) s = file->Sync();
   const Status closed = file->Close();
@@ -21,7 +21,8 @@ Status WriteAndSync(Env& env, const std::string& path, std::string_view contents
 void KeepBackup(Env& env, const std::string& path, const std::string& backup) {
   const std::string temp = backup + ".tmp";
   if (env.CopyFileTo(path, temp).ok() && env.RenameFile(temp, backup).ok()) return;
-  env.RemoveFile(temp);
+  // A backup that cannot be made is skipped; so is a leftover that cannot be removed.
+  env.RemoveFile(temp).IgnoreError();
 }
 
 }  // namespace
@@ -44,24 +45,33 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 StagedFile::~StagedFile() { Discard(); }
 
 void StagedFile::Discard() {
-  if (env_ != nullptr) env_->RemoveFile(temp_);
+  // Best effort: the staged file never replaced anything, and a later stage overwrites it.
+  if (env_ != nullptr) env_->RemoveFile(temp_).IgnoreError();
   env_ = nullptr;
 }
 
 Status StagedFile::Stage(Env& env, const std::string& path, std::string_view contents,
                          const ContentCheck& check, StagedFile* staged) {
+  return Stage(env, path, contents, check, StageOptions(), staged);
+}
+
+Status StagedFile::Stage(Env& env, const std::string& path, std::string_view contents,
+                         const ContentCheck& check, const StageOptions& options,
+                         StagedFile* staged) {
   StagedFile file;
   file.env_ = &env;
   file.path_ = path;
   file.temp_ = path + ".tmp";
-  Status s = WriteAndSync(env, file.temp_, contents);
-  if (s.ok()) {
+  Status s = WriteAndSync(env, file.temp_, contents, options.hidden);
+  if (s.ok() && options.read_back) {
     std::string written;
     s = env.ReadFile(file.temp_, &written);
     if (s.ok() && written != contents) {
       s = Status::IOError(file.temp_ + ": the file read back differs from what was written");
     }
     if (s.ok() && check) s = check(written);
+  } else if (s.ok() && check) {
+    s = check(contents);
   }
   if (!s.ok()) return s.Prefixed(path + " was left unchanged");
   *staged = std::move(file);
@@ -79,7 +89,7 @@ Status StagedFile::Commit(const std::string& backup_path) {
     return s.Prefixed(path_ + " was left unchanged");
   }
   // The new file is in place; a folder that cannot be synced only weakens durability.
-  env_->SyncFolder(ParentOf(path_));
+  env_->SyncFolder(ParentOf(path_)).IgnoreError();
   env_ = nullptr;
   return Status::Ok();
 }
@@ -89,6 +99,13 @@ Status ReplaceFileSafely(Env& env, const std::string& path, std::string_view con
   StagedFile staged;
   RETURN_IF_ERROR(StagedFile::Stage(env, path, contents, check, &staged));
   return staged.Commit(backup_path);
+}
+
+Status WriteFileSafely(Env& env, const std::string& path, std::string_view contents,
+                       const StageOptions& options) {
+  StagedFile staged;
+  RETURN_IF_ERROR(StagedFile::Stage(env, path, contents, nullptr, options, &staged));
+  return staged.Commit("");
 }
 
 }  // namespace tunewell

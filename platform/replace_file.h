@@ -11,8 +11,18 @@ namespace tunewell {
 // Checks the new file's bytes before they replace the old ones.
 using ContentCheck = std::function<Status(std::string_view contents)>;
 
-// A new version of a file, written beside it as "<path>.tmp", flushed to the device, read back
-// and checked, waiting to replace the file. Removed again unless committed.
+// How a new version is written.
+struct StageOptions {
+  // The new file is hidden (the auto-sync file).
+  bool hidden = false;
+  // The new file is read back and compared with what was written, then checked, before it may
+  // replace the old one (the databases).
+  bool read_back = true;
+};
+
+// Writing a file safely, the one way: a new version of a file, written beside it as
+// "<path>.tmp", flushed to the device, read back and checked, waiting to replace the file.
+// Removed again unless committed.
 class StagedFile {
  public:
   StagedFile() = default;
@@ -23,6 +33,9 @@ class StagedFile {
   // Writes and checks the new version. On failure nothing is left behind.
   static Status Stage(Env& env, const std::string& path, std::string_view contents,
                       const ContentCheck& check, StagedFile* staged);
+  static Status Stage(Env& env, const std::string& path, std::string_view contents,
+                      const ContentCheck& check, const StageOptions& options,
+                      StagedFile* staged);
 
   // Keeps the current file as `backup_path` (unless empty; a backup that cannot be made is
   // skipped), then renames the new version over it in one step and syncs the folder. On
@@ -41,5 +54,11 @@ class StagedFile {
 // point leaves the old file as it was.
 Status ReplaceFileSafely(Env& env, const std::string& path, std::string_view contents,
                          const ContentCheck& check, const std::string& backup_path);
+
+// The same for a file that is only written, never verified (a new empty database, a demo file,
+// the auto-sync selection): written whole under the temporary name, flushed, renamed into
+// place.
+Status WriteFileSafely(Env& env, const std::string& path, std::string_view contents,
+                       const StageOptions& options = {.hidden = false, .read_back = false});
 
 }  // namespace tunewell

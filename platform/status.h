@@ -7,7 +7,7 @@ namespace tunewell {
 
 // The outcome of an operation: ok, or a kind of failure with a message that says what and where.
 // Refusals say that nothing was changed.
-class Status {
+class [[nodiscard]] Status {
  public:
   enum class Code {
     kOk,
@@ -40,6 +40,9 @@ class Status {
   bool IsNoSpace() const { return code_ == Code::kNoSpace; }
   bool IsRefused() const { return code_ == Code::kRefused; }
   const std::string& message() const { return message_; }
+
+  // Drops the status on purpose. Say why beside the call.
+  void IgnoreError() const {}
 
   // "Corruption: <message>", or "OK".
   std::string ToString() const;

@@ -18,6 +18,14 @@ CopyResult Fail(CopyResult result, Status status, Status* why) {
 
 }  // namespace
 
+CopyTarget CopyTarget::For(Env& env, std::string_view root) {
+  CopyTarget target;
+  target.env = &env;
+  target.root = WithTrailingSeparator(root);
+  target.music_folder_count = CountMusicFolders(env, target.root);
+  return target;
+}
+
 const char* DescribeCopyResult(CopyResult result) {
   switch (result) {
     case CopyResult::Copied:
@@ -36,29 +44,29 @@ const char* DescribeCopyResult(CopyResult result) {
   return "unknown copy result";
 }
 
-bool HasRoomForTrack(IPodDatabase& ipod, const TrackInfo& track, int32_t track_count) {
+bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t track_count) {
   uint64_t free_bytes = 0;
-  if (!ipod.env().FreeBytes(ipod.root(), &free_bytes).ok()) return false;
+  if (!target.env->FreeBytes(target.root, &free_bytes).ok()) return false;
   // A size or count below zero is nonsense and never lowers the need.
   const int64_t need = std::max<int64_t>(track.fileSize, 0) +
                        kRoomPerListedTrack * std::max<int64_t>(track_count, 0);
   return free_bytes > static_cast<uint64_t>(need);
 }
 
-CopyResult CopyTrackToIPod(IPodDatabase& ipod, TrackInfo& track, int32_t track_count,
+CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t track_count,
                            RandomSource& random, MissingFileNotice& notice, Status* why) {
   if (why != nullptr) *why = Status::Ok();
-  Env& env = ipod.env();
-  if (!HasRoomForTrack(ipod, track, track_count)) {
-    return Fail(CopyResult::NoRoom, Status::NoSpace("not enough room on " + ipod.root()), why);
+  Env& env = *target.env;
+  if (!HasRoomForTrack(target, track, track_count)) {
+    return Fail(CopyResult::NoRoom, Status::NoSpace("not enough room on " + target.root), why);
   }
-  if (ipod.musicFolderCount() < 1) {
+  if (target.music_folder_count < 1) {
     return Fail(CopyResult::NoMusicFolders,
-                Status::NotFound("no music folders in " + MusicDirectory(ipod.root())), why);
+                Status::NotFound("no music folders in " + MusicDirectory(target.root)), why);
   }
 
-  std::string destination = MusicDirectory(ipod.root()) + kPathSeparator + "F";
-  Status s = GenerateDirName(ipod.musicFolderCount(), random, &destination);
+  std::string destination = MusicDirectory(target.root) + kPathSeparator + "F";
+  Status s = GenerateDirName(target.music_folder_count, random, &destination);
   if (!s.ok()) return Fail(CopyResult::NoMusicFolders, s, why);
   destination += kPathSeparator;
   s = GenerateFileName(env, 4, random, &destination);
@@ -72,7 +80,7 @@ CopyResult CopyTrackToIPod(IPodDatabase& ipod, TrackInfo& track, int32_t track_c
   }
 
   std::u16string location;
-  s = LocationFromPath(ipod.root(), destination, &location);
+  s = LocationFromPath(target.root, destination, &location);
   if (s.ok()) s = env.CopyFileTo(source, destination);
   if (s.ok()) {
     // A source that changed under the copy leaves a file the database would misdescribe.
@@ -85,8 +93,9 @@ CopyResult CopyTrackToIPod(IPodDatabase& ipod, TrackInfo& track, int32_t track_c
     }
   }
   if (!s.ok()) {
-    // The name was free when drawn, so whatever lies there now is ours.
-    env.RemoveFile(destination);
+    // The name was free when drawn, so whatever lies there now is ours; the copy's own
+    // failure is what the caller hears.
+    env.RemoveFile(destination).IgnoreError();
     return Fail(CopyResult::CopyFailed, s.Prefixed("copying " + source), why);
   }
   track.path = std::move(location);

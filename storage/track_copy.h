@@ -2,7 +2,10 @@
 
 #include <cstdint>
 
-#include "database/ipod_database.h"
+#include <string>
+#include <string_view>
+
+#include "platform/env.h"
 #include "storage/missing_file_notice.h"
 #include "storage/random_source.h"
 #include "track/track_info.h"
@@ -25,6 +28,19 @@ enum class CopyResult : int32_t {
   CopyFailed = 5,
 };
 
+// What a copy needs to know of the iPod it copies onto.
+struct CopyTarget {
+  Env* env = nullptr;
+  // The iPod's drive root or mount folder, ending in a separator.
+  std::string root;
+  // The music folders (F00, F01, ...) to draw from.
+  int32_t music_folder_count = 0;
+
+  // The target for the iPod at `root` (with or without its trailing separator), its music
+  // folders counted now.
+  static CopyTarget For(Env& env, std::string_view root);
+};
+
 // Words for the result, for messages ("no room on the iPod").
 const char* DescribeCopyResult(CopyResult result);
 
@@ -34,13 +50,13 @@ inline constexpr int64_t kRoomPerListedTrack = 2000;
 // True when the iPod's volume has strictly more free bytes than the track's size plus the
 // margin for each of the `track_count` tracks of the caller's list. False when the free space
 // cannot be read.
-bool HasRoomForTrack(IPodDatabase& ipod, const TrackInfo& track, int32_t track_count);
+bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t track_count);
 
 // Copies the track's source file (its path) into a music folder under a new name and, on
 // Copied, replaces its path by the new file's iPod location; on any other result the track is
 // unchanged. `track_count` is the number of tracks in the caller's list now. The missing-source
 // notice goes to `notice`. When given, `why` receives the details of a failure.
-CopyResult CopyTrackToIPod(IPodDatabase& ipod, TrackInfo& track, int32_t track_count,
+CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t track_count,
                            RandomSource& random, MissingFileNotice& notice, Status* why = nullptr);
 
 }  // namespace tunewell

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/path.h"
+#include "platform/replace_file.h"
 
 namespace tunewell {
 
@@ -12,15 +13,6 @@ namespace {
 std::string_view Storable(std::string_view name) {
   name = name.substr(0, std::min(name.find('\0'), name.size()));
   return name.substr(0, std::min(name.size(), kMaxAutoSyncNameBytes));
-}
-
-Status WriteHidden(Env& env, const std::string& path, std::string_view contents) {
-  std::unique_ptr<WritableFile> file;
-  RETURN_IF_ERROR(env.NewWritableFile(path, /*hidden=*/true, &file));
-  Status s = file->Append(contents);
-  if (s.ok()) s = file->Sync();
-  const Status closed = file->Close();
-  return s.ok() ? closed : s;
 }
 
 }  // namespace
@@ -78,16 +70,10 @@ void AutoSyncFile::WriteName(std::string_view name) {
 Status AutoSyncFile::Close() {
   if (!writing_) return Status::Ok();
   writing_ = false;
-  const std::string temp = write_path_ + ".tmp";
-  Status s = WriteHidden(*env_, temp, pending_);
-  if (s.ok()) s = env_->RenameFile(temp, write_path_);
+  const Status s =
+      WriteFileSafely(*env_, write_path_, pending_, {.hidden = true, .read_back = false});
   pending_.clear();
-  if (!s.ok()) {
-    env_->RemoveFile(temp);
-    return s.Prefixed(write_path_ + " was left as it was");
-  }
-  env_->SyncFolder(ParentOf(write_path_));
-  return Status::Ok();
+  return s;
 }
 
 Status AutoSyncFile::Delete(const std::string& ipod_root) {

@@ -5,8 +5,8 @@
 #include "database/ipod_database.h"
 #include "platform/text.h"
 #include "storage/ipod_location.h"
-#include "storage/track_copy.h"
 #include "storage/ipod_lock.h"
+#include "storage/track_copy.h"
 
 namespace tunewell {
 
@@ -66,6 +66,7 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
         progress, report, s,
         "The iPod's database cannot be used (" + s.ToString() + "). Nothing was changed.");
   }
+  const CopyTarget target = CopyTarget::For(services.env, ipod->root());
   const int32_t after_load = Count(tracks);
   int32_t remaining = after_load;
   int32_t copied = 0;
@@ -85,7 +86,7 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
       progress.SetStatus(CopyingStatus(track));
       Status why;
       const CopyResult result =
-          CopyTrackToIPod(*ipod, track, remaining, *random, services.notice, &why);
+          CopyTrackToIPod(target, track, remaining, *random, services.notice, &why);
       if (result == CopyResult::Copied) {
         ++copied;
         progress.Step();

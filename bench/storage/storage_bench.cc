@@ -14,7 +14,7 @@
 #include "storage/ipod_location.h"
 #include "storage/random_source.h"
 #include "storage/track_copy.h"
-#include "storage/track_removal.h"
+#include "sync/removal_run.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
@@ -90,11 +90,11 @@ void BM_CopyTrackToIPod(benchmark::State& state) {
   Env& env = Env::Default();
   const std::string source = MakeSource(folder.path());
   const std::string root = folder.path() + "IPOD";
-  env.CreateFolder(root);
+  env.CreateFolder(root).IgnoreError();
   fixture::IPodTree tree;
   tree.music_folders = 20;
   if (!fixture::WriteIPodTree(env, root, tree).ok()) std::abort();
-  IPodDatabase ipod(env, root);
+  const CopyTarget ipod = CopyTarget::For(env, root);
   LcgRandom random = LcgRandom::SeededFromClock(env);
   SilentNotice notice;
   for (auto _ : state) {
@@ -106,7 +106,7 @@ void BM_CopyTrackToIPod(benchmark::State& state) {
       break;
     }
     state.PauseTiming();
-    env.RemoveFile(PathFromLocation(ipod.root(), track.path));
+    env.RemoveFile(PathFromLocation(ipod.root, track.path)).IgnoreError();
     state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTrackBytes));
@@ -124,7 +124,7 @@ void BM_CpCommand(benchmark::State& state) {
       break;
     }
     state.PauseTiming();
-    Env::Default().RemoveFile(folder.path() + "QKZA.mp3");
+    Env::Default().RemoveFile(folder.path() + "QKZA.mp3").IgnoreError();
     state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kTrackBytes));
@@ -145,7 +145,8 @@ void BM_RemoveTracksFromIPod(benchmark::State& state) {
     // Every 40th track goes: 1,000 of them, spread over the database.
     for (int i = 0; i < kRemovedTracks; ++i) {
       fixture::WriteWholeFile(env, fixture::PathOfLocation(root, Utf16ToUtf8(sample[i * 40].path)),
-                              "audio");
+                              "audio")
+          .IgnoreError();
     }
     OwnedTracks tracks;
     if (!IPodDatabase(env, root).ReadTrackList(&tracks).ok()) std::abort();

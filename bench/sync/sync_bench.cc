@@ -109,14 +109,14 @@ class SyncFixture {
   void Reset() {
     const std::string itunes = JoinPath(root_, {"iPod_Control", "iTunes"});
     Check(fixture::WriteWholeFile(env_, JoinPath(itunes, {"iTunesDB"}), db_image_));
-    env_.RemoveFile(JoinPath(itunes, {"iTunesDB.bak"}));
+    env_.RemoveFile(JoinPath(itunes, {"iTunesDB.bak"})).IgnoreError();
     const std::string music = JoinPath(root_, {"iPod_Control", "Music"});
     std::vector<FolderEntry> folders, files;
     Check(env_.ListFolder(music, &folders));
     for (const FolderEntry& folder : folders) {
       const std::string path = JoinPath(music, {folder.name});
       Check(env_.ListFolder(path, &files));
-      for (const FolderEntry& file : files) env_.RemoveFile(JoinPath(path, {file.name}));
+      for (const FolderEntry& file : files) env_.RemoveFile(JoinPath(path, {file.name})).IgnoreError();
     }
     copies_.clear();
     tracks_.clear();

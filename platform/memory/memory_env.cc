@@ -101,7 +101,8 @@ class MemoryEnv::File : public WritableFile {
  public:
   File(MemoryEnv* env, std::string key, std::string path, uint64_t id)
       : env_(env), key_(std::move(key)), path_(std::move(path)), id_(id) {}
-  ~File() override { Close(); }
+  // A destructor has no one to tell; callers that care close first.
+  ~File() override { Close().IgnoreError(); }
 
   Status Append(std::string_view data) override {
     if (closed_) return Status::IOError(path_ + ": write after close");
@@ -581,9 +582,9 @@ Status MemoryEnv::LockFile(const std::string& path, std::unique_ptr<FileLock>* l
     RETURN_IF_ERROR(CheckParent(p, path));
     NewNode(p, /*folder=*/false);
   }
-  lock_released_.wait(guard, [&] { return locks_.count(key) == 0; });
-  const uint64_t token = next_id_++;
-  locks_[key] = token;
+  // The env's own state is free to others while this waits for the holder.
+  guard.unlock();
+  const uint64_t token = locks_.Acquire(key);
   *lock = std::make_unique<Lock>(this, key, token);
   return Status::Ok();
 }
@@ -625,15 +626,7 @@ void MemoryEnv::Close(const std::string& key, uint64_t id) {
   if (node != nullptr && node->id == id) node->writing = false;
 }
 
-void MemoryEnv::Unlock(const std::string& key, uint64_t token) {
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    auto it = locks_.find(key);
-    if (it == locks_.end() || it->second != token) return;
-    locks_.erase(it);
-  }
-  lock_released_.notify_all();
-}
+void MemoryEnv::Unlock(const std::string& key, uint64_t token) { locks_.Release(key, token); }
 
 // ---- Setting up ----
 
@@ -837,9 +830,8 @@ void MemoryEnv::SimulateCrash() {
         node.id = next_id_++;
       }
     }
-    locks_.clear();
   }
-  lock_released_.notify_all();
+  locks_.ReleaseAll();
 }
 
 void PrintTo(const MemoryEnv::Snapshot& snapshot, std::ostream* os) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/lock_registry.h"
 #include "platform/status.h"
 
 namespace tunewell {
@@ -203,10 +204,9 @@ class MemoryEnv : public Env {
 
   const Names names_;
   mutable std::mutex mutex_;
-  std::condition_variable lock_released_;
   std::map<std::string, Node> nodes_;  // by folded key; roots are implicit
   std::map<std::string, Hold> holds_;
-  std::map<std::string, uint64_t> locks_;  // key -> token of the holder
+  LockRegistry locks_;  // by key
   std::vector<Rule> rules_;
   std::vector<std::pair<int, uint64_t>> copy_limits_;  // countdown, bytes
   std::map<Op, int> calls_;

@@ -17,6 +17,7 @@
 #endif
 
 #include "platform/env.h"
+#include "platform/lock_registry.h"
 #include "platform/large_buffer.h"
 
 namespace tunewell {
@@ -66,7 +67,8 @@ Status WriteAll(int fd, const char* data, size_t size, const std::string& path) 
 class PosixWritableFile : public WritableFile {
  public:
   PosixWritableFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~PosixWritableFile() override { Close(); }
+  // A destructor has no one to tell; callers that care close first.
+  ~PosixWritableFile() override { Close().IgnoreError(); }
 
   Status Append(std::string_view data) override {
     if (fd_ < 0) return Status::IOError(path_ + ": write after close");
@@ -92,45 +94,19 @@ class PosixWritableFile : public WritableFile {
   int fd_;
 };
 
-// flock() excludes other processes; the set excludes other holders in this process, which
-// share one open file description per lock object and would not block each other otherwise.
-class LockRegistry {
- public:
-  void Acquire(const std::string& path) {
-    std::unique_lock<std::mutex> guard(mutex_);
-    released_.wait(guard, [&] { return held_.count(path) == 0; });
-    held_.insert(path);
-  }
-  void Release(const std::string& path) {
-    {
-      std::lock_guard<std::mutex> guard(mutex_);
-      held_.erase(path);
-    }
-    released_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable released_;
-  std::set<std::string> held_;
-};
-
-LockRegistry& Locks() {
-  static LockRegistry registry;
-  return registry;
-}
-
 class PosixFileLock : public FileLock {
  public:
-  PosixFileLock(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  PosixFileLock(std::string path, uint64_t token, int fd)
+      : path_(std::move(path)), token_(token), fd_(fd) {}
   ~PosixFileLock() override {
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
-    Locks().Release(path_);
+    LockRegistry::ForProcess().Release(path_, token_);
   }
 
  private:
   std::string path_;
+  uint64_t token_;
   int fd_;
 };
 
@@ -267,21 +243,23 @@ class PosixEnv : public Env {
   }
 
   Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
-    Locks().Acquire(path);
+    // flock() excludes other processes; the registry excludes other holders in this process,
+    // which would share one open file description per lock object and not block each other.
+    const uint64_t token = LockRegistry::ForProcess().Acquire(path);
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
       const int err = errno;
-      Locks().Release(path);
+      LockRegistry::ForProcess().Release(path, token);
       return PosixError(path, err);
     }
     while (::flock(fd, LOCK_EX) != 0) {
       if (errno == EINTR) continue;
       const int err = errno;
       ::close(fd);
-      Locks().Release(path);
+      LockRegistry::ForProcess().Release(path, token);
       return PosixError(path, err);
     }
-    *lock = std::make_unique<PosixFileLock>(path, fd);
+    *lock = std::make_unique<PosixFileLock>(path, token, fd);
     return Status::Ok();
   }
 

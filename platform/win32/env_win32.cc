@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/env.h"
+#include "platform/lock_registry.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "platform/win32/scoped_handle.h"
@@ -116,51 +117,24 @@ class Win32WritableFile : public WritableFile {
   ScopedHandle handle_;
 };
 
-// LockFileEx excludes other processes; the set makes holders in this process wait for each other
-// here rather than each opening the file and blocking inside the system call.
-class LockRegistry {
- public:
-  void Acquire(const std::string& path) {
-    std::unique_lock<std::mutex> guard(mutex_);
-    released_.wait(guard, [&] { return held_.count(path) == 0; });
-    held_.insert(path);
-  }
-  void Release(const std::string& path) {
-    {
-      std::lock_guard<std::mutex> guard(mutex_);
-      held_.erase(path);
-    }
-    released_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable released_;
-  std::set<std::string> held_;
-};
-
-LockRegistry& Locks() {
-  static LockRegistry registry;
-  return registry;
-}
-
 // The whole file, and far past its end, so that every holder contends for the same range.
 constexpr DWORD kLockRangeLow = MAXDWORD;
 constexpr DWORD kLockRangeHigh = MAXDWORD;
 
 class Win32FileLock : public FileLock {
  public:
-  Win32FileLock(std::string path, ScopedHandle handle)
-      : path_(std::move(path)), handle_(std::move(handle)) {}
+  Win32FileLock(std::string path, uint64_t token, ScopedHandle handle)
+      : path_(std::move(path)), token_(token), handle_(std::move(handle)) {}
   ~Win32FileLock() override {
     OVERLAPPED at = {};
     ::UnlockFileEx(handle_.get(), 0, kLockRangeLow, kLockRangeHigh, &at);
     handle_.reset();
-    Locks().Release(path_);
+    LockRegistry::ForProcess().Release(path_, token_);
   }
 
  private:
   std::string path_;
+  uint64_t token_;
   ScopedHandle handle_;
 };
 
@@ -331,13 +305,15 @@ class Win32Env : public Env {
   }
 
   Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
-    Locks().Acquire(path);
+    // LockFileEx excludes other processes; the registry makes holders in this process wait for
+    // each other here rather than each opening the file and blocking inside the system call.
+    const uint64_t token = LockRegistry::ForProcess().Acquire(path);
     ScopedHandle handle(::CreateFileW(ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) {
       const Status s = LastError(path);
-      Locks().Release(path);
+      LockRegistry::ForProcess().Release(path, token);
       return s;
     }
     // Blocks until no other process holds the range.
@@ -346,10 +322,10 @@ class Win32Env : public Env {
                       &at)) {
       const Status s = LastError(path);
       handle.reset();
-      Locks().Release(path);
+      LockRegistry::ForProcess().Release(path, token);
       return s;
     }
-    *lock = std::make_unique<Win32FileLock>(path, std::move(handle));
+    *lock = std::make_unique<Win32FileLock>(path, token, std::move(handle));
     return Status::Ok();
   }
 

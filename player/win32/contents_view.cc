@@ -9,7 +9,7 @@
 #include "database/ipod_database.h"
 #include "player/win32/gdi.h"
 #include "player/win32/player_windows.h"
-#include "storage/track_removal.h"
+#include "sync/removal_run.h"
 
 namespace tunewell {
 

@@ -1,19 +1,21 @@
 // The tunewell program end to end, on real temporary folders: init, sync, list, remove and
-// autosync, with libgpod reading what was written.
-
+// autosync, with libgpod reading what was written and exit codes that say what happened.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "cli/cli_library.h"
-#include "platform/env.h"
 #include "platform/path.h"
+#include "platform/text.h"
 #include "storage/ipod_lock.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
-#include "tests/support/mp3_fixture.h"
+#include "tests/support/itunesdb_fixture.h"
+#include "cli/silent_mp3.h"
+#include "tests/support/test_paths.h"
 
 namespace tunewell {
 namespace {
@@ -22,9 +24,6 @@ using fixture::RunCommand;
 using fixture::ShellQuote;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::Not;
-
-using fixture::SilentMp3;
 
 class SyncCliTest : public ::testing::Test {
  protected:
@@ -34,203 +33,225 @@ class SyncCliTest : public ::testing::Test {
 #endif
     ipod_ = temp_.path() + "ipod";
     library_ = temp_.path() + "library";
-    ASSERT_EQ(Tunewell("init --ipod " + ShellQuote(ipod_)), 0) << out_;
+    ASSERT_EQ(OnIpod("init"), 0) << out_;
   }
-
-  // Runs tunewell with `args`; stdout in out_, stderr in err_.
-  int Tunewell(const std::string& args) {
+  int OnIpod(const std::string& command, const std::string& args = "") {
+    return Tunewell(command + " --ipod " + ShellQuote(ipod_) + " " + args);
+  }
+  int Tunewell(const std::string& args) {  // stdout in out_, stderr in err_
     const std::string err_file = temp_.path() + "stderr.txt";
     const int code =
         RunCommand(ShellQuote(TUNEWELL_BINARY) + " " + args + " 2>" + ShellQuote(err_file), &out_);
     err_.clear();
-    env_.ReadFile(err_file, &err_);
+    env_.ReadFile(err_file, &err_).IgnoreError();
     return code;
   }
-
-  // A tagged MP3 at library/<relative>.
-  std::string AddMp3(const std::string& relative, const std::string& title,
-                     const std::string& artist, const std::string& album, int track = 0) {
+  std::string AddFile(const std::string& relative, const std::string& contents) {
     const std::string path = library_ + "/" + relative;
-    CreateFolders(ParentOf(path));
-    EXPECT_TRUE(fixture::WriteWholeFile(env_, path, SilentMp3(20 + track)).ok());
-    cli::Id3Tags tags;
-    tags.title = title;
-    tags.artist = artist;
-    tags.album = album;
-    tags.track = track;
-    tags.genre = "Test";
-    EXPECT_TRUE(cli::WriteId3Tags(path, tags).ok());
+    std::filesystem::create_directories(ParentOf(path));
+    EXPECT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
     return path;
   }
-
-  void AddFile(const std::string& relative, const std::string& contents) {
-    const std::string path = library_ + "/" + relative;
-    CreateFolders(ParentOf(path));
-    ASSERT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
+  std::string AddMp3(const std::string& relative, const std::string& title,
+                     const std::string& artist, const std::string& album, int track = 0) {
+    const std::string path = AddFile(relative, cli::SilentMp3(20 + track));
+    EXPECT_TRUE(cli::WriteId3Tags(path, {.title = title,
+                                         .artist = artist,
+                                         .album = album,
+                                         .genre = "Test",
+                                         .composer = {},
+                                         .track = track})
+                    .ok());
+    return path;
   }
-
-  void CreateFolders(const std::string& path) {
-    if (path.empty() || env_.KindOf(path) == PathKind::kFolder) return;
-    CreateFolders(ParentOf(path));
-    env_.CreateFolder(path);
-  }
-
-  // Titles in display order, from `list --json`.
-  std::vector<std::string> ListedTitles() {
-    EXPECT_EQ(Tunewell("list --json --ipod " + ShellQuote(ipod_)), 0) << err_;
+  std::vector<std::string> ListedTitles() {  // display order, from `list --json`
+    EXPECT_EQ(OnIpod("list", "--json"), 0) << err_;
     std::vector<std::string> titles;
     for (size_t at = out_.find("\"title\": \""); at != std::string::npos;
          at = out_.find("\"title\": \"", at + 1)) {
-      const size_t start = at + 10;
-      titles.push_back(out_.substr(start, out_.find('"', start) - start));
+      titles.push_back(out_.substr(at + 10, out_.find('"', at + 10) - at - 10));
     }
     return titles;
   }
-
   int MusicFileCount() {
     int count = 0;
     std::vector<FolderEntry> folders, files;
-    env_.ListFolder(ipod_ + "/iPod_Control/Music", &folders);
+    env_.ListFolder(ipod_ + "/iPod_Control/Music", &folders).IgnoreError();
     for (const FolderEntry& folder : folders) {
-      env_.ListFolder(ipod_ + "/iPod_Control/Music/" + folder.name, &files);
+      env_.ListFolder(ipod_ + "/iPod_Control/Music/" + folder.name, &files).IgnoreError();
       count += static_cast<int>(files.size());
     }
     return count;
   }
+  std::string DbPath() { return ipod_ + "/iPod_Control/iTunes/iTunesDB"; }
 
   Env& env_ = Env::Default();
   fixture::TempFolder temp_;
-  std::string ipod_, library_;
-  std::string out_, err_;
+  std::string ipod_, library_, out_, err_;
 };
+
+TEST_F(SyncCliTest, ListShowsTheTreeAndJsonInDisplayOrder) {
+  ASSERT_TRUE(fixture::WriteWholeFile(
+                  env_, DbPath(),
+                  fixture::BuildITunesDb({{.id = 7,
+                                           .track_number = 2,
+                                           .title = u"Caf\u00E9 \u20AC",
+                                           .artist = u"Band",
+                                           .composer = u"Me",
+                                           .album = u"Live",
+                                           .genre = u"Jazz",
+                                           .path = u":iPod_Control:Music:F01:ABCD.mp3"},
+                                          {.id = 3,
+                                           .track_number = 1,
+                                           .title = u"Say \"hi\"",
+                                           .artist = u"Band",
+                                           .album = u"Live"},
+                                          {.id = 9, .title = u"Solo", .artist = u"Alone"}}))
+                  .ok());
+  ASSERT_EQ(OnIpod("list"), 0) << err_;
+  EXPECT_EQ(out_,
+            "Music\n  Alone\n    Unknown Album\n      Solo  [id 9]\n  Band\n    Live\n"
+            "      Say \"hi\"  [id 3]\n      Caf\xC3\xA9 \xE2\x82\xAC  [id 7]\n");
+  EXPECT_THAT(ListedTitles(), ElementsAre("Solo", "Say \\", "Caf\xC3\xA9 \xE2\x82\xAC"));
+  EXPECT_EQ(out_.front(), '[');
+  for (const char* field :
+       {"\"id\": 7", "\"artist\": \"Band\"", "\"album\": \"Live\"", "\"genre\": \"Jazz\"",
+        "\"composer\": \"Me\"", "\"trackNumber\": 2", "\"position\": 1",
+        "\"path\": \":iPod_Control:Music:F01:ABCD.mp3\"", "\"title\": \"Say \\\"hi\\\"\""}) {
+    EXPECT_THAT(out_, HasSubstr(field));
+  }
+}
+
+TEST_F(SyncCliTest, ListsARealIPod) {
+  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
+  ipod_ = JoinPath(fixture::RealIpodsDir(), {"podcasts"});
+  const std::vector<std::string> titles = ListedTitles();
+  EXPECT_EQ(titles.size(), 23u);
+  EXPECT_THAT(titles, ::testing::Contains("THE MVP Episode #20"));
+}
 
 TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   AddMp3("B Artist/Second/02 Beta.mp3", "Beta", "B Artist", "Second", 2);
   AddMp3("A Artist/First/01 Alpha.mp3", "Alpha", "A Artist", "First", 1);
   AddMp3("A Artist/First/02 Gamma.mp3", "Gamma", "A Artist", "First", 2);
   AddFile("A Artist/First/03 Delta.wma", "not really a wma");
-  AddFile("A Artist/cover.jpg", "not audio at all");
-
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_)), 0) << err_;
+  // Not searched: other files, hidden folders, AppleDouble companions.
+  for (const char* junk : {"A Artist/cover.jpg", ".git/x.mp3", "A Artist/._a.mp3"}) {
+    AddFile(junk, "junk");
+  }
+  ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
   EXPECT_EQ(out_,
-            "Copied 3 items successfully.\n"
-            "Skipped 0 items that already existed on iPod.\n"
+            "Copied 3 items successfully.\nSkipped 0 items that already existed on iPod.\n"
             "Skipped 1 items that were not MP3s.\n");
   EXPECT_THAT(err_, HasSubstr("Copying... A Artist - Alpha"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
+  EXPECT_THAT(out_, HasSubstr("\"genre\": \"Test\""));
+  EXPECT_THAT(out_, HasSubstr("\"trackNumber\": 2"));
   EXPECT_EQ(MusicFileCount(), 3);
-
-  fixture::GpodDump dump;
-  std::string error;
   if (!fixture::GpodToolPath().empty()) {
+    fixture::GpodDump dump;
+    std::string error;
     ASSERT_TRUE(fixture::GpodDumpOf(ipod_, &dump, &error)) << error;
-    ASSERT_EQ(dump.tracks.size(), 3u);
     EXPECT_EQ(dump.master_count, 3);
     std::vector<std::string> seen;
     for (const auto& t : dump.tracks) seen.push_back(t.title + "/" + t.artist + "/" + t.album);
     EXPECT_THAT(seen, ::testing::UnorderedElementsAre(
                           "Alpha/A Artist/First", "Gamma/A Artist/First", "Beta/B Artist/Second"));
   }
-
-  // Again: everything is there already.
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_)), 0) << err_;
+  ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
                               "Skipped 3 items that already existed on iPod.\n"));
-  EXPECT_EQ(MusicFileCount(), 3);
-
-  ASSERT_EQ(Tunewell("remove --ipod " + ShellQuote(ipod_) + " --artist 'A Artist'"), 0) << err_;
+  ASSERT_EQ(OnIpod("remove", "--artist 'A Artist'"), 0) << err_;
   EXPECT_THAT(ListedTitles(), ElementsAre("Beta"));
   EXPECT_EQ(MusicFileCount(), 1);
 
-  // The auto-sync selection decides a sync with no PATH, over the library's playlists.
-  AddFile("lists/Favs.m3u", "#EXTM3U\n#EXTINF:1,Alpha\n../A Artist/First/01 Alpha.mp3\n");
-  AddFile("lists/Other.m3u8", "../A Artist/First/02 Gamma.mp3\n");
-  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " Favs"), 0) << err_;
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_)), 0)
-      << err_;
+  // The auto-sync selection decides a sync with no PATH, over the library's playlists, whose
+  // entries are relative to the list (BOM, CRLF and streams allowed).
+  AddFile("lists/Favs.m3u",
+          "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,Alpha\r\n../A Artist/First/01 Alpha.mp3\r\n"
+          "\r\nhttp://example.invalid/stream.mp3\r\n");
+  AddFile("lists/deeper/Other.m3u8", "../../A Artist/First/02 Gamma.mp3\n");
+  ASSERT_EQ(OnIpod("autosync", "Favs"), 0) << err_;
+  ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_)), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 1 items successfully."));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Beta"));
-
   // Given PATHs, the file still decides, and says so.
-  AddMp3("C/New.mp3", "New", "C", "C");
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_) +
-                     " " + ShellQuote(library_ + "/C/New.mp3")),
-            0);
+  const std::string fresh = AddMp3("C/New.mp3", "New", "C", "C");
+  ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_) + " " + ShellQuote(fresh)), 0);
   EXPECT_THAT(err_, HasSubstr("autoSync file chooses"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Beta"));
-
   // An empty selection is every playlist.
-  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_)), 0) << err_;
-  std::string bytes;
-  ASSERT_TRUE(env_.ReadFile(ipod_ + "/autoSync", &bytes).ok());
-  EXPECT_EQ(bytes, "");
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --library " + ShellQuote(library_)), 0);
+  ASSERT_EQ(OnIpod("autosync"), 0) << err_;
+  ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_)), 0);
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
-
-  ASSERT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " --off"), 0) << err_;
+  ASSERT_EQ(OnIpod("autosync", "--off"), 0) << err_;
   EXPECT_EQ(env_.KindOf(ipod_ + "/autoSync"), PathKind::kNone);
-  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_ + "/C")), 0);
+  ASSERT_EQ(OnIpod("sync", ShellQuote(library_ + "/C")), 0);
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta", "New"));
 }
 
+// The one home of "an unusable database or iPod changes nothing and exits with 2".
 TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
-  EXPECT_EQ(Tunewell("sync " + ShellQuote(song)), 1);
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " --bogus"), 1);
-  EXPECT_EQ(Tunewell("autosync --ipod " + ShellQuote(ipod_) + " --off Name"), 1);
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(temp_.path() + "nope")),
-            1);
-
+  for (const std::string& usage : {"sync " + ShellQuote(song), std::string("list")}) {
+    EXPECT_EQ(Tunewell(usage), 1) << usage;
+  }
+  for (const char* usage : {"--bogus", "--off Name", "/nonexistent/nope"}) {
+    EXPECT_EQ(OnIpod(std::string(usage) == "--off Name" ? "autosync" : "sync", usage), 1) << usage;
+  }
   // A playlist naming a file that is gone: the rest is copied, the run says it is incomplete.
   AddFile("gone.m3u", song + "\n" + library_ + "/missing.mp3\n");
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(library_ + "/gone.m3u")),
-            3);
+  EXPECT_EQ(OnIpod("sync", ShellQuote(library_ + "/gone.m3u")), 3);
   EXPECT_THAT(err_, HasSubstr("Unable to locate file : " + library_ + "/missing.mp3"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 
-  // A database the writer cannot use: nothing changes.
-  const std::string db = ipod_ + "/iPod_Control/iTunes/iTunesDB";
-  ASSERT_TRUE(fixture::WriteWholeFile(env_, db, "not a database").ok());
   const std::string other = AddMp3("t.mp3", "Other", "Artist", "Album");
-  EXPECT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_) + " " + ShellQuote(other)), 2);
-  EXPECT_THAT(err_, HasSubstr("database cannot be used"));
-  std::string bytes;
-  env_.ReadFile(db, &bytes);
-  EXPECT_EQ(bytes, "not a database");
-  EXPECT_EQ(MusicFileCount(), 1);
-
-  EXPECT_EQ(
-      Tunewell("sync --ipod " + ShellQuote(temp_.path() + "no-ipod") + " " + ShellQuote(other)), 2);
+  std::string cut = fixture::BuildITunesDb(fixture::SampleTracks(3));
+  cut.resize(cut.size() - 100);
+  for (const std::string& db : {std::string("not a database"), cut}) {
+    ASSERT_TRUE(fixture::WriteWholeFile(env_, DbPath(), db).ok());
+    EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
+    EXPECT_THAT(err_, HasSubstr("database cannot be used"));
+    EXPECT_EQ(OnIpod("list"), 2);
+    EXPECT_EQ(out_, "");
+    EXPECT_THAT(err_, HasSubstr("offset"));
+    std::string bytes;
+    env_.ReadFile(DbPath(), &bytes).IgnoreError();
+    EXPECT_EQ(bytes, db);
+    EXPECT_EQ(MusicFileCount(), 1);
+  }
+  env_.RemoveFile(DbPath()).IgnoreError();
+  EXPECT_EQ(OnIpod("list"), 2);
+  EXPECT_THAT(err_, HasSubstr("iTunesDB"));
+  ipod_ = temp_.path() + "no-ipod";
+  EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
 }
 
 TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
   const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
   std::unique_ptr<FileLock> held;
   ASSERT_TRUE(env_.LockFile(IPodLockPath(ipod_), &held).ok());
-
   const std::string done = temp_.path() + "done";
   std::string ignored;
   RunCommand("(" + ShellQuote(TUNEWELL_BINARY) + " sync --ipod " + ShellQuote(ipod_) + " " +
                  ShellQuote(song) + " >/dev/null 2>&1; echo $? > " + ShellQuote(done) +
+                 ".tmp; mv " + ShellQuote(done) + ".tmp " + ShellQuote(done) +
                  ") >/dev/null 2>&1 &",
              &ignored);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(env_.KindOf(done), PathKind::kNone);
   EXPECT_EQ(MusicFileCount(), 0);
-
   held.reset();
   for (int i = 0; i < 200 && env_.KindOf(done) != PathKind::kFile; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   std::string code;
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  env_.ReadFile(done, &code);
+  env_.ReadFile(done, &code).IgnoreError();
   EXPECT_EQ(code, "0\n");
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 }
 
 TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
-  const std::string demo = temp_.path() + "demo-ipod";
   ASSERT_EQ(RunCommand("cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY) +
                            " demo 2>/dev/null",
                        &out_),
@@ -239,11 +260,10 @@ TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
   EXPECT_THAT(out_, HasSubstr("Skipped 1 items that were not MP3s."));
   EXPECT_THAT(out_, HasSubstr("  The Quiet Engines\n    Signal Fires\n"));
   EXPECT_EQ(env_.KindOf(temp_.path() + "demo-library"), PathKind::kFolder);
-
-  ASSERT_EQ(Tunewell("demo " + ShellQuote(demo)), 0) << err_;
+  ASSERT_EQ(Tunewell("demo " + ShellQuote(temp_.path() + "demo-ipod")), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
                               "Skipped 7 items that already existed on iPod.\n"));
-  EXPECT_THAT(out_, Not(HasSubstr("made")));
+  EXPECT_THAT(out_, ::testing::Not(HasSubstr("made")));
 }
 
 }  // namespace

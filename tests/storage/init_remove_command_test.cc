@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "player/contents_rows.h"
 #include "storage/ipod_lock.h"
+#include "storage/music_folders.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
@@ -64,7 +65,7 @@ TEST(InitCommandTest, MakesAnIPodThatListsAsEmptyAndTakesTracks) {
   // The writer takes the new databases.
   {
     IPodDatabase ipod(env, root);
-    EXPECT_EQ(ipod.musicFolderCount(), 20);
+    EXPECT_EQ(CountMusicFolders(env, ipod.root()), 20);
     TrackInfo track;
     track.title = u"First";
     track.artist = u"Someone";
@@ -90,7 +91,7 @@ TEST(InitCommandTest, FolderCountWithinBoundsAndWithoutShuffleDatabase) {
   MemoryEnv env;
   Outcome o = RunCommand(cli::RunInit, env, {"--ipod", "E:/", "--folders", "5"});
   ASSERT_EQ(o.code, cli::kExitDone) << o.err;
-  EXPECT_EQ(IPodDatabase(env, "E:/").musicFolderCount(), 5);
+  EXPECT_EQ(CountMusicFolders(env, "E:/"), 5);
   EXPECT_TRUE(env.Exists("E:/iPod_Control/Music/F04"));
   EXPECT_FALSE(env.Exists("E:/iPod_Control/iTunes/iTunesSD"));
 

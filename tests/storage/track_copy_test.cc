@@ -47,7 +47,8 @@ class CopyOnDiskTest : public ::testing::Test {
 
 TEST_F(CopyOnDiskTest, CopiesUnderTheDrawnFolderAndNameAndRecordsTheLocation) {
   MakeMusicFolders(ipod_.path(), 20);
-  IPodDatabase ipod(Env::Default(), ipod_.root().substr(0, ipod_.root().size() - 1));
+  const CopyTarget ipod =
+      CopyTarget::For(Env::Default(), ipod_.root().substr(0, ipod_.root().size() - 1));
   TrackInfo track = TrackFor(source_, static_cast<int32_t>(bytes_.size()));
   ScriptedRandom random(DrawsFor(7, "QKZA"));
   Status why;
@@ -63,7 +64,7 @@ TEST_F(CopyOnDiskTest, CopiesUnderTheDrawnFolderAndNameAndRecordsTheLocation) {
 TEST_F(CopyOnDiskTest, MissingSourceIsToldAndLeavesTrackAndIPodAlone) {
   MakeMusicFolders(ipod_.path(), 20);
   const auto before = TreeOf(ipod_.path());
-  IPodDatabase ipod(Env::Default(), ipod_.root());
+  const CopyTarget ipod = CopyTarget::For(Env::Default(), ipod_.root());
   const std::string gone = (library_.path() / "deleted after listing.mp3").string();
   TrackInfo track = TrackFor(gone, 1000);
   ScriptedRandom random(DrawsFor(3, "ABCD"));
@@ -79,7 +80,7 @@ TEST_F(CopyOnDiskTest, MissingSourceIsToldAndLeavesTrackAndIPodAlone) {
 TEST_F(CopyOnDiskTest, NoMusicFoldersDrawsNothingAndWritesNothing) {
   std::filesystem::create_directories(ipod_.path() / "iPod_Control" / "iTunes");
   const auto before = TreeOf(ipod_.path());
-  IPodDatabase ipod(Env::Default(), ipod_.root());
+  const CopyTarget ipod = CopyTarget::For(Env::Default(), ipod_.root());
   TrackInfo track = TrackFor(source_, 1000);
   ScriptedRandom random;
   Status why;
@@ -95,8 +96,8 @@ TEST_F(CopyOnDiskTest, CountedFolderThatIsNotThereFailsTheCopy) {
   MakeMusicFolders(ipod_.path(), 3);
   std::filesystem::remove(ipod_.path() / "iPod_Control" / "Music" / "F01");
   const auto before = TreeOf(ipod_.path());
-  IPodDatabase ipod(Env::Default(), ipod_.root());
-  ASSERT_EQ(ipod.musicFolderCount(), 2);
+  const CopyTarget ipod = CopyTarget::For(Env::Default(), ipod_.root());
+  ASSERT_EQ(ipod.music_folder_count, 2);
   TrackInfo track = TrackFor(source_, 1000);
   ScriptedRandom random(DrawsFor(1, "ABCD"));
   Status why;
@@ -132,7 +133,7 @@ class CopyFaultTest : public ::testing::TestWithParam<std::string> {
 INSTANTIATE_TEST_SUITE_P(Roots, CopyFaultTest, ::testing::Values("E:/", "/media/me/IPOD/"));
 
 TEST_P(CopyFaultTest, RoomMustExceedSizePlusMarginForEveryListedTrack) {
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   TrackInfo track = TrackFor(kSource, 4'000'000);
   // The tenth track of a list of ten still keeps the margin for all ten.
   env_.SetFreeBytes(4'020'000);
@@ -151,7 +152,7 @@ TEST_P(CopyFaultTest, RoomMustExceedSizePlusMarginForEveryListedTrack) {
 }
 
 TEST_P(CopyFaultTest, NeedIsWorkedOutWithoutOverflow) {
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   // 2,000,000,000 + 2000 x 100,000 passes 2^31; wrapped, it would look like no need at all.
   TrackInfo big = TrackFor(kSource, 2'000'000'000);
   env_.SetFreeBytes(2'150'000'000);
@@ -166,7 +167,7 @@ TEST_P(CopyFaultTest, NeedIsWorkedOutWithoutOverflow) {
 }
 
 TEST_P(CopyFaultTest, UnreadableFreeSpaceIsNoRoom) {
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   env_.FailFreeBytes(true);
   TrackInfo track = TrackFor(kSource, 10);
   ScriptedRandom random;
@@ -177,7 +178,7 @@ TEST_P(CopyFaultTest, UnreadableFreeSpaceIsNoRoom) {
 }
 
 TEST_P(CopyFaultTest, CopyThatFailsPartWayLeavesNothingBehind) {
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   const auto before = env_.TakeSnapshot();
   TrackInfo track = TrackFor(kSource, 4000);
   ScriptedRandom random(DrawsFor(2, "WXYZ"));
@@ -190,7 +191,7 @@ TEST_P(CopyFaultTest, CopyThatFailsPartWayLeavesNothingBehind) {
 }
 
 TEST_P(CopyFaultTest, DeviceThatFillsUpDespiteTheReadingFailsTheCopy) {
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   const auto before = env_.TakeSnapshot();
   env_.SetCapacity(env_.UsedBytes() + 1000);
   env_.SetFreeBytes(1'000'000);  // the reading is stale
@@ -201,7 +202,7 @@ TEST_P(CopyFaultTest, DeviceThatFillsUpDespiteTheReadingFailsTheCopy) {
 }
 
 TEST_P(CopyFaultTest, SourceThePlayerHoldsOpenIsStillFound) {
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   TrackInfo track = TrackFor(kSource, 4000);
   ScriptedRandom random(DrawsFor(0, "PLAY"));
   env_.HoldSharedRead(kSource);
@@ -214,7 +215,7 @@ TEST_P(CopyFaultTest, NameHeldOpenByAnotherProgramIsNotFree) {
   // Held without sharing, the file cannot even be opened to see it is there; it still is.
   ASSERT_TRUE(env_.AddFile(Destination("F04", "HELD.mp3"), "theirs").ok());
   env_.HoldExclusive(Destination("F04", "HELD.mp3"));
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   TrackInfo track = TrackFor(kSource, 4000);
   std::vector<int> draws = DrawsFor(4, "HELD");
   const auto more = DrawsFor(0, "FREE");
@@ -228,7 +229,7 @@ TEST_P(CopyFaultTest, NameHeldOpenByAnotherProgramIsNotFree) {
 
 TEST_P(CopyFaultTest, FullFolderGivesNoFreeName) {
   ASSERT_TRUE(env_.AddFile(Destination("F00", "AAAA.mp3"), "").ok());
-  IPodDatabase ipod(env_, root());
+  const CopyTarget ipod = CopyTarget::For(env_, root());
   TrackInfo track = TrackFor(kSource, 4000);
   ScriptedRandom random;  // zeros: F00, AAAA, forever
   EXPECT_EQ(CopyTrackToIPod(ipod, track, 1, random, notice_), CopyResult::NoFreeName);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -26,8 +27,7 @@ int RunCommand(const std::string& command, std::string* output) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return -1;
   char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, n);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output->append(buffer, n);
   const int status = ::pclose(pipe);
   return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
@@ -35,32 +35,13 @@ int RunCommand(const std::string& command, std::string* output) {
 
 namespace {
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> fields(1);
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '\t') {
-      fields.emplace_back();
-    } else if (line[i] == '\\' && i + 1 < line.size()) {
-      const char c = line[++i];
-      fields.back() += c == 't' ? '\t' : c == 'n' ? '\n' : c;
-    } else {
-      fields.back() += line[i];
-    }
-  }
-  return fields;
-}
-
 bool RunTool(const std::string& args, std::string* output, std::string* error) {
-  if (GpodToolPath().empty()) {
-    *error = "gpod_tool is not built here";
-    return false;
-  }
-  const int status = RunCommand(ShellQuote(GpodToolPath()) + " " + args + " 2>&1", output);
-  if (status != 0) {
+  const int status = GpodToolPath().empty()
+                         ? -1
+                         : RunCommand(ShellQuote(GpodToolPath()) + " " + args + " 2>&1", output);
+  if (status != 0)
     *error = "gpod_tool " + args + " exited with " + std::to_string(status) + ": " + *output;
-    return false;
-  }
-  return true;
+  return status == 0;
 }
 
 }  // namespace
@@ -74,29 +55,19 @@ bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error) {
   *dump = GpodDump();
   std::string output;
   if (!RunTool("dump " + ShellQuote(root), &output, error)) return false;
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    const std::vector<std::string> f = SplitTabs(output.substr(start, end - start));
-    start = end + 1;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> f(1);
+    for (char c : line) c == '\t' ? f.emplace_back() : f.back().append(1, c);
     if (f[0] == "track" && f.size() == 9) {
-      GpodTrack t;
-      t.id = static_cast<uint32_t>(std::strtoul(f[1].c_str(), nullptr, 10));
-      t.title = f[2];
-      t.artist = f[3];
-      t.album = f[4];
-      t.track_number = static_cast<int32_t>(std::strtol(f[5].c_str(), nullptr, 10));
-      t.path = f[6];
-      t.genre = f[7];
-      t.composer = f[8];
-      dump->tracks.push_back(std::move(t));
-    } else if (f[0] == "playlist" && f.size() == 4) {
-      dump->playlists.push_back(GpodPlaylist{f[1], std::atoi(f[2].c_str()), f[3] == "1"});
+      dump->tracks.push_back(
+          {uint32_t(std::stoul(f[1])), f[2], f[3], f[4], std::stoi(f[5]), f[6], f[7], f[8]});
+    } else if (f[0] == "playlists" && f.size() == 2) {
+      dump->playlist_count = std::stoi(f[1]);
     } else if (f[0] == "mpl" && f.size() == 2) {
-      dump->master_count = std::atoi(f[1].c_str());
-    } else if (f[0] != "tracks") {
-      *error = "unexpected line from gpod_tool: " + output.substr(0, 200);
+      dump->master_count = std::stoi(f[1]);
+    } else {
+      *error = "unexpected line from gpod_tool: " + line;
       return false;
     }
   }

@@ -1,38 +1,10 @@
 #include "tests/support/ipod_tree.h"
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <random>
 
 #include "platform/path.h"
 
 namespace tunewell::fixture {
-
-TempFolder::TempFolder() {
-  namespace fs = std::filesystem;
-  static std::atomic<unsigned> counter{0};
-  std::mt19937_64 random(
-      std::random_device{}() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-      (uint64_t{++counter} << 48));
-  const fs::path base = fs::temp_directory_path();
-  for (;;) {
-    char name[32];
-    std::snprintf(name, sizeof name, "tunewell-%016llx", static_cast<unsigned long long>(random()));
-    const fs::path candidate = base / name;
-    if (fs::create_directory(candidate)) {
-      path_ = WithTrailingSeparator(candidate.string());
-      return;
-    }
-  }
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(std::filesystem::path(path_), ignored);
-}
 
 std::string PathOfLocation(const std::string& root, const std::string& location) {
   std::string path = WithTrailingSeparator(root);

@@ -1,6 +1,6 @@
 #pragma once
 
-// iPod folder trees for tests, on the real disk (TempFolder) or in any Env.
+// iPod folder trees for tests, in any Env.
 
 #include <map>
 #include <optional>
@@ -8,31 +8,17 @@
 
 #include "platform/env.h"
 #include "platform/status.h"
+#include "tests/support/temp_folder.h"
 
 namespace tunewell::fixture {
 
-// A fresh, empty folder under the system's temporary folder, removed with everything in it when
-// this object dies. Its path ends in a separator, like an iPod root.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 struct IPodTree {
-  int music_folders = 20;                // F00 .. F(n-1) under iPod_Control/Music
-  std::optional<std::string> itunes_db;  // iPod_Control/iTunes/iTunesDB, when given
-  std::optional<std::string> itunes_sd;  // iPod_Control/iTunes/iTunesSD, when given
+  int music_folders = 20;                  // F00 .. F(n-1) under iPod_Control/Music
+  std::optional<std::string> itunes_db{};  // iPod_Control/iTunes/iTunesDB, when given
+  std::optional<std::string> itunes_sd{};  // iPod_Control/iTunes/iTunesSD, when given
   // Further files by iPod location (":iPod_Control:Music:F00:ABCD.mp3") and contents; their
   // folders must be among those above.
-  std::map<std::string, std::string> files;
+  std::map<std::string, std::string> files{};
 };
 
 // Writes `tree` below `root` through `env`: the root folder itself when it is missing (its

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+
+#include "platform/text.h"
 
 namespace tunewell::fixture {
 
 void PutU32(std::string* image, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*image)[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-void PutU64(std::string* image, size_t offset, uint64_t value) {
-  PutU32(image, offset, static_cast<uint32_t>(value));
-  PutU32(image, offset + 4, static_cast<uint32_t>(value >> 32));
+  for (int i = 0; i < 4; ++i) (*image)[offset + i] = static_cast<char>(value >> (8 * i));
 }
 
 uint32_t GetU32(std::string_view image, size_t offset) {
@@ -20,310 +18,15 @@ uint32_t GetU32(std::string_view image, size_t offset) {
   return value;
 }
 
-uint64_t GetU64(std::string_view image, size_t offset) {
-  return GetU32(image, offset) | (uint64_t{GetU32(image, offset + 4)} << 32);
-}
-
-void PutU24BE(std::string* image, size_t offset, uint32_t value) {
-  for (int i = 0; i < 3; ++i) {
-    (*image)[offset + i] = static_cast<char>((value >> (8 * (2 - i))) & 0xFF);
-  }
-}
-
-uint32_t GetU24BE(std::string_view image, size_t offset) {
-  uint32_t value = 0;
-  for (int i = 0; i < 3; ++i) value = (value << 8) | static_cast<uint8_t>(image[offset + i]);
-  return value;
-}
-
 std::string Utf16Le(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size() * 2);
-  for (char16_t unit : text) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
-  }
+  for (char16_t unit : text) out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   return out;
 }
 
 namespace {
 
 std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
-// Appends records to one buffer. A record's header is written zero-filled with its tag and
-// header length; its total length is patched in when it ends. Fields that would lie past the
-// record's header are left out, so that short headers make short, not overlapping, records.
-class Writer {
- public:
-  struct Record {
-    size_t at;
-    uint32_t header_length;
-  };
-
-  Record Begin(std::string_view tag, uint32_t header_length) {
-    Record r{out_.size(), header_length};
-    out_.append(header_length, '\0');
-    std::memcpy(out_.data() + r.at, tag.data(), std::min<size_t>(4, header_length));
-    Field(r, 4, header_length);
-    return r;
-  }
-  void End(const Record& r) { Field(r, 8, static_cast<uint32_t>(out_.size() - r.at)); }
-
-  void Field(const Record& r, uint32_t offset, uint32_t value) {
-    if (offset + 4 <= r.header_length) PutU32(&out_, r.at + offset, value);
-  }
-  void Field64(const Record& r, uint32_t offset, uint64_t value) {
-    if (offset + 8 <= r.header_length) PutU64(&out_, r.at + offset, value);
-  }
-  void Byte(const Record& r, uint32_t offset, uint8_t value) {
-    if (offset < r.header_length) out_[r.at + offset] = static_cast<char>(value);
-  }
-
-  // A data record: 24-byte header, then `body` (which starts at +24).
-  size_t DataRecord(uint32_t type, const std::string& body) {
-    Record r = Begin("mhod", 24);
-    Field(r, 12, type);
-    out_ += body;
-    End(r);
-    return r.at;
-  }
-
-  // A string record: +24 encoding, +28 length, +32 1, text from +40.
-  size_t StringRecord(uint32_t type, std::string_view bytes, uint32_t encoding) {
-    std::string body(16, '\0');
-    PutU32(&body, 0, encoding);
-    PutU32(&body, 4, static_cast<uint32_t>(bytes.size()));
-    PutU32(&body, 8, 1);
-    body += bytes;
-    return DataRecord(type, body);
-  }
-
-  void Pad(size_t n) { out_.append(n, '\0'); }
-  size_t size() const { return out_.size(); }
-  std::string& out() { return out_; }
-
- private:
-  std::string out_;
-};
-
-constexpr uint32_t kSortTypes[] = {3, 5, 4, 7, 18};
-
-void WriteTrack(Writer& w, const FixtureTrack& t, const ITunesDbOptions& o) {
-  Writer::Record r = w.Begin("mhit", o.track_header_length);
-  const std::pair<uint32_t, const std::u16string*> texts[] = {
-      {kTitle, &t.title}, {kArtist, &t.artist}, {kComposer, &t.composer}, {kAlbum, &t.album},
-      {kGenre, &t.genre}, {kKind, &t.kind},     {kPath, &t.path}};
-  uint32_t strings = static_cast<uint32_t>(t.extra_strings.size());
-  for (const auto& [type, text] : texts) strings += text->empty() ? 0 : 1;
-  const uint64_t dbid = t.database_id != 0 ? t.database_id : 0x1000000000ull + t.id;
-  w.Field(r, 12, strings);
-  w.Field(r, 16, t.id);
-  w.Field(r, 20, 1);
-  w.Field(r, 24, 0x4D503320);  // "MP3 " stored reversed
-  w.Byte(r, 29, 1);
-  w.Field(r, 36, 4000000);
-  w.Field(r, 40, 215000);
-  w.Field(r, 44, static_cast<uint32_t>(t.track_number));
-  w.Field(r, 52, 2004);
-  w.Field(r, 56, 192);
-  w.Field64(r, 112, dbid);
-  w.Byte(r, 126, 0xFF);
-  w.Byte(r, 127, 0xFF);
-  w.Field(r, 144, 12);
-  w.Field64(r, 168, dbid);
-  w.Field(r, 208, 1);
-  for (const auto& [type, text] : texts) {
-    if (!text->empty()) w.StringRecord(type, Utf16Le(*text), 1);
-  }
-  for (const RawString& s : t.extra_strings) w.StringRecord(s.type, s.bytes, s.encoding);
-  w.End(r);
-}
-
-void WriteItem(Writer& w, const FixtureItem& item, const ITunesDbOptions& o,
-               std::vector<size_t>* offsets) {
-  Writer::Record r = w.Begin("mhip", o.item_header_length);
-  if (offsets) offsets->push_back(r.at);
-  w.Field(r, 12, item.position ? 1 : 0);
-  w.Field(r, 24, item.track_id);
-  if (item.position) {
-    std::string body(20, '\0');
-    PutU32(&body, 0, *item.position);
-    w.DataRecord(100, body);
-  }
-  w.End(r);
-}
-
-void WritePlaylist(Writer& w, const std::vector<FixtureTrack>& tracks, const ITunesDbOptions& o,
-                   bool library, int number, PlaylistDatasetMap* map) {
-  Writer::Record r = w.Begin("mhyp", o.playlist_header_length);
-  map->playlists.push_back(r.at);
-  w.Byte(r, 20, library ? 1 : 0);
-  w.Field64(r, 28, 0x2000000000ull + number);
-  uint32_t records = 0;
-  std::vector<size_t> record_offsets;
-  auto note = [&](size_t at) {
-    record_offsets.push_back(at);
-    ++records;
-  };
-  if (!library || o.library_title) {
-    note(w.StringRecord(
-        1, Utf16Le(library ? u"iPod" : u"Playlist " + Ascii(std::to_string(number))), 1));
-  }
-  std::vector<FixtureItem> items;
-  if (library && o.items) {
-    items = *o.items;
-  } else {
-    for (size_t k = 0; k < tracks.size(); ++k) {
-      items.push_back(FixtureItem{tracks[k].id, static_cast<uint32_t>(k + 1)});
-    }
-  }
-  if (library) {
-    const uint32_t entries = o.sort_index_entries.value_or(static_cast<uint32_t>(tracks.size()));
-    for (int i = 0; i < o.sort_index_count; ++i) {
-      const uint32_t sort_type = kSortTypes[i % 5];
-      std::string body(48 + 4 * size_t{entries}, '\0');
-      PutU32(&body, 0, sort_type);
-      PutU32(&body, 4, entries);
-      for (uint32_t k = 0; k < entries; ++k) PutU32(&body, 48 + 4 * k, k);
-      note(w.DataRecord(52, body));
-      if (o.jump_tables) {
-        const uint32_t letters = tracks.empty() ? 0 : 1;
-        std::string jump(16 + 12 * letters, '\0');
-        PutU32(&jump, 0, sort_type);
-        PutU32(&jump, 4, letters);
-        if (letters) {
-          jump[16] = 'A';
-          PutU32(&jump, 20, 0);
-          PutU32(&jump, 24, static_cast<uint32_t>(tracks.size()));
-        }
-        note(w.DataRecord(53, jump));
-      }
-    }
-    for (int i = 0; i < o.trailing_records; ++i) note(w.DataRecord(100, std::string(20, '\0')));
-  }
-  w.Field(r, 12, records);
-  w.Field(r, 16, static_cast<uint32_t>(items.size()));
-  if (library) map->data_records = record_offsets;
-  for (const FixtureItem& item : items) WriteItem(w, item, o, library ? &map->items : nullptr);
-  w.End(r);
-}
-
-// The tag of the (empty) list inside a dataset of a type this builder does not fill.
-std::string_view ListTag(uint32_t type) {
-  switch (type) {
-    case 4:
-      return "mhla";
-    case 8:
-      return "mhli";
-    case 6:
-    case 10:
-      return "mhlt";
-    default:
-      return "mhlp";
-  }
-}
-
-}  // namespace
-
-std::vector<FixtureTrack> SampleTracks(size_t n) {
-  std::vector<FixtureTrack> tracks;
-  tracks.reserve(n);
-  for (size_t k = 0; k < n; ++k) {
-    FixtureTrack t;
-    t.id = static_cast<uint32_t>(k + 1);
-    t.track_number = static_cast<int32_t>(k % 12 + 1);
-    t.title = Ascii("Title " + std::to_string(k));
-    t.artist = Ascii("Artist " + std::to_string(k % 5));
-    t.album = Ascii("Album " + std::to_string(k % 3));
-    t.genre = u"Rock";
-    t.path = Ascii(":iPod_Control:Music:F0" + std::to_string(k % 3) + ":TRK" + std::to_string(k) +
-                   ".mp3");
-    tracks.push_back(std::move(t));
-  }
-  return tracks;
-}
-
-std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesDbOptions& o,
-                          ITunesDbMap* map) {
-  ITunesDbMap local;
-  ITunesDbMap& m = map ? *map : local;
-  m = ITunesDbMap();
-  Writer w;
-  Writer::Record db = w.Begin("mhbd", o.database_header_length);
-  w.Field(db, 12, 1);
-  w.Field(db, 16, o.database_version);
-  w.Field(db, 20, static_cast<uint32_t>(o.dataset_types.size()));
-  w.Field64(db, 24, 0x0123456789ABCDEFull);
-  for (uint32_t type : o.dataset_types) {
-    Writer::Record ds = w.Begin("mhsd", o.dataset_header_length);
-    m.datasets.push_back(ds.at);
-    w.Field(ds, 12, type);
-    if (type == 1) {
-      Writer::Record list = w.Begin("mhlt", o.track_list_header_length);
-      w.Field(list, 8, static_cast<uint32_t>(tracks.size()));
-      m.track_list = list.at;
-      for (const FixtureTrack& t : tracks) {
-        m.tracks.push_back(w.size());
-        WriteTrack(w, t, o);
-      }
-      w.Pad(o.track_dataset_padding);
-    } else if (type == 2 || type == 3) {
-      PlaylistDatasetMap pm;
-      int playlist_number = 0;  // the same in both datasets: they mirror each other
-      pm.dataset = ds.at;
-      const uint32_t list_header = type == 3 && o.second_playlist_list_header_length
-                                       ? *o.second_playlist_list_header_length
-                                       : o.playlist_list_header_length;
-      Writer::Record list = w.Begin("mhlp", list_header);
-      pm.playlist_list = list.at;
-      w.Field(list, 8, static_cast<uint32_t>(1 + o.extra_playlists));
-      WritePlaylist(w, tracks, o, true, playlist_number++, &pm);
-      for (int i = 0; i < o.extra_playlists; ++i) {
-        WritePlaylist(w, tracks, o, false, playlist_number++, &pm);
-      }
-      m.playlist_datasets.push_back(std::move(pm));
-    } else {
-      Writer::Record list = w.Begin(ListTag(type), 92);
-      w.Field(list, 8, 0);
-    }
-    w.End(ds);
-  }
-  w.Pad(o.file_padding);
-  w.End(db);
-  return std::move(w.out());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Inspection: an independent, strict reading.
-
-std::u16string InspectedTrack::Text(uint32_t type) const {
-  for (const auto& [t, text] : strings) {
-    if (t == type) return text;
-  }
-  return std::u16string();
-}
-
-namespace {
-
-std::u16string WidenUtf8(std::string_view bytes) {
-  std::u16string text;
-  for (size_t i = 0; i < bytes.size();) {
-    const uint8_t b = static_cast<uint8_t>(bytes[i]);
-    const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    char32_t cp = n == 1 ? b : b & (0x7F >> n);
-    for (int k = 1; k < n && i + k < bytes.size(); ++k) {
-      cp = (cp << 6) | (static_cast<uint8_t>(bytes[i + k]) & 0x3F);
-    }
-    i += n;
-    if (cp >= 0x10000) {
-      text.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      text.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-    } else {
-      text.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return text;
-}
 
 std::u16string FromUtf16Le(std::string_view bytes) {
   std::u16string text;
@@ -334,213 +37,312 @@ std::u16string FromUtf16Le(std::string_view bytes) {
   return text;
 }
 
+// Words from +24 of a data record's body onwards, then `tail`.
+std::string Body(std::initializer_list<uint32_t> words, std::string_view tail = {}) {
+  std::string body(4 * words.size(), '\0');
+  size_t at = 0;
+  for (uint32_t w : words) PutU32(&body, 4 * at++, w);
+  return body.append(tail);
+}
+
+// Appends records to one buffer: a zero-filled header with its tag, header length and fields
+// (those past the header left out, so that short headers make short records, not overlapping
+// ones), then the children; End() patches the total length in.
+class Writer {
+ public:
+  // `fields`: offset, value, offset, value... of 32-bit fields.
+  size_t Begin(std::string_view tag, uint32_t header, std::initializer_list<uint64_t> fields = {}) {
+    const size_t at = out_.size();
+    out_.append(header, '\0');
+    std::memcpy(out_.data() + at, tag.data(), std::min<size_t>(4, header));
+    Set(at, header, {4, header});
+    Set(at, header, fields);
+    return at;
+  }
+  void Set(size_t at, uint32_t header, std::initializer_list<uint64_t> fields) {
+    for (auto f = fields.begin(); f != fields.end(); f += 2) {
+      if (f[0] + 4 <= header) PutU32(&out_, at + f[0], static_cast<uint32_t>(f[1]));
+    }
+  }
+  void End(size_t at) { PutU32(&out_, at + 8, static_cast<uint32_t>(out_.size() - at)); }
+  // A data record: 24-byte header, type at +12, then `body`.
+  size_t Data(uint32_t type, std::string_view body) {
+    const size_t at = Begin("mhod", 24, {12, type});
+    out_ += body;
+    End(at);
+    return at;
+  }
+  // +24 encoding, +28 length, +32 1, text from +40.
+  size_t String(uint32_t type, std::string_view bytes, uint32_t encoding = 1) {
+    return Data(type, Body({encoding, static_cast<uint32_t>(bytes.size()), 1, 0}, bytes));
+  }
+  std::string out_;
+};
+
+void WriteTrack(Writer& w, const FixtureTrack& t, const ITunesDbOptions& o) {
+  const std::pair<uint32_t, const std::u16string*> texts[] = {
+      {1, &t.title}, {4, &t.artist}, {12, &t.composer}, {3, &t.album},
+      {5, &t.genre}, {6, &t.kind},   {2, &t.path}};
+  uint32_t strings = static_cast<uint32_t>(t.extra_strings.size());
+  for (const auto& text : texts) strings += text.second->empty() ? 0 : 1;
+  const uint64_t dbid = t.database_id != 0 ? t.database_id : 0x1000000000ull + t.id;
+  const size_t at =
+      w.Begin("mhit", o.track_header_length,
+              {12,  strings,    16,  t.id,    20,  1,      24,  0x4D503320,
+               28,  0x100,      36,  4000000, 40,  215000, 44,  uint32_t(t.track_number),
+               52,  2004,       56,  192,     112, dbid,   116, dbid >> 32,
+               124, 0xFFFF0000, 144, 12,      168, dbid,   172, dbid >> 32,
+               208, 1});
+  for (const auto& [type, text] : texts) {
+    if (!text->empty()) w.String(type, Utf16Le(*text));
+  }
+  for (const RawString& s : t.extra_strings) w.String(s.type, s.bytes, s.encoding);
+  w.End(at);
+}
+
+void WritePlaylist(Writer& w, const std::vector<FixtureTrack>& tracks, const ITunesDbOptions& o,
+                   int number, PlaylistDatasetMap* map) {
+  const bool library = number == 0;
+  const size_t at =
+      w.Begin("mhyp", o.playlist_header_length, {20, library, 28, uint32_t(number), 32, 0x20});
+  map->playlists.push_back(at);
+  std::vector<size_t> records;
+  if (!library || o.library_title) {
+    records.push_back(w.String(1, Utf16Le(library ? u"iPod" : u"Playlist")));
+  }
+  if (o.preferences_records) records.push_back(w.Data(100, std::string(624, '\0')));
+  std::vector<FixtureItem> items;
+  for (size_t k = 0; k < tracks.size(); ++k) {
+    items.push_back(
+        {tracks[k].id, o.item_positions ? std::optional<uint32_t>(k + 1) : std::nullopt});
+  }
+  if (library) {
+    if (o.items) items = *o.items;
+    const uint32_t n = o.sort_index_entries.value_or(static_cast<uint32_t>(tracks.size()));
+    const uint32_t letters = tracks.empty() ? 0 : 1;
+    for (int i = 0; i < o.sort_index_count; ++i) {
+      constexpr uint32_t kSortTypes[] = {3, 5, 4, 7, 18};
+      const uint32_t sort_type = kSortTypes[i % 5];
+      std::string entries;
+      for (uint32_t k = 0; k < n; ++k) entries += Body({k});
+      records.push_back(w.Data(52, Body({sort_type, n}, std::string(40, '\0') + entries)));
+      if (o.jump_tables) {
+        const std::string jump = letters ? Body({'A', 0, uint32_t(tracks.size())}) : "";
+        records.push_back(w.Data(53, Body({sort_type, letters, 0, 0}, jump)));
+      }
+    }
+    for (int i = 0; i < o.trailing_records; ++i)
+      records.push_back(w.Data(100, Body({0, 0, 0, 0, 0})));
+    map->data_records = records;
+  }
+  w.Set(at, o.playlist_header_length, {12, records.size(), 16, items.size()});
+  for (const FixtureItem& item : items) {
+    const size_t item_at =
+        w.Begin("mhip", o.item_header_length, {12, item.position ? 1u : 0u, 24, item.track_id});
+    if (library) map->items.push_back(item_at);
+    if (item.position) w.Data(100, Body({*item.position, 0, 0, 0, 0}));
+    w.End(item_at);
+  }
+  w.End(at);
+}
+
+}  // namespace
+
+ITunesDbOptions ManyDatasetLayout() {
+  return {.database_header_length = 244,
+          .track_header_length = 584,
+          .dataset_types = {1, 3, 2, 4, 8, 6, 10, 5},
+          .preferences_records = true,
+          .jump_tables = true,
+          .extra_playlists = 1};
+}
+
+ITunesDbOptions TwoDatasetLayout() {
+  return {.track_header_length = 160,
+          .playlist_header_length = 112,
+          .dataset_types = {1, 2},
+          .library_title = false,
+          .sort_index_count = 0,
+          .item_positions = false};
+}
+
+std::vector<FixtureTrack> SampleTracks(size_t n) {
+  std::vector<FixtureTrack> tracks;
+  for (size_t k = 0; k < n; ++k) {
+    const std::string s = std::to_string(k);
+    tracks.push_back(
+        {.id = static_cast<uint32_t>(k + 1),
+         .track_number = static_cast<int32_t>(k % 12 + 1),
+         .title = Ascii("Title " + s),
+         .artist = Ascii("Artist " + std::to_string(k % 5)),
+         .album = Ascii("Album " + std::to_string(k % 3)),
+         .genre = u"Rock",
+         .path = Ascii(":iPod_Control:Music:F0" + std::to_string(k % 3) + ":TRK" + s + ".mp3")});
+  }
+  return tracks;
+}
+
+std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesDbOptions& o,
+                          ITunesDbMap* map) {
+  ITunesDbMap local;
+  ITunesDbMap& m = map ? *map : local;
+  m = ITunesDbMap();
+  Writer w;
+  const size_t db =
+      w.Begin("mhbd", o.database_header_length,
+              {12, 1, 16, 0x19, 20, o.dataset_types.size(), 24, 0x89ABCDEF, 28, 0x01234567});
+  for (uint32_t type : o.dataset_types) {
+    const size_t ds = w.Begin("mhsd", o.dataset_header_length, {12, type});
+    m.datasets.push_back(ds);
+    if (type == 1) {
+      m.track_list = w.Begin("mhlt", o.track_list_header_length, {8, tracks.size()});
+      for (const FixtureTrack& t : tracks) {
+        m.tracks.push_back(w.out_.size());
+        WriteTrack(w, t, o);
+      }
+      w.out_.append(o.track_dataset_padding, '\0');
+    } else if (type == 2 || type == 3) {
+      PlaylistDatasetMap pm{.dataset = ds};
+      const bool second = type == 3 && o.second_playlist_list_header_length;
+      pm.playlist_list = w.Begin(
+          "mhlp", second ? *o.second_playlist_list_header_length : o.playlist_list_header_length,
+          {8, 1u + o.extra_playlists});
+      // Numbered alike in both datasets: they mirror each other.
+      for (int i = 0; i <= o.extra_playlists; ++i) WritePlaylist(w, tracks, o, i, &pm);
+      m.playlist_datasets.push_back(std::move(pm));
+    } else {
+      w.Begin(type == 4                 ? "mhla"
+              : type == 8               ? "mhli"
+              : type == 6 || type == 10 ? "mhlt"
+                                        : "mhlp",
+              92);
+    }
+    w.End(ds);
+  }
+  w.End(db);
+  return std::move(w.out_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Inspection.
+
+std::u16string InspectedTrack::Text(uint32_t type) const {
+  for (const auto& [t, text] : strings) {
+    if (t == type) return text;
+  }
+  return std::u16string();
+}
+
+namespace {
+
+// Trusts no length: each is checked against what remains of its parent, and a record's children
+// must fill it exactly.
 class Inspector {
  public:
-  Inspector(std::string_view image, std::string* error) : image_(image), error_(error) {}
+  Inspector(std::string_view image, std::string* error) : s_(image), error_(error) {}
 
   bool Database(InspectedDb* db) {
-    uint32_t header = 0;
-    uint32_t total = 0;
-    if (!Record(0, image_.size(), "mhbd", &header, &total)) return false;
-    if (total != image_.size()) {
-      return Fail(8, "file length " + std::to_string(total) + " is not the image's " +
-                         std::to_string(image_.size()));
-    }
-    db->header_length = header;
-    db->file_length = total;
-    size_t at = header;
-    while (at < total) {
-      InspectedDataset ds;
-      if (!Dataset(at, total, db, &ds)) return false;
-      at += ds.total_length;
-      db->datasets.push_back(std::move(ds));
+    size_t end = 0;
+    if (!Open(0, s_.size(), "mhbd", 12, &end)) return false;
+    if (end != s_.size()) return Fail(8, "file length is not the image's");
+    for (size_t o = U32(4); o < end;) {
+      if (!Dataset(o, end, db, &o)) return false;
     }
     return true;
   }
 
  private:
+  uint32_t U32(size_t at) const { return GetU32(s_, at); }
   bool Fail(size_t offset, const std::string& problem) {
     if (error_) *error_ = "offset " + std::to_string(offset) + ": " + problem;
     return false;
   }
-
-  // Checks tag, header and total length of the record at `at`, which must end by `end`.
-  bool Record(size_t at, size_t end, std::string_view tag, uint32_t* header, uint32_t* total) {
-    if (end > image_.size() || at > end || end - at < 12) {
-      return Fail(at, std::string(tag) + " record cut short");
+  // The record at `at` carries `tag` and a header of at least `min_header` bytes and ends, at
+  // `*record_end`, by `end`; a list ("mhlt", "mhlp") ends with its parent.
+  bool Open(size_t at, size_t end, std::string_view tag, uint32_t min_header, size_t* record_end) {
+    if (end > s_.size() || at > end || end - at < 12 || s_.substr(at, 4) != tag) {
+      return Fail(at, "no " + std::string(tag) + " record");
     }
-    if (image_.substr(at, 4) != tag) {
-      return Fail(at,
-                  "expected " + std::string(tag) + ", found " + std::string(image_.substr(at, 4)));
+    const uint32_t total = tag == "mhlt" || tag == "mhlp" ? uint32_t(end - at) : U32(at + 8);
+    if (U32(at + 4) < min_header || total < U32(at + 4) || total > end - at) {
+      return Fail(at, std::string(tag) + " lengths do not fit");
     }
-    *header = GetU32(image_, at + 4);
-    *total = GetU32(image_, at + 8);
-    if (*header < 12 || *total < *header || *total > end - at) {
-      return Fail(at, std::string(tag) + " lengths " + std::to_string(*header) + "/" +
-                          std::to_string(*total) + " do not fit");
-    }
+    *record_end = at + total;
     return true;
   }
-
-  // A list header ("mhlt", "mhlp"): its +8 is a count, not a length.
-  bool List(size_t at, size_t end, std::string_view tag, uint32_t* header, uint32_t* count) {
-    if (end > image_.size() || at > end || end - at < 12) {
-      return Fail(at, std::string(tag) + " record cut short");
+  // `count` records of `tag` from `o` (default: the end of the header at `at`), each handed to
+  // `f(at, end)`; they must fill the record at `at`, unless `after` takes where they end.
+  template <typename F>
+  bool Children(size_t at, size_t end, uint32_t count, std::string_view tag, uint32_t min_header,
+                F f, size_t* after = nullptr, size_t o = 0) {
+    if (o == 0) o = at + U32(at + 4);
+    for (size_t child_end = 0; count > 0; --count, o = child_end) {
+      if (!Open(o, end, tag, min_header, &child_end) || !f(o, child_end)) return false;
     }
-    if (image_.substr(at, 4) != tag) {
-      return Fail(at,
-                  "expected " + std::string(tag) + ", found " + std::string(image_.substr(at, 4)));
-    }
-    *header = GetU32(image_, at + 4);
-    *count = GetU32(image_, at + 8);
-    if (*header < 12 || *header > end - at) {
-      return Fail(at,
-                  std::string(tag) + " header length " + std::to_string(*header) + " does not fit");
-    }
-    return true;
-  }
-
-  bool Exactly(size_t at, size_t expected_end, size_t end, const char* what) {
-    if (end == expected_end) return true;
-    return Fail(at, std::string(what) + " holds " + std::to_string(end - at) +
-                        " bytes of records but its length says " +
-                        std::to_string(expected_end - at));
-  }
-
-  bool DataRecord(size_t at, size_t end, InspectedRecord* r) {
-    uint32_t header = 0;
-    if (!Record(at, end, "mhod", &header, &r->total_length)) return false;
-    r->offset = at;
-    r->type = GetU32(image_, at + 12);
-    if (r->type == 52 || r->type == 53) {
-      if (r->total_length < 40) return Fail(at, "index record shorter than 40 bytes");
-      r->sort_type = GetU32(image_, at + 24);
-    }
-    if (r->type == 52) {
-      const uint32_t count = GetU32(image_, at + 28);
-      if (r->total_length != 72 + uint64_t{4} * count) {
-        return Fail(at, "sort index of " + std::to_string(count) + " entries is " +
-                            std::to_string(r->total_length) + " bytes long");
-      }
-      for (uint32_t k = 0; k < count; ++k) r->entries.push_back(GetU32(image_, at + 72 + 4 * k));
-    }
-    if (r->type == 1) {
-      if (r->total_length < 40) return Fail(at, "title record shorter than 40 bytes");
-      const uint32_t length = GetU32(image_, at + 28);
-      if (40 + uint64_t{length} > r->total_length) return Fail(at, "title runs past its record");
-      r->text = FromUtf16Le(image_.substr(at + 40, length));
-    }
-    return true;
-  }
-
-  bool Item(size_t at, size_t end, InspectedItem* item) {
-    uint32_t header = 0;
-    if (!Record(at, end, "mhip", &header, &item->total_length)) return false;
-    if (header < 28) return Fail(at, "item header too short for its track id");
-    item->offset = at;
-    item->track_id = GetU32(image_, at + 24);
-    const uint32_t children = GetU32(image_, at + 12);
-    const size_t item_end = at + item->total_length;
-    size_t o = at + header;
-    for (uint32_t i = 0; i < children; ++i) {
-      uint32_t child_header = 0;
-      uint32_t child_total = 0;
-      if (!Record(o, item_end, "mhod", &child_header, &child_total)) return false;
-      if (GetU32(image_, o + 12) == 100 && child_total >= 28) {
-        item->position = GetU32(image_, o + 24);
-      }
-      o += child_total;
-    }
-    return Exactly(at, item_end, o, "playlist item");
-  }
-
-  bool Playlist(size_t at, size_t end, InspectedPlaylist* pl) {
-    if (!Record(at, end, "mhyp", &pl->header_length, &pl->total_length)) return false;
-    if (pl->header_length < 20) return Fail(at, "playlist header too short for its counts");
-    pl->offset = at;
-    const size_t pl_end = at + pl->total_length;
-    const uint32_t records = GetU32(image_, at + 12);
-    const uint32_t items = GetU32(image_, at + 16);
-    size_t o = at + pl->header_length;
-    for (uint32_t i = 0; i < records; ++i) {
-      InspectedRecord r;
-      if (!DataRecord(o, pl_end, &r)) return false;
-      o += r.total_length;
-      pl->records.push_back(std::move(r));
-    }
-    for (uint32_t i = 0; i < items; ++i) {
-      InspectedItem item;
-      if (!Item(o, pl_end, &item)) return false;
-      o += item.total_length;
-      pl->items.push_back(item);
-    }
-    return Exactly(at, pl_end, o, "playlist");
+    if (after != nullptr) return *after = o, true;
+    return o == end || Fail(at, "children do not fill it");
   }
 
   bool Track(size_t at, size_t end, InspectedTrack* t) {
-    if (!Record(at, end, "mhit", &t->header_length, &t->total_length)) return false;
-    if (t->header_length < 48) return Fail(at, "track header too short for its track number");
-    t->offset = at;
-    t->header = std::string(image_.substr(at, t->header_length));
-    t->id = GetU32(image_, at + 16);
-    t->track_number = static_cast<int32_t>(GetU32(image_, at + 44));
-    if (t->header_length >= 120) t->database_id = GetU64(image_, at + 112);
-    const uint32_t count = GetU32(image_, at + 12);
-    const size_t t_end = at + t->total_length;
-    size_t o = at + t->header_length;
-    for (uint32_t i = 0; i < count; ++i) {
-      uint32_t header = 0;
-      uint32_t total = 0;
-      if (!Record(o, t_end, "mhod", &header, &total)) return false;
-      if (total < 40) return Fail(o, "string record shorter than 40 bytes");
-      const uint32_t length = GetU32(image_, o + 28);
-      if (40 + uint64_t{length} > total) return Fail(o, "text runs past its record");
-      std::string_view bytes = image_.substr(o + 40, length);
-      const uint32_t type = GetU32(image_, o + 12);
-      t->strings.emplace_back(type,
-                              GetU32(image_, o + 24) == 2 ? WidenUtf8(bytes) : FromUtf16Le(bytes));
-      o += total;
-    }
-    return Exactly(at, t_end, o, "track record");
+    t->id = U32(at + 16);
+    t->track_number = static_cast<int32_t>(U32(at + 44));
+    if (U32(at + 4) >= 120) t->database_id = U32(at + 112) | uint64_t{U32(at + 116)} << 32;
+    return Children(at, end, U32(at + 12), "mhod", 24, [&](size_t o, size_t e) {
+      if (e - o < 40 || 40 + uint64_t{U32(o + 28)} > e - o) return Fail(o, "bad text");
+      const std::string_view bytes = s_.substr(o + 40, U32(o + 28));
+      t->strings.emplace_back(U32(o + 12),
+                              U32(o + 24) == 2 ? Utf8ToUtf16(bytes) : FromUtf16Le(bytes));
+      return true;
+    });
   }
 
-  bool Dataset(size_t at, size_t end, InspectedDb* db, InspectedDataset* ds) {
-    if (!Record(at, end, "mhsd", &ds->header_length, &ds->total_length)) return false;
-    if (ds->header_length < 16) return Fail(at, "dataset header too short for its type");
-    ds->offset = at;
-    ds->type = GetU32(image_, at + 12);
-    const size_t ds_end = at + ds->total_length;
-    const size_t list = at + ds->header_length;
-    uint32_t list_header = 0;
-    uint32_t count = 0;
-    if (ds->type == 1) {
-      if (!List(list, ds_end, "mhlt", &list_header, &count)) return false;
-      db->track_list_header_length = list_header;
-      size_t o = list + list_header;
-      for (uint32_t i = 0; i < count; ++i) {
-        InspectedTrack t;
-        if (!Track(o, ds_end, &t)) return false;
-        o += t.total_length;
-        db->tracks.push_back(std::move(t));
-      }
-      return Exactly(at, ds_end, o, "track dataset");
-    }
-    if (ds->type == 2 || ds->type == 3) {
-      if (!List(list, ds_end, "mhlp", &list_header, &count)) return false;
-      ds->list_header_length = list_header;
-      size_t o = list + list_header;
-      for (uint32_t i = 0; i < count; ++i) {
-        InspectedPlaylist pl;
-        if (!Playlist(o, ds_end, &pl)) return false;
-        o += pl.total_length;
-        ds->playlists.push_back(std::move(pl));
-      }
-      return Exactly(at, ds_end, o, "playlist dataset");
-    }
-    return true;
+  bool Playlist(size_t at, size_t end, InspectedPlaylist* pl) {
+    size_t items = 0;
+    return Children(
+               at, end, U32(at + 12), "mhod", 24,
+               [&](size_t o, size_t e) {
+                 InspectedRecord& r =
+                     pl->records.emplace_back(InspectedRecord{.type = U32(o + 12)});
+                 if ((r.type == 52 || r.type == 53) && e - o >= 28) r.sort_type = U32(o + 24);
+                 if (r.type != 52) return true;
+                 if (e - o < 72 || e - o != 72 + uint64_t{4} * U32(o + 28)) {
+                   return Fail(o, "sort index length does not match its entries");
+                 }
+                 for (size_t k = o + 72; k < e; k += 4) r.entries.push_back(U32(k));
+                 return true;
+               },
+               &items) &&
+           Children(
+               at, end, U32(at + 16), "mhip", 28,
+               [&](size_t o, size_t e) {
+                 InspectedItem& item =
+                     pl->items.emplace_back(InspectedItem{.track_id = U32(o + 24)});
+                 return Children(o, e, U32(o + 12), "mhod", 24, [&](size_t c, size_t ce) {
+                   if (U32(c + 12) == 100 && ce - c >= 28) item.position = U32(c + 24);
+                   return true;
+                 });
+               },
+               nullptr, items);
   }
 
-  std::string_view image_;
+  bool Dataset(size_t at, size_t end, InspectedDb* db, size_t* next) {
+    InspectedDataset& ds = db->datasets.emplace_back();
+    if (!Open(at, end, "mhsd", 16, next)) return false;
+    ds.type = U32(at + 12);
+    if (ds.type != 1 && ds.type != 2 && ds.type != 3) return true;
+    const size_t list = at + U32(at + 4);
+    size_t list_end = 0;
+    if (!Open(list, *next, ds.type == 1 ? "mhlt" : "mhlp", 12, &list_end)) return false;
+    if (ds.type == 1) {
+      return Children(list, list_end, U32(list + 8), "mhit", 48,
+                      [&](size_t o, size_t e) { return Track(o, e, &db->tracks.emplace_back()); });
+    }
+    return Children(list, list_end, U32(list + 8), "mhyp", 20, [&](size_t o, size_t e) {
+      return Playlist(o, e, &ds.playlists.emplace_back());
+    });
+  }
+
+  std::string_view s_;
   std::string* error_;
 };
 
@@ -552,46 +354,47 @@ bool InspectITunesDb(std::string_view image, InspectedDb* db, std::string* error
 }
 
 // ---------------------------------------------------------------------------------------------
-// iTunesSD.
+// iTunesSD: 24-bit big-endian fields; names of 522 bytes at +33 of each entry.
 
 namespace {
-constexpr size_t kSdHeader = 18;
-constexpr size_t kSdEntry = 558;
-constexpr size_t kSdName = 33;
-constexpr size_t kSdNameBytes = 522;
+constexpr size_t kSdHeader = 18, kSdEntry = 558, kSdName = 33, kSdNameBytes = 522;
+void PutU24BE(std::string* image, size_t at, uint32_t value) {
+  for (int i = 0; i < 3; ++i) (*image)[at + i] = static_cast<char>(value >> (8 * (2 - i)));
+}
 }  // namespace
 
-std::string BuildITunesSd(const std::vector<std::u16string>& locations,
-                          const ITunesSdOptions& options) {
+std::string BuildITunesSd(const std::vector<std::u16string>& locations) {
   std::string image(kSdHeader, '\0');
-  PutU24BE(&image, 0, options.declared_count.value_or(static_cast<uint32_t>(locations.size())));
-  PutU24BE(&image, 3, 0x010600);
-  PutU24BE(&image, 6, kSdHeader);
-  for (const std::u16string& location : locations) {
+  for (auto [at, value] : {std::pair<size_t, uint32_t>{0, uint32_t(locations.size())},
+                           {3, 0x010600},
+                           {6, kSdHeader}}) {
+    PutU24BE(&image, at, value);
+  }
+  for (std::u16string name : locations) {
     std::string entry(kSdEntry, '\0');
-    PutU24BE(&entry, 0, kSdEntry);
-    PutU24BE(&entry, 3, 0x5AA501);
-    PutU24BE(&entry, 24, 100);
-    PutU24BE(&entry, 27, 1);
-    PutU24BE(&entry, 30, 0x200);
-    std::u16string name = location;
+    for (auto [at, value] : {std::pair<size_t, uint32_t>{0, kSdEntry},
+                             {3, 0x5AA501},
+                             {24, 100},
+                             {27, 1},
+                             {30, 0x200}}) {
+      PutU24BE(&entry, at, value);
+    }
     std::replace(name.begin(), name.end(), u':', u'/');
     const std::string bytes = Utf16Le(name).substr(0, kSdNameBytes);
     entry.replace(kSdName, bytes.size(), bytes);
     entry[555] = 1;
     image += entry;
   }
-  image += options.trailing;
   return image;
 }
 
 std::vector<std::u16string> ReadITunesSdNames(std::string_view image) {
   std::vector<std::u16string> names;
   if (image.size() < kSdHeader) return names;
-  const uint32_t count = GetU24BE(image, 0);
-  for (uint32_t i = 0; i < count; ++i) {
-    const size_t at = kSdHeader + size_t{i} * kSdEntry;
-    if (at + kSdEntry > image.size()) break;
+  const uint32_t count =
+      uint32_t(uint8_t(image[0])) << 16 | uint8_t(image[1]) << 8 | uint8_t(image[2]);
+  for (size_t at = kSdHeader; names.size() < count && at + kSdEntry <= image.size();
+       at += kSdEntry) {
     std::u16string name = FromUtf16Le(image.substr(at + kSdName, kSdNameBytes));
     name.resize(std::find(name.begin(), name.end(), u'\0') - name.begin());
     std::replace(name.begin(), name.end(), u'/', u':');

@@ -1,15 +1,8 @@
 #pragma once
 
-// Builds iPod database images for tests, written apart from the production reader and writer so
-// that each can check the other. The default iTunesDB is the three-dataset layout the writer
-// rewrites; options bend it into the other shapes found on real iPods, or into broken ones.
-//
-//   std::vector<FixtureTrack> tracks = SampleTracks(3);
-//   ITunesDbMap map;
-//   std::string image = BuildITunesDb(tracks, {}, &map);
-//   PutU32(&image, map.tracks[1] + 8, 0);  // break the second track's total length
-//
-// Every image is little-endian, except iTunesSD (big-endian, 24-bit fields).
+// iPod database images for tests, built and read apart from database/ so that each checks the
+// other. The default iTunesDB is the three-dataset layout the writer rewrites; options bend it
+// into the shapes of real iPods or into broken ones. Little-endian throughout.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,29 +13,12 @@
 
 namespace tunewell::fixture {
 
-// Little-endian fields of an image. REQUIRES: the field lies inside the image.
+// REQUIRES: the field lies inside the image.
 void PutU32(std::string* image, size_t offset, uint32_t value);
-void PutU64(std::string* image, size_t offset, uint64_t value);
 uint32_t GetU32(std::string_view image, size_t offset);
-uint64_t GetU64(std::string_view image, size_t offset);
-// Big-endian 24-bit fields of iTunesSD.
-void PutU24BE(std::string* image, size_t offset, uint32_t value);
-uint32_t GetU24BE(std::string_view image, size_t offset);
+std::string Utf16Le(std::u16string_view text);
 
-// The string record types of a track.
-enum : uint32_t {
-  kTitle = 1,
-  kPath = 2,
-  kAlbum = 3,
-  kArtist = 4,
-  kGenre = 5,
-  kKind = 6,
-  kComment = 8,
-  kComposer = 12,
-};
-
-// A string record written as given: `bytes` is the text field exactly (UTF-16LE normally, any
-// length, odd included), `encoding` the +24 field (1 UTF-16, 2 UTF-8).
+// A string record as given: `bytes` is the text field exactly, `encoding` 1 UTF-16, 2 UTF-8.
 struct RawString {
   uint32_t type = 0;
   std::string bytes;
@@ -53,19 +29,16 @@ struct FixtureTrack {
   uint32_t id = 0;
   uint64_t database_id = 0;  // 0: 0x1000000000 + id
   int32_t track_number = 0;
-  // Each non-empty text gets a string record, in the order title, artist, composer, album,
-  // genre, kind, path (the order the writer uses).
-  std::u16string title, artist, composer, album, genre, kind, path;
-  // Written after the texts, in this order.
-  std::vector<RawString> extra_strings;
+  // Non-empty texts become string records in this order, then `extra_strings`.
+  std::u16string title{}, artist{}, composer{}, album{}, genre{}, kind{}, path{};
+  std::vector<RawString> extra_strings{};
 };
 
-// `n` tracks with ids 1..n and distinct texts: "Title k", "Artist k%5", "Album k%3", track
-// number k%12+1, path ":iPod_Control:Music:F0(k%3):TRKk.mp3" (k counts from 0).
+// Ids 1..n; for k from 0: "Title k", "Artist k%5", "Album k%3", genre "Rock", track number
+// k%12+1, path ":iPod_Control:Music:F0(k%3):TRKk.mp3".
 std::vector<FixtureTrack> SampleTracks(size_t n);
 
-// An item of the library playlist. Without `position` it has no position record.
-struct FixtureItem {
+struct FixtureItem {  // a library playlist item; without `position`, no position record
   uint32_t track_id = 0;
   std::optional<uint32_t> position;
 };
@@ -74,126 +47,86 @@ struct ITunesDbOptions {
   uint32_t database_header_length = 104;
   uint32_t dataset_header_length = 96;
   uint32_t track_list_header_length = 92;
-  uint32_t track_header_length = 244;  // fields that do not fit a shorter header are left out
+  uint32_t track_header_length = 244;  // fields past a shorter header are left out
   uint32_t playlist_list_header_length = 92;
   uint32_t playlist_header_length = 108;
-  uint32_t item_header_length = 76;  // with the 44-byte position record: 120 bytes
-  uint32_t database_version = 0x19;
-
-  // Datasets in file order by type: 1 the tracks, 2 and 3 a playlist list, any other type a
-  // record list holding nothing.
+  uint32_t item_header_length = 76;  // 120 bytes with its position record
+  // Datasets by type in file order: 1 tracks, 2 and 3 playlists, others an empty list.
   std::vector<uint32_t> dataset_types = {1, 2, 3};
-  // Header length of the type-3 dataset's own playlist list, when it is to differ.
-  std::optional<uint32_t> second_playlist_list_header_length;
-
-  // Library playlist data records: a title record (type 1), then `sort_index_count` sort
-  // indexes (types 3, 5, 4, 7, 18, then 3 again...) each followed by a type-53 record when
-  // `jump_tables`, then `trailing_records` records of type 100 with no payload.
+  std::optional<uint32_t> second_playlist_list_header_length{};  // of the type-3 dataset
+  // Library playlist records: a title, a type-100 record when `preferences_records`, the sort
+  // indexes (types 3, 5, 4, 7, 18, 3...) each followed by a type-53 one when `jump_tables`,
+  // then `trailing_records` type-100 records.
   bool library_title = true;
+  bool preferences_records = false;
   int sort_index_count = 5;
   bool jump_tables = false;
   int trailing_records = 0;
-  // Entries per sort index; nullopt: one per track. The entries are 0..k-1 in track order:
-  // nothing reads them back as an order.
-  std::optional<uint32_t> sort_index_entries;
-
-  // The library playlist's items; nullopt: one per track in track order with position k+1.
-  std::optional<std::vector<FixtureItem>> items;
-  // Playlists after the library playlist in every playlist dataset, each holding every track.
-  int extra_playlists = 0;
-
-  // Bytes added inside the track dataset after the last track record, and after the last
-  // dataset (counted in the file length).
-  size_t track_dataset_padding = 0;
-  size_t file_padding = 0;
+  std::optional<uint32_t> sort_index_entries{};  // default one per track
+  // Default: one per track in order, position k+1 when `item_positions`.
+  std::optional<std::vector<FixtureItem>> items{};
+  bool item_positions = true;
+  int extra_playlists = 0;           // after the library playlist, each holding every track
+  size_t track_dataset_padding = 0;  // bytes after the last track record
 };
 
-// Where the records of a built image lie: byte offsets from the start of the image.
+// The layouts of the two real databases beside the checkout, which a fresh clone lacks.
+ITunesDbOptions ManyDatasetLayout();
+ITunesDbOptions TwoDatasetLayout();
+
+// Byte offsets of the records of a built image.
 struct PlaylistDatasetMap {
   size_t dataset = 0;
   size_t playlist_list = 0;
-  std::vector<size_t> playlists;     // the library playlist first
-  std::vector<size_t> data_records;  // of the library playlist
-  std::vector<size_t> items;         // of the library playlist
+  std::vector<size_t> playlists{};     // the library playlist first
+  std::vector<size_t> data_records{};  // of the library playlist
+  std::vector<size_t> items{};         // of the library playlist
 };
 struct ITunesDbMap {
   std::vector<size_t> datasets;
   size_t track_list = 0;
   std::vector<size_t> tracks;
-  std::vector<PlaylistDatasetMap> playlist_datasets;  // types 2 and 3, in file order
+  std::vector<PlaylistDatasetMap> playlist_datasets;  // in file order
 };
 
 std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks,
                           const ITunesDbOptions& options = {}, ITunesDbMap* map = nullptr);
 
-// An independent reading of an iTunesDB image, strict about tags and lengths (every record's
-// total is its header plus its children), for checking what a writer produced.
+// A strict reading of an iTunesDB image, for checking what a writer produced.
 struct InspectedTrack {
-  size_t offset = 0;
-  uint32_t header_length = 0;
-  uint32_t total_length = 0;
   uint32_t id = 0;
   int32_t track_number = 0;
-  uint64_t database_id = 0;  // 0 when the header is too short for it
-  std::string header;        // the header's bytes
-  // Type and text of every string record in order; UTF-8-flagged texts are widened.
-  std::vector<std::pair<uint32_t, std::u16string>> strings;
-  std::u16string Text(uint32_t type) const;  // "" when absent
+  uint64_t database_id = 0;
+  std::vector<std::pair<uint32_t, std::u16string>> strings;  // type and text, in order
+  std::u16string Text(uint32_t type) const;                  // "" when absent
 };
-struct InspectedRecord {  // a playlist's data record
-  size_t offset = 0;
+struct InspectedRecord {
   uint32_t type = 0;
-  uint32_t total_length = 0;
-  uint32_t sort_type = 0;         // types 52 and 53
-  std::vector<uint32_t> entries;  // type 52
-  std::u16string text;            // type 1
+  uint32_t sort_type = 0;           // types 52 and 53
+  std::vector<uint32_t> entries{};  // type 52
 };
 struct InspectedItem {
-  size_t offset = 0;
-  uint32_t total_length = 0;
   uint32_t track_id = 0;
-  std::optional<uint32_t> position;
+  std::optional<uint32_t> position{};
 };
 struct InspectedPlaylist {
-  size_t offset = 0;
-  uint32_t header_length = 0;
-  uint32_t total_length = 0;
   std::vector<InspectedRecord> records;
   std::vector<InspectedItem> items;
 };
 struct InspectedDataset {
-  size_t offset = 0;
   uint32_t type = 0;
-  uint32_t header_length = 0;
-  uint32_t total_length = 0;
-  uint32_t list_header_length = 0;           // types 2 and 3
   std::vector<InspectedPlaylist> playlists;  // types 2 and 3
 };
 struct InspectedDb {
-  uint32_t header_length = 0;
-  uint32_t file_length = 0;
-  uint32_t track_list_header_length = 0;
   std::vector<InspectedTrack> tracks;
   std::vector<InspectedDataset> datasets;
 };
-
 // False, with the offset and the problem in `error`, when the image is not well formed.
 bool InspectITunesDb(std::string_view image, InspectedDb* db, std::string* error);
 
-// iTunesSD: an 18-byte header (24-bit count, then 0x010600 and the header length 18) and one
-// 558-byte entry per location, its name the location with ':' turned into '/'.
-struct ITunesSdOptions {
-  std::optional<uint32_t> declared_count;  // the header's count when it is to lie
-  std::string trailing;                    // bytes after the last entry
-};
-std::string BuildITunesSd(const std::vector<std::u16string>& locations,
-                          const ITunesSdOptions& options = {});
-
-// The entry names of an iTunesSD image turned back into locations (':' for '/'), following the
-// header's count; entries past the end of the image are not read.
+// iTunesSD (big-endian): an 18-byte header and one 558-byte entry per location, named by the
+// location with '/' for ':'. ReadITunesSdNames turns the entries the header counts back.
+std::string BuildITunesSd(const std::vector<std::u16string>& locations);
 std::vector<std::u16string> ReadITunesSdNames(std::string_view image);
-
-// UTF-16LE bytes of a text, for RawString and for comparing images.
-std::string Utf16Le(std::u16string_view text);
 
 }  // namespace tunewell::fixture

@@ -1,32 +1,32 @@
 #pragma once
 
-// Folders of the build machine that tests read, in the form the program under test opens them.
-// The build passes Linux absolute paths; under wine a path like "/work/x" resolves only while the
-// current drive is Z: (wine's view of /), so on Windows it is given the drive explicitly.
+// Folders of the build machine, named as this build's programs open them: under wine a Linux
+// path resolves only through drive Z:.
 
+#include <cstdlib>
 #include <string>
-#include <string_view>
+
+#include "platform/env.h"
 
 namespace tunewell::fixture {
 
-// `host_path` (absolute, '/'-separated) as this build's programs must name it.
-inline std::string HostPath(std::string_view host_path) {
+#ifdef TUNEWELL_REAL_IPODS_DIR
+// The databases taken from real iPods (beside the checkout in CI, not in a fresh clone, or where
+// TUNEWELL_REAL_IPODS says); "" when missing.
+inline std::string RealIpodsDir() {
+  const char* chosen = std::getenv("TUNEWELL_REAL_IPODS");
+  std::string dir = chosen != nullptr ? chosen : TUNEWELL_REAL_IPODS_DIR;
 #ifdef _WIN32
-  std::string out = "Z:";
-  for (char c : host_path) out += c == '/' ? '\\' : c;
-  return out;
-#else
-  return std::string(host_path);
+  for (char& c : dir) c = c == '/' ? '\\' : c;
+  dir = "Z:" + dir;
 #endif
+  return Env::Default().KindOf(dir) == PathKind::kFolder ? dir : "";
 }
 
-#ifdef TUNEWELL_REAL_IPODS_DIR
-// The databases taken from real iPods (one folder per iPod root).
-inline std::string RealIpodsDir() { return HostPath(TUNEWELL_REAL_IPODS_DIR); }
-#endif
-
-#ifdef TUNEWELL_SOURCE_DIR
-inline std::string SourceDir() { return HostPath(TUNEWELL_SOURCE_DIR); }
+#define TUNEWELL_SKIP_WITHOUT_REAL_IPODS()                                                        \
+  if (::tunewell::fixture::RealIpodsDir().empty())                                                \
+  GTEST_SKIP() << "../shared/real-ipods not found beside the checkout (or TUNEWELL_REAL_IPODS): " \
+                  "real-iPod databases skipped"
 #endif
 
 }  // namespace tunewell::fixture

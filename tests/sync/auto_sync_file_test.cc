@@ -14,11 +14,11 @@ constexpr char kPath[] = "/ipod/autoSync";
 
 class AutoSyncFileTest : public ::testing::Test {
  protected:
-  AutoSyncFileTest() { env_.AddFolder("/ipod"); }
+  AutoSyncFileTest() { env_.AddFolder("/ipod").IgnoreError(); }
 
   // Reads `bytes` back as names, through CountNames and NextName as a request does.
   std::vector<std::string> ReadBack(std::string_view bytes, int* count = nullptr) {
-    env_.AddFile(kPath, bytes);
+    env_.AddFile(kPath, bytes).IgnoreError();
     AutoSyncFile file(env_);
     EXPECT_EQ(file.Read(kRoot), bytes.empty() ? Result::kEmpty : Result::kNames);
     if (count != nullptr) *count = file.CountNames();
@@ -64,7 +64,7 @@ TEST_F(AutoSyncFileTest, EmptySelectionAndEmptyName) {
 TEST_F(AutoSyncFileTest, AbsentOrUnreadableCountsAsAbsent) {
   AutoSyncFile file(env_);
   EXPECT_EQ(file.Read(kRoot), Result::kAbsent);
-  env_.AddFile(kPath, std::string("A\0\n", 3));
+  env_.AddFile(kPath, std::string("A\0\n", 3)).IgnoreError();
   env_.HoldExclusive(kPath);
   EXPECT_EQ(file.Read(kRoot), Result::kAbsent);
   EXPECT_EQ(file.CountNames(), 0);

@@ -187,7 +187,7 @@ TEST_F(SyncRunTest, NoMusicFoldersCopiesNothing) {
 TEST_F(SyncRunTest, UnusableDatabaseChangesNothingAndSaysWhy) {
   AddTracks(2);
   for (const std::string& db : {std::string("garbage"), std::string()}) {
-    env_.AddFile(kDbPath, db);
+    env_.AddFile(kDbPath, db).IgnoreError();
     if (db.empty()) env_.Erase(kDbPath);
     progress_ = RecordingProgress();
     const auto before = testing::SnapshotWithoutLock(env_);
@@ -220,7 +220,7 @@ TEST_F(SyncRunTest, DatabaseThatCannotBeWrittenTakesTheCopiesBack) {
 }
 
 TEST_F(SyncRunTest, ShuffleDatabaseIsKeptInStep) {
-  env_.AddFile(testing::kSdPath, BuildEmptyITunesSd());
+  env_.AddFile(testing::kSdPath, BuildEmptyITunesSd()).IgnoreError();
   AddTracks(2);
   const std::string sd_before = *env_.Contents(testing::kSdPath);
   const SyncReport report = Run();

@@ -133,7 +133,7 @@ class SyncRequestTest : public ::testing::Test {
   std::shared_ptr<FakeMedia> Song(const std::u16string& title, const std::string& file,
                                   std::u16string type = u"mp3") {
     const std::string path = "/music/" + file;
-    env_.AddFile(path, std::string(500, 's'));
+    env_.AddFile(path, std::string(500, 's')).IgnoreError();
     return library_.AddMedia(title, u"Artist", u"Album", NarrowToWide(path), type,
                              {{u"FileSize", u"500"}});
   }
@@ -288,7 +288,7 @@ TEST_F(SyncRequestTest, CollectPlaylistsByFileAndEvent) {
   Check("One", "one.mp3");
   for (int event : {0, 1, 3, 4}) {
     SCOPED_TRACE(event);
-    AutoSyncFile(env_).Delete(kIPodRoot);
+    AutoSyncFile(env_).Delete(kIPodRoot).IgnoreError();
     PlaylistChoice c = CollectPlaylists(env_, library_, kIPodRoot, event, &sync_list_);
     EXPECT_EQ(c.autoSync, AutoSyncFile::ReadResult::kAbsent);
     if (event == 0) {
@@ -299,13 +299,13 @@ TEST_F(SyncRequestTest, CollectPlaylistsByFileAndEvent) {
       EXPECT_THAT(c.playlists, IsEmpty());
     }
 
-    WriteAutoSyncSelection(env_, kIPodRoot, {});
+    WriteAutoSyncSelection(env_, kIPodRoot, {}).IgnoreError();
     c = CollectPlaylists(env_, library_, kIPodRoot, event, &sync_list_);
     EXPECT_EQ(c.autoSync, AutoSyncFile::ReadResult::kEmpty);
     EXPECT_THAT(Names(c.playlists), ElementsAre(u"P", u"Q"));
     EXPECT_EQ(c.itemTotal, 3);
 
-    WriteAutoSyncSelection(env_, kIPodRoot, {"Q", "Nope", "P", "Q"});
+    WriteAutoSyncSelection(env_, kIPodRoot, {"Q", "Nope", "P", "Q"}).IgnoreError();
     c = CollectPlaylists(env_, library_, kIPodRoot, event, &sync_list_);
     EXPECT_EQ(c.autoSync, AutoSyncFile::ReadResult::kNames);
     EXPECT_THAT(Names(c.playlists), ElementsAre(u"Q", u"P", u"Q"));

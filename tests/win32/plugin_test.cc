@@ -16,7 +16,7 @@
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
 #include "sync/auto_sync_file.h"
-#include "tests/support/mp3_fixture.h"
+#include "cli/silent_mp3.h"
 #include "tests/win32/fake_player.h"
 #include "tests/win32/latchkey_standin.h"
 #include "tests/win32/player_host.h"
@@ -115,7 +115,7 @@ class PluginTest : public ::testing::Test {
                    const wchar_t* album = L"Album", const wchar_t* artist = L"Artist") {
       const fs::path path = music / file;
       fs::create_directories(path.parent_path());
-      std::ofstream(path, std::ios::binary) << fixture::SilentMp3(40);
+      std::ofstream(path, std::ios::binary) << cli::SilentMp3(40);
       return player->AddMedia({std::wstring(title.begin(), title.end()),
                                path.wstring(),
                                {{L"FileType", type},

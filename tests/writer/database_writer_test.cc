@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "database/byte_order.h"
+#include "database/coding.h"
 #include "database/database_check.h"
 #include "database/record_builders.h"
 #include "writer_test_util.h"
@@ -17,7 +17,7 @@ using testing::TempFolder;
 using testing::WriteAll;
 
 uint32_t U32(const std::string& bytes, uint64_t offset) {
-  return ReadUInt(bytes.data() + offset, 4, true);
+  return DecodeFixed32(bytes.data() + offset);
 }
 
 class DatabaseWriterTest : public ::testing::Test {
@@ -33,7 +33,7 @@ class DatabaseWriterTest : public ::testing::Test {
     RETURN_IF_ERROR(db.Load(path_, nullptr, false));
     TrackArray array;
     for (TrackInfo& t : tracks) array.push_back(&t);
-    return db.Save(path_, array, true);
+    return testing::SaveAdding(db, path_, array);
   }
 
   Status Remove(const std::vector<uint32_t>& ids) {
@@ -45,7 +45,7 @@ class DatabaseWriterTest : public ::testing::Test {
       gone[i].trackId = ids[i];
       array.push_back(&gone[i]);
     }
-    return db.Save(path_, array, false);
+    return testing::SaveRemoving(db, path_, array);
   }
 
   DatabaseLayout Layout(const std::string& image) {
@@ -217,11 +217,11 @@ TEST_F(DatabaseWriterTest, NewIdsGoAboveTheLargestInTheFile) {
   std::string image = ReadAll(path_);
   const DatabaseLayout layout = Layout(image);
   const uint32_t old_id = layout.tracks[0].track_id;
-  WriteUInt(image.data() + layout.tracks[0].offset + 16, 900, 4, true);
-  WriteUInt64LE(image.data() + layout.tracks[0].offset + 112, 0x7000000000000000ull);
+  EncodeFixed32(image.data() + layout.tracks[0].offset + 16, 900);
+  EncodeFixed64(image.data() + layout.tracks[0].offset + 112, 0x7000000000000000ull);
   for (const auto& pl : layout.playlist_datasets) {
     for (const ItemInfo& item : pl.items) {
-      if (item.track_id == old_id) WriteUInt(image.data() + item.offset + 24, 900, 4, true);
+      if (item.track_id == old_id) EncodeFixed32(image.data() + item.offset + 24, 900);
     }
   }
   WriteAll(path_, image);
@@ -231,8 +231,8 @@ TEST_F(DatabaseWriterTest, NewIdsGoAboveTheLargestInTheFile) {
   EXPECT_EQ(more[0].trackId, 901u);
   const std::string after = ReadAll(path_);
   const DatabaseLayout now = Layout(after);
-  EXPECT_EQ(ReadUInt64LE(after.data() + now.tracks[2].offset + 112), 0x7000000000000001ull);
-  EXPECT_EQ(ReadUInt64LE(after.data() + now.tracks[2].offset + 168), 0x7000000000000001ull);
+  EXPECT_EQ(DecodeFixed64(after.data() + now.tracks[2].offset + 112), 0x7000000000000001ull);
+  EXPECT_EQ(DecodeFixed64(after.data() + now.tracks[2].offset + 168), 0x7000000000000001ull);
 }
 
 TEST_F(DatabaseWriterTest, RefusesWithoutADatabaseAndTouchesNothing) {
@@ -241,19 +241,19 @@ TEST_F(DatabaseWriterTest, RefusesWithoutADatabaseAndTouchesNothing) {
   EXPECT_TRUE(db.Load(missing, nullptr, false).IsNotFound());
   std::vector<TrackInfo> tracks = {MakeTrack(u"a", u"A", u"X")};
   TrackArray array = {&tracks[0]};
-  EXPECT_TRUE(db.Save(missing, array, true).IsRefused());
+  EXPECT_TRUE(testing::SaveAdding(db, missing, array).IsRefused());
   EXPECT_FALSE(std::filesystem::exists(missing));
 
   WriteAll(path_, "");
   ITunesDatabase empty(Env::Default());
   EXPECT_FALSE(empty.Load(path_, nullptr, false).ok());
-  EXPECT_TRUE(empty.Save(path_, array, true).IsRefused());
+  EXPECT_TRUE(testing::SaveAdding(empty, path_, array).IsRefused());
   EXPECT_EQ(ReadAll(path_), "");
 
   WriteAll(path_, std::string("mhbd\x10\0\0\0\xff\0\0\0", 12));
   ITunesDatabase corrupt(Env::Default());
   EXPECT_TRUE(corrupt.Load(path_, nullptr, false).IsCorruption());
-  EXPECT_TRUE(corrupt.Save(path_, array, true).IsRefused());
+  EXPECT_TRUE(testing::SaveAdding(corrupt, path_, array).IsRefused());
   EXPECT_EQ(ReadAll(path_).size(), 12u);
 }
 
@@ -269,10 +269,10 @@ TEST_F(DatabaseWriterTest, RefusesDatabasesOfOtherProgramsAndLeavesThemAsTheyWer
     EXPECT_TRUE(db.writable().IsRefused()) << name;
     std::vector<TrackInfo> tracks = {MakeTrack(u"a", u"A", u"X")};
     TrackArray array = {&tracks[0]};
-    const Status added = db.Save(path_, array, true);
+    const Status added = testing::SaveAdding(db, path_, array);
     EXPECT_TRUE(added.IsRefused()) << name;
     EXPECT_NE(added.message().find("nothing was written"), std::string::npos);
-    EXPECT_TRUE(db.Save(path_, {}, false).IsRefused()) << name;
+    EXPECT_TRUE(testing::SaveRemoving(db, path_, {}).IsRefused()) << name;
     EXPECT_EQ(ReadAll(path_), original) << name;
     EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
     EXPECT_FALSE(std::filesystem::exists(path_ + ".bak"));

@@ -128,7 +128,7 @@ TEST_F(IndependentCheckTest, RemovingKeepsTheRestConsistent) {
   second.trackId = 2;
   fourth.trackId = 4;
   ASSERT_TRUE(ipod.LoadForSync(nullptr).ok());
-  ASSERT_TRUE(ipod.SaveChanges({&second, &fourth}, false).ok());
+  ASSERT_TRUE(ipod.SaveAfterRemoval({&second, &fourth}).ok());
   const fx::InspectedDb db = Inspect();
   ASSERT_EQ(db.tracks.size(), 3u);
   ExpectConsistent(db);

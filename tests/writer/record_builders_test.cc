@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "database/byte_order.h"
+#include "database/coding.h"
 
 namespace tunewell {
 namespace {
 
 uint32_t U32(const std::string& bytes, size_t offset) {
-  return ReadUInt(bytes.data() + offset, 4, true);
+  return DecodeFixed32(bytes.data() + offset);
 }
 uint8_t U8(const std::string& bytes, size_t offset) { return static_cast<uint8_t>(bytes[offset]); }
 
@@ -42,10 +42,10 @@ TEST(TrackRecordTest, HeaderFieldsOfANewTrack) {
   EXPECT_EQ(U32(h, 44), 7u);
   EXPECT_EQ(U32(h, 52), 2004u);
   EXPECT_EQ(U32(h, 56), 127u);
-  EXPECT_EQ(ReadUInt64LE(h.data() + 112), 0x0102030405060708ull);
-  EXPECT_EQ(ReadUInt(h.data() + 126, 2, true), 0xFFFFu);
-  EXPECT_EQ(ReadUInt(h.data() + 144, 2, true), 12u);
-  EXPECT_EQ(ReadUInt64LE(h.data() + 168), 0x0102030405060708ull);
+  EXPECT_EQ(DecodeFixed64(h.data() + 112), 0x0102030405060708ull);
+  EXPECT_EQ(DecodeFixed16(h.data() + 126), 0xFFFFu);
+  EXPECT_EQ(DecodeFixed16(h.data() + 144), 12u);
+  EXPECT_EQ(DecodeFixed64(h.data() + 168), 0x0102030405060708ull);
   EXPECT_EQ(U8(h, 176), 1);
   EXPECT_EQ(U32(h, 208), 1u);
   // Every byte not named above is zero: no dates, play counts or sample rate.

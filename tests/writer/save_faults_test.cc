@@ -42,7 +42,7 @@ class SaveFaultsTest : public ::testing::TestWithParam<bool> {
     TrackArray array;
     for (TrackInfo& t : tracks) array.push_back(&t);
     RETURN_IF_ERROR(ipod.LoadForSync(adding ? &array : nullptr));
-    return ipod.SaveChanges(array, adding);
+    return adding ? ipod.SaveAfterSync(array) : ipod.SaveAfterRemoval(array);
   }
 
   // One save of this test's kind: two new tracks, or the removal of one old track.

@@ -8,6 +8,7 @@
 
 #include "database/empty_database.h"
 #include "database/itunes_database.h"
+#include "database/shuffle_database.h"
 #include "platform/env.h"
 #include "track/track_info.h"
 
@@ -44,6 +45,28 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// Stage and commit in one, as the iPod's save does for each of its files.
+inline Status SaveAdding(ITunesDatabase& db, const std::string& path, const TrackArray& tracks) {
+  StagedFile staged;
+  RETURN_IF_ERROR(db.StageAdding(path, tracks, &staged));
+  return staged.Commit(path + ".bak");
+}
+inline Status SaveRemoving(ITunesDatabase& db, const std::string& path, const TrackArray& tracks) {
+  StagedFile staged;
+  RETURN_IF_ERROR(db.StageRemoving(path, tracks, &staged));
+  return staged.Commit(path + ".bak");
+}
+inline Status SaveAdding(ShuffleDatabase& sd, const std::string& path, const TrackArray& tracks) {
+  StagedFile staged;
+  RETURN_IF_ERROR(sd.StageAdding(path, tracks, &staged));
+  return staged.Commit("");
+}
+inline Status SaveRemoving(ShuffleDatabase& sd, const std::string& path, const TrackArray& tracks) {
+  StagedFile staged;
+  RETURN_IF_ERROR(sd.StageRemoving(path, tracks, &staged));
+  return staged.Commit("");
+}
 
 inline std::string ReadAll(const std::string& path) {
   std::string bytes;

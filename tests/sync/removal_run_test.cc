@@ -1,4 +1,4 @@
-#include "storage/track_removal.h"
+#include "sync/removal_run.h"
 
 #include <gtest/gtest.h>
 

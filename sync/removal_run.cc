@@ -1,10 +1,10 @@
-#include "storage/track_removal.h"
+#include "sync/removal_run.h"
 
 #include <set>
 
 #include "platform/text.h"
-#include "storage/ipod_location.h"
 #include "storage/ipod_lock.h"
+#include "storage/music_file_removal.h"
 
 namespace tunewell {
 
@@ -21,9 +21,7 @@ std::u16string FoldCase(std::u16string_view text) {
 }
 
 void DeleteMusicFile(IPodDatabase& ipod, const TrackInfo& track, RemovalReport& report) {
-  std::string path;
-  Status s = ResolveMusicFile(ipod.env(), ipod.root(), track.path, &path);
-  if (s.ok()) s = ipod.env().RemoveFile(path);
+  const Status s = RemoveMusicFile(ipod.env(), ipod.root(), track.path);
   if (s.ok()) {
     ++report.files_deleted;
   } else if (s.IsNotFound()) {
@@ -61,7 +59,7 @@ Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
   }
   // Both new files are checked before either replaces its old one; on failure neither has
   // changed, so no audio file may go.
-  s = ipod.SaveChanges(tracks, /*adding=*/false);
+  s = ipod.SaveAfterRemoval(tracks);
   if (!s.ok()) return s.Prefixed("no audio file was deleted");
 
   for (const TrackInfo* track : tracks) {
