@@ -12,11 +12,11 @@
 #include <fstream>
 #include <thread>
 
+#include "cli/silent_mp3.h"
 #include "database/ipod_database.h"
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
 #include "sync/auto_sync_file.h"
-#include "cli/silent_mp3.h"
 #include "tests/win32/fake_player.h"
 #include "tests/win32/latchkey_standin.h"
 #include "tests/win32/player_host.h"
