@@ -24,6 +24,8 @@ class ViewEvents {
   virtual void EjectIPod(const std::string& ipod_root) = 0;
   // Where one sync run reports; lives until the run has shown its summary.
   virtual std::unique_ptr<SyncProgress> OpenProgress() = 0;
+  // The plug-in lets go of the player: waits for the iPod end now.
+  virtual void EndWaits() {}
 };
 
 class NoViewEvents : public ViewEvents {

@@ -19,7 +19,7 @@ exports="$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | awk 
 imports="$(awk '/DLL Name:/ {print tolower($3)}' <<<"$headers" | sort -u)"
 for name in $imports; do
   case "$name" in
-    advapi32.dll|kernel32.dll|msvcrt.dll|oleaut32.dll|ole32.dll|user32.dll|gdi32.dll|version.dll|comctl32.dll) ;;
+    advapi32.dll|kernel32.dll|msvcrt.dll|oleaut32.dll|ole32.dll|user32.dll|gdi32.dll|version.dll|comctl32.dll|setupapi.dll|cfgmgr32.dll) ;;
     *) fail "imports $name, which Windows does not ship" ;;
   esac
 done

@@ -34,6 +34,12 @@ void DeleteMusicFile(IPodDatabase& ipod, const TrackInfo& track, RemovalReport& 
 }  // namespace
 
 Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks, RemovalReport* report) {
+  return RemovePickedTracksFromIPod(
+      ipod, [&](const TrackArray&) { return tracks; }, report);
+}
+
+Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
+                                  RemovalReport* report) {
   RemovalReport ignored;
   RemovalReport& out = report != nullptr ? *report : ignored;
   out = RemovalReport();
@@ -45,6 +51,7 @@ Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks, Remova
   // Both databases are read, and must be writable, before either is written.
   s = ipod.LoadForSync(nullptr);
   if (!s.ok()) return s.Prefixed("nothing was removed");
+  const TrackArray tracks = pick(ipod.itunesDb().trackList().tracks());
 
   std::set<std::u16string> still_named;
   for (const TrackInfo* kept : ipod.itunesDb().trackList().Without(tracks)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "database/ipod_database.h"
@@ -25,5 +26,12 @@ struct RemovalReport {
 // no remaining track names it. `report`, when given, tells what became of the files.
 Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks,
                             RemovalReport* report = nullptr);
+
+// Chooses what to remove among the tracks the iPod lists once it is locked and read.
+using RemovalPick = std::function<TrackArray(const TrackArray& listed)>;
+// RemoveTracksFromIPod for the tracks `pick` chooses under the lock: a selection made earlier is
+// matched against what the iPod holds now, not against what it held then.
+Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
+                                  RemovalReport* report = nullptr);
 
 }  // namespace tunewell

@@ -1,6 +1,7 @@
 #include "player/win32/cadenza.h"
 
 #include "player/win32/module.h"
+#include "player/win32/player_views.h"
 #include "player/win32/sync_controller.h"
 
 namespace tunewell {
@@ -8,7 +9,7 @@ namespace tunewell {
 namespace {
 
 SyncController& Controller() {
-  static NoViewEvents views;
+  static PlayerViews views(module::Handle());
   return SyncController::Instance(module::Handle(), views);
 }
 

@@ -42,6 +42,7 @@ void SyncController::Detach(const void* owner) {
   if (owner != owner_) return;
   released = std::move(core_);
   owner_ = nullptr;
+  views_.EndWaits();
 }
 
 bool SyncController::attached() {

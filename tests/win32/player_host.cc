@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 namespace tunewell::fake {
@@ -13,13 +15,16 @@ WNDPROC g_header_proc = nullptr;
 UINT g_add_remove = 0;
 constexpr UINT kChooseColumnsCommand = 1;
 
-HWND Child(HWND parent, const char* cls, const char* text, int id, DWORD style = 0) {
-  return ::CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 300, 200, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+HWND Child(HWND parent, const char* cls, const char* text, int id, DWORD style = 0,
+           RECT at = {0, 0, 620, 440}) {
+  return ::CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, at.left, at.top, at.right,
+                           at.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           nullptr, nullptr);
 }
 
-HWND CheckList(HWND parent, int id, const std::vector<const char*>& columns) {
-  HWND list = Child(parent, WC_LISTVIEWA, "", id, LVS_REPORT);
+HWND CheckList(HWND parent, int id, const std::vector<const char*>& columns,
+               RECT at = {0, 0, 300, 200}) {
+  HWND list = Child(parent, WC_LISTVIEWA, "", id, LVS_REPORT | WS_BORDER, at);
   ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES);
   for (size_t i = 0; i < columns.size(); ++i) {
     LVCOLUMNA column{};
@@ -100,19 +105,23 @@ PlayerHost::PlayerHost() {
   main = ::CreateWindowExA(0, cls.lpszClassName, "Windows Media Player",
                            WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
                            nullptr, nullptr);
+  ::UpdateWindow(main);
   // Player window -> child 0 -> its first child -> child 0 -> the Sync pane's controls.
   HWND pane = Child(Child(Child(main, "STATIC", "", 0), "STATIC", "", 7), "STATIC", "", 0);
-  combo = Child(pane, WC_COMBOBOXA, "", 208, CBS_DROPDOWNLIST);
-  ::SendMessageA(combo, CB_ADDSTRING, 0, LPARAM("Removable Disk (D:)"));
-  ::SendMessageA(combo, CB_ADDSTRING, 0, LPARAM("iPod (E:)"));
-  ::SendMessageA(combo, CB_SETCURSEL, 1, 0);
-  HWND toolbar = Child(pane, TOOLBARCLASSNAMEA, "", 209);
+  combo = Child(pane, WC_COMBOBOXA, "", 208, CBS_DROPDOWNLIST, {10, 10, 180, 200});
+  for (const char* device : {"Removable Disk (D:)", "iPod (E:)", "iPod (F:)"}) {
+    ::SendMessageA(combo, CB_ADDSTRING, 0, LPARAM(device));
+  }
+  ChooseDevice(1);
+  toolbar =
+      Child(pane, TOOLBARCLASSNAMEA, "", 209, CCS_NOPARENTALIGN | CCS_NORESIZE, {200, 8, 100, 30});
   ::SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   TBBUTTON button{I_IMAGENONE, 216, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, INT_PTR(0)};
   ::SendMessageA(toolbar, TB_ADDBUTTONSA, 1, LPARAM(&button));
-  Child(pane, "STATIC", "", 219);
-  sync_list = CheckList(pane, 204, {"Title", "Length"});
-  device_list = CheckList(pane, 210, {"Title"});
+  eject_host = Child(pane, "STATIC", "", 219, 0, {310, 10, 200, 24});
+  sync_list = CheckList(pane, 204, {"Title", "Length"}, {10, 50, 300, 380});
+  device_list = CheckList(pane, 210, {"Title"}, {320, 50, 290, 380});
+  ListView_SetColumnWidth(device_list, 0, 260);
   HWND header = ListView_GetHeader(sync_list);
   g_header_proc = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HeaderProc)));
@@ -137,6 +146,8 @@ void PlayerHost::AddSyncRow(const std::string& title, const std::string& path, b
   paths_.push_back(path);
   AddRow(sync_list, title, checked);
 }
+
+void PlayerHost::ChooseDevice(int entry) { ::SendMessageA(combo, CB_SETCURSEL, entry, 0); }
 
 void PlayerHost::SetSettings(bool automatic, const std::vector<bool>& ticks) {
   ::SendMessageA(settings_box_, BM_SETCHECK, automatic ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -187,36 +198,75 @@ bool WaitPumping(HANDLE handle, DWORD ms) {
   }
 }
 
-bool SaveScreenshot(HWND window, const std::filesystem::path& file) {
+int Pixels::Count(COLORREF colour, int x0, int y0, int x1, int y1) const {
+  int n = 0;
+  for (int y = std::max(y0, 0); y < std::min(y1, height); ++y) {
+    for (int x = std::max(x0, 0); x < std::min(x1, width); ++x) n += at(x, y) == colour;
+  }
+  return n;
+}
+
+RECT ScreenRect(HWND window) {
   RECT r;
   ::GetWindowRect(window, &r);
-  const int width = r.right - r.left, height = r.bottom - r.top;
+  return r;
+}
+
+namespace {
+
+// Runs `draw` on a white 24-bit bitmap of the given size and reads it back.
+template <typename Draw>
+Pixels Render(int width, int height, Draw draw) {
   HDC screen = ::GetDC(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  RECT all{0, 0, width, height};
+  ::FillRect(memory, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  draw(memory, screen);
   ::SelectObject(memory, old);
-  BITMAPINFOHEADER info{};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  const DWORD stride = (width * 3 + 3) & ~3u;
-  std::vector<char> pixels(stride * height);
-  ::GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+  BITMAPINFOHEADER info{sizeof info, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<DWORD> bgr(static_cast<size_t>(width) * height);
+  ::GetDIBits(memory, bitmap, 0, height, bgr.data(), reinterpret_cast<BITMAPINFO*>(&info),
               DIB_RGB_COLORS);
   ::DeleteObject(bitmap);
   ::DeleteDC(memory);
   ::ReleaseDC(nullptr, screen);
+  Pixels pixels{width, height, {}};
+  for (DWORD p : bgr) pixels.rgb.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+  return pixels;
+}
+
+}  // namespace
+
+Pixels CaptureScreen(const RECT& r) {
+  return Render(r.right - r.left, r.bottom - r.top, [&](HDC memory, HDC screen) {
+    ::BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+  });
+}
+
+Pixels PrintClient(HWND window) {
+  RECT r;
+  ::GetClientRect(window, &r);
+  return Render(r.right, r.bottom, [&](HDC memory, HDC) {
+    ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+  });
+}
+
+void SaveScreenshot(const Pixels& pixels, const std::string& name) {
+  const char* folder = std::getenv("TUNEWELL_SCREENSHOT_DIR");
+  if (folder == nullptr) return;
+  BITMAPINFOHEADER info{sizeof info, pixels.width, -pixels.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<DWORD> bgr;
+  for (COLORREF c : pixels.rgb)
+    bgr.push_back(GetBValue(c) | GetGValue(c) << 8 | GetRValue(c) << 16);
   const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
-  BITMAPFILEHEADER head{0x4D42, static_cast<DWORD>(offset + pixels.size()), 0, 0, offset};
-  std::ofstream out(file, std::ios::binary);
+  const DWORD bytes = static_cast<DWORD>(bgr.size() * sizeof(DWORD));
+  BITMAPFILEHEADER head{0x4D42, offset + bytes, 0, 0, offset};
+  std::ofstream out(std::filesystem::path(folder) / (name + ".bmp"), std::ios::binary);
   out.write(reinterpret_cast<const char*>(&head), sizeof head);
   out.write(reinterpret_cast<const char*>(&info), sizeof info);
-  out.write(pixels.data(), pixels.size());
-  return out.good();
+  out.write(reinterpret_cast<const char*>(bgr.data()), bytes);
 }
 
 void Pump(DWORD ms) { WaitPumping(nullptr, ms); }

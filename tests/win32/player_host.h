@@ -27,8 +27,11 @@ class PlayerHost {
   // What the "Choose Columns" dialog does when "File Path" is ticked and confirmed.
   void ShowPathColumn();
 
+  // Chooses the combo box's device: 0 "Removable Disk (D:)", 1 "iPod (E:)", 2 "iPod (F:)".
+  void ChooseDevice(int entry);
+
   HWND main = nullptr, sync_list = nullptr, device_list = nullptr, combo = nullptr;
-  HWND settings = nullptr;
+  HWND toolbar = nullptr, eject_host = nullptr, settings = nullptr;
   // Times the plug-in's registration announced itself to running players.
   int add_remove_messages = 0;
   static constexpr const char* kPlaylists[5] = {"Playlist 1", "Playlist 2", "Playlist 3",
@@ -41,8 +44,21 @@ class PlayerHost {
 
 // Waits for `handle` while dispatching this thread's messages; false after `ms`.
 bool WaitPumping(HANDLE handle, DWORD ms);
-// Writes what the screen shows of `window` as a 24-bit BMP file.
-bool SaveScreenshot(HWND window, const std::filesystem::path& file);
+// Pixels of a rectangle, top row first.
+struct Pixels {
+  int width = 0, height = 0;
+  std::vector<COLORREF> rgb;
+  COLORREF at(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+  // Pixels of `colour` in the rectangle [x0, x1) x [y0, y1).
+  int Count(COLORREF colour, int x0, int y0, int x1, int y1) const;
+};
+// What the screen shows of `area` (screen coordinates).
+Pixels CaptureScreen(const RECT& area);
+// What `window` paints for WM_PRINTCLIENT, on white.
+Pixels PrintClient(HWND window);
+// As a BMP file `name`.bmp in $TUNEWELL_SCREENSHOT_DIR, when that is set.
+void SaveScreenshot(const Pixels& pixels, const std::string& name);
+RECT ScreenRect(HWND window);
 // Dispatches this thread's messages for `ms`.
 void Pump(DWORD ms);
 

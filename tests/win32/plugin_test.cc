@@ -12,10 +12,11 @@
 #include <fstream>
 #include <thread>
 
+#include "cli/silent_mp3.h"
+#include "database/ipod_database.h"
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
 #include "sync/auto_sync_file.h"
-#include "cli/silent_mp3.h"
 #include "tests/win32/fake_player.h"
 #include "tests/win32/latchkey_standin.h"
 #include "tests/win32/player_host.h"
@@ -36,6 +37,11 @@ fs::path HostFolder() {
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+// One of the plug-in's argument-less exports.
+HRESULT Call(HMODULE module, const char* name) {
+  return Export<HRESULT(WINAPI*)()>(module, name)();
 }
 
 int MusicFiles() {
@@ -64,6 +70,11 @@ bool KeyExists(HKEY root, const std::wstring& key) {
   return true;
 }
 
+LONG_PTR Procedure(HWND window) {
+  return ::IsWindowUnicode(window) ? ::GetWindowLongPtrW(window, GWLP_WNDPROC)
+                                   : ::GetWindowLongPtrA(window, GWLP_WNDPROC);
+}
+
 // Subkeys and values of a key.
 std::pair<unsigned long, unsigned long> KeyShape(HKEY root, const std::wstring& key) {
   HKEY opened;
@@ -87,8 +98,10 @@ class PluginTest : public ::testing::Test {
     raise = Export<StandinRaiseEventFn>(latchkey, "StandinRaiseEvent");
     state = Export<StandinGetStateFn>(latchkey, "StandinGetState");
     host = new fake::PlayerHost();
+    own_list_procedure = Procedure(host->device_list);
+    own_host_procedure = Procedure(host->eject_host);
     player = new fake::Player();
-    Export<StandinSetRootFn>(latchkey, "StandinSetRoot")(kRoot);
+    SetRoot(kRoot);
     Export<StandinSetWindowsFn>(latchkey, "StandinSetWindows")(host->sync_list, host->device_list,
                                                                host->settings, host->combo);
     MakeLibrary();
@@ -99,14 +112,14 @@ class PluginTest : public ::testing::Test {
     const fs::path music = fs::temp_directory_path() / "tunewell-plugin-test";
     fs::remove_all(music);
     auto add = [&](const std::string& title, const std::string& file, const wchar_t* type,
-                   const wchar_t* album = L"Album") {
+                   const wchar_t* album = L"Album", const wchar_t* artist = L"Artist") {
       const fs::path path = music / file;
       fs::create_directories(path.parent_path());
       std::ofstream(path, std::ios::binary) << cli::SilentMp3(40);
       return player->AddMedia({std::wstring(title.begin(), title.end()),
                                path.wstring(),
                                {{L"FileType", type},
-                                {L"Author", L"Artist"},
+                                {L"Author", artist},
                                 {L"WM/AlbumTitle", album},
                                 {L"WM/TrackNumber", L"3"}}});
     };
@@ -124,9 +137,15 @@ class PluginTest : public ::testing::Test {
     }
     for (int k = 1; k <= 5; ++k) {
       const std::string n = std::to_string(k);
-      player->AddPlaylist(L"Playlist " + std::wstring(n.begin(), n.end()),
-                          {add("List song " + n, "p\\" + n + ".mp3", L"mp3", L"Lists"), morning});
+      player->AddPlaylist(
+          L"Playlist " + std::wstring(n.begin(), n.end()),
+          {add("List song " + n, "p\\" + n + ".mp3", L"mp3", L"Lists", L"Lister"), morning});
     }
+  }
+
+  // What the stand-in reports as the iPod root; "" for none.
+  static void SetRoot(const char* root) {
+    Export<StandinSetRootFn>(latchkey, "StandinSetRoot")(root);
   }
 
   // Raises `code` through the stand-in and waits for the worker; false when none was started.
@@ -138,9 +157,10 @@ class PluginTest : public ::testing::Test {
     return true;
   }
 
-  static IWMPPluginUI* CreatePlugin(IClassFactory** factory_out = nullptr) {
+  static IWMPPluginUI* CreatePlugin(IClassFactory** factory_out = nullptr,
+                                    HMODULE module = plugin) {
     IClassFactory* factory = nullptr;
-    EXPECT_EQ(Export<LPFNGETCLASSOBJECT>(plugin, "DllGetClassObject")(
+    EXPECT_EQ(Export<LPFNGETCLASSOBJECT>(module, "DllGetClassObject")(
                   kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
               S_OK);
     IUnknown* object = nullptr;
@@ -172,14 +192,15 @@ class PluginTest : public ::testing::Test {
   static inline fake::Player* player = nullptr;
   // The plug-in the player keeps between the event tests.
   static inline IWMPPluginUI* attached = nullptr;
+  static inline LONG_PTR own_list_procedure = 0, own_host_procedure = 0;
 };
 
 TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
   const std::wstring class_key = std::wstring(L"CLSID\\") + kClsidCadenzaText;
   const std::wstring plugins = L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins";
   const std::wstring plugin_key = plugins + L"\\" + kClsidCadenzaText;
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllRegisterServer")(), S_OK);
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllRegisterServer")(), S_OK);
+  ASSERT_EQ(Call(plugin, "DllRegisterServer"), S_OK);
+  ASSERT_EQ(Call(plugin, "DllRegisterServer"), S_OK);
 
   EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, class_key, nullptr), "Cadenza Class");
   EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, class_key + L"\\InprocServer32", nullptr),
@@ -199,7 +220,7 @@ TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
   EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, class_key), std::make_pair(1ul, 1ul));
   EXPECT_EQ(KeyShape(HKEY_LOCAL_MACHINE, plugin_key), std::make_pair(0ul, 3ul));
 
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(plugin, "DllUnregisterServer")(), S_OK);
+  ASSERT_EQ(Call(plugin, "DllUnregisterServer"), S_OK);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, class_key));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, plugin_key));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, plugins));
@@ -209,7 +230,7 @@ TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
 }
 
 TEST_F(PluginTest, ObjectLifeAndHookInstallation) {
-  const auto can_unload = Export<HRESULT(WINAPI*)()>(plugin, "DllCanUnloadNow");
+  const auto can_unload = [] { return Call(plugin, "DllCanUnloadNow"); };
   IClassFactory* factory = nullptr;
   IWMPPluginUI* ui = CreatePlugin(&factory);
   ASSERT_NE(ui, nullptr);
@@ -258,21 +279,16 @@ TEST_F(PluginTest, RenamedCopyWithoutHookLibrary) {
                 fs::copy_options::overwrite_existing);
   HMODULE copy = ::LoadLibraryW((folder / "Renamed.dll").c_str());
   ASSERT_NE(copy, nullptr);
-  ASSERT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllRegisterServer")(), S_OK);
+  ASSERT_EQ(Call(copy, "DllRegisterServer"), S_OK);
   EXPECT_EQ(
       RegText(HKEY_LOCAL_MACHINE,
               std::wstring(L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\") + kClsidCadenzaText,
               L"FriendlyName"),
       "res://Renamed.dll/RT_STRING/#102");
-  EXPECT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllUnregisterServer")(), S_OK);
+  EXPECT_EQ(Call(copy, "DllUnregisterServer"), S_OK);
 
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(Export<LPFNGETCLASSOBJECT>(copy, "DllGetClassObject")(
-                kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-  IWMPPluginUI* ui = nullptr;
-  ASSERT_EQ(factory->CreateInstance(nullptr, kIidWmpPluginUI, reinterpret_cast<void**>(&ui)), S_OK);
-  factory->Release();
+  IWMPPluginUI* ui = CreatePlugin(nullptr, copy);
+  ASSERT_NE(ui, nullptr);
   const StandinState before = state();
   EXPECT_EQ(ui->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
   EXPECT_EQ(state().installs, before.installs);
@@ -280,7 +296,7 @@ TEST_F(PluginTest, RenamedCopyWithoutHookLibrary) {
   ui->Release();
   EXPECT_EQ(player->LiveReferences(), 0);
   // Nothing holds it: it may go.
-  EXPECT_EQ(Export<HRESULT(WINAPI*)()>(copy, "DllCanUnloadNow")(), S_OK);
+  EXPECT_EQ(Call(copy, "DllCanUnloadNow"), S_OK);
   EXPECT_TRUE(::FreeLibrary(copy));
   EXPECT_EQ(::GetModuleHandleW((folder / "Renamed.dll").c_str()), nullptr);
 }
@@ -299,9 +315,7 @@ TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
     char text[64] = {};
     ::GetDlgItemTextA(dialog, 1015, text, sizeof text);
     version = text;
-    if (const char* folder = std::getenv("TUNEWELL_SCREENSHOT_DIR")) {
-      fake::SaveScreenshot(dialog, fs::path(folder) / "about-dialog.bmp");
-    }
+    fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(dialog)), "about-dialog");
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   });
   EXPECT_EQ(ui->DisplayPropertyPage(host->main), S_OK);
@@ -315,7 +329,6 @@ TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
 TEST_F(PluginTest, NoticesAndNothingElse) {
   attached = CreatePlugin();
   ASSERT_EQ(attached->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
-  const auto set_root = Export<StandinSetRootFn>(latchkey, "StandinSetRoot");
   const char* no_ipod = "No iPod was found. Connect the iPod and sync again.";
   struct Case {
     int code;
@@ -325,7 +338,7 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
   for (const Case& c :
        {Case{2, kRoot, "Thank you for using Harborline. Please sync from the Sync Tab."},
         Case{0, "", no_ipod}, Case{1, "E:", no_ipod}, Case{0, "..\\x", no_ipod}}) {
-    set_root(c.root);
+    SetRoot(c.root);
     const StandinState before = state();
     HANDLE worker = raise(c.code);
     ASSERT_NE(worker, nullptr);
@@ -345,7 +358,7 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
       EXPECT_EQ(state().root_queries, before.root_queries);
     }
   }
-  set_root(kRoot);
+  SetRoot(kRoot);
   EXPECT_EQ(MusicFiles(), 0);
   EXPECT_EQ(state().stops, 0);
   EXPECT_FALSE(host->HasFilePathColumn());
@@ -353,7 +366,16 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
 
 TEST_F(PluginTest, SyncTabEventSyncsTheCheckedMp3sOnce) {
   ASSERT_FALSE(host->HasFilePathColumn());
-  ASSERT_TRUE(RaiseAndWait(0));
+  // The run's progress dialog comes and goes with it.
+  HANDLE worker = raise(0);
+  ASSERT_NE(worker, nullptr);
+  HWND dialog = nullptr;
+  while (!fake::WaitPumping(worker, 20)) {
+    if (dialog == nullptr) dialog = ::FindWindowA(nullptr, "Synchronization in Progress");
+  }
+  ::CloseHandle(worker);
+  EXPECT_NE(dialog, nullptr);
+  EXPECT_FALSE(::IsWindow(dialog));
   // Morning and the first Same: the WMA, the repeat, the unknown path and the unchecked row not.
   EXPECT_EQ(MusicFiles(), 2);
   EXPECT_TRUE(host->HasFilePathColumn());
@@ -393,14 +415,175 @@ TEST_F(PluginTest, OtherEventsSyncWhatTheSelectionNames) {
   EXPECT_EQ(state().stops, 1);
 }
 
+RECT ItemRect(HWND list, int item) {
+  RECT r{};
+  ListView_GetItemRect(list, item, &r, LVIR_BOUNDS);
+  return r;
+}
+
+// A left click `x` pixels into item `item` (below the last item for -1), with `keys` held.
+void ClickItem(HWND list, int item, int x, WPARAM keys = 0) {
+  const RECT r = item >= 0 ? ItemRect(list, item) : RECT{0, 300, 0, 0};
+  ::SendMessageA(list, WM_LBUTTONDOWN, keys, MAKELPARAM(r.left + x, r.top + 5));
+}
+// x of a level-l row's box, and of its text.
+int Box(int level) { return level * 15 + 7; }
+int Text(int level) { return level * 15 + 30; }
+
+int RemoveButtonState(HWND toolbar) {
+  return static_cast<int>(::SendMessageA(toolbar, TB_GETSTATE, 216, 0));
+}
+
+// Tracks listed by iTunesDB and iTunesSD.
+std::pair<int, int> DatabaseCounts(const char* root) {
+  OwnedTracks tracks;
+  EXPECT_TRUE(IPodDatabase(Env::Default(), root).ReadTrackList(&tracks).ok());
+  ShuffleDatabase shuffle(Env::Default());
+  EXPECT_TRUE(shuffle.Load(std::string(root) + "iPod_Control\\iTunes\\iTunesSD").ok());
+  return {static_cast<int>(tracks.size()), shuffle.count()};
+}
+
+TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
+  HWND list = host->device_list;
+  ASSERT_TRUE(RaiseAndWait(5));
+  EXPECT_NE(Procedure(list), own_list_procedure);
+  // Rows are painted by the list's own paint as by WM_PRINTCLIENT.
+  fake::Pump(200);
+  EXPECT_EQ(ListView_GetItemCount(list), 1);
+  fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(list)), "contents-collapsed");
+
+  ClickItem(list, 0, Box(0));  // Music, Artist, Lister
+  ClickItem(list, 1, Box(1));  // Music, Artist, Album, Lister
+  ClickItem(list, 2, Box(2));  // Music, Artist, Album, Morning, Same, Lister
+  ClickItem(list, 1, Text(1));
+  fake::Pixels pixels = fake::PrintClient(list);
+  EXPECT_EQ(ListView_GetItemCount(list), 6);
+  EXPECT_EQ(RemoveButtonState(host->toolbar), TBSTATE_ENABLED);
+  const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT), ink = ::GetSysColor(COLOR_WINDOWTEXT);
+  const int levels[] = {0, 1, 2, 3, 3, 1, 0};
+  for (int item = 0; item < 7; ++item) {
+    const RECT r = item < 6 ? ItemRect(list, item) : RECT{0, 300, 0, 320};
+    const int level = levels[item];
+    SCOPED_TRACE(item);
+    EXPECT_EQ(pixels.Count(highlight, 0, r.top, pixels.width, r.bottom) > 0, item == 1);
+    // Text right of the indent on the row's own background, and nothing where no row is.
+    const int x = Text(level) - 10;
+    const int text = pixels.Count(item == 1 ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : ink, x, r.top,
+                                  pixels.width, r.bottom);
+    EXPECT_EQ(text > 0, item < 6);
+    EXPECT_LT(text, (pixels.width - x) * (r.bottom - r.top) / 4);
+  }
+  fake::Pump(200);
+  fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(list)), "contents-expanded-selection");
+  ClickItem(list, -1, 10);
+  EXPECT_EQ(RemoveButtonState(host->toolbar), TBSTATE_INDETERMINATE);
+  ClickItem(list, 1, Text(1));
+
+  // The artist's tracks go, from both databases and the music folders.
+  ASSERT_TRUE(RaiseAndWait(6));
+  EXPECT_EQ(MusicFiles(), 5);
+  EXPECT_EQ(DatabaseCounts(kRoot), std::make_pair(5, 5));
+  fake::Pump(200);
+  EXPECT_EQ(ListView_GetItemCount(list), 1);
+
+  // Another iPod, with no music on it: two notice rows that select nothing.
+  SetRoot("F:\\");
+  host->ChooseDevice(2);
+  ASSERT_TRUE(RaiseAndWait(5));
+  fake::Pump(200);
+  EXPECT_EQ(ListView_GetItemCount(list), 2);
+  ClickItem(list, 1, Text(0), MK_SHIFT);
+  EXPECT_EQ(RemoveButtonState(host->toolbar), TBSTATE_INDETERMINATE);
+  fake::Pump(200);
+  fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(list)), "contents-no-music");
+}
+
+TEST_F(PluginTest, EjectIconAndTooltip) {
+  HWND eject = host->eject_host;  // 200 x 24, the view active
+  ::RedrawWindow(eject, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  const RECT at = fake::ScreenRect(eject);
+  const fake::Pixels pixels = fake::CaptureScreen(at);
+  const COLORREF plain = pixels.at(0, 0);
+  RECT drawn{200, 24, -1, -1};
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 200; ++x) {
+      if (pixels.at(x, y) == plain) continue;
+      drawn = {std::min<LONG>(drawn.left, x), std::min<LONG>(drawn.top, y),
+               std::max<LONG>(drawn.right, x), std::max<LONG>(drawn.bottom, y)};
+    }
+  }
+  EXPECT_GE(drawn.left, 180);
+  EXPECT_GE(drawn.top, 2);
+  EXPECT_LE(drawn.right, 195);
+  EXPECT_LE(drawn.bottom, 17);
+  EXPECT_GE(drawn.right - drawn.left, 10);
+
+  auto move = [&](UINT message, int x, int y) {
+    ::SendMessageA(eject, message, 0, MAKELPARAM(x, y));
+    return ::FindWindowA(TOOLTIPS_CLASSA, nullptr);
+  };
+  EXPECT_EQ(move(WM_MOUSEMOVE, 183, 10), nullptr);
+  HWND tip = move(WM_MOUSEMOVE, 184, 4);
+  ASSERT_NE(tip, nullptr);
+  char text[32] = {};
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.lpszText = text;
+  ::SendMessageA(tip, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&tool));
+  EXPECT_STREQ(text, "Eject iPod");
+  const RECT first = fake::ScreenRect(tip);
+  EXPECT_NEAR(first.top, at.top + 4 + 20, 1);
+  EXPECT_EQ(move(WM_MOUSEMOVE, 199, 19), tip);
+  EXPECT_EQ(fake::ScreenRect(tip).top, first.top);
+  fake::Pump(200);
+  const RECT tip_now = fake::ScreenRect(tip);
+  fake::SaveScreenshot(
+      fake::CaptureScreen(
+          {at.left + 100, at.top, std::max(at.right, tip_now.right) + 4, tip_now.bottom + 4}),
+      "eject-tooltip");
+  EXPECT_EQ(move(WM_MOUSEMOVE, 199, 20), nullptr);
+  EXPECT_NE(move(WM_MOUSEHOVER, 190, 10), nullptr);
+  EXPECT_EQ(move(WM_MOUSELEAVE, 0, 0), nullptr);
+
+  // The eject event finds no device for E: under wine, and E: stays.
+  ASSERT_TRUE(RaiseAndWait(7));
+  EXPECT_NE(::GetFileAttributesA("E:\\iPod_Control"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PluginTest, DetachGivesTheListsBack) {
+  ASSERT_TRUE(RaiseAndWait(8));
+  HWND list = host->device_list;
+  EXPECT_EQ(Procedure(list), own_list_procedure);
+  EXPECT_EQ(Procedure(host->eject_host), own_host_procedure);
+  ::SendMessageA(host->eject_host, WM_MOUSEMOVE, 0, MAKELPARAM(190, 10));
+  EXPECT_EQ(::FindWindowA(TOOLTIPS_CLASSA, nullptr), nullptr);
+  // The player's own rows paint again.
+  ListView_DeleteAllItems(list);
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.pszText = const_cast<char*>("Player's row");
+  ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  const fake::Pixels pixels = fake::PrintClient(list);
+  EXPECT_GT(pixels.Count(::GetSysColor(COLOR_WINDOWTEXT), 0, 0, 100, ItemRect(list, 0).bottom), 0);
+  ListView_DeleteAllItems(list);
+}
+
 TEST_F(PluginTest, EventsAfterTheCoreIsGoneDoNothing) {
+  // A refresh waiting for the iPod to be chosen ends when the player lets go of the plug-in.
+  host->ChooseDevice(0);
+  HANDLE waiting = raise(4);
+  ASSERT_NE(waiting, nullptr);
+  EXPECT_FALSE(fake::WaitPumping(waiting, 500));
   ASSERT_EQ(attached->SetCore(nullptr), S_OK);
+  EXPECT_TRUE(fake::WaitPumping(waiting, 5000));
+  ::CloseHandle(waiting);
+  host->ChooseDevice(1);
   EXPECT_EQ(attached->Release(), 0u);
   EXPECT_EQ(player->LiveReferences(), 0);
   const StandinState before = state();
   for (int code : {0, 3, 7}) EXPECT_FALSE(RaiseAndWait(code));
   EXPECT_EQ(state().root_queries, before.root_queries);
-  EXPECT_EQ(MusicFiles(), 7);
+  EXPECT_EQ(MusicFiles(), 5);
 }
 
 // The window rules, on windows of this process.
@@ -416,7 +599,7 @@ TEST(PlayerWindowsTest, FindsTheControlsItWorks) {
   EXPECT_FALSE(DeviceComboShowsIPod(host.combo, ""));
   EXPECT_FALSE(DeviceComboShowsIPod(nullptr, "E:\\"));
   ::SendMessageA(host.combo, CB_ADDSTRING, 0, LPARAM("E:"));
-  ::SendMessageA(host.combo, CB_SETCURSEL, 2, 0);
+  ::SendMessageA(host.combo, CB_SETCURSEL, 3, 0);
   EXPECT_FALSE(DeviceComboShowsIPod(host.combo, "E:\\"));
 
   HWND header = ::GetWindow(host.sync_list, GW_CHILD);

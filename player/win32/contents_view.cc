@@ -1,0 +1,313 @@
+#include "player/win32/contents_view.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <chrono>
+#include <new>
+
+#include "database/ipod_database.h"
+#include "player/win32/gdi.h"
+#include "player/win32/player_windows.h"
+#include "sync/removal_run.h"
+
+namespace tunewell {
+
+namespace {
+
+// A list answers CLR_NONE or CLR_DEFAULT for colours it leaves to the system.
+COLORREF Solid(COLORREF colour, COLORREF fallback) {
+  return (colour & 0xFF000000) != 0 ? fallback : colour;
+}
+
+void Fill(HDC dc, const RECT& area, COLORREF colour) {
+  ScopedGdiObject<HBRUSH> brush(::CreateSolidBrush(colour));
+  ::FillRect(dc, &area, brush.get());
+}
+
+// A 9 x 9 box at (x, y + 2) with a minus, and a plus while collapsed.
+void DrawExpander(HDC dc, int x, int y, bool expanded, COLORREF frame, COLORREF back) {
+  Fill(dc, RECT{x, y + 2, x + 9, y + 11}, back);
+  ScopedGdiObject<HPEN> frame_pen(::CreatePen(PS_SOLID, 1, frame));
+  ScopedGdiObject<HPEN> sign_pen(::CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
+  ScopedSelectObject in(dc, frame_pen.get());
+  const POINT sides[] = {{x, y + 2}, {x + 8, y + 2}, {x + 8, y + 10}, {x, y + 10}, {x, y + 2}};
+  ::Polyline(dc, sides, 5);
+  ScopedSelectObject sign(dc, sign_pen.get());
+  const POINT minus[] = {{x + 2, y + 6}, {x + 7, y + 6}};
+  ::Polyline(dc, minus, 2);
+  if (!expanded) {
+    const POINT bar[] = {{x + 4, y + 4}, {x + 4, y + 9}};
+    ::Polyline(dc, bar, 2);
+  }
+}
+
+void UpdateToolbarButton(bool any_selected) {
+  if (HWND toolbar = FindSyncPaneControl(kSyncToolbarId)) {
+    ::SendMessageW(toolbar, TB_SETSTATE, ContentsView::kRemoveButtonId,
+                   MAKELONG(any_selected ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE, 0));
+  }
+}
+
+}  // namespace
+
+ContentsView& ContentsView::Instance() {
+  // Never destroyed: the player's windows may call into it until the process ends.
+  static ContentsView* const view = new ContentsView();
+  return *view;
+}
+
+LRESULT CALLBACK ContentsView::DeviceListProcedure(HWND list, UINT message, WPARAM wparam,
+                                                   LPARAM lparam) {
+  ContentsView& view = Instance();
+  try {
+    return view.ListMessage(list, message, wparam, lparam);
+  } catch (...) {
+    // Nothing may unwind into the player's window code.
+    return view.list_.CallOriginal(list, message, wparam, lparam);
+  }
+}
+
+LRESULT CALLBACK ContentsView::EjectHostProcedure(HWND host, UINT message, WPARAM wparam,
+                                                  LPARAM lparam) {
+  ContentsView& view = Instance();
+  return view.eject_.HostMessage(host, message, wparam, lparam, view.active());
+}
+
+bool ContentsView::Showing() {
+  if (!active_) return false;
+  std::string root;
+  {
+    std::lock_guard lock(mutex_);
+    root = root_;
+  }
+  // Another device chosen: its list is the player's again until the iPod is back.
+  return DeviceComboShowsIPod(FindSyncPaneControl(kDeviceComboId), root);
+}
+
+LRESULT ContentsView::ListMessage(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      if (!Showing()) break;
+      Click(list, GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam), (wparam & MK_CONTROL) != 0,
+            (wparam & MK_SHIFT) != 0);
+      return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      if (!Showing()) break;
+      return 0;
+    case WM_PRINTCLIENT:
+      if (!Showing()) break;
+      AdjustItemCount(list);
+      PaintRows(list, reinterpret_cast<HDC>(wparam));
+      return 0;
+    case WM_PAINT: {
+      // Painted whenever the list paints, not only when someone asks for WM_PRINTCLIENT.
+      if (!Showing()) break;
+      AdjustItemCount(list);
+      if (wparam != 0) {
+        PaintRows(list, reinterpret_cast<HDC>(wparam));
+        return 0;
+      }
+      PAINTSTRUCT paint;
+      HDC dc = ::BeginPaint(list, &paint);
+      RECT area;
+      ::GetClientRect(list, &area);
+      if (HWND header = ListView_GetHeader(list); header != nullptr && ::IsWindowVisible(header)) {
+        RECT bar;
+        ::GetWindowRect(header, &bar);
+        area.top = bar.bottom - bar.top;
+      }
+      Fill(dc, area, Solid(ListView_GetBkColor(list), ::GetSysColor(COLOR_WINDOW)));
+      PaintRows(list, dc);
+      ::EndPaint(list, &paint);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return list_.CallOriginal(list, message, wparam, lparam);
+}
+
+void ContentsView::AdjustItemCount(HWND list) {
+  int wanted;
+  {
+    std::lock_guard lock(mutex_);
+    wanted = CountVisibleRows(tree_.rows());
+  }
+  int count = ListView_GetItemCount(list);
+  for (; count > wanted; --count) ListView_DeleteItem(list, wanted);
+  for (; count < wanted; ++count) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<char*>("");
+    ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+void ContentsView::PaintRows(HWND list, HDC dc) {
+  ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+  const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+  const COLORREF text = Solid(ListView_GetTextColor(list), ::GetSysColor(COLOR_WINDOWTEXT));
+  const COLORREF back =
+      Solid(ListView_GetTextBkColor(list), Solid(ListView_GetBkColor(list), window));
+  RECT client;
+  ::GetClientRect(list, &client);
+  int column = ListView_GetColumnWidth(list, 0);
+  if (column <= 0) column = client.right;
+  ::SetBkMode(dc, TRANSPARENT);
+
+  std::lock_guard lock(mutex_);
+  const std::vector<size_t> shown = tree_.AssignVisibleIndexes();
+  for (size_t v = 0; v < shown.size(); ++v) {
+    RECT item{LVIR_BOUNDS, 0, 0, 0};
+    if (!::SendMessageW(list, LVM_GETITEMRECT, v, reinterpret_cast<LPARAM>(&item))) break;
+    if (item.top >= client.bottom) break;
+    const ContentsRow& row = tree_.rows()[shown[v]];
+    const bool notice = row.level < 0;
+    RECT box{item.left + TextIndent(row.level), item.top,
+             notice ? client.right : item.left + column, item.bottom};
+    Fill(dc, box, row.selected ? ::GetSysColor(COLOR_HIGHLIGHT) : back);
+    ::SetTextColor(dc, row.selected ? ::GetSysColor(COLOR_HIGHLIGHTTEXT) : text);
+    if (row.expandable) DrawExpander(dc, box.left - 15, item.top, row.expanded, text, back);
+    // Wide text: a title the ANSI code page cannot spell still reads right.
+    ::DrawTextW(dc, reinterpret_cast<const wchar_t*>(row.text.c_str()),
+                static_cast<int>(row.text.size()), &box,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
+                    (notice ? DT_CENTER : DT_LEFT));
+  }
+}
+
+void ContentsView::Click(HWND list, int x, int y, bool ctrl, bool shift) {
+  LVHITTESTINFO hit{};
+  hit.pt = {x, y};
+  const int item =
+      static_cast<int>(::SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  RECT bounds{LVIR_BOUNDS, 0, 0, 0};
+  if (item >= 0) ::SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&bounds));
+  bool any;
+  {
+    std::lock_guard lock(mutex_);
+    tree_.HandleClick(item, bounds.left, bounds.top, x, y, ctrl, shift);
+    any = tree_.AnySelected();
+  }
+  UpdateToolbarButton(any);
+  // The next click may come before the next paint.
+  AdjustItemCount(list);
+  ::InvalidateRect(list, nullptr, TRUE);
+}
+
+void ContentsView::Build(std::optional<OwnedTracks> tracks) {
+  bool built = false;
+  if (tracks) {
+    try {
+      TrackArray order;
+      order.reserve(tracks->size());
+      for (const auto& track : *tracks) order.push_back(track.get());
+      std::vector<ContentsRow> rows = BuildRows(order);
+      std::lock_guard lock(mutex_);
+      tracks_ = std::move(*tracks);
+      tree_.Reset(std::move(rows));
+      active_ = true;
+      built = true;
+    } catch (const std::bad_alloc&) {
+      // Inactive below: the player's own list is better than half a tree.
+    }
+  }
+  if (!built) {
+    std::lock_guard lock(mutex_);
+    active_ = false;
+    tree_.Clear();
+    tracks_.clear();
+  }
+  eject_.Repaint();
+  if (HWND list = list_.window()) ::InvalidateRect(list, nullptr, TRUE);
+}
+
+void ContentsView::SubclassWindows(HookBinding& hook) {
+  std::lock_guard lock(subclass_mutex_);
+  list_.Install(hook.SyncListView(kDeviceListId), &DeviceListProcedure);
+  if (list_.window() != nullptr) {
+    eject_.Subclass(FindSyncPaneControl(kEjectHostId), &EjectHostProcedure);
+  }
+}
+
+void ContentsView::Attach(HookBinding& hook) {
+  {
+    std::lock_guard lock(subclass_mutex_);
+    eject_.Restore();
+    list_.Remove();
+  }
+  const std::string root = hook.IPodRoot();
+  if (!root.empty() && DeviceComboShowsIPod(hook.DeviceCombo(), root)) {
+    SubclassWindows(hook);
+    Refresh(hook);
+  } else {
+    Build(std::nullopt);
+  }
+}
+
+void ContentsView::Detach() {
+  Build(std::nullopt);
+  std::lock_guard lock(subclass_mutex_);
+  eject_.Restore();
+  list_.Remove();
+}
+
+bool ContentsView::Refresh(HookBinding& hook) {
+  uint64_t generation;
+  {
+    std::lock_guard lock(wait_mutex_);
+    generation = generation_;
+  }
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kRefreshWaitMs);
+  HWND combo = hook.DeviceCombo();
+  std::string root;
+  bool found = false, shows = false;
+  for (;;) {
+    if (!found) found = !(root = hook.IPodRoot()).empty();
+    if (found && !shows) shows = DeviceComboShowsIPod(combo, root);
+    if (found && shows) break;
+    std::unique_lock lock(wait_mutex_);
+    if (generation_ != generation || std::chrono::steady_clock::now() >= deadline) return false;
+    wake_.wait_for(lock, std::chrono::milliseconds(100), [&] { return generation_ != generation; });
+  }
+  IPodDatabase ipod(Env::Default(), root);
+  OwnedTracks tracks;
+  const Status read = ipod.ReadTrackList(&tracks);
+  {
+    std::lock_guard lock(mutex_);
+    root_ = root;
+  }
+  SubclassWindows(hook);
+  // An iPod whose database cannot be read shows the player's own list.
+  Build(read.ok() ? std::optional<OwnedTracks>(std::move(tracks)) : std::nullopt);
+  return true;
+}
+
+Status ContentsView::RemoveSelected(HookBinding& hook) {
+  std::vector<TrackInfo> chosen;
+  std::string root;
+  {
+    std::lock_guard lock(mutex_);
+    for (const TrackInfo* track : tree_.SelectedTracks()) chosen.push_back(*track);
+    root = root_;
+  }
+  if (chosen.empty() || root.empty()) return Status::Ok();
+  IPodDatabase ipod(Env::Default(), root);
+  const Status s = RemovePickedTracksFromIPod(
+      ipod, [&](const TrackArray& listed) { return MatchTracks(listed, chosen); });
+  Refresh(hook);
+  return s;
+}
+
+void ContentsView::EndWaits() {
+  {
+    std::lock_guard lock(wait_mutex_);
+    ++generation_;
+  }
+  wake_.notify_all();
+}
+
+}  // namespace tunewell

@@ -1,0 +1,31 @@
+#pragma once
+
+// The system's device tree: present volume interfaces from SetupAPI, parents and eject from the
+// Configuration Manager, volume names from the volume mount points.
+
+#include <windows.h>
+// (after <windows.h>, which it needs)
+#include <setupapi.h>
+
+#include "storage/device_tree.h"
+
+namespace tunewell {
+
+class SystemDeviceTree : public DeviceTree {
+ public:
+  // Takes the list of present volumes; an empty one when the system gives none.
+  SystemDeviceTree();
+  ~SystemDeviceTree() override;
+  SystemDeviceTree(const SystemDeviceTree&) = delete;
+  SystemDeviceTree& operator=(const SystemDeviceTree&) = delete;
+
+  bool VolumeAt(uint32_t index, std::string* device_path, DeviceInstance* device) override;
+  DeviceInstance Parent(DeviceInstance device) override;
+  bool VolumeName(const std::string& mount_point, std::string* name) override;
+  bool RequestEject(DeviceInstance device) override;
+
+ private:
+  HDEVINFO volumes_;
+};
+
+}  // namespace tunewell

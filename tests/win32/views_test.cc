@@ -1,0 +1,186 @@
+// The progress dialog driven as a sync run drives it, and the eject's device lookup over a
+// device tree of our own and over the system's.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+// (after <windows.h>, which it needs)
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "storage/win32/system_device_tree.h"
+#include "sync/win32/progress_dialog.h"
+#include "tests/win32/player_host.h"
+
+namespace tunewell {
+namespace {
+
+HMODULE Plugin() { return ::GetModuleHandleW(L"Tunewell.dll"); }
+
+std::string Text(HWND dialog, int id) {
+  char text[128] = {};
+  ::GetDlgItemTextA(dialog, id, text, sizeof text);
+  return ::IsWindowVisible(::GetDlgItem(dialog, id)) ? text : "<hidden>";
+}
+
+class ProgressDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (Plugin() == nullptr) ::LoadLibraryW(L"Tunewell.dll");
+    ASSERT_NE(Plugin(), nullptr);
+  }
+};
+
+TEST_F(ProgressDialogTest, StepsShowTruncatedPercentages) {
+  CProgressBarDlg dialog(Plugin());
+  struct Case {
+    int items;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {3, {"20 %", "40 %", "60 %", "80 %", "100 %"}},
+      {1, {"33 %"}},
+      {2, {"25 %"}},  // a new count starts again from 0
+  };
+  for (const Case& c : cases) {
+    dialog.SetItemCount(c.items);
+    HWND bar = ::GetDlgItem(dialog.window(), CProgressBarDlg::kBarId);
+    EXPECT_EQ(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0), c.items + 2);
+    for (size_t step = 0; step < c.shown.size(); ++step) {
+      dialog.Step();
+      EXPECT_EQ(Text(dialog.window(), CProgressBarDlg::kPercentId), c.shown[step]);
+      EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), static_cast<LRESULT>(step + 1));
+    }
+  }
+}
+
+// A run's worker pumps no messages: the dialog repaints on its own thread when uncovered.
+TEST_F(ProgressDialogTest, OpensCentredOnTopAndRepaintsWhileTheRunWorks) {
+  CProgressBarDlg dialog(Plugin());
+  dialog.SetItemCount(3);
+  dialog.SetStatus("Copying... Artist - Morning");
+  dialog.Step();
+  dialog.Step();
+  HWND window = dialog.window();
+  EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr);
+  EXPECT_NE(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  RECT area{}, box = fake::ScreenRect(window);
+  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_NEAR(box.left + box.right, area.left + area.right, 2);
+  EXPECT_NEAR(box.top + box.bottom, area.top + area.bottom, 2);
+
+  WNDCLASSA red{};
+  red.lpfnWndProc = ::DefWindowProcA;
+  red.hbrBackground = ::CreateSolidBrush(RGB(255, 0, 0));
+  red.lpszClassName = "TunewellTestCover";
+  ::RegisterClassA(&red);
+  HWND cover = ::CreateWindowExA(WS_EX_TOPMOST, red.lpszClassName, "", WS_POPUP | WS_VISIBLE,
+                                 box.left, box.top, box.right - box.left, box.bottom - box.top,
+                                 nullptr, nullptr, nullptr, nullptr);
+  fake::Pump(300);
+  const auto reds = [&] {
+    const fake::Pixels p = fake::CaptureScreen(box);
+    return p.Count(RGB(255, 0, 0), 0, 0, p.width, p.height);
+  };
+  ASSERT_GT(reds(), 0) << "the cover never showed";
+  ::DestroyWindow(cover);
+  ::Sleep(500);  // no message pumped here
+  EXPECT_EQ(reds(), 0);
+  EXPECT_EQ(Text(window, CProgressBarDlg::kStatusId), "Copying... Artist - Morning");
+  fake::SaveScreenshot(fake::CaptureScreen(box), "progress-mid-run");
+}
+
+TEST_F(ProgressDialogTest, EndsWithTheSummaryOrWhyTheRunFailedThenCloses) {
+  const std::string failure =
+      "The iPod's database cannot be used (Corruption: iTunesDB: bad "
+      "header). Nothing was changed.";
+  struct Case {
+    std::function<void(CProgressBarDlg&)> end;
+    std::vector<std::string> lines;  // 1007 to 1010
+  } cases[] = {
+      {[](CProgressBarDlg& d) {
+         d.ShowSummary({3, 2, 3, 0});
+       },
+       {"Copied 3 items successfully.", "Skipped 2 items that already existed on iPod.", "<hidden>",
+        "<hidden>"}},
+      {[](CProgressBarDlg& d) {
+         d.ShowSummary({5, 0, 2, 4});
+       },
+       {"Copied 2 items successfully.", "Skipped 0 items that already existed on iPod.",
+        "iPod is full. 3 items not copied due to lack of space.",
+        "Skipped 4 items that were not MP3s."}},
+      {[&](CProgressBarDlg& d) { d.ShowFailure(failure); },
+       {failure, "<hidden>", "<hidden>", "<hidden>"}},
+  };
+  for (const Case& c : cases) {
+    CProgressBarDlg dialog(Plugin(), 1500);
+    dialog.SetItemCount(5);
+    HWND window = dialog.window();
+    std::thread run([&] { c.end(dialog); });
+    ::Sleep(700);
+    for (int id :
+         {CProgressBarDlg::kBarId, CProgressBarDlg::kStatusId, CProgressBarDlg::kPercentId}) {
+      EXPECT_EQ(Text(window, id), "<hidden>");
+    }
+    for (int line = 0; line < 4; ++line) {
+      EXPECT_EQ(Text(window, CProgressBarDlg::kFirstSummaryId + line), c.lines[line]);
+    }
+    if (&c == &cases[1])
+      fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(window)), "progress-summary");
+    if (&c == &cases[2])
+      fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(window)), "progress-failure");
+    run.join();
+    EXPECT_FALSE(::IsWindow(window));
+  }
+}
+
+// Volumes v1 (no volume mounted), v2 at E:, v3 at G: without a grandparent.
+class FakeTree : public DeviceTree {
+ public:
+  bool VolumeAt(uint32_t index, std::string* path, DeviceInstance* device) override {
+    if (index >= 3) return false;
+    *path = "\\\\?\\v" + std::to_string(index + 1);
+    *device = (index + 1) * 10 + 1;
+    return true;
+  }
+  DeviceInstance Parent(DeviceInstance device) override {
+    return device == 21 ? 22 : device == 22 ? 23 : device == 31 ? 32 : 0;
+  }
+  bool VolumeName(const std::string& mount_point, std::string* name) override {
+    const auto found = mounts.find(mount_point);
+    if (found == mounts.end()) return false;
+    *name = found->second;
+    return true;
+  }
+  bool RequestEject(DeviceInstance device) override {
+    ejected.push_back(device);
+    return true;
+  }
+  std::map<std::string, std::string> mounts = {
+      {"\\\\?\\v2\\", "{B}"}, {"\\\\?\\v3\\", "{C}"}, {"E:\\", "{B}"}, {"G:\\", "{C}"}};
+  std::vector<DeviceInstance> ejected;
+};
+
+TEST(DeviceLookupTest, EjectsTheGrandparentOfTheVolumeAtTheRoot) {
+  for (const auto& [root, device] : std::map<std::string, DeviceInstance>{
+           {"E:\\", 23}, {"F:\\", 0}, {"G:\\", 0}, {"E:", 0}, {"", 0}}) {
+    FakeTree tree;
+    EXPECT_EQ(FindIPodDevice(tree, root), device) << root;
+    EXPECT_EQ(EjectIPod(tree, root), device != 0) << root;
+    EXPECT_EQ(tree.ejected,
+              device != 0 ? std::vector<DeviceInstance>{device} : std::vector<DeviceInstance>{});
+  }
+}
+
+TEST(DeviceLookupTest, TheSystemsTreeUnderWineHasNothingToEject) {
+  SystemDeviceTree tree;
+  std::string path;
+  DeviceInstance device = 0;
+  EXPECT_FALSE(tree.VolumeAt(0, &path, &device));
+  EXPECT_EQ(FindIPodDevice(tree, "E:\\"), 0u);
+  EXPECT_FALSE(EjectIPod(tree, "E:\\"));
+}
+
+}  // namespace
+}  // namespace tunewell
