@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "platform/path.h"
 #include "platform/text.h"
-#include "storage_test_util.h"
+#include "tests/support/temp_folder.h"
 
 namespace tunewell {
 namespace {
 
-using testing::TempFolder;
-using testing::WriteBytes;
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 constexpr char kSep = kPathSeparator;
 
@@ -63,19 +69,18 @@ TEST(IPodLocationTest, PathsOutsideTheRootHaveNoLocation) {
 class ResolveMusicFileTest : public ::testing::Test {
  protected:
   ResolveMusicFileTest() {
-    music_ = ipod_.path() / "iPod_Control" / "Music";
     WriteBytes(music_ / "F00" / "ABCD.mp3", "track");
     // Files outside the music folders that no location may reach.
-    WriteBytes(ipod_.path() / "iPod_Control" / "iTunes" / "iTunesDB", "db");
-    WriteBytes(ipod_.path() / "outside.mp3", "outside");
-    WriteBytes(outside_.path() / "secret.mp3", "secret");
+    WriteBytes(ipod_ / "iPod_Control" / "iTunes" / "iTunesDB", "db");
+    WriteBytes(ipod_ / "outside.mp3", "outside");
+    WriteBytes(outside_ / "secret.mp3", "secret");
   }
   Status Resolve(std::u16string_view location, std::string* path) {
-    return ResolveMusicFile(Env::Default(), ipod_.root(), location, path);
+    return ResolveMusicFile(Env::Default(), folder_.path(), location, path);
   }
-  TempFolder ipod_;
-  TempFolder outside_;
-  std::filesystem::path music_;
+  fixture::TempFolder folder_, outside_folder_;
+  const std::filesystem::path ipod_{folder_.path()}, outside_{outside_folder_.path()};
+  const std::filesystem::path music_ = ipod_ / "iPod_Control" / "Music";
 };
 
 TEST_F(ResolveMusicFileTest, PlainFileInsideTheMusicFolders) {
@@ -90,7 +95,7 @@ TEST_F(ResolveMusicFileTest, PlainFileInsideTheMusicFolders) {
 }
 
 TEST_F(ResolveMusicFileTest, EscapesAreNeverResolved) {
-  const std::string secret = (outside_.path() / "secret.mp3").string();
+  const std::string secret = (outside_ / "secret.mp3").string();
   const std::u16string absolute = u":" + NarrowToWide(secret);
   const std::u16string dotdots =
       u":iPod_Control:Music:F00:..:..:..:" +
@@ -126,8 +131,8 @@ TEST_F(ResolveMusicFileTest, EscapesAreNeverResolved) {
 
 #ifndef _WIN32
 TEST_F(ResolveMusicFileTest, LinksAndFoldersAreNotPlainFiles) {
-  std::filesystem::create_directory_symlink(outside_.path(), music_ / "F01");
-  std::filesystem::create_symlink(outside_.path() / "secret.mp3", music_ / "F00" / "LINK.mp3");
+  std::filesystem::create_directory_symlink(outside_, music_ / "F01");
+  std::filesystem::create_symlink(outside_ / "secret.mp3", music_ / "F00" / "LINK.mp3");
   std::filesystem::create_directories(music_ / "F00" / "DIRX.mp3");
   std::string path;
   EXPECT_TRUE(Resolve(u":iPod_Control:Music:F01:secret.mp3", &path).IsRefused());
