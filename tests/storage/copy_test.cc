@@ -81,9 +81,9 @@ TEST(GenerateDirNameTest, AtLeastTwoDigitsOfTheDrawModuloTheCount) {
     int32_t count;
     int draw;
     const char* expected;
-  } cases[] = {{5, 7, "F02"},      {5, 4, "F04"},   {20, 32767, "F07"}, {120, 100, "F100"},
-               {120, 239, "F119"}, {120, 9, "F09"}, {1, 32767, "F00"},  {0, 1, nullptr},
-               {-1, 1, nullptr}};
+  } cases[] = {{5, 7, "F02"},      {5, 4, "F04"},      {20, 32767, "F07"},
+               {120, 100, "F100"}, {120, 239, "F119"}, {120, 9, "F09"},
+               {1, 32767, "F00"},  {0, 1, nullptr},    {-1, 1, nullptr}};
   for (const auto& c : cases) {
     ScriptedRandom random({c.draw});
     std::string path = "F";
@@ -151,15 +151,27 @@ TEST_P(StorageTest, CopyOutcomes) {
       // The tenth track of a list of ten still keeps the margin for all ten.
       {"room just enough", [](MemoryEnv& e, auto&) { e.SetFreeBytes(4'020'001); },
        DrawsFor(3, "QKZA"), CopyResult::Copied, 5, "F03:QKZA.mp3", 4'000'000, 10},
-      {"no room", [](MemoryEnv& e, auto&) { e.SetFreeBytes(4'020'000); }, DrawsFor(3, "QKZA"),
-       CopyResult::NoRoom, 0, {}, 4'000'000, 10},
-      {"unreadable free space", [](MemoryEnv& e, auto&) { e.FailFreeBytes(true); }, {},
-       CopyResult::NoRoom, 0},
+      {"no room",
+       [](MemoryEnv& e, auto&) { e.SetFreeBytes(4'020'000); },
+       DrawsFor(3, "QKZA"),
+       CopyResult::NoRoom,
+       0,
+       {},
+       4'000'000,
+       10},
+      {"unreadable free space",
+       [](MemoryEnv& e, auto&) { e.FailFreeBytes(true); },
+       {},
+       CopyResult::NoRoom,
+       0},
       // Folder and name are drawn before the source is tried.
       {"source missing", [](MemoryEnv& e, auto&) { e.Erase(kSource); }, DrawsFor(3, "ABCD"),
        CopyResult::SourceMissing, 5},
-      {"no music folders", [](MemoryEnv& e, StorageTest& t) { e.Erase(t.Music()); }, {},
-       CopyResult::NoMusicFolders, 0},
+      {"no music folders",
+       [](MemoryEnv& e, StorageTest& t) { e.Erase(t.Music()); },
+       {},
+       CopyResult::NoMusicFolders,
+       0},
       // F00 and F02 make a count of 2, so F01 can be drawn.
       {"counted folder missing",
        [](MemoryEnv& e, StorageTest& t) { e.Erase(t.Music({"F01"})), e.Erase(t.Music({"F03"})); },
@@ -183,8 +195,13 @@ TEST_P(StorageTest, CopyOutcomes) {
          return d;
        }(),
        CopyResult::Copied, 9, "F04:FREE.mp3"},
-      {"full folder", [](MemoryEnv& e, StorageTest& t) { e.AddFile(t.Music({"F00", "AAAA.mp3"}), "").IgnoreError(); },
-       {}, CopyResult::NoFreeName, 4 * kMaxNameAttempts + 1},
+      {"full folder",
+       [](MemoryEnv& e, StorageTest& t) {
+         e.AddFile(t.Music({"F00", "AAAA.mp3"}), "").IgnoreError();
+       },
+       {},
+       CopyResult::NoFreeName,
+       4 * kMaxNameAttempts + 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -54,7 +54,8 @@ TEST(InitCommandTest, FolderCountsAndShuffleDatabase) {
   }
   for (const char* bad : {"0", "101", "-3", "x", "", "5x", "0005"}) {
     MemoryEnv env;
-    EXPECT_EQ(Command(cli::RunInit, env, {"--ipod", "G:/", "--folders", bad}).code, cli::kExitUsage);
+    EXPECT_EQ(Command(cli::RunInit, env, {"--ipod", "G:/", "--folders", bad}).code,
+              cli::kExitUsage);
     EXPECT_TRUE(env.Paths().empty()) << bad;
   }
 }
@@ -129,7 +130,8 @@ TEST(RemoveCommandTest, SelectsExactlyAndMistakesChangeNothing) {
     ASSERT_TRUE(env.ReadFile("E:/iPod_Control/iTunes/iTunesSD", &sd).ok());
     EXPECT_EQ(fixture::ReadITunesSdNames(sd).size(), left.size());
     size_t files = 0;
-    for (const auto& t : sample) files += env.Exists(fixture::PathOfLocation("E:/", Utf16ToUtf8(t.path)));
+    for (const auto& t : sample)
+      files += env.Exists(fixture::PathOfLocation("E:/", Utf16ToUtf8(t.path)));
     EXPECT_EQ(files, left.size());
   }
 }

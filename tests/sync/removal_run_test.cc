@@ -3,9 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <algorithm>
+#include <functional>
 
 #include "platform/memory/memory_env.h"
 #include "platform/text.h"
@@ -69,17 +68,30 @@ TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
     std::function<void(MemoryEnv&, const std::vector<FixtureTrack>&)> fault = {};
     int deleted, missing, kept;
   } cases[] = {
-      {"deleted by hand beforehand", {}, false,
-       [](MemoryEnv& e, const auto& t) { e.Erase(FileOf(t[1])); }, 3, 1, 0},
+      {"deleted by hand beforehand",
+       {},
+       false,
+       [](MemoryEnv& e, const auto& t) { e.Erase(FileOf(t[1])); },
+       3,
+       1,
+       0},
       {"outside the music folders",
        {u":iPod_Control:iTunes:iTunesDB", u":iPod_Control:Music:..:iTunes:iTunesSD",
         u":iPod_Control:Music:F00:..:..:..:precious.txt", u":/precious.txt"},
-       false, {}, 0, 0, 4},
+       false,
+       {},
+       0,
+       0,
+       4},
       // On a FAT volume, the file of track 5, which stays.
-      {"still named by a staying track", {u":iPod_Control:Music:F01:trk4.MP3"}, true, {}, 3, 0,
+      {"still named by a staying track", {u":iPod_Control:Music:F01:trk4.MP3"}, true, {}, 3, 0, 1},
+      {"a deletion that fails",
+       {},
+       false,
+       [](MemoryEnv& e, const auto& t) { e.FailRemove(FileOf(t[0])); },
+       3,
+       0,
        1},
-      {"a deletion that fails", {}, false,
-       [](MemoryEnv& e, const auto& t) { e.FailRemove(FileOf(t[0])); }, 3, 0, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -101,7 +113,8 @@ TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
 
 // On any database failure no file is touched, and the two databases stay in step.
 TEST(RemovalTest, DatabasesThatCannotBeWrittenDeleteNothing) {
-  for (const char* target : {"E:/iPod_Control/iTunes/iTunesDB", "E:/iPod_Control/iTunes/iTunesSD"}) {
+  for (const char* target :
+       {"E:/iPod_Control/iTunes/iTunesDB", "E:/iPod_Control/iTunes/iTunesSD"}) {
     SCOPED_TRACE(target);
     MemoryEnv env;
     MakeIPod(env, fixture::SampleTracks(6));
@@ -111,7 +124,10 @@ TEST(RemovalTest, DatabasesThatCannotBeWrittenDeleteNothing) {
     // What may differ: the lock file, and the backup of an iTunesDB that was put back.
     auto after = env.TakeSnapshot();
     for (auto* s : {&before, &after}) {
-      std::erase_if(s->files, [](const auto& f) { return !f.first.ends_with(".mp3") && !f.first.ends_with("iTunesDB") && !f.first.ends_with("iTunesSD"); });
+      std::erase_if(s->files, [](const auto& f) {
+        return !f.first.ends_with(".mp3") && !f.first.ends_with("iTunesDB") &&
+               !f.first.ends_with("iTunesSD");
+      });
     }
     EXPECT_EQ(after, before);
   }

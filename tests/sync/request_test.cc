@@ -102,8 +102,7 @@ class SyncRequestTest : public ::testing::Test {
   std::shared_ptr<FakeMedia> Song(const std::u16string& title, const std::string& file,
                                   std::u16string type = u"mp3") {
     env_.AddFile("/music/" + file, std::string(500, 's')).IgnoreError();
-    return library_.AddMedia(title, NarrowToWide("/music/" + file), type,
-                             {{u"FileSize", u"500"}});
+    return library_.AddMedia(title, NarrowToWide("/music/" + file), type, {{u"FileSize", u"500"}});
   }
   void Check(const std::string& title, const std::string& file) {
     sync_list_.rows.push_back({title, "/music/" + file});
@@ -156,12 +155,12 @@ TEST_F(SyncRequestTest, CheckedRowsGoThroughATemporaryPlaylist) {
 // the Sync tab; without one, only the Sync tab syncs (its checked rows); event 2 only thanks.
 TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
   const std::optional<std::vector<std::string>> files[] = {
-      std::nullopt, std::vector<std::string>{}, std::vector<std::string>{"Second", "Missing", "Second"},
-      std::vector<std::string>{"Empty"}};
+      std::nullopt, std::vector<std::string>{},
+      std::vector<std::string>{"Second", "Missing", "Second"}, std::vector<std::string>{"Empty"}};
   const Titles chosen[] = {{u"One"}, {u"One", u"Two"}, {u"Two"}, {}};
   for (size_t f = 0; f < std::size(files); ++f) {
-    for (int event : {kEventSyncTab, 1, kEventNoticeOnly, kEventSyncSettings,
-                      kEventRefreshAndSync}) {
+    for (int event :
+         {kEventSyncTab, 1, kEventNoticeOnly, kEventSyncSettings, kEventRefreshAndSync}) {
       SCOPED_TRACE("file " + std::to_string(f) + ", event " + std::to_string(event));
       env_.Erase("/");
       ASSERT_TRUE(MakeIPod(env_).ok());
@@ -180,8 +179,8 @@ TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
       const auto before = env_.TakeSnapshot();
       Request(event);
       if (event == kEventNoticeOnly) {
-        EXPECT_THAT(host_.notices.shown, ElementsAre(std::string(kNoticeCaption) + ": " +
-                                                     kSyncFromSyncTabNotice));
+        EXPECT_THAT(host_.notices.shown,
+                    ElementsAre(std::string(kNoticeCaption) + ": " + kSyncFromSyncTabNotice));
         EXPECT_EQ(std::tie(host_.root_asks, host_.waits), std::make_tuple(0, 0));
         EXPECT_EQ(env_.TakeSnapshot(), before);
         continue;
@@ -190,8 +189,8 @@ TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
       EXPECT_EQ(TitlesOnIPod(env_), expected);
       EXPECT_EQ(progress_.calls.empty(), expected.empty());
       // The player's own sync stops only for settings and refresh events with work to do.
-      const bool stops = (event == kEventSyncSettings || event == kEventRefreshAndSync) &&
-                         !expected.empty();
+      const bool stops =
+          (event == kEventSyncSettings || event == kEventRefreshAndSync) && !expected.empty();
       EXPECT_EQ(host_.stops, stops ? 1 : 0);
       EXPECT_EQ(library_.new_playlists, !files[f] && event == kEventSyncTab ? 1 : 0);
       EXPECT_EQ(library_.Names(), (Titles{u"Second", u"Other", u"Empty"}));
@@ -206,8 +205,7 @@ TEST_F(SyncRequestTest, NoIPodRootStopsWithANotice) {
   host_.root.clear();
   const auto before = env_.TakeSnapshot();
   EXPECT_FALSE(Request(kEventSyncTab).status.ok());
-  EXPECT_THAT(host_.notices.shown,
-              ElementsAre(std::string(kNoticeCaption) + ": " + kNoIPodNotice));
+  EXPECT_THAT(host_.notices.shown, ElementsAre(std::string(kNoticeCaption) + ": " + kNoIPodNotice));
   EXPECT_THAT(progress_.calls, IsEmpty());
   EXPECT_EQ(std::tie(library_.new_playlists, host_.wait_depth), std::make_tuple(0, 0));
   EXPECT_EQ(env_.TakeSnapshot(), before);

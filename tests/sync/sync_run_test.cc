@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "storage/ipod_lock.h"
 #include "storage/ipod_location.h"
+#include "storage/ipod_lock.h"
 #include "storage/random_source.h"
 #include "sync/removal_run.h"
 #include "tests/support/itunesdb_fixture.h"
@@ -97,16 +97,35 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
   } cases[] = {
       // Each needs 100,000 bytes plus 2,000 for each of five: after three, not enough.
       {"no room after three of five",
-       [](MemoryEnv& e) { e.SetCapacity(e.UsedBytes() + 3 * 100000 + 110000); }, {5, 0, 3, 0}, 0,
-       true, {u"T0", u"T1", u"T2"}, 71},
+       [](MemoryEnv& e) { e.SetCapacity(e.UsedBytes() + 3 * 100000 + 110000); },
+       {5, 0, 3, 0},
+       0,
+       true,
+       {u"T0", u"T1", u"T2"},
+       71},
       // The database is still rewritten, with no track.
       {"no room at all", [](MemoryEnv& e) { e.SetFreeBytes(0); }, {5, 0, 0, 0}, 0, true, {}, 28},
-      {"missing source", [](MemoryEnv& e) { e.Erase("/music/t1.mp3"); }, {4, 0, 4, 0}, 1, false,
-       {u"T0", u"T2", u"T3", u"T4"}, 85},
-      {"failed copy", [](MemoryEnv& e) { e.FailCopyAfter(10, 2); }, {5, 0, 1, 0}, 0, true,
-       {u"T0"}, 42},
-      {"no music folders", [](MemoryEnv& e) { e.Erase("/ipod/iPod_Control/Music"); },
-       {5, 0, 0, 0}, 0, true, {}, 28},
+      {"missing source",
+       [](MemoryEnv& e) { e.Erase("/music/t1.mp3"); },
+       {4, 0, 4, 0},
+       1,
+       false,
+       {u"T0", u"T2", u"T3", u"T4"},
+       85},
+      {"failed copy",
+       [](MemoryEnv& e) { e.FailCopyAfter(10, 2); },
+       {5, 0, 1, 0},
+       0,
+       true,
+       {u"T0"},
+       42},
+      {"no music folders",
+       [](MemoryEnv& e) { e.Erase("/ipod/iPod_Control/Music"); },
+       {5, 0, 0, 0},
+       0,
+       true,
+       {},
+       28},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -134,8 +153,8 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
     EXPECT_EQ(SummaryLines(report.summary)[2].visible, c.missing == 0 && not_copied > 0);
     // The partial copy went again: only copied tracks have files.
     size_t music_files = 0;
-    for (const std::string& path : env_.Paths()) music_files += path.ends_with(".mp3") &&
-                                                                path.find("/ipod/") == 0;
+    for (const std::string& path : env_.Paths())
+      music_files += path.ends_with(".mp3") && path.find("/ipod/") == 0;
     EXPECT_EQ(music_files, c.on_ipod.size());
   }
   EXPECT_THAT(notice_.shown, ::testing::IsEmpty());
@@ -162,8 +181,8 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
   } cases[] = {
       {"missing iTunesDB", std::nullopt, std::nullopt},
       {"garbage iTunesDB", "garbage", std::nullopt},
-      {"a layout the writer does not rewrite",
-       BuildITunesDb(SampleTracks(3), ManyDatasetLayout()), std::nullopt},
+      {"a layout the writer does not rewrite", BuildITunesDb(SampleTracks(3), ManyDatasetLayout()),
+       std::nullopt},
       {"cut iTunesSD", BuildITunesDb(SampleTracks(3)), sd.substr(0, sd.size() - 100)},
       {"no iPod at all", std::nullopt, std::nullopt},
   };

@@ -152,7 +152,7 @@ TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
   const std::string db_tmp = std::string(kDb) + ".tmp", sd_tmp = std::string(kSd) + ".tmp";
   const struct {
     std::string file;
-    size_t flip_at;  // past the end: the last byte goes missing
+    size_t flip_at;            // past the end: the last byte goes missing
   } cases[] = {{db_tmp, 576},  // the first track's title: 104 + 96 + 92 + 244 + 40
                {db_tmp, 20},   // the dataset count
                {db_tmp, SIZE_MAX},
