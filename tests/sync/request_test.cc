@@ -46,11 +46,6 @@ TEST(GatherTracksTest, RepeatsAcrossAndWithinPlaylistsAndFileTypes) {
   // Positions are per playlist.
   EXPECT_EQ(std::vector<int32_t>({tracks[0]->position, tracks[1]->position, tracks[2]->position}),
             (std::vector<int32_t>{0, 2, 0}));
-  // Repeats look only backwards, and case matters.
-  const PlaylistArray all = library.GetAllPlaylists();
-  EXPECT_FALSE(IsDuplicateOfEarlier(all, 0, *a_elsewhere, 0));
-  EXPECT_TRUE(IsDuplicateOfEarlier(all, 0, *a_elsewhere, 1));
-  EXPECT_FALSE(IsDuplicateOfEarlier(all, 0, *library.AddMedia(u"song", u"/x.mp3"), 7));
 }
 
 TEST(TrackFromMediaTest, AttributesBecomeFields) {
