@@ -109,7 +109,7 @@ class FakeLibrary : public PlayerLibrary {
 // "failure ...".
 class RecordingProgress : public SyncProgress {
  public:
-  std::vector<std::string> calls, statuses;
+  std::vector<std::string> calls;
   std::vector<int32_t> percents;
   ProgressModel model;
   std::string failure;
@@ -118,18 +118,14 @@ class RecordingProgress : public SyncProgress {
     model.SetItemCount(items);
     calls.push_back("items " + std::to_string(items));
   }
-  void SetStatus(const std::string& text) override {
-    statuses.push_back(text);
-    calls.push_back("status " + text);
-  }
+  void SetStatus(const std::string& text) override { calls.push_back("status " + text); }
   void Step() override {
     percents.push_back(model.Step());
     calls.push_back("step " + ProgressModel::PercentText(percents.back()));
   }
   void ShowSummary(const SyncSummary&) override { calls.push_back("summary"); }
   void ShowFailure(const std::string& text) override {
-    failure = text;
-    calls.push_back("failure " + text);
+    calls.push_back("failure " + (failure = text));
   }
 };
 
