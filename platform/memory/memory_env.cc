@@ -68,8 +68,8 @@ struct MemoryEnv::Node {
 // An armed fault.
 struct MemoryEnv::Rule {
   Op op;
-  std::string key;    // empty: any path
-  int countdown = 0;  // 0: every call; otherwise the call that reaches 0 fails
+  std::string key;     // empty: any path
+  int countdown = 0;   // 0: every call; otherwise the call that reaches 0 fails
   size_t flip_at = 0;  // GarbleNthAppend
 };
 

@@ -136,72 +136,50 @@ TEST_P(StorageTest, NeedForRoomIsWorkedOutWithoutOverflow) {
 
 // Every outcome of a copy. Anything but Copied leaves the track and the volume as they were.
 TEST_P(StorageTest, CopyOutcomes) {
-  using Setup = std::function<void(MemoryEnv&, StorageTest&)>;
   const auto held = [](StorageTest& t) { return t.Music({"F04", "HELD.mp3"}); };
   const struct {
     const char* name;
-    Setup setup;
-    std::vector<int> draws;
+    std::string pick;  // the folder's digit and the names' letters drawn; "": zeros
     CopyResult result;
-    int expected_draws;
-    std::string location = {};  // where it lands, when copied
+    int expected_draws;         // -1: not counted
+    std::string location = "";  // where it lands, when copied
     int32_t size = 4000, count = 1;
+    std::function<void(StorageTest&)> setup = {};
   } cases[] = {
-      {"copied", {}, DrawsFor(3, "QKZA"), CopyResult::Copied, 5, "F03:QKZA.mp3"},
+      {"copied", "3QKZA", CopyResult::Copied, 5, "F03:QKZA.mp3"},
       // The tenth track of a list of ten still keeps the margin for all ten.
-      {"room just enough", [](MemoryEnv& e, auto&) { e.SetFreeBytes(4'020'001); },
-       DrawsFor(3, "QKZA"), CopyResult::Copied, 5, "F03:QKZA.mp3", 4'000'000, 10},
-      {"no room",
-       [](MemoryEnv& e, auto&) { e.SetFreeBytes(4'020'000); },
-       DrawsFor(3, "QKZA"),
-       CopyResult::NoRoom,
-       0,
-       {},
-       4'000'000,
-       10},
-      {"unreadable free space",
-       [](MemoryEnv& e, auto&) { e.FailFreeBytes(true); },
-       {},
-       CopyResult::NoRoom,
-       0},
+      {"room just enough", "3QKZA", CopyResult::Copied, 5, "F03:QKZA.mp3", 4'000'000, 10,
+       [](StorageTest& t) { t.env_.SetFreeBytes(4'020'001); }},
+      {"no room", "3QKZA", CopyResult::NoRoom, 0, "", 4'000'000, 10,
+       [](StorageTest& t) { t.env_.SetFreeBytes(4'020'000); }},
+      {"unreadable free space", "", CopyResult::NoRoom, 0, "", 4000, 1,
+       [](StorageTest& t) { t.env_.FailFreeBytes(true); }},
       // Folder and name are drawn before the source is tried.
-      {"source missing", [](MemoryEnv& e, auto&) { e.Erase(kSource); }, DrawsFor(3, "ABCD"),
-       CopyResult::SourceMissing, 5},
-      {"no music folders",
-       [](MemoryEnv& e, StorageTest& t) { e.Erase(t.Music()); },
-       {},
-       CopyResult::NoMusicFolders,
-       0},
+      {"source missing", "3ABCD", CopyResult::SourceMissing, 5, "", 4000, 1,
+       [](StorageTest& t) { t.env_.Erase(kSource); }},
+      {"no music folders", "", CopyResult::NoMusicFolders, 0, "", 4000, 1,
+       [](StorageTest& t) { t.env_.Erase(t.Music()); }},
       // F00 and F02 make a count of 2, so F01 can be drawn.
-      {"counted folder missing",
-       [](MemoryEnv& e, StorageTest& t) { e.Erase(t.Music({"F01"})), e.Erase(t.Music({"F03"})); },
-       DrawsFor(1, "ABCD"), CopyResult::CopyFailed, -1},
-      {"fails part-way", [](MemoryEnv& e, auto&) { e.FailCopyAfter(1500); }, DrawsFor(2, "WXYZ"),
-       CopyResult::CopyFailed, 5},
-      {"fills up despite the reading",
-       [](MemoryEnv& e, auto&) { e.SetCapacity(e.UsedBytes() + 1000), e.SetFreeBytes(1'000'000); },
-       DrawsFor(2, "WXYZ"), CopyResult::CopyFailed, 5},
-      {"source the player holds open", [](MemoryEnv& e, auto&) { e.HoldSharedRead(kSource); },
-       DrawsFor(0, "PLAY"), CopyResult::Copied, 5, "F00:PLAY.mp3"},
+      {"counted folder missing", "1ABCD", CopyResult::CopyFailed, -1, "", 4000, 1,
+       [](StorageTest& t) { t.env_.Erase(t.Music({"F01"})), t.env_.Erase(t.Music({"F03"})); }},
+      {"fails part-way", "2WXYZ", CopyResult::CopyFailed, 5, "", 4000, 1,
+       [](StorageTest& t) { t.env_.FailCopyAfter(1500); }},
+      {"fills up despite the reading", "2WXYZ", CopyResult::CopyFailed, 5, "", 4000, 1,
+       [](StorageTest& t) {
+         t.env_.SetCapacity(t.env_.UsedBytes() + 1000), t.env_.SetFreeBytes(1'000'000);
+       }},
+      {"source the player holds open", "0PLAY", CopyResult::Copied, 5, "F00:PLAY.mp3", 4000, 1,
+       [](StorageTest& t) { t.env_.HoldSharedRead(kSource); }},
       // Held without sharing, the file cannot even be opened to see it is there; it still is.
-      {"name held by another program",
-       [&](MemoryEnv& e, StorageTest& t) {
-         ASSERT_TRUE(e.AddFile(held(t), "theirs").ok());
-         e.HoldExclusive(held(t));
-       },
-       [] {
-         std::vector<int> d = DrawsFor(4, "HELD");
-         for (int x : DrawsFor(-1, "FREE")) d.push_back(x);
-         return d;
-       }(),
-       CopyResult::Copied, 9, "F04:FREE.mp3"},
-      {"full folder",
-       [](MemoryEnv& e, StorageTest& t) {
-         e.AddFile(t.Music({"F00", "AAAA.mp3"}), "").IgnoreError();
-       },
-       {},
-       CopyResult::NoFreeName,
-       4 * kMaxNameAttempts + 1},
+      {"name held by another program", "4HELDFREE", CopyResult::Copied, 9, "F04:FREE.mp3", 4000, 1,
+       [&](StorageTest& t) {
+         ASSERT_TRUE(t.env_.AddFile(held(t), "theirs").ok());
+         t.env_.HoldExclusive(held(t));
+       }},
+      {"full folder", "", CopyResult::NoFreeName, 4 * kMaxNameAttempts + 1, "", 4000, 1,
+       [](StorageTest& t) {
+         ASSERT_TRUE(t.env_.AddFile(t.Music({"F00", "AAAA.mp3"}), "").ok());
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -213,13 +191,14 @@ TEST_P(StorageTest, CopyOutcomes) {
     env_.SetCapacity(std::nullopt);
     env_.Release(kSource);
     MakeFolders(4);
-    if (c.setup) c.setup(env_, *this);
+    if (c.setup) c.setup(*this);
     const CopyTarget ipod = CopyTarget::For(env_, root());
     const MemoryEnv::Snapshot before = env_.TakeSnapshot();
     TrackInfo track;
     track.path = NarrowToWide(kSource);
     track.fileSize = c.size;
-    ScriptedRandom random(c.draws);
+    ScriptedRandom random(c.pick.empty() ? std::vector<int>{}
+                                         : DrawsFor(c.pick[0] - '0', c.pick.substr(1)));
     fixture::RecordingNotice notice;
     Status why;
     EXPECT_EQ(CopyTrackToIPod(ipod, track, c.count, random, notice, &why), c.result);
