@@ -175,6 +175,8 @@ TEST_F(SyncRunTest, DatabaseThatCannotBeWrittenTakesTheCopiesBack) {
 // line's tests are the other home): for a sync run and a removal alike.
 TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
   const std::string sd = BuildITunesSd({u":iPod_Control:Music:F00:TRK0.mp3"});
+  std::string lying = sd;
+  lying[2] = 3;  // three entries promised, one there
   const struct {
     const char* name;
     std::optional<std::string> db, sd;
@@ -184,6 +186,8 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
       {"a layout the writer does not rewrite", BuildITunesDb(SampleTracks(3), ManyDatasetLayout()),
        std::nullopt},
       {"cut iTunesSD", BuildITunesDb(SampleTracks(3)), sd.substr(0, sd.size() - 100)},
+      {"iTunesSD with a lying count", BuildITunesDb(SampleTracks(3)), lying},
+      {"two-byte iTunesSD", BuildITunesDb(SampleTracks(3)), std::string("\0\0", 2)},
       {"no iPod at all", std::nullopt, std::nullopt},
   };
   for (const auto& c : cases) {
