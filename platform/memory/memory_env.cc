@@ -68,8 +68,9 @@ struct MemoryEnv::Node {
 // An armed fault.
 struct MemoryEnv::Rule {
   Op op;
-  std::string key;    // empty: any path
-  int countdown = 0;  // 0: every call; otherwise the call that reaches 0 fails
+  std::string key;     // empty: any path
+  int countdown = 0;   // 0: every call; otherwise the call that reaches 0 fails
+  size_t flip_at = 0;  // GarbleNthAppend
 };
 
 // A path split into its root and its names.
@@ -233,6 +234,9 @@ Status MemoryEnv::CheckOpenable(const Node& node, const std::string& key, const 
 Status MemoryEnv::Strike(Op op, std::initializer_list<std::string_view> keys,
                          const std::string& what) {
   ++calls_[op];
+  if (calls_left_ && (*calls_left_)-- <= 0) {
+    return Status::IOError(what + ": the process has stopped");
+  }
   bool fail = false;
   for (auto it = rules_.begin(); it != rules_.end();) {
     const bool matches = it->op == op && (it->key.empty() || std::find(keys.begin(), keys.end(),
@@ -605,8 +609,21 @@ Status MemoryEnv::Append(const std::string& key, const std::string& path, uint64
   if (data.size() > Room()) {
     return Status::NoSpace(path + ": no room for " + std::to_string(data.size()) + " bytes");
   }
-  node->data.append(data);
-  used_ += data.size();
+  std::string kept(data);
+  for (auto it = garbles_.begin(); it != garbles_.end();) {
+    if ((!it->key.empty() && it->key != key) || --it->countdown > 0) {
+      ++it;
+      continue;
+    }
+    if (it->flip_at < kept.size()) {
+      kept[it->flip_at] = static_cast<char>(~kept[it->flip_at]);
+    } else if (!kept.empty()) {
+      kept.pop_back();
+    }
+    it = garbles_.erase(it);
+  }
+  node->data.append(kept);
+  used_ += kept.size();
   return Status::Ok();
 }
 
@@ -765,6 +782,18 @@ void MemoryEnv::FailCopyAfter(uint64_t bytes, int nth) {
   copy_limits_.emplace_back(nth, bytes);
 }
 
+void MemoryEnv::GarbleNthAppend(int n, size_t flip_at, std::string_view path) {
+  if (n <= 0) return;
+  std::lock_guard<std::mutex> guard(mutex_);
+  garbles_.push_back(
+      Rule{Op::kAppend, path.empty() ? std::string() : Parse(path).Key(), n, flip_at});
+}
+
+void MemoryEnv::StopAfter(int calls) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  calls_left_ = calls;
+}
+
 void MemoryEnv::ClearFaults(Op op) {
   std::lock_guard<std::mutex> guard(mutex_);
   std::erase_if(rules_, [op](const Rule& rule) { return rule.op == op; });
@@ -775,6 +804,8 @@ void MemoryEnv::ClearAllFaults() {
   std::lock_guard<std::mutex> guard(mutex_);
   rules_.clear();
   copy_limits_.clear();
+  garbles_.clear();
+  calls_left_.reset();
 }
 
 void MemoryEnv::Toggle(Op op, bool on) {

@@ -145,6 +145,10 @@ class MemoryEnv : public Env {
   // The nth CopyFileTo from now writes the first `bytes` bytes of the target (all of them when
   // the source is shorter), then fails with IOError, leaving that partial target. Once.
   void FailCopyAfter(uint64_t bytes, int nth = 1);
+  // The n-th Append from now (with a path, counting only appends to it) reports success but
+  // keeps other bytes: its data with the byte at `flip_at` inverted, or, when `flip_at` lies
+  // past the data, all but the last byte. Once. As a device that corrupts silently would.
+  void GarbleNthAppend(int n, size_t flip_at, std::string_view path = {});
 
   // ---- Room ----
   // All file bytes together may not exceed `bytes` (nullopt: no limit). An Append that does not
@@ -169,6 +173,9 @@ class MemoryEnv : public Env {
   // unsynced shrink, possibly to nothing), invalidates open WritableFiles and releases all
   // locks. Folder entries (creations, renames, removals) count as durable at once.
   void SimulateCrash();
+  // The process stops after `calls` more counted calls: every call after those fails with
+  // IOError and changes nothing. ClearAllFaults lets it run again.
+  void StopAfter(int calls);
 
  private:
   class File;
@@ -209,6 +216,8 @@ class MemoryEnv : public Env {
   LockRegistry locks_;  // by key
   std::vector<Rule> rules_;
   std::vector<std::pair<int, uint64_t>> copy_limits_;  // countdown, bytes
+  std::vector<Rule> garbles_;                          // countdown and key; flip_at in `at`
+  std::optional<int> calls_left_;                      // StopAfter
   std::map<Op, int> calls_;
   std::optional<uint64_t> capacity_;
   std::optional<uint64_t> free_answer_;

@@ -59,9 +59,12 @@ bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error) {
   for (std::string line; std::getline(lines, line);) {
     std::vector<std::string> f(1);
     for (char c : line) c == '\t' ? f.emplace_back() : f.back().append(1, c);
-    if (f[0] == "track" && f.size() == 9) {
-      dump->tracks.push_back(
-          {uint32_t(std::stoul(f[1])), f[2], f[3], f[4], std::stoi(f[5]), f[6], f[7], f[8]});
+    if (f[0] == "track" && f.size() == 17) {
+      dump->tracks.push_back({uint32_t(std::stoul(f[1])), f[2], f[3], f[4], std::stoi(f[5]), f[6],
+                              f[7], f[8], uint32_t(std::stoul(f[9])), std::stoi(f[10]),
+                              std::stoi(f[11]), std::stoi(f[12]), uint32_t(std::stoul(f[13])),
+                              uint32_t(std::stoul(f[14])), uint32_t(std::stoul(f[15])),
+                              std::stoull(f[16])});
     } else if (f[0] == "playlists" && f.size() == 2) {
       dump->playlist_count = std::stoi(f[1]);
     } else if (f[0] == "mpl" && f.size() == 2) {

@@ -16,6 +16,11 @@ struct GpodTrack {  // texts in UTF-8
   std::string title, artist, album;
   int32_t track_number = 0;
   std::string path, genre, composer;
+  // Header fields: bytes, milliseconds, kbit/s, year, stars * 20, flags, the 64-bit id.
+  uint32_t size = 0;
+  int32_t length_ms = 0, bitrate = 0, year = 0;
+  uint32_t rating = 0, vbr = 0, lyrics = 0;
+  uint64_t database_id = 0;
 };
 struct GpodDump {
   std::vector<GpodTrack> tracks;  // in file order

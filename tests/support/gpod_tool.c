@@ -6,7 +6,8 @@
  *                          genre "Genre k%4", composer "Composer k", number k%10+1, path
  *                          ":iPod_Control:Music:F0(k%4):GPODk.mp3".
  *   gpod_tool dump DIR     tab-separated lines: per track in file order "track ID TITLE ARTIST
- *                          ALBUM NUMBER PATH GENRE COMPOSER", then "playlists N", "mpl COUNT".
+ *                          ALBUM NUMBER PATH GENRE COMPOSER SIZE LENGTH_MS BITRATE YEAR RATING
+ *                          VBR LYRICS DBID", then "playlists N", "mpl COUNT".
  *
  * Exit status: 0 done, 1 usage, 2 libgpod failed (its message on stderr). */
 
@@ -67,8 +68,11 @@ static int Dump(const char* dir) {
   if (itdb == NULL) return Fail("itdb_parse", error);
   for (GList* l = itdb->tracks; l != NULL; l = l->next) {
     const Itdb_Track* t = l->data;
-    printf("track\t%u\t%s\t%s\t%s\t%d\t%s\t%s\t%s\n", t->id, Text(t->title), Text(t->artist),
+    printf("track\t%u\t%s\t%s\t%s\t%d\t%s\t%s\t%s", t->id, Text(t->title), Text(t->artist),
            Text(t->album), t->track_nr, Text(t->ipod_path), Text(t->genre), Text(t->composer));
+    printf("\t%u\t%d\t%d\t%d\t%u\t%u\t%u\t%llu\n", (unsigned)t->size, t->tracklen, t->bitrate,
+           t->year, (unsigned)t->rating, (unsigned)t->type1, (unsigned)t->lyrics_flag,
+           (unsigned long long)t->dbid);
   }
   Itdb_Playlist* mpl = itdb_playlist_mpl(itdb);
   printf("playlists\t%u\nmpl\t%u\n", g_list_length(itdb->playlists),

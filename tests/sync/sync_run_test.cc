@@ -4,43 +4,36 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
-#include "platform/path.h"
 #include "storage/ipod_location.h"
+#include "storage/ipod_lock.h"
 #include "storage/random_source.h"
-#include "tests/sync/fake_player.h"
-#include "tests/sync/memory_ipod.h"
+#include "sync/removal_run.h"
+#include "tests/support/itunesdb_fixture.h"
+#include "tests/support/recorders.h"
+#include "tests/support/test_tracks.h"
+#include "tests/sync/sync_fakes.h"
 
 namespace tunewell {
 namespace {
 
-using testing::AddSource;
-using testing::ArrayOf;
+using namespace fixture;  // NOLINT: the fakes of this folder
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using testing::kDbPath;
-using testing::kIPodRoot;
-using testing::RecordingHost;
-using testing::RecordingNotice;
-using testing::RecordingProgress;
-using testing::TitlesOnIPod;
+using Titles = std::vector<std::u16string>;
 
 class SyncRunTest : public ::testing::Test {
  protected:
-  void SetUp() override { testing::MakeIPod(env_); }
+  void SetUp() override { ASSERT_TRUE(MakeIPod(env_).ok()); }
 
-  // Sources named t0, t1, ... with artist "A<k>" and title "T<k>".
+  // Sources t0, t1, ... with artist "A<k>" and title "T<k>".
   void AddTracks(int n, size_t size = 1000) {
     for (int k = 0; k < n; ++k) {
-      const std::string s = std::to_string(k);
-      owned_.push_back(
-          AddSource(env_, "t" + s, u"A" + NarrowToWide(s), u"T" + NarrowToWide(s), size));
+      const std::u16string s = NarrowToWide(std::to_string(k));
+      owned_.push_back(AddSource(env_, "t" + std::to_string(k), u"A" + s, u"T" + s, size));
     }
   }
-
   SyncReport Run(int32_t not_mp3 = 0) {
     tracks_ = ArrayOf(owned_);
     return RunSync(SyncServices{env_, progress_, notice_, &host_, &random_}, kIPodRoot, tracks_,
@@ -55,15 +48,6 @@ class SyncRunTest : public ::testing::Test {
   OwnedTracks owned_;
   TrackArray tracks_;
 };
-
-TEST_F(SyncRunTest, EmptyListTouchesNothing) {
-  const auto before = env_.TakeSnapshot();
-  const SyncReport report = Run(4);
-  EXPECT_TRUE(report.status.ok());
-  EXPECT_TRUE(progress_.calls.empty());
-  EXPECT_EQ(host_.refreshes, 0);
-  EXPECT_EQ(env_.TakeSnapshot(), before);
-}
 
 TEST_F(SyncRunTest, CopiesRecordsAndStepsToTheFullBar) {
   AddTracks(3);
@@ -80,224 +64,192 @@ TEST_F(SyncRunTest, CopiesRecordsAndStepsToTheFullBar) {
   // The list now holds the copied tracks, each at its iPod location, with its file there.
   ASSERT_EQ(tracks_.size(), 3u);
   for (TrackInfo* track : tracks_) {
-    EXPECT_EQ(track->path.rfind(u":iPod_Control:Music:F", 0), 0u);
-    EXPECT_EQ(env_.Contents(PathFromLocation(kIPodRoot, track->path)).value_or(""),
-              std::string(1000, 'm'));
+    EXPECT_EQ(env_.Contents(PathFromLocation(kIPodRoot, track->path)), std::string(1000, 'm'));
   }
+  EXPECT_EQ(CopyingStatus(TrackInfo()), "Copying...  - ");
 }
 
-TEST_F(SyncRunTest, TrackAlreadyOnTheIPodLeavesItsFilesAlone) {
+TEST_F(SyncRunTest, EmptyListOrTracksAlreadyThereLeaveTheIPodAlone) {
+  EXPECT_TRUE(Run(4).status.ok());
+  EXPECT_TRUE(progress_.calls.empty());
   AddTracks(1);
   ASSERT_TRUE(Run().complete());
-  const auto before = testing::SnapshotWithoutLock(env_);
-
+  const auto before = SnapshotWithoutLock(env_);
   progress_ = RecordingProgress();
   owned_.clear();
   AddTracks(1);
   const SyncReport report = Run();
   EXPECT_EQ(report.summary, (SyncSummary{0, 1, 0, 0}));
   EXPECT_THAT(progress_.calls, ElementsAre("items 1", "summary"));
-  EXPECT_FALSE(SummaryLines(report.summary)[2].visible);
-  EXPECT_EQ(testing::SnapshotWithoutLock(env_), before);
+  EXPECT_EQ(SnapshotWithoutLock(env_), before);
 }
 
-TEST_F(SyncRunTest, NoRoomAfterThreeOfFive) {
-  AddTracks(5, 100000);
-  // Each track needs its 100,000 bytes plus 2,000 for each of the five: after three copies the
-  // free space equals the need, which is not enough.
-  env_.SetCapacity(env_.UsedBytes() + 3 * 100000 + 110000);
-  const SyncReport report = Run();
-  EXPECT_EQ(report.summary, (SyncSummary{5, 0, 3, 0}));
-  EXPECT_FALSE(report.stopped.ok());
-  EXPECT_FALSE(report.complete());
-  EXPECT_THAT(
-      progress_.statuses,
-      ElementsAre("Initialising...", "Copying... A0 - T0", "Copying... A1 - T1",
-                  "Copying... A2 - T2", "Copying... A3 - T3", "Updating iPod database files."));
-  EXPECT_EQ(progress_.percents, (std::vector<int32_t>{14, 28, 42, 57, 71}));
-  EXPECT_EQ(SummaryLines(report.summary)[2].text,
-            "iPod is full. 2 items not copied due to lack of space.");
-  EXPECT_THAT(TitlesOnIPod(env_), ElementsAre(u"T0", u"T1", u"T2"));
-  EXPECT_EQ(tracks_.size(), 3u);
-}
-
-TEST_F(SyncRunTest, FirstTrackWithoutRoomStillWritesTheDatabase) {
-  AddTracks(2);
-  env_.SetFreeBytes(0);
-  const std::string db_before = *env_.Contents(kDbPath);
-  const SyncReport report = Run();
-  EXPECT_EQ(report.summary, (SyncSummary{2, 0, 0, 0}));
-  EXPECT_EQ(SummaryLines(report.summary)[2].text,
-            "iPod is full. 2 items not copied due to lack of space.");
-  EXPECT_TRUE(tracks_.empty());
-  // Rewritten, keeping the old one as a backup, with no track.
-  EXPECT_TRUE(env_.Exists(std::string(kDbPath) + ".bak"));
-  EXPECT_TRUE(TitlesOnIPod(env_).empty());
-  EXPECT_EQ(progress_.percents, (std::vector<int32_t>{25, 50}));
-}
-
-TEST_F(SyncRunTest, MissingSourceInTheMiddleIsDroppedAndCountedNowhere) {
-  AddTracks(3);
-  env_.Erase("/music/t1.mp3");
-  const SyncReport report = Run();
-  EXPECT_THAT(notice_.shown,
-              ElementsAre("Problem locating track.: Unable to locate file : /music/t1.mp3"));
-  EXPECT_EQ(report.summary, (SyncSummary{2, 0, 2, 0}));
-  EXPECT_EQ(report.missing, 1);
-  EXPECT_FALSE(report.complete());
-  EXPECT_FALSE(SummaryLines(report.summary)[2].visible);
-  // 4 of 5 steps.
-  EXPECT_EQ(progress_.percents.back(), 80);
-  EXPECT_THAT(TitlesOnIPod(env_), ElementsAre(u"T0", u"T2"));
-}
-
-TEST_F(SyncRunTest, StatusWithEmptyArtistAndTitle) {
-  owned_.push_back(AddSource(env_, "blank", u"", u""));
-  Run();
-  EXPECT_EQ(progress_.statuses.at(1), "Copying...  - ");
-}
-
-TEST_F(SyncRunTest, FailedCopyEndsTheCopyingLikeLackOfRoom) {
-  AddTracks(4);
-  env_.FailCopyAfter(10, 2);
-  const SyncReport report = Run();
-  EXPECT_EQ(report.summary, (SyncSummary{4, 0, 1, 0}));
-  EXPECT_THAT(report.stopped.message(), HasSubstr("t1.mp3"));
-  EXPECT_THAT(TitlesOnIPod(env_), ElementsAre(u"T0"));
-  // The partial file went again: only the one copied file is in the music folders.
-  int music_files = 0;
-  for (const std::string& path : env_.Paths()) {
-    if (path.find("Music" + std::string(1, kPathSeparator) + "F") != std::string::npos &&
-        path.ends_with(".mp3")) {
-      ++music_files;
-    }
-  }
-  EXPECT_EQ(music_files, 1);
-}
-
-TEST_F(SyncRunTest, NoMusicFoldersCopiesNothing) {
-  env_.Erase("/ipod/iPod_Control/Music");
-  AddTracks(2);
-  const SyncReport report = Run();
-  EXPECT_EQ(report.summary, (SyncSummary{2, 0, 0, 0}));
-  EXPECT_FALSE(report.stopped.ok());
-  EXPECT_TRUE(TitlesOnIPod(env_).empty());
-}
-
-TEST_F(SyncRunTest, UnusableDatabaseChangesNothingAndSaysWhy) {
-  AddTracks(2);
-  for (const std::string& db : {std::string("garbage"), std::string()}) {
-    env_.AddFile(kDbPath, db).IgnoreError();
-    if (db.empty()) env_.Erase(kDbPath);
+// How a run counts and reports the copies that stopped it; the causes are storage's.
+TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
+  const struct {
+    const char* name;
+    std::function<void(MemoryEnv&)> fault;
+    SyncSummary summary;
+    int missing;
+    bool stopped;
+    Titles on_ipod;
+    int32_t last_percent;
+  } cases[] = {
+      // Each needs 100,000 bytes plus 2,000 for each of five: after three, not enough.
+      {"no room after three of five",
+       [](MemoryEnv& e) { e.SetCapacity(e.UsedBytes() + 3 * 100000 + 110000); },
+       {5, 0, 3, 0},
+       0,
+       true,
+       {u"T0", u"T1", u"T2"},
+       71},
+      // The database is still rewritten, with no track.
+      {"no room at all", [](MemoryEnv& e) { e.SetFreeBytes(0); }, {5, 0, 0, 0}, 0, true, {}, 28},
+      {"missing source",
+       [](MemoryEnv& e) { e.Erase("/music/t1.mp3"); },
+       {4, 0, 4, 0},
+       1,
+       false,
+       {u"T0", u"T2", u"T3", u"T4"},
+       85},
+      {"failed copy",
+       [](MemoryEnv& e) { e.FailCopyAfter(10, 2); },
+       {5, 0, 1, 0},
+       0,
+       true,
+       {u"T0"},
+       42},
+      {"no music folders",
+       [](MemoryEnv& e) { e.Erase("/ipod/iPod_Control/Music"); },
+       {5, 0, 0, 0},
+       0,
+       true,
+       {},
+       28},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    env_.Erase("/ipod");
+    ASSERT_TRUE(MakeIPod(env_).ok());
+    owned_.clear();
     progress_ = RecordingProgress();
-    const auto before = testing::SnapshotWithoutLock(env_);
+    notice_.shown.clear();
+    AddTracks(5, 100000);
+    env_.ClearAllFaults();
+    env_.SetCapacity(std::nullopt);
+    env_.SetFreeBytes(std::nullopt);
+    c.fault(env_);
     const SyncReport report = Run();
-    EXPECT_FALSE(report.status.ok());
-    EXPECT_THAT(progress_.failure, HasSubstr("database cannot be used"));
-    EXPECT_THAT(progress_.failure, HasSubstr("Nothing was changed"));
-    EXPECT_FALSE(progress_.summary_shown);
-    EXPECT_EQ(testing::SnapshotWithoutLock(env_), before);
-    EXPECT_EQ(owned_.size(), 2u);
-    EXPECT_EQ(tracks_.size(), 2u);
+    EXPECT_TRUE(report.status.ok());
+    EXPECT_EQ(report.summary, c.summary);
+    EXPECT_EQ(report.missing, c.missing);
+    EXPECT_EQ(!report.stopped.ok(), c.stopped);
+    EXPECT_FALSE(report.complete());
+    EXPECT_EQ(TitlesOnIPod(env_), c.on_ipod);
+    EXPECT_EQ(tracks_.size(), c.on_ipod.size());
+    EXPECT_EQ(progress_.percents.back(), c.last_percent);
+    EXPECT_EQ(notice_.shown.size(), static_cast<size_t>(c.missing));
+    const int not_copied = c.summary.remaining - c.summary.copied;
+    EXPECT_EQ(SummaryLines(report.summary)[2].visible, c.missing == 0 && not_copied > 0);
+    // The partial copy went again: only copied tracks have files.
+    size_t music_files = 0;
+    for (const std::string& path : env_.Paths())
+      music_files += path.ends_with(".mp3") && path.find("ipod") != std::string::npos;
+    EXPECT_EQ(music_files, c.on_ipod.size());
   }
-  // No iTunes folder at all: not an iPod.
-  env_.Erase("/ipod/iPod_Control");
-  const auto before = env_.TakeSnapshot();
-  EXPECT_FALSE(Run().status.ok());
-  EXPECT_EQ(env_.TakeSnapshot(), before);
+  EXPECT_THAT(notice_.shown, ::testing::IsEmpty());
 }
 
 TEST_F(SyncRunTest, DatabaseThatCannotBeWrittenTakesTheCopiesBack) {
   AddTracks(2);
-  const auto before = testing::SnapshotWithoutLock(env_);
+  const auto before = SnapshotWithoutLock(env_);
   env_.FailRename(true);
   const SyncReport report = Run();
   EXPECT_FALSE(report.status.ok());
   EXPECT_THAT(progress_.failure, HasSubstr("copied files were removed again"));
-  EXPECT_FALSE(progress_.summary_shown);
   EXPECT_TRUE(tracks_.empty());
-  EXPECT_EQ(testing::SnapshotWithoutLock(env_), before);
+  EXPECT_EQ(SnapshotWithoutLock(env_), before);
 }
 
-TEST_F(SyncRunTest, ShuffleDatabaseIsKeptInStep) {
-  env_.AddFile(testing::kSdPath, BuildEmptyITunesSd()).IgnoreError();
-  AddTracks(2);
-  const std::string sd_before = *env_.Contents(testing::kSdPath);
-  const SyncReport report = Run();
-  EXPECT_TRUE(report.complete());
-  EXPECT_GT(env_.Contents(testing::kSdPath)->size(), sd_before.size());
+// The one orchestration test of "an unusable iPod or database changes nothing" (the command
+// line's tests are the other home): for a sync run and a removal alike.
+TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
+  const std::string sd = BuildITunesSd({u":iPod_Control:Music:F00:TRK0.mp3"});
+  std::string lying = sd;
+  lying[2] = 3;  // three entries promised, one there
+  const struct {
+    const char* name;
+    std::optional<std::string> db, sd;
+  } cases[] = {
+      {"missing iTunesDB", std::nullopt, std::nullopt},
+      {"garbage iTunesDB", "garbage", std::nullopt},
+      {"a layout the writer does not rewrite", BuildITunesDb(SampleTracks(3), ManyDatasetLayout()),
+       std::nullopt},
+      {"cut iTunesSD", BuildITunesDb(SampleTracks(3)), sd.substr(0, sd.size() - 100)},
+      {"iTunesSD with a lying count", BuildITunesDb(SampleTracks(3)), lying},
+      {"two-byte iTunesSD", BuildITunesDb(SampleTracks(3)), std::string("\0\0", 2)},
+      {"no iPod at all", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    for (bool removal : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (removal ? ", removal" : ", sync"));
+      env_.Erase("/ipod");
+      IPodTree tree{3, c.db, c.sd};
+      tree.files[":iPod_Control:Music:F00:TRK0.mp3"] = "audio";
+      if (std::string(c.name) != "no iPod at all") {
+        ASSERT_TRUE(WriteIPodTree(env_, kIPodRoot, tree).ok());
+      }
+      owned_.clear();
+      AddTracks(2);
+      progress_ = RecordingProgress();
+      const auto before = SnapshotWithoutLock(env_);
+      if (removal) {
+        TrackInfo first;
+        first.trackId = 1;
+        first.path = u":iPod_Control:Music:F00:TRK0.mp3";
+        IPodDatabase ipod(env_, kIPodRoot);
+        const Status s = RemoveTracksFromIPod(ipod, {&first});
+        EXPECT_THAT(s.message(), HasSubstr("nothing was removed"));
+      } else {
+        const SyncReport report = Run();
+        EXPECT_FALSE(report.status.ok());
+        EXPECT_EQ(owned_.size(), 2u);
+        EXPECT_EQ(tracks_.size(), 2u);
+        EXPECT_THAT(progress_.failure, HasSubstr("Nothing was changed"));
+      }
+      EXPECT_EQ(SnapshotWithoutLock(env_), before);
+    }
+  }
 }
 
-TEST_F(SyncRunTest, NoRootStopsBeforeTouchingAnything) {
-  AddTracks(1);
-  tracks_ = ArrayOf(owned_);
-  const SyncReport report =
-      RunSync(SyncServices{env_, progress_, notice_, nullptr, &random_}, "", tracks_, 0);
-  EXPECT_FALSE(report.status.ok());
-  EXPECT_FALSE(progress_.failure.empty());
-}
-
-// A progress that holds the run at its first copy until told to go on.
-class GateProgress : public RecordingProgress {
- public:
-  void SetStatus(const std::string& text) override {
-    RecordingProgress::SetStatus(text);
-    if (text.rfind("Copying", 0) != 0) return;
-    std::unique_lock<std::mutex> lock(mutex_);
-    reached_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [&] { return open_; });
+// One change to an iPod at a time: a run and a removal wait for the lock before they read.
+TEST_F(SyncRunTest, RunsAndRemovalsWaitForTheLockBeforeReading) {
+  for (bool removal : {false, true}) {
+    SCOPED_TRACE(removal ? "removal" : "sync");
+    owned_.clear();
+    AddTracks(1);
+    IPodLock held;
+    ASSERT_TRUE(IPodLock::Acquire(env_, kIPodRoot, &held).ok());
+    env_.ResetCounts();
+    std::thread other([&] {
+      if (removal) {
+        IPodDatabase ipod(env_, kIPodRoot);
+        RemoveTracksFromIPod(ipod, {}).IgnoreError();
+      } else {
+        Run().status.IgnoreError();
+      }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (env_.Calls(MemoryEnv::Op::kLock) == 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(env_.Calls(MemoryEnv::Op::kLock), 1);
+    EXPECT_EQ(env_.Calls(MemoryEnv::Op::kReadFile), 0);
+    held.Release();
+    other.join();
+    EXPECT_GT(env_.Calls(MemoryEnv::Op::kReadFile), 0);
   }
-  void WaitUntilReached() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return reached_; });
-  }
-  void Open() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool reached_ = false;
-  bool open_ = false;
-};
-
-TEST_F(SyncRunTest, TwoRunsOnOneIPodTakeTurns) {
-  OwnedTracks first, second;
-  first.push_back(AddSource(env_, "x", u"A", u"Same"));
-  second.push_back(AddSource(env_, "y", u"A", u"Same"));
-  TrackArray first_tracks = ArrayOf(first), second_tracks = ArrayOf(second);
-  GateProgress gate;
-  RecordingProgress other;
-  LcgRandom other_random(9);
-  SyncReport first_report, second_report;
-
-  std::thread a([&] {
-    first_report =
-        RunSync(SyncServices{env_, gate, notice_, nullptr, &random_}, kIPodRoot, first_tracks, 0);
-  });
-  gate.WaitUntilReached();
-  env_.ResetCounts();
-  std::thread b([&] {
-    second_report = RunSync(SyncServices{env_, other, notice_, nullptr, &other_random}, kIPodRoot,
-                            second_tracks, 0);
-  });
-  // The second run is at the lock; it must not read the database before the first wrote it.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (env_.Calls(MemoryEnv::Op::kLock) == 0 && env_.Calls(MemoryEnv::Op::kReadFile) == 0 &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::yield();
-  }
-  EXPECT_EQ(env_.Calls(MemoryEnv::Op::kReadFile), 0);
-  gate.Open();
-  a.join();
-  b.join();
-  EXPECT_EQ(first_report.summary, (SyncSummary{1, 0, 1, 0}));
-  EXPECT_EQ(second_report.summary, (SyncSummary{0, 1, 0, 0}));
-  EXPECT_THAT(TitlesOnIPod(env_), ElementsAre(u"Same"));
 }
 
 }  // namespace

@@ -2,16 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "database/empty_database.h"
 #include "database/ipod_database.h"
 #include "platform/memory/memory_env.h"
-#include "writer_test_util.h"
+#include "tests/support/test_tracks.h"
 
 namespace tunewell {
 namespace {
 
 using Op = MemoryEnv::Op;
-using testing::MakeTrack;
+using fixture::MakeTrack;
 
 constexpr char kRoot[] = "/ipod";
 constexpr char kDb[] = "/ipod/iPod_Control/iTunes/iTunesDB";
@@ -39,8 +41,7 @@ class SaveFaultsTest : public ::testing::TestWithParam<bool> {
 
   Status Run(std::vector<TrackInfo>& tracks, bool adding) {
     IPodDatabase ipod(env_, kRoot);
-    TrackArray array;
-    for (TrackInfo& t : tracks) array.push_back(&t);
+    TrackArray array = fixture::ArrayOf(tracks);
     RETURN_IF_ERROR(ipod.LoadForSync(adding ? &array : nullptr));
     return adding ? ipod.SaveAfterSync(array) : ipod.SaveAfterRemoval(array);
   }
@@ -142,6 +143,27 @@ TEST_P(SaveFaultsTest, AFailedBackupDoesNotStopTheSave) {
   ASSERT_TRUE(OneSave().ok());
   EXPECT_FALSE(env_.Exists(std::string(kDb) + ".bak"));
   EXPECT_FALSE(env_.Exists(std::string(kDb) + ".bak.tmp"));
+}
+
+// A device that reports success but keeps other bytes: the read-back comparison notices, even
+// where the new file would pass its check (a flipped byte inside a title or a location).
+TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
+  Remember();
+  const std::string db_tmp = std::string(kDb) + ".tmp", sd_tmp = std::string(kSd) + ".tmp";
+  const struct {
+    std::string file;
+    size_t flip_at;            // past the end: the last byte goes missing
+  } cases[] = {{db_tmp, 576},  // the first track's title: 104 + 96 + 92 + 244 + 40
+               {db_tmp, 20},   // the dataset count
+               {db_tmp, SIZE_MAX},
+               {sd_tmp, 53},  // the first entry's name: 18 + 35
+               {sd_tmp, SIZE_MAX}};
+  for (const auto& c : cases) {
+    env_.GarbleNthAppend(1, c.flip_at, c.file);
+    ExpectUnchanged(c.file + " garbled at " + std::to_string(c.flip_at));
+    env_.ClearAllFaults();
+    Restore(before_);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(AddingAndRemoving, SaveFaultsTest, ::testing::Bool(),

@@ -1,0 +1,232 @@
+// Music folders, drawn names and the track copy, on the in-memory file system: for a drive root
+// and a mount folder alike.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <deque>
+#include <functional>
+
+#include "platform/memory/memory_env.h"
+#include "platform/path.h"
+#include "platform/text.h"
+#include "storage/music_folders.h"
+#include "storage/track_copy.h"
+#include "tests/support/recorders.h"
+
+namespace tunewell {
+namespace {
+
+// Hands out the scripted numbers in order, then zeros; counts every draw.
+class ScriptedRandom : public RandomSource {
+ public:
+  explicit ScriptedRandom(std::vector<int> script = {}) : script_(script.begin(), script.end()) {}
+  int Next() override {
+    ++draws;
+    if (script_.empty()) return 0;
+    const int r = script_.front();
+    script_.pop_front();
+    return r;
+  }
+  int draws = 0;
+
+ private:
+  std::deque<int> script_;
+};
+
+// The draws that pick folder `folder` (unless -1) and the four letters of `name`.
+std::vector<int> DrawsFor(int folder, const std::string& name) {
+  std::vector<int> draws;
+  if (folder >= 0) draws.push_back(folder);
+  for (char c : name) draws.push_back(c - 'A' + 26 * 7);  // any multiple of 26 above works
+  return draws;
+}
+
+constexpr char kSource[] = "/library/song.mp3";
+
+class StorageTest : public ::testing::TestWithParam<std::string> {
+ public:
+  StorageTest() { EXPECT_TRUE(env_.AddFile(kSource, std::string(4000, 's')).ok()); }
+  const std::string& root() const { return GetParam(); }
+  std::string Music(std::initializer_list<std::string_view> names = {}) const {
+    std::string path = JoinPath(root(), {"iPod_Control", "Music"});
+    return names.size() == 0 ? path : JoinPath(path, names);
+  }
+  void MakeFolders(int count) {
+    for (int i = 0; i < count; ++i) {
+      char name[8];
+      std::snprintf(name, sizeof(name), "F%02d", i);
+      ASSERT_TRUE(env_.AddFolder(Music({name})).ok());
+    }
+  }
+  MemoryEnv env_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Roots, StorageTest, ::testing::Values("E:/", "/media/me/IPOD/"));
+
+TEST_P(StorageTest, OnlyNumberedFoldersCount) {
+  EXPECT_EQ(CountMusicFolders(env_, root()), 0);
+  MakeFolders(20);
+  // Nothing else may make an F20 that does not exist choosable.
+  ASSERT_TRUE(env_.AddFile(Music({"Fnotes.txt"}), "x").ok());
+  ASSERT_TRUE(env_.AddFile(Music({"F20"}), "a file, not a folder").ok());
+  ASSERT_TRUE(env_.AddFolder(Music({"f21"})).ok());
+  ASSERT_TRUE(env_.AddFolder(Music({"Fx"})).ok());
+  EXPECT_EQ(CountMusicFolders(env_, root()), 20);
+  EXPECT_EQ(CountMusicFolders(env_, root().substr(0, root().size() - 1)), 20);
+}
+
+TEST(GenerateDirNameTest, AtLeastTwoDigitsOfTheDrawModuloTheCount) {
+  const struct {
+    int32_t count;
+    int draw;
+    const char* expected;
+  } cases[] = {{5, 7, "F02"},      {5, 4, "F04"},      {20, 32767, "F07"},
+               {120, 100, "F100"}, {120, 239, "F119"}, {120, 9, "F09"},
+               {1, 32767, "F00"},  {0, 1, nullptr},    {-1, 1, nullptr}};
+  for (const auto& c : cases) {
+    ScriptedRandom random({c.draw});
+    std::string path = "F";
+    const Status s = GenerateDirName(c.count, random, &path);
+    EXPECT_EQ(path, c.expected ? c.expected : "F") << c.count << " " << c.draw;
+    EXPECT_EQ(s.ok(), c.expected != nullptr);
+    EXPECT_EQ(random.draws, c.expected ? 1 : 0);  // no folders: refused without drawing
+  }
+}
+
+TEST_P(StorageTest, TakenNamesCostFourDrawsEachUntilTheAttemptsRunOut) {
+  MakeFolders(8);
+  const std::string folder = Music({"F07", ""});
+  ASSERT_TRUE(env_.AddFile(folder + "QKZA.mp3", "already here").ok());
+  ASSERT_TRUE(env_.AddFolder(folder + "ABCD.mp3").ok());  // a folder takes the name too
+  std::vector<int> draws;
+  for (const char* name : {"QKZA", "ABCD", "WXYZ"}) {
+    for (int d : DrawsFor(-1, name)) draws.push_back(d);
+  }
+  ScriptedRandom random(draws);
+  std::string path = folder;
+  ASSERT_TRUE(GenerateFileName(env_, 4, random, &path).ok());
+  EXPECT_EQ(path, folder + "WXYZ.mp3");
+  EXPECT_EQ(random.draws, 12);
+
+  ASSERT_TRUE(env_.AddFile(folder + "AAAA.mp3", "").ok());
+  ScriptedRandom zeros;  // AAAA forever
+  path = folder;
+  EXPECT_TRUE(GenerateFileName(env_, 4, zeros, &path).IsNoSpace());
+  EXPECT_EQ(path, folder);
+  EXPECT_EQ(zeros.draws, 4 * kMaxNameAttempts);
+}
+
+TEST_P(StorageTest, NeedForRoomIsWorkedOutWithoutOverflow) {
+  MakeFolders(1);
+  const CopyTarget ipod = CopyTarget::For(env_, root());
+  TrackInfo track;
+  // 2,000,000,000 + 2000 x 100,000 passes 2^31; wrapped, it would look like no need at all.
+  track.fileSize = 2'000'000'000;
+  env_.SetFreeBytes(2'150'000'000);
+  EXPECT_FALSE(HasRoomForTrack(ipod, track, 100'000));
+  EXPECT_TRUE(HasRoomForTrack(ipod, track, 70'000));
+  track.fileSize = INT32_MAX;
+  EXPECT_FALSE(HasRoomForTrack(ipod, track, INT32_MAX));
+  // A negative size is nonsense and lowers nothing.
+  track.fileSize = -2'000'000'000;
+  env_.SetFreeBytes(2000);
+  EXPECT_FALSE(HasRoomForTrack(ipod, track, 1));
+}
+
+// Every outcome of a copy. Anything but Copied leaves the track and the volume as they were.
+TEST_P(StorageTest, CopyOutcomes) {
+  const auto held = [](StorageTest& t) { return t.Music({"F04", "HELD.mp3"}); };
+  const struct {
+    const char* name;
+    std::string pick;  // the folder's digit and the names' letters drawn; "": zeros
+    CopyResult result;
+    int expected_draws;         // -1: not counted
+    std::string location = "";  // where it lands, when copied
+    int32_t size = 4000, count = 1;
+    std::function<void(StorageTest&)> setup = {};
+  } cases[] = {
+      {"copied", "3QKZA", CopyResult::Copied, 5, "F03:QKZA.mp3"},
+      // The tenth track of a list of ten still keeps the margin for all ten.
+      {"room just enough", "3QKZA", CopyResult::Copied, 5, "F03:QKZA.mp3", 4'000'000, 10,
+       [](StorageTest& t) { t.env_.SetFreeBytes(4'020'001); }},
+      {"no room", "3QKZA", CopyResult::NoRoom, 0, "", 4'000'000, 10,
+       [](StorageTest& t) { t.env_.SetFreeBytes(4'020'000); }},
+      {"unreadable free space", "", CopyResult::NoRoom, 0, "", 4000, 1,
+       [](StorageTest& t) { t.env_.FailFreeBytes(true); }},
+      // Folder and name are drawn before the source is tried.
+      {"source missing", "3ABCD", CopyResult::SourceMissing, 5, "", 4000, 1,
+       [](StorageTest& t) { t.env_.Erase(kSource); }},
+      {"no music folders", "", CopyResult::NoMusicFolders, 0, "", 4000, 1,
+       [](StorageTest& t) { t.env_.Erase(t.Music()); }},
+      // F00 and F02 make a count of 2, so F01 can be drawn.
+      {"counted folder missing", "1ABCD", CopyResult::CopyFailed, -1, "", 4000, 1,
+       [](StorageTest& t) { t.env_.Erase(t.Music({"F01"})), t.env_.Erase(t.Music({"F03"})); }},
+      {"fails part-way", "2WXYZ", CopyResult::CopyFailed, 5, "", 4000, 1,
+       [](StorageTest& t) { t.env_.FailCopyAfter(1500); }},
+      {"fills up despite the reading", "2WXYZ", CopyResult::CopyFailed, 5, "", 4000, 1,
+       [](StorageTest& t) {
+         t.env_.SetCapacity(t.env_.UsedBytes() + 1000), t.env_.SetFreeBytes(1'000'000);
+       }},
+      {"source the player holds open", "0PLAY", CopyResult::Copied, 5, "F00:PLAY.mp3", 4000, 1,
+       [](StorageTest& t) { t.env_.HoldSharedRead(kSource); }},
+      // Held without sharing, the file cannot even be opened to see it is there; it still is.
+      {"name held by another program", "4HELDFREE", CopyResult::Copied, 9, "F04:FREE.mp3", 4000, 1,
+       [&](StorageTest& t) {
+         ASSERT_TRUE(t.env_.AddFile(held(t), "theirs").ok());
+         t.env_.HoldExclusive(held(t));
+       }},
+      {"full folder", "", CopyResult::NoFreeName, 4 * kMaxNameAttempts + 1, "", 4000, 1,
+       [](StorageTest& t) {
+         ASSERT_TRUE(t.env_.AddFile(t.Music({"F00", "AAAA.mp3"}), "").ok());
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    env_.Erase("/media");
+    env_.Erase("E:/iPod_Control");
+    ASSERT_TRUE(env_.AddFile(kSource, std::string(4000, 's')).ok());
+    env_.ClearAllFaults();
+    env_.SetFreeBytes(std::nullopt);
+    env_.SetCapacity(std::nullopt);
+    env_.Release(kSource);
+    MakeFolders(4);
+    if (c.setup) c.setup(*this);
+    const CopyTarget ipod = CopyTarget::For(env_, root());
+    const MemoryEnv::Snapshot before = env_.TakeSnapshot();
+    TrackInfo track;
+    track.path = NarrowToWide(kSource);
+    track.fileSize = c.size;
+    ScriptedRandom random(c.pick.empty() ? std::vector<int>{}
+                                         : DrawsFor(c.pick[0] - '0', c.pick.substr(1)));
+    fixture::RecordingNotice notice;
+    Status why;
+    EXPECT_EQ(CopyTrackToIPod(ipod, track, c.count, random, notice, &why), c.result);
+    if (c.expected_draws >= 0) {
+      EXPECT_EQ(random.draws, c.expected_draws);
+    }
+    if (c.result == CopyResult::Copied) {
+      EXPECT_TRUE(why.ok()) << why.ToString();
+      EXPECT_EQ(track.path, u":iPod_Control:Music:" + NarrowToWide(c.location));
+      EXPECT_EQ(env_.Contents(Music({c.location.substr(0, 3), c.location.substr(4)})),
+                std::string(4000, 's'));
+    } else {
+      EXPECT_EQ(track.path, NarrowToWide(kSource));
+      EXPECT_EQ(env_.TakeSnapshot(), before);
+    }
+    EXPECT_EQ(notice.shown, c.result == CopyResult::SourceMissing
+                                ? std::vector<std::string>{"Problem locating track.: Unable to "
+                                                           "locate file : /library/song.mp3"}
+                                : std::vector<std::string>{});
+    if (c.result == CopyResult::CopyFailed || c.result == CopyResult::NoMusicFolders) {
+      EXPECT_FALSE(why.ok());
+    }
+    env_.Release(held(*this));
+    if (env_.Exists(held(*this))) {
+      EXPECT_EQ(env_.Contents(held(*this)), "theirs");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tunewell

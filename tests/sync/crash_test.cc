@@ -1,0 +1,101 @@
+// A save stopped after its 1st, 2nd, ... n-th file-system call, as a crash or a pulled cable
+// stops it, with only synced bytes surviving: each database on the iPod is then exactly the old
+// one or exactly the new one, and the next sync works and leaves no temporary file behind.
+
+#include <gtest/gtest.h>
+
+#include "storage/random_source.h"
+#include "sync/removal_run.h"
+#include "sync/sync_run.h"
+#include "tests/support/recorders.h"
+#include "tests/support/test_tracks.h"
+#include "tests/sync/sync_fakes.h"
+
+namespace tunewell {
+namespace {
+
+using namespace fixture;  // NOLINT: the fakes of this folder
+
+class CrashTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(MakeIPod(env_, /*shuffle=*/true).ok());
+    ASSERT_TRUE(Sync({"a", "b", "c"}).status.ok());
+  }
+  bool removing() const { return GetParam(); }
+
+  SyncReport Sync(const std::vector<std::string>& names) {
+    OwnedTracks owned;
+    for (const std::string& n : names) owned.push_back(AddSource(env_, n, u"A", NarrowToWide(n)));
+    TrackArray tracks = ArrayOf(owned);
+    RecordingProgress progress;
+    RecordingNotice notice;
+    LcgRandom random(5);
+    return RunSync(SyncServices{env_, progress, notice, nullptr, &random}, kIPodRoot, tracks, 0);
+  }
+  // The save under test: two tracks added, or one removed.
+  void Save() {
+    if (!removing()) {
+      Sync({"new1", "new2"}).status.IgnoreError();  // stopped runs fail; that is the point
+      return;
+    }
+    IPodDatabase ipod(env_, kIPodRoot);
+    RemoveTracksFromIPod(ipod, {listed_[1].get()}).IgnoreError();
+  }
+  void Restore(const MemoryEnv::Snapshot& snapshot) {
+    for (const std::string& path : env_.Paths()) env_.Erase(path);
+    for (const std::string& folder : snapshot.folders) ASSERT_TRUE(env_.AddFolder(folder).ok());
+    for (const auto& [path, bytes] : snapshot.files) ASSERT_TRUE(env_.AddFile(path, bytes).ok());
+  }
+  int TotalCalls() const {
+    int total = 0;
+    for (int op = 0; op <= static_cast<int>(MemoryEnv::Op::kLock); ++op) {
+      total += env_.Calls(static_cast<MemoryEnv::Op>(op));
+    }
+    return total;
+  }
+
+  MemoryEnv env_;
+  OwnedTracks listed_;
+};
+
+TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
+  ASSERT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&listed_).ok());
+  const MemoryEnv::Snapshot start = env_.TakeSnapshot();
+  const std::string old_db = *env_.Contents(kDbPath), old_sd = *env_.Contents(kSdPath);
+  Save();
+  const std::string new_db = *env_.Contents(kDbPath), new_sd = *env_.Contents(kSdPath);
+  ASSERT_NE(new_db, old_db);
+  ASSERT_NE(new_sd, old_sd);
+
+  int stops = 0;
+  for (int n = 0;; ++n) {
+    SCOPED_TRACE("stopped after call " + std::to_string(n));
+    Restore(start);
+    env_.ResetCounts();
+    env_.StopAfter(n);
+    Save();
+    const bool finished = TotalCalls() <= n;
+    env_.SimulateCrash();
+    env_.ClearAllFaults();
+    const std::string db = env_.Contents(kDbPath).value_or("<none>");
+    const std::string sd = env_.Contents(kSdPath).value_or("<none>");
+    EXPECT_TRUE(db == old_db || db == new_db) << db.size() << " bytes";
+    EXPECT_TRUE(sd == old_sd || sd == new_sd) << sd.size() << " bytes";
+
+    // The next run takes the iPod as it finds it and leaves no temporary file.
+    EXPECT_TRUE(Sync({"later"}).status.ok());
+    for (const std::string& path : env_.Paths()) {
+      EXPECT_FALSE(path.find("iTunes") != std::string::npos && path.ends_with(".tmp")) << path;
+    }
+    if (finished) break;
+    ++stops;
+  }
+  EXPECT_GT(stops, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(SyncAndRemoval, CrashTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Removal" : "Sync"; });
+
+}  // namespace
+}  // namespace tunewell

@@ -1,0 +1,176 @@
+#pragma once
+
+// A player library made of plain containers, a recording progress, and an iPod with source
+// files on the in-memory file system.
+
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "database/empty_database.h"
+#include "database/ipod_database.h"
+#include "platform/memory/memory_env.h"
+#include "platform/text.h"
+#include "sync/player_library.h"
+#include "sync/progress.h"
+#include "tests/support/ipod_tree.h"
+
+namespace tunewell {
+
+inline void PrintTo(const SyncSummary& s, std::ostream* os) {
+  *os << "{" << s.remaining << ", " << s.existing << ", " << s.copied << ", " << s.notMp3 << "}";
+}
+
+namespace fixture {
+
+class FakeMedia : public PlayerMedia {
+ public:
+  FakeMedia(std::u16string name, std::u16string url, std::map<std::u16string, std::u16string> info,
+            double duration = 0.0)
+      : name_(std::move(name)), url_(std::move(url)), info_(std::move(info)), duration_(duration) {}
+  std::u16string Name() override { return name_; }
+  std::u16string SourceUrl() override { return url_; }
+  double Duration() override { return duration_; }
+  std::u16string GetItemInfo(std::u16string_view attribute) override {
+    auto it = info_.find(std::u16string(attribute));
+    return it == info_.end() ? std::u16string() : it->second;
+  }
+
+ private:
+  std::u16string name_, url_;
+  std::map<std::u16string, std::u16string> info_;
+  double duration_;
+};
+
+class FakePlaylist : public PlayerPlaylist {
+ public:
+  explicit FakePlaylist(std::u16string name) : name(std::move(name)) {}
+  int32_t Count() override { return static_cast<int32_t>(items.size()); }
+  std::shared_ptr<PlayerMedia> Item(int32_t index) override { return items.at(index); }
+  void AppendItem(const std::shared_ptr<PlayerMedia>& media) override { items.push_back(media); }
+  const std::u16string name;
+  std::vector<std::shared_ptr<PlayerMedia>> items;
+};
+
+class FakeLibrary : public PlayerLibrary {
+ public:
+  // A library item; `type` is its "FileType".
+  std::shared_ptr<FakeMedia> AddMedia(std::u16string title, std::u16string path,
+                                      std::u16string type = u"mp3",
+                                      std::map<std::u16string, std::u16string> more = {}) {
+    more.try_emplace(u"Author", u"Artist");
+    more.try_emplace(u"WM/AlbumTitle", u"Album");
+    more[u"FileType"] = std::move(type);
+    return media.emplace_back(std::make_shared<FakeMedia>(title, path, more));
+  }
+  std::shared_ptr<FakePlaylist> AddPlaylist(std::u16string name,
+                                            std::vector<std::shared_ptr<FakeMedia>> items = {}) {
+    auto playlist = std::make_shared<FakePlaylist>(std::move(name));
+    playlist->items.assign(items.begin(), items.end());
+    return playlists.emplace_back(playlist);
+  }
+  std::vector<std::u16string> Names() const {
+    std::vector<std::u16string> names;
+    for (const auto& p : playlists) names.push_back(p->name);
+    return names;
+  }
+
+  std::shared_ptr<PlayerPlaylist> NewPlaylist(std::u16string_view name) override {
+    ++new_playlists;
+    return AddPlaylist(std::u16string(name));
+  }
+  PlaylistArray GetPlaylistsByName(std::u16string_view name) override {
+    PlaylistArray found;
+    for (auto& p : playlists) {
+      if (p->name == name) found.push_back(p);
+    }
+    return found;
+  }
+  PlaylistArray GetAllPlaylists() override { return {playlists.begin(), playlists.end()}; }
+  void RemovePlaylist(const std::shared_ptr<PlayerPlaylist>& playlist) override {
+    std::erase_if(playlists, [&](const auto& p) { return p == playlist; });
+  }
+  std::shared_ptr<PlayerPlaylist> GetMediaByName(std::u16string_view title) override {
+    auto found = std::make_shared<FakePlaylist>(u"");
+    for (auto& m : media) {
+      if (m->Name() == title) found->AppendItem(m);
+    }
+    return found;
+  }
+
+  std::vector<std::shared_ptr<FakeMedia>> media;
+  std::vector<std::shared_ptr<FakePlaylist>> playlists;
+  int new_playlists = 0;
+};
+
+// Every call as text, in order: "items 3", "status Initialising...", "step 20 %", "summary",
+// "failure ...".
+class RecordingProgress : public SyncProgress {
+ public:
+  std::vector<std::string> calls;
+  std::vector<int32_t> percents;
+  ProgressModel model;
+  std::string failure;
+
+  void SetItemCount(int32_t items) override {
+    model.SetItemCount(items);
+    calls.push_back("items " + std::to_string(items));
+  }
+  void SetStatus(const std::string& text) override { calls.push_back("status " + text); }
+  void Step() override {
+    percents.push_back(model.Step());
+    calls.push_back("step " + ProgressModel::PercentText(percents.back()));
+  }
+  void ShowSummary(const SyncSummary&) override { calls.push_back("summary"); }
+  void ShowFailure(const std::string& text) override {
+    calls.push_back("failure " + (failure = text));
+  }
+};
+
+inline constexpr char kIPodRoot[] = "/ipod/";
+inline constexpr char kDbPath[] = "/ipod/iPod_Control/iTunes/iTunesDB";
+inline constexpr char kSdPath[] = "/ipod/iPod_Control/iTunes/iTunesSD";
+
+// An empty database (and iTunesSD, with `shuffle`) and three music folders.
+inline Status MakeIPod(MemoryEnv& env, bool shuffle = false) {
+  IPodTree tree{3, BuildEmptyITunesDb()};
+  if (shuffle) tree.itunes_sd = BuildEmptyITunesSd();
+  return WriteIPodTree(env, kIPodRoot, tree);
+}
+
+// A source file of `size` bytes at /music/<name>.mp3 and a track that names it.
+inline std::unique_ptr<TrackInfo> AddSource(MemoryEnv& env, const std::string& name,
+                                            std::u16string artist, std::u16string title,
+                                            size_t size = 1000) {
+  const std::string path = "/music/" + name + ".mp3";
+  EXPECT_TRUE(env.AddFile(path, std::string(size, 'm')).ok());
+  auto track = std::make_unique<TrackInfo>();
+  track->path = NarrowToWide(path);
+  track->artist = std::move(artist);
+  track->title = std::move(title);
+  track->album = u"Album";
+  track->fileSize = static_cast<int32_t>(size);
+  track->kind = std::u16string(kMpegAudioFileKind);
+  return track;
+}
+
+// The titles on the iPod in display order.
+inline std::vector<std::u16string> TitlesOnIPod(Env& env, const std::string& root = kIPodRoot) {
+  OwnedTracks tracks;
+  EXPECT_TRUE(IPodDatabase(env, root).ReadTrackList(&tracks).ok());
+  std::vector<std::u16string> titles;
+  for (const auto& t : tracks) titles.push_back(t->title);
+  return titles;
+}
+
+// Everything on the volume but the lock file, which a run leaves behind by design.
+inline MemoryEnv::Snapshot SnapshotWithoutLock(const MemoryEnv& env) {
+  MemoryEnv::Snapshot snapshot = env.TakeSnapshot();
+  std::erase_if(snapshot.files, [](const auto& f) { return f.first.ends_with(".tunewell.lock"); });
+  return snapshot;
+}
+
+}  // namespace fixture
+}  // namespace tunewell

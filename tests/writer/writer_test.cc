@@ -1,0 +1,187 @@
+// The iTunesDB and iTunesSD writers, read back by the fixture's inspector (no shared code).
+
+#include <gtest/gtest.h>
+
+#include "database/coding.h"
+#include "database/database_layout.h"
+#include "database/empty_database.h"
+#include "database/itunes_database.h"
+#include "database/itunesdb_records.h"
+#include "database/record_builders.h"
+#include "database/shuffle_database.h"
+#include "database/shuffle_layout.h"
+#include "platform/memory/memory_env.h"
+#include "tests/support/itunesdb_fixture.h"
+#include "tests/support/test_paths.h"
+#include "tests/support/test_tracks.h"
+
+namespace tunewell {
+namespace {
+
+using fixture::MakeTrack;
+using Titles = std::vector<std::u16string>;
+constexpr char kDb[] = "/i/iTunesDB";
+constexpr char kSd[] = "/i/iTunesSD";
+
+class WriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(env_.AddFile(kDb, BuildEmptyITunesDb()).ok()); }
+
+  // A fresh load, then a staged and committed save, as the iPod's save does.
+  Status Add(std::vector<TrackInfo>& tracks) {
+    ITunesDatabase db(env_);
+    RETURN_IF_ERROR(db.Load(kDb, nullptr, false));
+    StagedFile staged;
+    RETURN_IF_ERROR(db.StageAdding(kDb, fixture::ArrayOf(tracks), &staged));
+    return staged.Commit(std::string(kDb) + ".bak");
+  }
+  Status Remove(const std::vector<uint32_t>& ids) {
+    ITunesDatabase db(env_);
+    RETURN_IF_ERROR(db.Load(kDb, nullptr, false));
+    std::vector<TrackInfo> gone(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) gone[i].trackId = ids[i];
+    StagedFile staged;
+    RETURN_IF_ERROR(db.StageRemoving(kDb, fixture::ArrayOf(gone), &staged));
+    return staged.Commit(std::string(kDb) + ".bak");
+  }
+  std::string Image() const { return env_.Contents(kDb).value_or(""); }
+  DatabaseLayout Layout(const std::string& image) {
+    DatabaseLayout layout;
+    EXPECT_TRUE(ParseLayout(ImageView(image), &layout).ok());
+    return layout;
+  }
+  // Titles in the order of the sort index `type` of playlist dataset `d`, read by the inspector.
+  Titles IndexTitles(SortType type, size_t d = 0) {
+    fixture::InspectedDb db;
+    std::string error;
+    EXPECT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
+    Titles titles;
+    for (const auto& r : db.datasets.at(d + 1).playlists.at(0).records) {
+      if (r.type != 52 || r.sort_type != static_cast<uint32_t>(type)) continue;
+      for (uint32_t e : r.entries) titles.push_back(db.tracks.at(e).Text(1));
+    }
+    return titles;
+  }
+
+  MemoryEnv env_;
+};
+
+TEST_F(WriterTest, AddingSortsEveryIndexAndKeepsTheBackup) {
+  std::vector<TrackInfo> tracks = {MakeTrack(u"Zebra", u"B", u"X", 2),
+                                   MakeTrack(u"Apple \u20AC", u"A", u"Y", 1),
+                                   MakeTrack(u"Mango", u"A", u"X", 10)};
+  tracks[1].genre = u"Jazz";
+  const std::string before = Image();
+  ASSERT_TRUE(Add(tracks).ok());
+  // New tracks get ids from 1 and the places after the old tracks, in array order.
+  EXPECT_EQ(tracks[0].trackId, 1u);
+  EXPECT_EQ(tracks[2].trackId, 3u);
+  EXPECT_EQ(tracks[2].position, 3);
+  EXPECT_EQ(env_.Contents(std::string(kDb) + ".bak"), before);
+  EXPECT_EQ(IndexTitles(SortType::kTitle), (Titles{u"Apple \u20AC", u"Mango", u"Zebra"}));
+  // Artist A: album X (Mango) before album Y; then B.
+  EXPECT_EQ(IndexTitles(SortType::kArtist), (Titles{u"Mango", u"Apple \u20AC", u"Zebra"}));
+  // Album X: number 2 before number 10: numbers compare as numbers.
+  EXPECT_EQ(IndexTitles(SortType::kAlbum), (Titles{u"Zebra", u"Mango", u"Apple \u20AC"}));
+  EXPECT_EQ(IndexTitles(SortType::kGenre, 1).back(), u"Apple \u20AC");  // empty genres first
+}
+
+TEST_F(WriterTest, RemovingClosesUpAndOnlyRemovesWhatIsThere) {
+  std::vector<TrackInfo> tracks = {MakeTrack(u"a1", u"A", u"X"), MakeTrack(u"b2", u"A", u"X"),
+                                   MakeTrack(u"c3", u"B", u"Y"), MakeTrack(u"d4", u"B", u"Y")};
+  ASSERT_TRUE(Add(tracks).ok());
+  const std::string before = Image();
+  const DatabaseLayout old = Layout(before);
+  // A repeat and a stranger remove nothing more.
+  ASSERT_TRUE(Remove({tracks[1].trackId, tracks[1].trackId, 9999}).ok());
+  const std::string after = Image();
+  const DatabaseLayout now = Layout(after);
+  EXPECT_EQ(now.track_count, 3u);
+  EXPECT_EQ(after.size(), before.size() - old.tracks[1].total_length - 2 * 140);
+  EXPECT_EQ(after.substr(now.tracks[1].offset, now.tracks[1].total_length),
+            before.substr(old.tracks[2].offset, old.tracks[2].total_length));
+  // Positions are places in the track dataset as written.
+  for (const ItemInfo& item : now.playlist_datasets[1].items) {
+    EXPECT_EQ(now.tracks.at(item.position - 1).track_id, item.track_id);
+  }
+  EXPECT_EQ(IndexTitles(SortType::kTitle), (Titles{u"a1", u"c3", u"d4"}));
+  // Saving nothing rewrites the same bytes.
+  ASSERT_TRUE(Remove({}).ok());
+  std::vector<TrackInfo> none;
+  ASSERT_TRUE(Add(none).ok());
+  EXPECT_EQ(Image(), after);
+}
+
+TEST_F(WriterTest, NewIdsGoAboveTheLargestInTheFile) {
+  std::vector<TrackInfo> tracks = {MakeTrack(u"a", u"A", u"X"), MakeTrack(u"b", u"A", u"X")};
+  ASSERT_TRUE(Add(tracks).ok());
+  // Give the first record (and its items) a larger id than the last one's.
+  std::string image = Image();
+  const DatabaseLayout layout = Layout(image);
+  EncodeFixed32(image.data() + layout.tracks[0].offset + mhit::kTrackId, 900);
+  EncodeFixed64(image.data() + layout.tracks[0].offset + mhit::kDatabaseId, 0x7000000000000000);
+  for (const auto& pl : layout.playlist_datasets) {
+    for (const ItemInfo& item : pl.items) {
+      if (item.track_id == 1) EncodeFixed32(image.data() + item.offset + mhip::kTrackId, 900);
+    }
+  }
+  ASSERT_TRUE(env_.AddFile(kDb, image).ok());
+  std::vector<TrackInfo> more = {MakeTrack(u"c", u"A", u"X")};
+  ASSERT_TRUE(Add(more).ok());
+  EXPECT_EQ(more[0].trackId, 901u);
+  // The old track records are kept byte for byte, and so is the library's title record.
+  const std::string after = Image();
+  const DatabaseLayout now = Layout(after);
+  const auto& old_title = layout.playlist_datasets[0].data_records[0];
+  const auto& new_title = now.playlist_datasets[0].data_records[0];
+  const size_t old_block =
+      layout.tracks[1].offset + layout.tracks[1].total_length - layout.tracks[0].offset;
+  EXPECT_EQ(after.substr(now.tracks[0].offset, old_block),
+            image.substr(layout.tracks[0].offset, old_block));
+  EXPECT_EQ(after.substr(new_title.offset, new_title.total_length),
+            image.substr(old_title.offset, old_title.total_length));
+  fixture::InspectedDb db;
+  std::string error;
+  ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
+  EXPECT_EQ(db.tracks.at(2).database_id, 0x7000000000000001u);
+}
+
+// ---- iTunesSD ----
+
+TEST(ShuffleWriterTest, AddsAndRemovesByExactNameAndCountsWhatItWrote) {
+  MemoryEnv env;
+  ASSERT_TRUE(env.AddFile(kSd, fixture::BuildITunesSd({u":first", u":Second", u":third"})).ok());
+  const auto save = [&](std::vector<std::u16string> paths, bool adding) {
+    std::vector<TrackInfo> tracks(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) tracks[i].path = paths[i];
+    ShuffleDatabase sd(env);
+    StagedFile staged;
+    Status s = sd.Load(kSd);
+    if (s.ok()) {
+      s = adding ? sd.StageAdding(kSd, fixture::ArrayOf(tracks), &staged)
+                 : sd.StageRemoving(kSd, fixture::ArrayOf(tracks), &staged);
+    }
+    if (s.ok()) s = staged.Commit("");
+    EXPECT_TRUE(s.ok()) << s.ToString();
+    return fixture::ReadITunesSdNames(*env.Contents(kSd));
+  };
+  // A differently cased name, a repeat and a stranger remove nothing more than the first entry.
+  EXPECT_EQ(save({u":first", u":second", u":first", u":nowhere"}, false),
+            (Titles{u":Second", u":third"}));
+  const std::u16string longest(261, u'x');
+  EXPECT_EQ(
+      save({u":iPod_Control:Music:F01:ABCD.mp3", u":y\u20AC", longest}, true),
+      (Titles{u":Second", u":third", u":iPod_Control:Music:F01:ABCD.mp3", u":y\u20AC", longest}));
+  std::string entry;
+  EXPECT_EQ(BuildShuffleEntry(longest + u"x", &entry).code(), Status::Code::kInvalidArgument);
+}
+
+TEST(ShuffleWriterTest, ReadsTheRealShuffleDatabase) {
+  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
+  ShuffleDatabase sd(Env::Default());
+  ASSERT_TRUE(sd.Load(fixture::RealIpodsDir() + "/podcasts/iPod_Control/iTunes/iTunesSD").ok());
+  EXPECT_EQ(sd.count(), 13);
+}
+
+}  // namespace
+}  // namespace tunewell
