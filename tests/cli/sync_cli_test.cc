@@ -195,18 +195,14 @@ TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
 }
 
 TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
-  ASSERT_EQ(RunCommand("cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY) +
-                           " demo 2>/dev/null",
-                       &out_),
-            0);
-  EXPECT_THAT(out_, HasSubstr("Copied 7 items successfully.\nSkipped 0 items that already existed "
-                              "on iPod.\nSkipped 1 items that were not MP3s."));
+  const std::string demo = "cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY);
+  ASSERT_EQ(RunCommand(demo + " demo 2>/dev/null", &out_), 0);
+  EXPECT_THAT(out_, HasSubstr("Copied 7 items successfully."));
+  ASSERT_EQ(RunCommand(demo + " demo demo-ipod 2>/dev/null", &out_), 0);
+  EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\nSkipped 7 items that already existed "
+                              "on iPod.\nSkipped 1 items that were not MP3s.\n"));
   EXPECT_THAT(out_, HasSubstr("  The Quiet Engines\n    Signal Fires\n"));
   EXPECT_EQ(env_.KindOf(temp_.path() + "demo-library"), PathKind::kFolder);
-  ASSERT_EQ(Tunewell("demo " + ShellQuote(temp_.path() + "demo-ipod")), 0) << err_;
-  EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
-                              "Skipped 7 items that already existed on iPod.\n"));
-  EXPECT_THAT(out_, ::testing::Not(HasSubstr("made")));
 }
 
 }  // namespace

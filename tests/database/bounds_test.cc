@@ -142,15 +142,15 @@ TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
 }
 
 // The fixture's three-dataset layout is writable; each break of one of its properties (an option
-// of the builder, or a field patched to a value) is read but refused, the reason naming a word
-// of it and an offset.
+// of the builder, or a field patched to a value) is read but refused, the reason
+// naming a word of it and an offset.
 TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
-  using Patch = void (*)(const ITunesDbMap&, std::string*);
   const struct {
     const char* name;
     ITunesDbOptions options;
-    const char* reason;  // nullptr: writable; "": refused or corrupt
-    Patch patch = nullptr;
+    const char* reason;  // nullptr: writable; "": refused or, from a patch, not parsed at all
+    size_t (*field)(const ITunesDbMap&) = nullptr;
+    uint32_t value = 0;  // without a field: bytes appended
   } layouts[] = {
       {"the fixture's", {}, nullptr},
       {"playlist datasets swapped, longer header, no library title",
@@ -159,9 +159,8 @@ TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
       {"positions that disagree between the datasets",
        {},
        nullptr,
-       [](const ITunesDbMap& m, std::string* image) {
-         for (uint32_t k : {0, 1}) PutU32(image, m.playlist_datasets[1].items[k] + 100, 2 - k);
-       }},
+       [](const ITunesDbMap& m) { return m.playlist_datasets[1].items[0] + 100; },
+       3},
       {"two datasets", {.dataset_types = {1, 2}}, "datasets"},
       {"four datasets", {.dataset_types = {1, 2, 3, 4}}, "datasets"},
       {"playlists first", {.dataset_types = {2, 1, 3}}, "datasets"},
@@ -185,32 +184,24 @@ TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
       {"playlist lists that differ", {.second_playlist_list_header_length = 96}, "mirror"},
       {"short track headers", {.track_header_length = 116}, "track"},
       // A removal by id would take both records while counting one.
-      {"a track id used twice",
-       {},
-       "id",
-       [](const ITunesDbMap& m, std::string* image) { PutU32(image, m.tracks[2] + 16, 2); }},
-      {"bytes beyond the file length",
-       {},
-       "",
-       [](const ITunesDbMap&, std::string* image) { image->append(16, '\0'); }},
+      {"a track id used twice", {}, "", [](const ITunesDbMap& m) { return m.tracks[2] + 16; }, 2},
+      {"bytes beyond the file length", {}, "", nullptr, 16},
       // Read as no position, which the writer cannot renumber.
       {"a position record with another tag",
        {},
        "",
-       [](const ITunesDbMap& m, std::string* image) {
-         PutU32(image, m.playlist_datasets[0].items[1] + 76, 0x646F6858);
-       }},
+       [](const ITunesDbMap& m) { return m.playlist_datasets[0].items[1] + 76; },
+       0x646F6858},
       // The header then swallows the title record's start.
       {"a longer playlist header in one dataset",
        {},
        "",
-       [](const ITunesDbMap& m, std::string* image) {
-         PutU32(image, m.playlist_datasets[1].playlists[0] + 4, 112);
-       }}};
+       [](const ITunesDbMap& m) { return m.playlist_datasets[1].playlists[0] + 4; },
+       112}};
   for (const auto& v : layouts) {
     ITunesDbMap m;
     std::string image = BuildITunesDb(fixture::SampleTracks(3), v.options, &m);
-    if (v.patch) v.patch(m, &image);
+    v.field ? PutU32(&image, v.field(m), v.value) : void(image.append(v.value, '\0'));
     const Status s = Writable(image);
     if (v.reason == nullptr) {
       EXPECT_TRUE(s.ok()) << v.name << ": " << s.ToString();
