@@ -50,10 +50,13 @@ TEST(Win32EnvTest, ShareModesAndAttributes) {
     EXPECT_EQ(env.ProbeFile(tmp, true).code(), Status::Code::kBusy);
   }
   EXPECT_TRUE(env.ReadFile(db, &contents).ok() && contents == "old");
-  std::unique_ptr<WritableFile> file;  // ours shares nothing either, and may replace a hidden one
+  std::unique_ptr<WritableFile> file;
   ASSERT_TRUE(env.NewWritableFile(copy, /*hidden=*/true, &file).ok());
   ASSERT_TRUE(file->Close().ok());
-  ASSERT_TRUE(env.NewWritableFile(tmp, false, &file).ok());
+  // CREATE_ALWAYS over a hidden file fails without the attribute; the caller asked to replace.
+  ASSERT_TRUE(fixture::WriteWholeFile(env, copy, "plain").ok());
+  ASSERT_TRUE(env.NewWritableFile(copy, true, &file).ok() && file->Close().ok());
+  ASSERT_TRUE(env.NewWritableFile(tmp, false, &file).ok());  // ours shares nothing either
   EXPECT_FALSE(Open(tmp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE).valid());
 
   // A track copied onto the hidden one stays removable, whatever its source's attributes.
