@@ -32,6 +32,7 @@ class SyncCliTest : public ::testing::Test {
 #endif
     ipod_ = temp_.path() + "ipod";
     library_ = temp_.path() + "library";
+    db_ = ipod_ + "/iPod_Control/iTunes/iTunesDB";
     ASSERT_EQ(OnIpod("init"), 0) << out_;
   }
   int OnIpod(const std::string& command, const std::string& args = "") {
@@ -54,8 +55,7 @@ class SyncCliTest : public ::testing::Test {
   std::string AddMp3(const std::string& relative, const std::string& title,
                      const std::string& artist, const std::string& album, int track = 0) {
     const std::string path = AddFile(relative, cli::SilentMp3(20 + track));
-    const cli::Id3Tags tags{title, artist, album, "Test", "", 0, track};
-    EXPECT_TRUE(cli::WriteId3Tags(path, tags).ok());
+    EXPECT_TRUE(cli::WriteId3Tags(path, {title, artist, album, "Test", "", 0, track}).ok());
     return path;
   }
   std::vector<std::string> ListedTitles() {  // display order, from `list --json`
@@ -73,11 +73,10 @@ class SyncCliTest : public ::testing::Test {
     return static_cast<int>(std::count_if(fs::begin(files), fs::end(files),
                                           [](const auto& e) { return e.is_regular_file(); }));
   }
-  std::string DbPath() { return ipod_ + "/iPod_Control/iTunes/iTunesDB"; }
 
   Env& env_ = Env::Default();
   fixture::TempFolder temp_;
-  std::string ipod_, library_, out_, err_;
+  std::string ipod_, library_, db_, out_, err_;
 };
 
 TEST_F(SyncCliTest, ListShowsTheTreeAndJsonInDisplayOrder) {
@@ -87,13 +86,12 @@ TEST_F(SyncCliTest, ListShowsTheTreeAndJsonInDisplayOrder) {
       {.id = 9, .title = u"Solo", .artist = u"Alone"}};
   tracks[0].composer = u"Me", tracks[0].album = u"Live", tracks[0].genre = u"Jazz";
   tracks[0].path = u":iPod_Control:Music:F01:ABCD.mp3";
-  ASSERT_TRUE(fixture::WriteWholeFile(env_, DbPath(), fixture::BuildITunesDb(tracks)).ok());
+  ASSERT_TRUE(fixture::WriteWholeFile(env_, db_, fixture::BuildITunesDb(tracks)).ok());
   ASSERT_EQ(OnIpod("list"), 0) << err_;
   EXPECT_EQ(out_,
             "Music\n  Alone\n    Unknown Album\n      Solo  [id 9]\n  Band\n    Live\n"
             "      Say \"hi\"  [id 3]\n      Caf\xC3\xA9 \xE2\x82\xAC  [id 7]\n");
   EXPECT_THAT(ListedTitles(), ElementsAre("Solo", "Say \\", "Caf\xC3\xA9 \xE2\x82\xAC"));
-  EXPECT_EQ(out_.front(), '[');
   for (const char* field :
        {"\"id\": 7", "\"artist\": \"Band\"", "\"album\": \"Live\"", "\"genre\": \"Jazz\"",
         "\"composer\": \"Me\"", "\"trackNumber\": 2", "\"position\": 1",
@@ -108,17 +106,14 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   AddMp3("A Artist/First/02 Gamma.mp3", "Gamma", "A Artist", "First", 2);
   AddFile("A Artist/First/03 Delta.wma", "not really a wma");
   // Not searched: other files, hidden folders, AppleDouble companions.
-  for (const char* junk : {"A Artist/cover.jpg", ".git/x.mp3", "A Artist/._a.mp3"}) {
-    AddFile(junk, "junk");
-  }
+  for (const char* junk : {"A Artist/cover.jpg", ".git/x.mp3", "A Artist/._a.mp3"})
+    AddFile(junk, "");
   ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
   EXPECT_EQ(out_,
             "Copied 3 items successfully.\nSkipped 0 items that already existed on iPod.\n"
             "Skipped 1 items that were not MP3s.\n");
   EXPECT_THAT(err_, HasSubstr("Copying... A Artist - Alpha"));
-  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
-  EXPECT_THAT(out_, HasSubstr("\"genre\": \"Test\""));
-  EXPECT_THAT(out_, HasSubstr("\"trackNumber\": 2"));
+  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));  // tags read
   EXPECT_EQ(MusicFileCount(), 3);
   ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
@@ -166,18 +161,16 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   std::string cut = fixture::BuildITunesDb(fixture::SampleTracks(3));
   cut.resize(cut.size() - 100);
   for (const std::string& db : {std::string("not a database"), cut}) {
-    ASSERT_TRUE(fixture::WriteWholeFile(env_, DbPath(), db).ok());
+    ASSERT_TRUE(fixture::WriteWholeFile(env_, db_, db).ok());
     EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
     EXPECT_THAT(err_, HasSubstr("database cannot be used"));
     EXPECT_EQ(OnIpod("list"), 2);
-    EXPECT_EQ(out_, "");
     EXPECT_THAT(err_, HasSubstr("offset"));
+    EXPECT_EQ(out_, "");
     std::string bytes;
-    env_.ReadFile(DbPath(), &bytes).IgnoreError();
-    EXPECT_EQ(bytes, db);
-    EXPECT_EQ(MusicFileCount(), 1);
+    EXPECT_TRUE(env_.ReadFile(db_, &bytes).ok() && bytes == db && MusicFileCount() == 1);
   }
-  env_.RemoveFile(DbPath()).IgnoreError();
+  env_.RemoveFile(db_).IgnoreError();
   EXPECT_EQ(OnIpod("list"), 2);
   EXPECT_THAT(err_, HasSubstr("iTunesDB"));
   ipod_ = temp_.path() + "no-ipod";
@@ -202,18 +195,14 @@ TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
 }
 
 TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
-  ASSERT_EQ(RunCommand("cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY) +
-                           " demo 2>/dev/null",
-                       &out_),
-            0);
+  const std::string demo = "cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY);
+  ASSERT_EQ(RunCommand(demo + " demo 2>/dev/null", &out_), 0);
   EXPECT_THAT(out_, HasSubstr("Copied 7 items successfully."));
-  EXPECT_THAT(out_, HasSubstr("Skipped 1 items that were not MP3s."));
+  ASSERT_EQ(RunCommand(demo + " demo demo-ipod 2>/dev/null", &out_), 0);
+  EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\nSkipped 7 items that already existed "
+                              "on iPod.\nSkipped 1 items that were not MP3s.\n"));
   EXPECT_THAT(out_, HasSubstr("  The Quiet Engines\n    Signal Fires\n"));
   EXPECT_EQ(env_.KindOf(temp_.path() + "demo-library"), PathKind::kFolder);
-  ASSERT_EQ(Tunewell("demo " + ShellQuote(temp_.path() + "demo-ipod")), 0) << err_;
-  EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
-                              "Skipped 7 items that already existed on iPod.\n"));
-  EXPECT_THAT(out_, ::testing::Not(HasSubstr("made")));
 }
 
 }  // namespace

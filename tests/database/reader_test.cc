@@ -2,13 +2,19 @@
 // layouts (real iPods, the fixture's copies of them, libgpod both ways) read but never rewritten.
 #include <gmock/gmock.h>
 
+#include "database/image_view.h"
 #include "database/ipod_database.h"
+#include "database/itunes_database.h"
 #include "database/track_order.h"
+#include "database/track_reader.h"
+#include "platform/memory/memory_env.h"
 #include "platform/path.h"
-#include "tests/database/reader_test_util.h"
+#include "platform/text.h"
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
+#include "tests/support/itunesdb_fixture.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/test_tracks.h"
 
 namespace tunewell {
 namespace {
@@ -19,33 +25,54 @@ using fixture::ITunesDbOptions;
 using fixture::RawString;
 using fixture::Utf16Le;
 
+// "id title/artist/album/genre/composer/path #number @position", texts in UTF-8.
+template <typename Tracks>
+std::vector<std::string> Describe(const Tracks& tracks) {
+  std::vector<std::string> out;
+  for (const auto& t : tracks) {
+    out.push_back(std::to_string(t->trackId) + " " + Utf16ToUtf8(t->title) + "/" +
+                  Utf16ToUtf8(t->artist) + "/" + Utf16ToUtf8(t->album) + "/" +
+                  Utf16ToUtf8(t->genre) + "/" + Utf16ToUtf8(t->composer) + "/" +
+                  Utf16ToUtf8(t->path) + " #" + std::to_string(t->trackNumber) + " @" +
+                  std::to_string(t->position));
+  }
+  return out;
+}
+
+// The tracks in file order.
+std::vector<std::string> Read(std::string_view image) {
+  const ImageView view(image);
+  DatabaseLayout layout;
+  OwnedTracks tracks;
+  Status s = ParseLayout(view, &layout);
+  if (s.ok()) s = ReadTracks(view, layout, &tracks);
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  return Describe(tracks);
+}
+
 FixtureTrack T(uint32_t id, std::u16string title, int32_t number = 0) {
   return {.id = id, .track_number = number, .title = std::move(title)};
 }
 
-TEST(ReaderTest, LoadReadsTheFieldsKeepsTheImageAndDropsWhatItHolds) {
-  FixtureTrack zebra = {.id = 30, .track_number = 2, .title = u"Zebra", .artist = u"Band"};
-  zebra.composer = u"Someone", zebra.album = u"Stripes", zebra.genre = u"Rock";
-  zebra.kind = u"MPEG audio file", zebra.path = u":iPod_Control:Music:F01:ZEBR.mp3";
-  const std::string image = BuildITunesDb(
-      {zebra,
-       {.id = 10, .track_number = 11, .title = u"Apple \u20AC", .artist = u"\u00C9tienne"},
-       {.id = 20, .track_number = -3, .title = u"Mango \U0001D11E"}});
+TEST(ReaderTest, LoadKeepsTheImageListsInTitleOrderAndDropsWhatItHolds) {
+  std::vector<FixtureTrack> tracks = fixture::SampleTracks(3);
+  tracks[0].title = u"Zebra", tracks[0].composer = u"Someone", tracks[0].track_number = -3;
+  const std::string image = BuildITunesDb(tracks);
   MemoryEnv env;
-  ASSERT_TRUE(env.AddFile(kDbPath, image).ok());
+  ASSERT_TRUE(env.AddFile("/iTunesDB", image).ok());
   ITunesDatabase db(env);
-  TrackInfo held = fixture::MakeTrack(u"Apple \u20AC", u"\u00C9tienne", u"");
-  TrackInfo fresh = fixture::MakeTrack(u"Zebra", u"Band", u"Other");
+  TrackInfo held = fixture::MakeTrack(u"Title 1", u"Artist 1", u"Album 1");
+  TrackInfo fresh = fixture::MakeTrack(u"Title 2", u"Artist 2", u"Other");
   TrackArray candidates = {&held, &fresh};
-  ASSERT_TRUE(db.Load(kDbPath, &candidates, true).ok());
+  ASSERT_TRUE(db.Load("/iTunesDB", &candidates, true).ok());
   EXPECT_EQ(candidates, TrackArray{&fresh});
   EXPECT_EQ(db.image(), image);
   EXPECT_TRUE(db.writable().ok()) << db.writable().ToString();
-  EXPECT_THAT(  // title order; the kind is not read back
-      Describe(db.trackList().tracks()),
-      ::testing::ElementsAre(
-          "10 Apple \u20AC/\u00C9tienne//// #11 @2", "20 Mango \U0001D11E///// #-3 @3",
-          "30 Zebra/Band/Stripes/Rock/Someone/:iPod_Control:Music:F01:ZEBR.mp3 #2 @1"));
+  EXPECT_THAT(Describe(db.trackList().tracks()),
+              ::testing::ElementsAre(
+                  "2 Title 1/Artist 1/Album 1/Rock//:iPod_Control:Music:F01:TRK1.mp3 #2 @2",
+                  "3 Title 2/Artist 2/Album 2/Rock//:iPod_Control:Music:F02:TRK2.mp3 #3 @3",
+                  "1 Zebra/Artist 0/Album 0/Rock/Someone/:iPod_Control:Music:F00:TRK0.mp3 #-3 @1"));
 }
 
 TEST(ReaderTest, RecordVariantsReadTheSameFields) {
@@ -86,38 +113,21 @@ TEST(ReaderTest, RecordVariantsReadTheSameFields) {
        {.track_header_length = 40},
        {"1 one///// #0 @1"}},
       {"an empty database", {}, {}, {}}};
-  for (const auto& v : variants) {
-    DatabaseLayout layout;
-    OwnedTracks read;
-    const Status s = ParseImage(BuildITunesDb(v.tracks, v.options), &layout, &read);
-    ASSERT_TRUE(s.ok()) << v.name << ": " << s.ToString();
-    EXPECT_EQ(Describe(read), v.expected) << v.name;
-  }
+  for (const auto& v : variants) EXPECT_EQ(Read(BuildITunesDb(v.tracks, v.options)), v.expected);
 }
 
 // The type-2 dataset gives the positions, wherever it lies; the type-3 one only without it.
 TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
-  const std::pair<std::vector<uint32_t>, std::vector<std::string>> cases[] = {
-      {{1, 3, 2}, {"@1", "@2"}},
-      {{1, 2, 3}, {"@1", "@2"}},
-      {{1, 3}, {"@51", "@52"}},
-      {{1}, {"@-1", "@-1"}}};
-  for (const auto& [types, positions] : cases) {
+  for (const auto& [types, position] : std::vector<std::pair<std::vector<uint32_t>, int>>{
+           {{1, 3, 2}, 1}, {{1, 2, 3}, 1}, {{1, 3}, 51}, {{1}, -1}}) {
     fixture::ITunesDbMap map;
     std::string image = BuildITunesDb(fixture::SampleTracks(2), {.dataset_types = types}, &map);
     for (const auto& pd : map.playlist_datasets) {
       if (fixture::GetU32(image, pd.dataset + 12) != 3) continue;
-      for (size_t k = 0; k < pd.items.size(); ++k) {
-        fixture::PutU32(&image, pd.items[k] + 100, static_cast<uint32_t>(51 + k));
-      }
+      for (uint32_t k : {0, 1}) fixture::PutU32(&image, pd.items[k] + 100, 51 + k);
     }
-    DatabaseLayout layout;
-    OwnedTracks read;
-    ASSERT_TRUE(ParseImage(image, &layout, &read).ok());
-    for (size_t k = 0; k < 2; ++k) {
-      const std::string line = Describe(read)[k];
-      EXPECT_EQ(line.substr(line.rfind('@')), positions[k]) << types.size();
-    }
+    const std::vector<std::string> read = Read(image);
+    EXPECT_TRUE(read[1].ends_with(" @" + std::to_string(position < 0 ? -1 : position + 1)));
   }
 }
 
@@ -172,14 +182,10 @@ TEST(GpodCrossTest, BothWays) {
   ASSERT_TRUE(fixture::GpodMake(made.path(), 12, &error)) << error;
   fixture::GpodDump dump;
   ASSERT_TRUE(fixture::GpodDumpOf(made.path(), &dump, &error)) << error;
-  DatabaseLayout layout;
-  OwnedTracks ours;
-  ASSERT_TRUE(ParseDatabaseFile(Env::Default(), made.Path({"iPod_Control", "iTunes", "iTunesDB"}),
-                                &image, &layout, &ours)
-                  .ok());
-  EXPECT_EQ(Describe(ours), Lines(dump, 0));
-  ASSERT_EQ(ours.size(), 12u);
-  EXPECT_EQ(ours[1]->title, u"Caf\u00E9 \u20AC \U0001D11E");
+  ASSERT_EQ(dump.tracks.size(), 12u);
+  ASSERT_TRUE(
+      Env::Default().ReadFile(made.Path({"iPod_Control", "iTunes", "iTunesDB"}), &image).ok());
+  EXPECT_EQ(Read(image), Lines(dump, 0));
   TrackInfo candidate = fixture::MakeTrack(u"Track 0", u"Artist 0", u"Album 0");
   TrackArray candidates = {&candidate};
   EXPECT_TRUE(IPodDatabase(Env::Default(), made.path()).LoadForSync(&candidates).IsRefused());
@@ -195,10 +201,7 @@ TEST(GpodCrossTest, BothWays) {
     fixture::IPodTree tree{.music_folders = 1, .itunes_db = BuildITunesDb(tracks, options)};
     ASSERT_TRUE(fixture::WriteIPodTree(Env::Default(), root.path(), tree).ok());
     ASSERT_TRUE(fixture::GpodDumpOf(root.path(), &dump, &error)) << error;
-    DatabaseLayout built;
-    OwnedTracks read;
-    ASSERT_TRUE(ParseImage(*tree.itunes_db, &built, &read).ok());
-    EXPECT_EQ(Describe(read), Lines(dump, members > 0 ? 1 : -1)) << members;
+    EXPECT_EQ(Read(*tree.itunes_db), Lines(dump, members > 0 ? 1 : -1)) << members;
     EXPECT_EQ(dump.master_count, members);
     EXPECT_EQ(dump.playlist_count, 1 + options.extra_playlists);
   }

@@ -1,5 +1,6 @@
-// The orders built from sort keys and the hashed identities must agree with CompareText, which
-// is how everything else reads them back: random tracks full of ties, case pairs and accents.
+// The orders built from sort keys, the in-place sorts and the duplicate check must agree with
+// CompareText, which is how everything else reads them back: random tracks full of ties, case
+// pairs, accents, texts that run together when concatenated and a NUL the collation cannot see.
 #include "database/track_order.h"
 
 #include <gtest/gtest.h>
@@ -15,54 +16,49 @@
 namespace tunewell {
 namespace {
 
-TEST(TrackOrderTest, KeyedAndInPlaceSortsAgreeWithTheComparators) {
-  const std::u16string texts[] = {u"",  u"a",      u"A",      u"ab",         u"b",
-                                  u"B", u"\u00E9", u"\u20AC", u"\U0001D11E", u"a b"};
+const std::u16string kTexts[] = {u"",       u"a",        u"A",      u"ab",
+                                 u"aB",     u"a b",      u"b",      u"B",
+                                 u"\u00E9", u"e\u0301",  u"\u20AC", u"\U0001D11E",
+                                 u"\uFFFD", u"x\u00ADy", u"xy",     u"\xD800",
+                                 u"Zz",     u"c",        u"bc",     std::u16string(u"n\0l", 3)};
+
+// Fewer values further down the chains: more ties there.
+std::vector<TrackInfo> RandomTracks(std::mt19937& random, size_t count) {
   const int32_t numbers[] = {INT_MIN, -1, 0, 1, 2, 10, INT_MAX};
-  std::mt19937 random(3);
-  std::vector<TrackInfo> tracks(500);
-  for (TrackInfo& t : tracks) {  // fewer values further down the chains: more ties there
-    t = fixture::MakeTrack(texts[random() % 10], texts[random() % 4], texts[random() % 4],
+  std::vector<TrackInfo> tracks(count);
+  for (TrackInfo& t : tracks) {
+    t = fixture::MakeTrack(kTexts[random() % 20], kTexts[random() % 6], kTexts[random() % 6],
                            numbers[random() % 7]);
-    t.genre = texts[random() % 3];
-    t.composer = texts[random() % 3];
+    t.genre = kTexts[random() % 3];
+    t.composer = kTexts[random() % 3];
   }
-  const TrackArray array = fixture::ArrayOf(tracks);
+  return tracks;
+}
+
+TEST(TrackOrderTest, SortsAndDuplicatesAgreeWithTheComparators) {
+  std::mt19937 random(20240601);
+  std::vector<TrackInfo> held = RandomTracks(random, 800), candidates = RandomTracks(random, 600);
+  const TrackArray array = fixture::ArrayOf(held);
   KeyedTracks keyed(array);
   for (SortType type : kSortIndexOrder) {
     keyed.Sort(type);
     TrackArray in_place = array;
     SortTracks(in_place, type);
-    for (const TrackArray& sorted : {keyed.Tracks(), in_place}) {
+    for (TrackArray sorted : {keyed.Tracks(), in_place}) {
       for (size_t i = 1; i < sorted.size(); ++i) {
         ASSERT_LE(CompareTracks(type, *sorted[i - 1], *sorted[i]), 0) << "at " << i;
       }
-      TrackArray a = sorted, b = array;
-      std::sort(a.begin(), a.end());
-      std::sort(b.begin(), b.end());
-      ASSERT_EQ(a, b);
+      TrackArray all = array;
+      std::sort(sorted.begin(), sorted.end());
+      std::sort(all.begin(), all.end());
+      ASSERT_EQ(sorted, all);
     }
   }
-}
-
-TEST(TrackOrderTest, DropDuplicatesAgreesWithPairwiseCompareText) {
-  const std::u16string pool[] = {u"",       u"a",        u"A",       u"ab",     u"aB",
-                                 u"a b",    u"\u00E9",   u"e\u0301", u"\u20AC", u"\U0001D11E",
-                                 u"\uFFFD", u"x\u00ADy", u"xy",      u"\xD800", u"Zz"};
-  std::mt19937 random(20240601);
-  auto pick = [&] { return pool[random() % std::size(pool)]; };
-  std::vector<TrackInfo> held, candidates;
-  for (int i = 0; i < 800; ++i) held.push_back(fixture::MakeTrack(pick(), pick(), pick()));
-  for (int i = 0; i < 600; ++i)
-    candidates.push_back(fixture::MakeTrack(pick(), pick(), pick(), i % 7));
-  // Texts that run together when simply concatenated, and a NUL the collation cannot see.
-  const std::u16string nul(u"n\0l", 3);
   held.push_back(fixture::MakeTrack(u"ab", u"c", u""));
-  held.push_back(fixture::MakeTrack(nul, u"a", u"a"));
+  held.push_back(fixture::MakeTrack(kTexts[19], u"a", u"a"));
   candidates.push_back(fixture::MakeTrack(u"a", u"c", u"b"));
   candidates.push_back(fixture::MakeTrack(u"a", u"bc", u""));
   candidates.push_back(fixture::MakeTrack(u"n\uFFFDl", u"a", u"a"));
-  candidates.push_back(fixture::MakeTrack(nul, u"a", u"a"));
   TrackArray expected;
   for (TrackInfo& c : candidates) {
     if (std::none_of(held.begin(), held.end(), [&](const TrackInfo& d) {
@@ -74,9 +70,8 @@ TEST(TrackOrderTest, DropDuplicatesAgreesWithPairwiseCompareText) {
   }
   OwnedTracks owned;
   for (const TrackInfo& t : held) owned.push_back(std::make_unique<TrackInfo>(t));
-  TrackList list(std::move(owned));
   TrackArray dropped = fixture::ArrayOf(candidates);
-  list.DropDuplicates(dropped);
+  TrackList(std::move(owned)).DropDuplicates(dropped);
   EXPECT_EQ(dropped, expected);
   EXPECT_GT(expected.size(), 50u);
   EXPECT_LT(expected.size(), candidates.size() - 50);
