@@ -18,20 +18,17 @@ namespace tunewell {
 namespace {
 
 // Hands out the scripted numbers in order, then zeros; counts every draw.
-class ScriptedRandom : public RandomSource {
- public:
-  explicit ScriptedRandom(std::vector<int> script = {}) : script_(script.begin(), script.end()) {}
+struct ScriptedRandom : RandomSource {
+  explicit ScriptedRandom(std::vector<int> s = {}) : script(s.begin(), s.end()) {}
   int Next() override {
     ++draws;
-    if (script_.empty()) return 0;
-    const int r = script_.front();
-    script_.pop_front();
+    if (script.empty()) return 0;
+    const int r = script.front();
+    script.pop_front();
     return r;
   }
+  std::deque<int> script;
   int draws = 0;
-
- private:
-  std::deque<int> script_;
 };
 
 // The draws that pick folder `folder` (unless -1) and the four letters of `name`.

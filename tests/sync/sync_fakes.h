@@ -5,7 +5,6 @@
 
 #include <map>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,6 @@
 #include "tests/support/ipod_tree.h"
 
 namespace tunewell {
-
-inline void PrintTo(const SyncSummary& s, std::ostream* os) {
-  *os << "{" << s.remaining << ", " << s.existing << ", " << s.copied << ", " << s.notMp3 << "}";
-}
 
 namespace fixture {
 
