@@ -111,7 +111,9 @@ TEST_F(ResolveMusicFileTest, OnlyPlainFilesInsideTheMusicFoldersResolve) {
     std::string path = "untouched";
     const Status s = ResolveMusicFile(Env::Default(), folder_.path(), c.location, &path);
     EXPECT_EQ(s.code(), c.code) << Utf16ToUtf8(c.location);
-    if (c.code == Code::kInvalidArgument) EXPECT_EQ(path, "untouched");
+    if (c.code == Code::kInvalidArgument) {
+      EXPECT_EQ(path, "untouched");
+    }
   }
   std::string path;
   ASSERT_TRUE(ResolveMusicFile(Env::Default(), folder_.path(), cases[0].location, &path).ok());
