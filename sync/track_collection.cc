@@ -25,7 +25,7 @@ PlaylistArray NamedPlaylists(PlayerLibrary& library, const AutoSyncFile& file) {
 }
 
 // Title, album and artist, as keys that are equal exactly when CompareText finds the texts
-// equal, so that one look-up answers what IsDuplicateOfEarlier answers by walking.
+// equal, so that one look-up finds an earlier item with all three, instead of a walk.
 using ItemKey = std::tuple<std::string, std::string, std::string>;
 
 ItemKey KeyOf(PlayerMedia& media) {
@@ -93,30 +93,6 @@ std::shared_ptr<PlayerMedia> FindLibraryMedia(PlayerLibrary& library, std::u16st
     if (media != nullptr && SameText(media->SourceUrl(), path)) return media;
   }
   return nullptr;
-}
-
-bool IsDuplicateOfEarlier(const PlaylistArray& playlists, size_t k, PlayerMedia& media,
-                          int32_t index) {
-  const std::u16string title = media.Name();
-  std::u16string album, artist;
-  bool fetched = false;
-  for (size_t p = 0; p <= k && p < playlists.size() && playlists[p] != nullptr; ++p) {
-    const int32_t end = p < k ? playlists[p]->Count() : index;
-    for (int32_t i = 0; i < end; ++i) {
-      std::shared_ptr<PlayerMedia> earlier = playlists[p]->Item(i);
-      if (earlier == nullptr || !SameText(earlier->Name(), title)) continue;
-      if (!fetched) {
-        album = media.GetItemInfo(u"WM/AlbumTitle");
-        artist = media.GetItemInfo(u"Author");
-        fetched = true;
-      }
-      if (SameText(earlier->GetItemInfo(u"WM/AlbumTitle"), album) &&
-          SameText(earlier->GetItemInfo(u"Author"), artist)) {
-        return true;
-      }
-    }
-  }
-  return false;
 }
 
 void RemoveTempPlaylist(PlayerLibrary& library) {

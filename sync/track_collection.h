@@ -56,12 +56,6 @@ TempPlaylist BuildTempPlaylist(PlayerLibrary& library, SyncListSource* sync_list
 std::shared_ptr<PlayerMedia> FindLibraryMedia(PlayerLibrary& library, std::u16string_view title,
                                               std::u16string_view path);
 
-// True when an item before item `index` of playlist `k` (every item of the earlier playlists,
-// the items before `index` of playlist k) has the same title, album and artist as `media`,
-// whatever its file type.
-bool IsDuplicateOfEarlier(const PlaylistArray& playlists, size_t k, PlayerMedia& media,
-                          int32_t index);
-
 // Deletes every playlist named kTempPlaylistName.
 void RemoveTempPlaylist(PlayerLibrary& library);
 

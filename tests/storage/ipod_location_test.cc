@@ -58,71 +58,72 @@ class ResolveMusicFileTest : public ::testing::Test {
     WriteBytes(ipod_ / "outside.mp3", "outside");
     WriteBytes(outside_ / "secret.mp3", "secret");
   }
-  Status Resolve(std::u16string_view location, std::string* path) {
-    return ResolveMusicFile(Env::Default(), folder_.path(), location, path);
-  }
   fixture::TempFolder folder_, outside_folder_;
   const std::filesystem::path ipod_{folder_.path()}, outside_{outside_folder_.path()};
   const std::filesystem::path music_ = ipod_ / "iPod_Control" / "Music";
 };
 
-TEST_F(ResolveMusicFileTest, PlainFileInsideTheMusicFolders) {
-  std::string path;
-  ASSERT_TRUE(Resolve(u":iPod_Control:Music:F00:ABCD.mp3", &path).ok());
-  EXPECT_EQ(path, (music_ / "F00" / "ABCD.mp3").string());
-  // FAT ignores case, so other spellings of the first two names are not escapes.
-  EXPECT_NE(Resolve(u":IPOD_CONTROL:MUSIC:F00:ABCD.mp3", &path).code(),
-            Status::Code::kInvalidArgument);
-  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F00:GONE.mp3", &path).IsNotFound());
-  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F55:GONE.mp3", &path).IsNotFound());
-}
-
-TEST_F(ResolveMusicFileTest, EscapesAreNeverResolved) {
+// Every location, resolved or refused; refused ones leave the path untouched.
+TEST_F(ResolveMusicFileTest, OnlyPlainFilesInsideTheMusicFoldersResolve) {
+  using Code = Status::Code;
   const std::string secret = (outside_ / "secret.mp3").string();
-  const std::u16string absolute = u":" + NarrowToWide(secret);
   const std::u16string dotdots =
       u":iPod_Control:Music:F00:..:..:..:" +
       NarrowToWide(std::filesystem::relative(secret, music_ / "F00").generic_string());
-  const std::u16string cases[] = {
-      u"",
-      u"iPod_Control:Music:F00:ABCD.mp3",  // no leading colon
-      u":iPod_Control:iTunes:iTunesDB",
-      u":iPod_Control:Music:..:iTunes:iTunesDB",
-      u":iPod_Control:Music:F00:..:..:..:outside.mp3",
-      u":iPod_Control:Music:.:..:iTunes:iTunesDB",
-      u":iPod_Control:Music:F00:...",
-      u":iPod_Control:Music:F00:ABCD.mp3.",
-      u":iPod_Control:Music:F00:/etc/passwd",
-      u":iPod_Control:Music:F00:..\\..\\..\\outside.mp3",
-      u":iPod_Control:Music:F00:C:\\Windows\\win.ini",
-      u":iPod_Control:Music::F00:ABCD.mp3",
-      u":iPod_Control:Music:F00:AB\nCD.mp3",
-      std::u16string(u":iPod_Control:Music:F00:ABCD.mp3") + u'\0' + u":..:..",
-      u":iPod_Control:Music",
-      u":iPod_Control:Music:",
-      absolute,
-      dotdots,
-      u":iPod_Control:Music:F00:\xD800.mp3",  // no narrow form
-  };
-  for (const std::u16string& location : cases) {
-    std::string path = "untouched";
-    const Status s = Resolve(location, &path);
-    EXPECT_EQ(s.code(), Status::Code::kInvalidArgument) << Utf16ToUtf8(location);
-    EXPECT_EQ(path, "untouched");
-  }
-}
-
 #ifndef _WIN32
-TEST_F(ResolveMusicFileTest, LinksAndFoldersAreNotPlainFiles) {
   std::filesystem::create_directory_symlink(outside_, music_ / "F01");
   std::filesystem::create_symlink(outside_ / "secret.mp3", music_ / "F00" / "LINK.mp3");
-  std::filesystem::create_directories(music_ / "F00" / "DIRX.mp3");
-  std::string path;
-  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F01:secret.mp3", &path).IsRefused());
-  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F00:LINK.mp3", &path).IsRefused());
-  EXPECT_TRUE(Resolve(u":iPod_Control:Music:F00:DIRX.mp3", &path).IsRefused());
-}
 #endif
+  std::filesystem::create_directories(music_ / "F00" / "DIRX.mp3");
+  const struct {
+    std::u16string location;
+    Code code = Code::kInvalidArgument;
+  } cases[] = {
+      {u":iPod_Control:Music:F00:ABCD.mp3", Code::kOk},
+      {u":iPod_Control:Music:F00:GONE.mp3", Code::kNotFound},
+      {u":iPod_Control:Music:F55:GONE.mp3", Code::kNotFound},
+#ifndef _WIN32
+      {u":iPod_Control:Music:F00:DIRX.mp3", Code::kRefused},
+      {u":iPod_Control:Music:F01:secret.mp3", Code::kRefused},
+      {u":iPod_Control:Music:F00:LINK.mp3", Code::kRefused},
+#endif
+      {u""},
+      {u"iPod_Control:Music:F00:ABCD.mp3"},  // no leading colon
+      {u":iPod_Control:iTunes:iTunesDB"},
+      {u":iPod_Control:Music:..:iTunes:iTunesDB"},
+      {u":iPod_Control:Music:F00:..:..:..:outside.mp3"},
+      {u":iPod_Control:Music:.:..:iTunes:iTunesDB"},
+      {u":iPod_Control:Music:F00:..."},
+      {u":iPod_Control:Music:F00:ABCD.mp3."},
+      {u":iPod_Control:Music:F00:/etc/passwd"},
+      {u":iPod_Control:Music:F00:..\\..\\..\\outside.mp3"},
+      {u":iPod_Control:Music:F00:C:\\Windows\\win.ini"},
+      {u":iPod_Control:Music::F00:ABCD.mp3"},
+      {u":iPod_Control:Music:F00:AB\nCD.mp3"},
+      {std::u16string(u":iPod_Control:Music:F00:ABCD.mp3") + u'\0' + u":..:.."},
+      {u":iPod_Control:Music"},
+      {u":iPod_Control:Music:"},
+      {u":" + NarrowToWide(secret)},
+      {dotdots},
+      {u":iPod_Control:Music:F00:\xD800.mp3"},  // no narrow form
+  };
+  for (const auto& c : cases) {
+    std::string path = "untouched";
+    const Status s = ResolveMusicFile(Env::Default(), folder_.path(), c.location, &path);
+    EXPECT_EQ(s.code(), c.code) << Utf16ToUtf8(c.location);
+    if (c.code == Code::kInvalidArgument) {
+      EXPECT_EQ(path, "untouched");
+    }
+  }
+  std::string path;
+  ASSERT_TRUE(ResolveMusicFile(Env::Default(), folder_.path(), cases[0].location, &path).ok());
+  EXPECT_EQ(path, (music_ / "F00" / "ABCD.mp3").string());
+  // FAT ignores case, so other spellings of the first two names are not escapes.
+  EXPECT_NE(
+      ResolveMusicFile(Env::Default(), folder_.path(), u":IPOD_CONTROL:MUSIC:F00:ABCD.mp3", &path)
+          .code(),
+      Code::kInvalidArgument);
+}
 
 }  // namespace
 }  // namespace tunewell

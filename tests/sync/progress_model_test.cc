@@ -5,20 +5,16 @@
 namespace tunewell {
 namespace {
 
-TEST(ProgressModelTest, ScaleIsItemsPlusTwoTruncatedAndANewCountStartsAgain) {
+// The sync run's test follows a whole bar; here a new count and rounding.
+TEST(ProgressModelTest, ANewCountStartsAgainAndPercentsAreTruncated) {
   ProgressModel model;
-  EXPECT_EQ(model.percent(), 0);
   model.SetItemCount(3);
-  std::vector<int32_t> steps;
-  for (int i = 0; i < 5; ++i) steps.push_back(model.Step());
-  EXPECT_EQ(steps, (std::vector<int32_t>{20, 40, 60, 80, 100}));
+  model.Step();
   model.SetItemCount(1);
   EXPECT_EQ(model.Step(), 33);
   model.SetItemCount(98);
   for (int i = 0; i < 28; ++i) model.Step();
   EXPECT_EQ(model.Step(), 29);  // where floating point would give 28.999...
-  EXPECT_EQ(model.position(), 29);
-  EXPECT_EQ(ProgressModel::PercentText(33), "33 %");
 }
 
 TEST(SummaryLinesTest, VisibilityAndTexts) {
@@ -42,7 +38,6 @@ TEST(SummaryLinesTest, VisibilityAndTexts) {
     }
     EXPECT_EQ(visible, expected);
   }
-  EXPECT_EQ(SummaryLines({5, 0, 2, 4})[2].id, SummaryLineId::kNoRoom);
 }
 
 }  // namespace

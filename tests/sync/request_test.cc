@@ -66,18 +66,14 @@ TEST(TrackFromMediaTest, AttributesBecomeFields) {
   EXPECT_EQ(std::tie(t->title, t->path, t->genre, t->artist, t->composer, t->album, t->kind),
             std::tie(u"Title", u"/m/t.mp3", u"Jazz", u"Artist", u"Composer", u"Album",
                      u"MPEG audio file"));
-  EXPECT_DOUBLE_EQ(t->duration, 183.5);
-  EXPECT_EQ(std::tie(t->bitrate, t->year, t->trackNumber, t->fileSize, t->position),
-            std::make_tuple(192000, 1999, 7, 4000000, 4));
-  EXPECT_TRUE(t->hasLyrics);
-  EXPECT_FALSE(t->isVbr);   // "True" is not "true"
-  EXPECT_EQ(t->rating, 4);  // the effective rating stands in for an empty user rating
+  // "True" is not "true"; the effective rating stands in for an empty user rating.
+  EXPECT_EQ(std::tie(t->bitrate, t->year, t->trackNumber, t->fileSize, t->position, t->duration,
+                     t->hasLyrics, t->isVbr, t->rating),
+            std::make_tuple(192000, 1999, 7, 4000000, 4, 183.5, true, false, 4));
   FakeMedia rated(u"T", u"/p",
                   {{u"UserRating", u"13"}, {u"UserEffectiveRating", u"99"}, {u"IsVBR", u"true"}});
-  const auto second = TrackFromMedia(rated, 0);
-  EXPECT_EQ(second->rating, 2);
-  EXPECT_TRUE(second->isVbr);
-  EXPECT_FALSE(second->hasLyrics);
+  const auto r = TrackFromMedia(rated, 0);
+  EXPECT_EQ(std::tie(r->rating, r->isVbr, r->hasLyrics), std::make_tuple(2, true, false));
 }
 
 class FakeSyncList : public SyncListSource {
@@ -89,9 +85,13 @@ class FakeSyncList : public SyncListSource {
 class SyncRequestTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    env_.Erase("/");
     ASSERT_TRUE(MakeIPod(env_).ok());
+    library_ = FakeLibrary();
+    host_ = RecordingHost();
     host_.root = kIPodRoot;
     host_.sync_list = &sync_list_;
+    sync_list_.rows.clear();
   }
   // A library item whose source file exists.
   std::shared_ptr<FakeMedia> Song(const std::u16string& title, const std::string& file,
@@ -157,13 +157,7 @@ TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
     for (int event :
          {kEventSyncTab, 1, kEventNoticeOnly, kEventSyncSettings, kEventRefreshAndSync}) {
       SCOPED_TRACE("file " + std::to_string(f) + ", event " + std::to_string(event));
-      env_.Erase("/");
-      ASSERT_TRUE(MakeIPod(env_).ok());
-      library_ = FakeLibrary();
-      host_ = RecordingHost();
-      host_.root = kIPodRoot;
-      host_.sync_list = &sync_list_;
-      sync_list_.rows.clear();
+      SetUp();
       library_.AddPlaylist(u"Second", {Song(u"Two", "two.mp3")});
       library_.AddPlaylist(u"Other", {Song(u"One", "one.mp3")});
       library_.AddPlaylist(u"Empty");

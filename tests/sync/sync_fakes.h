@@ -5,7 +5,6 @@
 
 #include <map>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,44 +18,36 @@
 
 namespace tunewell {
 
-inline void PrintTo(const SyncSummary& s, std::ostream* os) {
-  *os << "{" << s.remaining << ", " << s.existing << ", " << s.copied << ", " << s.notMp3 << "}";
-}
-
 namespace fixture {
 
-class FakeMedia : public PlayerMedia {
- public:
-  FakeMedia(std::u16string name, std::u16string url, std::map<std::u16string, std::u16string> info,
-            double duration = 0.0)
-      : name_(std::move(name)), url_(std::move(url)), info_(std::move(info)), duration_(duration) {}
-  std::u16string Name() override { return name_; }
-  std::u16string SourceUrl() override { return url_; }
-  double Duration() override { return duration_; }
-  std::u16string GetItemInfo(std::u16string_view attribute) override {
-    auto it = info_.find(std::u16string(attribute));
-    return it == info_.end() ? std::u16string() : it->second;
+// One media item, playlist or query result.
+struct FakeMedia : PlayerMedia {
+  FakeMedia(std::u16string n, std::u16string u, std::map<std::u16string, std::u16string> i,
+            double d = 0.0)
+      : name(std::move(n)), url(std::move(u)), info(std::move(i)), duration(d) {}
+  std::u16string Name() override { return name; }
+  std::u16string SourceUrl() override { return url; }
+  double Duration() override { return duration; }
+  std::u16string GetItemInfo(std::u16string_view key) override {
+    auto it = info.find(std::u16string(key));
+    return it == info.end() ? std::u16string() : it->second;
   }
-
- private:
-  std::u16string name_, url_;
-  std::map<std::u16string, std::u16string> info_;
-  double duration_;
+  std::u16string name, url;
+  std::map<std::u16string, std::u16string> info;
+  double duration;
 };
 
-class FakePlaylist : public PlayerPlaylist {
- public:
-  explicit FakePlaylist(std::u16string name) : name(std::move(name)) {}
+struct FakePlaylist : PlayerPlaylist {
+  explicit FakePlaylist(std::u16string n) : name(std::move(n)) {}
   int32_t Count() override { return static_cast<int32_t>(items.size()); }
   std::shared_ptr<PlayerMedia> Item(int32_t index) override { return items.at(index); }
   void AppendItem(const std::shared_ptr<PlayerMedia>& media) override { items.push_back(media); }
-  const std::u16string name;
+  std::u16string name;
   std::vector<std::shared_ptr<PlayerMedia>> items;
 };
 
-class FakeLibrary : public PlayerLibrary {
- public:
-  // A library item; `type` is its "FileType".
+struct FakeLibrary : PlayerLibrary {
+  // A library item by artist "Artist" on "Album"; `type` is its "FileType".
   std::shared_ptr<FakeMedia> AddMedia(std::u16string title, std::u16string path,
                                       std::u16string type = u"mp3",
                                       std::map<std::u16string, std::u16string> more = {}) {
@@ -67,16 +58,15 @@ class FakeLibrary : public PlayerLibrary {
   }
   std::shared_ptr<FakePlaylist> AddPlaylist(std::u16string name,
                                             std::vector<std::shared_ptr<FakeMedia>> items = {}) {
-    auto playlist = std::make_shared<FakePlaylist>(std::move(name));
+    auto playlist = playlists.emplace_back(std::make_shared<FakePlaylist>(std::move(name)));
     playlist->items.assign(items.begin(), items.end());
-    return playlists.emplace_back(playlist);
+    return playlist;
   }
   std::vector<std::u16string> Names() const {
     std::vector<std::u16string> names;
     for (const auto& p : playlists) names.push_back(p->name);
     return names;
   }
-
   std::shared_ptr<PlayerPlaylist> NewPlaylist(std::u16string_view name) override {
     ++new_playlists;
     return AddPlaylist(std::u16string(name));
@@ -95,11 +85,10 @@ class FakeLibrary : public PlayerLibrary {
   std::shared_ptr<PlayerPlaylist> GetMediaByName(std::u16string_view title) override {
     auto found = std::make_shared<FakePlaylist>(u"");
     for (auto& m : media) {
-      if (m->Name() == title) found->AppendItem(m);
+      if (m->name == title) found->AppendItem(m);
     }
     return found;
   }
-
   std::vector<std::shared_ptr<FakeMedia>> media;
   std::vector<std::shared_ptr<FakePlaylist>> playlists;
   int new_playlists = 0;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <tuple>
 
 #include "database/ipod_database.h"
@@ -48,39 +47,15 @@ class IndependentCheckTest : public ::testing::Test {
     return db;
   }
 
-  // Every item's position is its track's place.
-  void ExpectConsistent(const fx::InspectedDb& db) {
-    std::map<uint32_t, uint32_t> place;
-    for (size_t i = 0; i < db.tracks.size(); ++i) place[db.tracks[i].id] = i + 1;
-    int playlist_datasets = 0;
-    for (const fx::InspectedDataset& ds : db.datasets) {
-      if (ds.type != 2 && ds.type != 3) continue;
-      ++playlist_datasets;
-      ASSERT_EQ(ds.playlists.size(), 1u);
-      const fx::InspectedPlaylist& library = ds.playlists[0];
-      ASSERT_EQ(library.items.size(), db.tracks.size());
-      for (const fx::InspectedItem& item : library.items) {
-        ASSERT_TRUE(item.position.has_value());
-        EXPECT_EQ(*item.position, place.at(item.track_id));
-      }
-      // The indexes' contents are the writer test's; here only that all five are there.
-      EXPECT_EQ(std::count_if(library.records.begin(), library.records.end(),
-                              [](const auto& r) { return r.type == 52; }),
-                5);
-    }
-    EXPECT_EQ(playlist_datasets, 2);
-  }
-
   void ExpectLibgpodSees(const std::vector<std::u16string>& titles) {
     if (fx::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
-    fx::GpodDump& dump = dump_;
     std::string error;
-    ASSERT_TRUE(fx::GpodDumpOf(root_.path(), &dump, &error)) << error;
+    ASSERT_TRUE(fx::GpodDumpOf(root_.path(), &dump_, &error)) << error;
     const fx::InspectedDb db = Inspect();
-    ASSERT_EQ(dump.tracks.size(), titles.size());
+    ASSERT_EQ(dump_.tracks.size(), titles.size());
     ASSERT_EQ(db.tracks.size(), titles.size());
     for (size_t i = 0; i < titles.size(); ++i) {
-      const fx::GpodTrack& g = dump.tracks[i];
+      const fx::GpodTrack& g = dump_.tracks[i];
       const fx::InspectedTrack& t = db.tracks[i];
       EXPECT_EQ(g.id, t.id);
       EXPECT_EQ(g.title, Utf16ToUtf8(titles[i]));
@@ -89,7 +64,7 @@ class IndependentCheckTest : public ::testing::Test {
       EXPECT_EQ(g.path, Utf16ToUtf8(t.Text(2)));
       EXPECT_EQ(g.track_number, t.track_number);
     }
-    EXPECT_EQ(dump.master_count, static_cast<int>(titles.size()));
+    EXPECT_EQ(dump_.master_count, static_cast<int>(titles.size()));
   }
 
   fx::TempFolder root_;
@@ -123,12 +98,10 @@ TEST_F(IndependentCheckTest, AddingRenumbersAStrangelyNumberedLibrary) {
   std::vector<uint32_t> types;
   for (const auto& [type, text] : db.tracks[5].strings) types.push_back(type);
   EXPECT_EQ(types, (std::vector<uint32_t>{1, 4, 12, 3, 5, 6, 2}));
-  ExpectConsistent(db);
   std::vector<std::u16string> titles;
   for (const auto& t : fx::SampleTracks(5)) titles.push_back(t.title);
-  titles.push_back(fresh[0].title);
-  titles.push_back(fresh[1].title);
-  ExpectLibgpodSees(titles);
+  ExpectLibgpodSees(
+      {titles[0], titles[1], titles[2], titles[3], titles[4], fresh[0].title, fresh[1].title});
   if (dump_.tracks.size() != 7) return;
   const fx::GpodTrack& g = dump_.tracks[5];
   EXPECT_EQ(g.genre, "Jazz");
@@ -148,9 +121,6 @@ TEST_F(IndependentCheckTest, RemovingKeepsTheRestConsistent) {
   fourth.trackId = 4;
   ASSERT_TRUE(ipod.LoadForSync(nullptr).ok());
   ASSERT_TRUE(ipod.SaveAfterRemoval({&second, &fourth}).ok());
-  const fx::InspectedDb db = Inspect();
-  ASSERT_EQ(db.tracks.size(), 3u);
-  ExpectConsistent(db);
   const auto samples = fx::SampleTracks(5);
   ExpectLibgpodSees({samples[0].title, samples[2].title, samples[4].title});
 }

@@ -118,26 +118,6 @@ TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
   }
 }
 
-TEST_P(SaveFaultsTest, RunningOutOfRoomAnywhereLeavesBothFilesAsTheyWere) {
-  Remember();
-  const uint64_t used = env_.UsedBytes();
-  const uint64_t need = 2 * (db_before_->size() + sd_before_->size()) + 2000;
-  for (uint64_t room = 0; room < need; room += need / 40) {
-    env_.SetCapacity(used + room);
-    const Status s = OneSave();
-    if (s.ok()) {
-      // Enough room for both new files: a complete save.
-      IPodDatabase ipod(env_, kRoot);
-      EXPECT_TRUE(ipod.itunesDb().Load(kDb, nullptr, false).ok());
-    } else {
-      EXPECT_EQ(env_.Contents(kDb), db_before_) << room;
-      EXPECT_EQ(env_.Contents(kSd), sd_before_) << room;
-    }
-    env_.SetCapacity(std::nullopt);
-    Restore(before_);
-  }
-}
-
 TEST_P(SaveFaultsTest, AFailedBackupDoesNotStopTheSave) {
   env_.Fail(Op::kCopy);
   ASSERT_TRUE(OneSave().ok());
