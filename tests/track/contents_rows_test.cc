@@ -126,6 +126,7 @@ TEST_F(ClickTest, SelectedGroupsCoverTheirTracksAndRebuildsResetTheAnchor) {
   EXPECT_EQ(Titles(tree.SelectedTracks()), u"abc");
   Click(0, false);
   EXPECT_EQ(Titles(tree.SelectedTracks()), u"abcd");
+  Click(0, true);
   ExpandAll();
   Click(9, false);
   ASSERT_EQ(tree.anchor(), 9u);
