@@ -1,6 +1,6 @@
 // The fake's objects are built on the C form of the player's interfaces: each vtable starts with
 // every slot answering E_NOTIMPL and only the methods the plug-in calls are filled in. One node
-// type serves as item (spec), playlist (spec.name, items) and playlist array (items).
+// type serves as media item, playlist (a name and items) and playlist array (items).
 
 #define CINTERFACE
 #include <windows.h>
