@@ -3,9 +3,8 @@
 
 #include "tests/win32/latchkey_standin.h"
 
+#include <atomic>
 #include <cstring>
-#include <mutex>
-#include <string>
 #include <type_traits>
 
 #include "player/win32/hook_library.h"
@@ -14,42 +13,30 @@
 
 namespace {
 
-std::mutex g_mutex;
-HookEventCallbackFn g_callback = nullptr;
 StandinState g_state{};
-std::string g_root;
-HWND g_sync_list = nullptr, g_device_list = nullptr, g_settings = nullptr, g_combo = nullptr;
+HookEventCallbackFn g_callback = nullptr;
 
 }  // namespace
 
 EXPORT void __cdecl installhook(HookEventCallbackFn callback, void* context) {
-  std::lock_guard lock(g_mutex);
-  g_callback = callback;
   g_state.context = context;
   ++g_state.installs;
+  g_callback = callback;
 }
 
 EXPORT int __cdecl GetIPodRootDirectory(char* root) {
-  std::lock_guard lock(g_mutex);
-  ++g_state.root_queries;
-  if (g_root.empty()) return 0;
-  std::strncpy(root, g_root.c_str(), 7);
-  root[7] = '\0';
-  return 1;
+  std::atomic_ref(g_state.root_queries).fetch_add(1);
+  std::strcpy(root, g_state.root);
+  return root[0] != '\0';
 }
 
 EXPORT HWND __cdecl GetSyncListViewHWnd(int id) {
-  std::lock_guard lock(g_mutex);
-  return id == 204 ? g_sync_list : id == 210 ? g_device_list : nullptr;
+  return id == 204 ? g_state.sync_list : id == 210 ? g_state.device_list : nullptr;
 }
 
-EXPORT HWND __cdecl GetSyncSettingsDlgHWnd(void) { return g_settings; }
-EXPORT HWND __cdecl GetDeviceSelectionComboWindow(void) { return g_combo; }
-
-EXPORT void __cdecl StopAutomaticSyncProcess(void) {
-  std::lock_guard lock(g_mutex);
-  ++g_state.stops;
-}
+EXPORT HWND __cdecl GetSyncSettingsDlgHWnd(void) { return g_state.settings; }
+EXPORT HWND __cdecl GetDeviceSelectionComboWindow(void) { return g_state.combo; }
+EXPORT void __cdecl StopAutomaticSyncProcess(void) { std::atomic_ref(g_state.stops).fetch_add(1); }
 
 EXPORT HANDLE __cdecl StandinRaiseEvent(int code) {
   struct Call {
@@ -57,12 +44,7 @@ EXPORT HANDLE __cdecl StandinRaiseEvent(int code) {
     void* context;
     int code;
     HANDLE worker;
-  } call{nullptr, nullptr, code, nullptr};
-  {
-    std::lock_guard lock(g_mutex);
-    call.callback = g_callback;
-    call.context = g_state.context;
-  }
+  } call{g_callback, g_state.context, code, nullptr};
   if (call.callback == nullptr) return nullptr;
   HANDLE thread = ::CreateThread(
       nullptr, 0,
@@ -81,23 +63,7 @@ EXPORT HANDLE __cdecl StandinRaiseEvent(int code) {
   return call.worker;
 }
 
-EXPORT void __cdecl StandinSetRoot(const char* root) {
-  std::lock_guard lock(g_mutex);
-  g_root = root;
-}
-
-EXPORT void __cdecl StandinSetWindows(HWND sync_list, HWND device_list, HWND settings, HWND combo) {
-  std::lock_guard lock(g_mutex);
-  g_sync_list = sync_list;
-  g_device_list = device_list;
-  g_settings = settings;
-  g_combo = combo;
-}
-
-EXPORT StandinState __cdecl StandinGetState(void) {
-  std::lock_guard lock(g_mutex);
-  return g_state;
-}
+EXPORT StandinState* __cdecl StandinGetState(void) { return &g_state; }
 
 // Every export keeps the signature the plug-in binds it with.
 static_assert(std::is_same_v<decltype(&installhook), InstallHookFn>);

@@ -22,17 +22,19 @@ HWND Child(HWND parent, const char* cls, const char* text, int id, DWORD style =
                            nullptr, nullptr);
 }
 
+void AddColumn(HWND list, int index, const char* text, int width = 100) {
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  column.cx = width;
+  column.pszText = const_cast<char*>(text);
+  ::SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+}
+
 HWND CheckList(HWND parent, int id, const std::vector<const char*>& columns,
                RECT at = {0, 0, 300, 200}) {
   HWND list = Child(parent, WC_LISTVIEWA, "", id, LVS_REPORT | WS_BORDER, at);
   ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(columns[i]);
-    column.cx = 100;
-    ::SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-  }
+  for (size_t i = 0; i < columns.size(); ++i) AddColumn(list, i, columns[i]);
   return list;
 }
 
@@ -133,7 +135,7 @@ PlayerHost::PlayerHost() {
   Child(page, "BUTTON", "", 2161, BS_AUTOCHECKBOX);
   settings_list_ =
       CheckList(Child(Child(page, "STATIC", "", 2224), "STATIC", "", 3), 1, {"Playlist"});
-  for (const char* name : kPlaylists) AddRow(settings_list_, name, false);
+  for (int k = 1; k <= 5; ++k) AddRow(settings_list_, "Playlist " + std::to_string(k), false);
 }
 
 PlayerHost::~PlayerHost() {
@@ -155,28 +157,20 @@ void PlayerHost::SetSettings(bool automatic, const std::vector<bool>& ticks) {
 }
 
 bool PlayerHost::HasFilePathColumn() const {
-  HWND header = ListView_GetHeader(sync_list);
-  char text[64];
-  for (int i = 0; i < Header_GetItemCount(header); ++i) {
-    HDITEMA item{};
-    item.mask = HDI_TEXT;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    if (::SendMessageA(header, HDM_GETITEMA, i, LPARAM(&item)) &&
-        std::string(text) == "File Path") {
-      return true;
-    }
+  char text[64] = {};
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT;
+  column.pszText = text;
+  column.cchTextMax = sizeof text;
+  for (int i = 0; ::SendMessageA(sync_list, LVM_GETCOLUMNA, i, LPARAM(&column)); ++i) {
+    if (std::string(text) == "File Path") return true;
   }
   return false;
 }
 
 void PlayerHost::ShowPathColumn() {
   if (HasFilePathColumn()) return;
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH;
-  column.pszText = const_cast<char*>("File Path");
-  column.cx = 200;
-  ::SendMessageA(sync_list, LVM_INSERTCOLUMNA, 2, reinterpret_cast<LPARAM>(&column));
+  AddColumn(sync_list, 2, "File Path", 200);
   for (size_t row = 0; row < paths_.size(); ++row) {
     ListView_SetItemText(sync_list, row, 2, const_cast<char*>(paths_[row].c_str()));
   }
@@ -233,7 +227,7 @@ Pixels Render(int width, int height, Draw draw) {
   ::DeleteDC(memory);
   ::ReleaseDC(nullptr, screen);
   Pixels pixels{width, height, {}};
-  for (DWORD p : bgr) pixels.rgb.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+  for (DWORD p : bgr) pixels.rgb.push_back(RGB(GetBValue(p), GetGValue(p), GetRValue(p)));
   return pixels;
 }
 
@@ -258,8 +252,7 @@ void SaveScreenshot(const Pixels& pixels, const std::string& name) {
   if (folder == nullptr) return;
   BITMAPINFOHEADER info{sizeof info, pixels.width, -pixels.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   std::vector<DWORD> bgr;
-  for (COLORREF c : pixels.rgb)
-    bgr.push_back(GetBValue(c) | GetGValue(c) << 8 | GetRValue(c) << 16);
+  for (COLORREF c : pixels.rgb) bgr.push_back(RGB(GetBValue(c), GetGValue(c), GetRValue(c)));
   const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
   const DWORD bytes = static_cast<DWORD>(bgr.size() * sizeof(DWORD));
   BITMAPFILEHEADER head{0x4D42, offset + bytes, 0, 0, offset};

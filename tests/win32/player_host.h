@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,12 +36,44 @@ class PlayerHost {
   HWND toolbar = nullptr, eject_host = nullptr, settings = nullptr;
   // Times the plug-in's registration announced itself to running players.
   int add_remove_messages = 0;
-  static constexpr const char* kPlaylists[5] = {"Playlist 1", "Playlist 2", "Playlist 3",
-                                                "Playlist 4", "Playlist 5"};
 
  private:
   HWND settings_box_ = nullptr, settings_list_ = nullptr;
   std::vector<std::string> paths_;
+};
+
+// A fake of the player's object model: a core with a playlist collection and a media collection
+// of items whose attributes the test sets. Objects live as long as the fake; their reference
+// counts are kept so that a test can see that everything handed out was given back.
+struct MediaSpec {
+  std::wstring name;
+  std::wstring url;
+  // "FileType", "Author", "WM/AlbumTitle", ...
+  std::map<std::wstring, std::wstring> info;
+};
+
+class Player {
+ public:
+  Player();
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  // The core, to be passed as IWMPCore*.
+  void* core();
+  // Adds an item to the media collection; returns its index.
+  int AddMedia(MediaSpec spec);
+  // Adds a playlist of the given items.
+  void AddPlaylist(const std::wstring& name, const std::vector<int>& media);
+  // Playlists with that name.
+  int CountPlaylists(const std::wstring& name) const;
+  // References handed out and not yet released, over all objects.
+  long LiveReferences() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
 };
 
 // Waits for `handle` while dispatching this thread's messages; false after `ms`.

@@ -6,7 +6,6 @@
 // (after <windows.h>, which it needs)
 #include <commctrl.h>
 
-#include <functional>
 #include <map>
 #include <thread>
 
@@ -17,7 +16,11 @@
 namespace tunewell {
 namespace {
 
-HMODULE Plugin() { return ::GetModuleHandleW(L"Tunewell.dll"); }
+// The dialog's template lives in the plug-in.
+HMODULE Plugin() {
+  static const HMODULE plugin = ::LoadLibraryW(L"Tunewell.dll");
+  return plugin;
+}
 
 std::string Text(HWND dialog, int id) {
   char text[128] = {};
@@ -25,15 +28,7 @@ std::string Text(HWND dialog, int id) {
   return ::IsWindowVisible(::GetDlgItem(dialog, id)) ? text : "<hidden>";
 }
 
-class ProgressDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (Plugin() == nullptr) ::LoadLibraryW(L"Tunewell.dll");
-    ASSERT_NE(Plugin(), nullptr);
-  }
-};
-
-TEST_F(ProgressDialogTest, StepsShowTruncatedPercentages) {
+TEST(ProgressDialogTest, StepsShowTruncatedPercentages) {
   CProgressBarDlg dialog(Plugin());
   struct Case {
     int items;
@@ -56,7 +51,7 @@ TEST_F(ProgressDialogTest, StepsShowTruncatedPercentages) {
 }
 
 // A run's worker pumps no messages: the dialog repaints on its own thread when uncovered.
-TEST_F(ProgressDialogTest, OpensCentredOnTopAndRepaintsWhileTheRunWorks) {
+TEST(ProgressDialogTest, OpensCentredOnTopAndRepaintsWhileTheRunWorks) {
   CProgressBarDlg dialog(Plugin());
   dialog.SetItemCount(3);
   dialog.SetStatus("Copying... Artist - Morning");
@@ -91,33 +86,32 @@ TEST_F(ProgressDialogTest, OpensCentredOnTopAndRepaintsWhileTheRunWorks) {
   fake::SaveScreenshot(fake::CaptureScreen(box), "progress-mid-run");
 }
 
-TEST_F(ProgressDialogTest, EndsWithTheSummaryOrWhyTheRunFailedThenCloses) {
+TEST(ProgressDialogTest, EndsWithTheSummaryOrWhyTheRunFailedThenCloses) {
   const std::string failure =
-      "The iPod's database cannot be used (Corruption: iTunesDB: bad "
-      "header). Nothing was changed.";
+      "The iPod's database cannot be used (Corruption: iTunesDB: bad header). Nothing was changed.";
+  const std::string hidden = "<hidden>";
   struct Case {
-    std::function<void(CProgressBarDlg&)> end;
+    SyncSummary summary;  // shown when no failure
+    std::string failure;
     std::vector<std::string> lines;  // 1007 to 1010
   } cases[] = {
-      {[](CProgressBarDlg& d) {
-         d.ShowSummary({3, 2, 3, 0});
-       },
-       {"Copied 3 items successfully.", "Skipped 2 items that already existed on iPod.", "<hidden>",
-        "<hidden>"}},
-      {[](CProgressBarDlg& d) {
-         d.ShowSummary({5, 0, 2, 4});
-       },
+      {{3, 2, 3, 0},
+       "",
+       {"Copied 3 items successfully.", "Skipped 2 items that already existed on iPod.", hidden,
+        hidden}},
+      {{5, 0, 2, 4},
+       "",
        {"Copied 2 items successfully.", "Skipped 0 items that already existed on iPod.",
         "iPod is full. 3 items not copied due to lack of space.",
         "Skipped 4 items that were not MP3s."}},
-      {[&](CProgressBarDlg& d) { d.ShowFailure(failure); },
-       {failure, "<hidden>", "<hidden>", "<hidden>"}},
+      {{}, failure, {failure, hidden, hidden, hidden}},
   };
   for (const Case& c : cases) {
     CProgressBarDlg dialog(Plugin(), 1500);
     dialog.SetItemCount(5);
     HWND window = dialog.window();
-    std::thread run([&] { c.end(dialog); });
+    std::thread run(
+        [&] { c.failure.empty() ? dialog.ShowSummary(c.summary) : dialog.ShowFailure(c.failure); });
     ::Sleep(700);
     for (int id :
          {CProgressBarDlg::kBarId, CProgressBarDlg::kStatusId, CProgressBarDlg::kPercentId}) {
@@ -126,10 +120,10 @@ TEST_F(ProgressDialogTest, EndsWithTheSummaryOrWhyTheRunFailedThenCloses) {
     for (int line = 0; line < 4; ++line) {
       EXPECT_EQ(Text(window, CProgressBarDlg::kFirstSummaryId + line), c.lines[line]);
     }
-    if (&c == &cases[1])
-      fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(window)), "progress-summary");
-    if (&c == &cases[2])
-      fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(window)), "progress-failure");
+    if (&c != &cases[0]) {
+      fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(window)),
+                           &c == &cases[1] ? "progress-summary" : "progress-failure");
+    }
     run.join();
     EXPECT_FALSE(::IsWindow(window));
   }
@@ -149,9 +143,8 @@ class FakeTree : public DeviceTree {
   }
   bool VolumeName(const std::string& mount_point, std::string* name) override {
     const auto found = mounts.find(mount_point);
-    if (found == mounts.end()) return false;
-    *name = found->second;
-    return true;
+    if (found != mounts.end()) *name = found->second;
+    return found != mounts.end();
   }
   bool RequestEject(DeviceInstance device) override {
     ejected.push_back(device);
