@@ -7,13 +7,13 @@ namespace {
 
 // Tracks as "artist/album/title".
 struct Library {
-  explicit Library(std::vector<std::u16string> specs) {
-    for (const auto& spec : specs) {
-      const size_t a = spec.find(u'/'), b = spec.find(u'/', a + 1);
+  explicit Library(std::vector<std::u16string> entries) {
+    for (const auto& entry : entries) {
+      const size_t a = entry.find(u'/'), b = entry.find(u'/', a + 1);
       TrackInfo& t = owned.emplace_back();
-      t.artist = spec.substr(0, a);
-      t.album = spec.substr(a + 1, b - a - 1);
-      t.title = spec.substr(b + 1);
+      t.artist = entry.substr(0, a);
+      t.album = entry.substr(a + 1, b - a - 1);
+      t.title = entry.substr(b + 1);
       t.trackId = static_cast<uint32_t>(owned.size());
     }
     for (TrackInfo& t : owned) tracks.push_back(&t);

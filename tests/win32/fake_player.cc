@@ -19,7 +19,7 @@ struct Node {
   const void* vtbl;
   LONG refs = 0;
   Player::State* player = nullptr;
-  MediaSpec spec;
+  MediaSpec media;
   std::vector<Node*> items;
 };
 #define SELF reinterpret_cast<Node*>(self)
@@ -74,12 +74,12 @@ namespace {
 
 IWMPMediaVtbl MakeMediaVtbl() {
   auto v = Unimplemented<IWMPMediaVtbl>();
-  v.get_name = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->spec.name), S_OK; };
-  v.get_sourceURL = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->spec.url), S_OK; };
+  v.get_name = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->media.name), S_OK; };
+  v.get_sourceURL = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->media.url), S_OK; };
   v.get_duration = [](IWMPMedia*, double* out) { return *out = 185.5, S_OK; };
   v.getItemInfo = [](IWMPMedia* self, BSTR name, BSTR* out) {
-    const auto found = SELF->spec.info.find(Text(name));
-    *out = Text(found == SELF->spec.info.end() ? L"" : found->second);
+    const auto found = SELF->media.info.find(Text(name));
+    *out = Text(found == SELF->media.info.end() ? L"" : found->second);
     return S_OK;
   };
   return v;
@@ -119,7 +119,7 @@ const IWMPPlaylistArrayVtbl kArrayVtbl = MakeArrayVtbl();
 HRESULT Listed(Node* self, BSTR name, IWMPPlaylistArray** out) {
   std::vector<Node*> chosen;
   for (Node* p : SELF->player->listed) {
-    if (name == nullptr || p->spec.name == Text(name)) chosen.push_back(p);
+    if (name == nullptr || p->media.name == Text(name)) chosen.push_back(p);
   }
   return HandOut(SELF->player->New(&kArrayVtbl, chosen), out);
 }
@@ -149,7 +149,7 @@ IWMPMediaCollectionVtbl MakeMediaCollectionVtbl() {
   v.getByName = [](IWMPMediaCollection* self, BSTR name, IWMPPlaylist** out) {
     std::vector<Node*> found;
     for (Node* m : SELF->player->media) {
-      if (m->spec.name == Text(name)) found.push_back(m);
+      if (m->media.name == Text(name)) found.push_back(m);
     }
     return HandOut(SELF->player->New(&kPlaylistVtbl, found), out);
   };
@@ -183,9 +183,9 @@ Player::~Player() = default;
 
 void* Player::core() { return state_->core; }
 
-int Player::AddMedia(MediaSpec spec) {
+int Player::AddMedia(MediaSpec media) {
   Node* m = state_->New(&kMediaVtbl);
-  m->spec = std::move(spec);
+  m->media = std::move(media);
   state_->media.push_back(m);
   return static_cast<int>(state_->media.size()) - 1;
 }
@@ -198,7 +198,7 @@ void Player::AddPlaylist(const std::wstring& name, const std::vector<int>& media
 
 int Player::CountPlaylists(const std::wstring& name) const {
   return static_cast<int>(std::count_if(state_->listed.begin(), state_->listed.end(),
-                                        [&](Node* p) { return p->spec.name == name; }));
+                                        [&](Node* p) { return p->media.name == name; }));
 }
 
 long Player::LiveReferences() const {

@@ -62,7 +62,7 @@ class Player {
   // The core, to be passed as IWMPCore*.
   void* core();
   // Adds an item to the media collection; returns its index.
-  int AddMedia(MediaSpec spec);
+  int AddMedia(MediaSpec media);
   // Adds a playlist of the given items.
   void AddPlaylist(const std::wstring& name, const std::vector<int>& media);
   // Playlists with that name.
