@@ -140,15 +140,23 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   EXPECT_EQ(env_.KindOf(ipod_ + "/autoSync"), PathKind::kNone);
   ASSERT_EQ(OnIpod("sync", ShellQuote(library_ + "/C")), 0);
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta", "New"));
+  // --id takes exactly the track of that id.
+  const size_t id_at = out_.rfind("\"id\": ", out_.find("\"title\": \"New\""));
+  ASSERT_NE(id_at, std::string::npos);
+  ASSERT_EQ(OnIpod("remove", "--id " + std::to_string(std::stoul(out_.substr(id_at + 6)))), 0);
+  EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
 }
 
 // The one home of "an unusable database or iPod changes nothing and exits with 2".
 TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
-  for (const std::string& usage : {"sync " + ShellQuote(song), std::string("list"),
-                                   "sync --ipod " + ShellQuote(ipod_) + " --bogus",
-                                   "sync --ipod " + ShellQuote(ipod_) + " /nonexistent/nope",
-                                   "autosync --ipod " + ShellQuote(ipod_) + " --off Name"}) {
+  for (const std::string& usage :
+       {"sync " + ShellQuote(song), std::string("list"),
+        "sync --ipod " + ShellQuote(ipod_) + " --bogus",
+        "sync --ipod " + ShellQuote(ipod_) + " /nonexistent/nope",
+        "autosync --ipod " + ShellQuote(ipod_) + " --off Name",
+        "init --ipod " + ShellQuote(temp_.path() + "f") + " --folders 0",
+        "init --ipod " + ShellQuote(temp_.path() + "f") + " --folders 7x"}) {
     EXPECT_EQ(Tunewell(usage), 1) << usage;
   }
   // A playlist naming a file that is gone: the rest is copied, the run says it is incomplete.
