@@ -63,11 +63,13 @@ class Env {
   // Free bytes on the volume holding `path` (all free bytes, not only the caller's quota).
   virtual Status FreeBytes(const std::string& path, uint64_t* bytes) = 0;
 
-  // Creates `path` empty (replacing a file of that name) for writing, with no sharing.
+  // Creates `path` empty (replacing a file of that name) for writing, with no sharing. A link
+  // of that name is replaced, never written through.
   virtual Status NewWritableFile(const std::string& path, bool hidden,
                                  std::unique_ptr<WritableFile>* file) = 0;
 
-  // Copies a file, replacing `to`. On failure a partly written `to` may remain.
+  // Copies a file, replacing `to` (a link there too, never written through). On failure a
+  // partly written `to` may remain.
   virtual Status CopyFileTo(const std::string& from, const std::string& to) = 0;
 
   // Deletes a file. A missing file is NotFound.

@@ -68,7 +68,11 @@ std::string PathFromLocation(std::string_view root, std::u16string_view location
   return WithTrailingSeparator(root) + below;
 }
 
-Status ResolveMusicFile(Env& env, std::string_view root, std::u16string_view location,
+namespace {
+
+// The path `location` names, every folder on the way a real folder inside the music folder;
+// what lies at the end is the caller's to judge.
+Status ResolveMusicPath(Env& env, std::string_view root, std::u16string_view location,
                         std::string* path) {
   const std::string shown = Utf16ToUtf8(location);
   auto unsafe = [&](const char* why) {
@@ -96,11 +100,29 @@ Status ResolveMusicFile(Env& env, std::string_view root, std::u16string_view loc
     if (kind != PathKind::kFolder) return Status::Refused(step + ": not a plain folder");
     step += kPathSeparator;
   }
-  step += WideToNarrow(names.back());
-  const PathKind kind = env.KindOf(step);
-  if (kind == PathKind::kNone) return Status::NotFound(step + ": no such file");
-  if (kind != PathKind::kFile) return Status::Refused(step + ": not a plain file");
-  *path = std::move(step);
+  *path = step + WideToNarrow(names.back());
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status ResolveMusicFile(Env& env, std::string_view root, std::u16string_view location,
+                        std::string* path) {
+  std::string found;
+  RETURN_IF_ERROR(ResolveMusicPath(env, root, location, &found));
+  const PathKind kind = env.KindOf(found);
+  if (kind == PathKind::kNone) return Status::NotFound(found + ": no such file");
+  if (kind != PathKind::kFile) return Status::Refused(found + ": not a plain file");
+  *path = std::move(found);
+  return Status::Ok();
+}
+
+Status ResolveNewMusicFile(Env& env, std::string_view root, std::u16string_view location,
+                           std::string* path) {
+  std::string found;
+  RETURN_IF_ERROR(ResolveMusicPath(env, root, location, &found));
+  if (env.KindOf(found) != PathKind::kNone) return Status::Refused(found + ": already taken");
+  *path = std::move(found);
   return Status::Ok();
 }
 

@@ -27,4 +27,9 @@ std::string PathFromLocation(std::string_view root, std::u16string_view location
 Status ResolveMusicFile(Env& env, std::string_view root, std::u16string_view location,
                         std::string* path);
 
+// The same for a file about to be created there: the same way checked, and nothing yet at its
+// end (Refused otherwise).
+Status ResolveNewMusicFile(Env& env, std::string_view root, std::u16string_view location,
+                           std::string* path);
+
 }  // namespace tunewell

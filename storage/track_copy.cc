@@ -81,7 +81,11 @@ CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t t
 
   std::u16string location;
   s = LocationFromPath(target.root, destination, &location);
-  if (s.ok()) s = env.CopyFileTo(source, destination);
+  // A music folder that is a link could lead outside the iPod: nothing is written through it.
+  std::string checked;
+  if (s.ok()) s = ResolveNewMusicFile(env, target.root, location, &checked);
+  if (!s.ok()) return Fail(CopyResult::CopyFailed, s.Prefixed("copying " + source), why);
+  s = env.CopyFileTo(source, destination);
   if (s.ok()) {
     // A source that changed under the copy leaves a file the database would misdescribe.
     uint64_t source_size = 0, copied_size = 0;

@@ -17,8 +17,8 @@
 #endif
 
 #include "platform/env.h"
-#include "platform/lock_registry.h"
 #include "platform/large_buffer.h"
+#include "platform/lock_registry.h"
 
 namespace tunewell {
 
@@ -188,7 +188,7 @@ class PosixEnv : public Env {
 
   Status NewWritableFile(const std::string& path, bool /*hidden*/,
                          std::unique_ptr<WritableFile>* file) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = CreateNew(path);
     if (fd < 0) return PosixError(path, errno);
     *file = std::make_unique<PosixWritableFile>(path, fd);
     return Status::Ok();
@@ -199,13 +199,13 @@ class PosixEnv : public Env {
     if (in.get() < 0) return PosixError(from, errno);
     struct stat st;
     if (::fstat(in.get(), &st) != 0) return PosixError(from, errno);
-    // Opening the target truncates it: a copy onto itself would wipe the file.
+    // The target is removed before it is created: a copy onto itself would lose the file.
     struct stat target;
-    if (::stat(to.c_str(), &target) == 0 && target.st_dev == st.st_dev &&
+    if (::lstat(to.c_str(), &target) == 0 && target.st_dev == st.st_dev &&
         target.st_ino == st.st_ino) {
       return Status::InvalidArgument(from + ": cannot copy a file onto itself");
     }
-    ScopedFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    ScopedFd out(CreateNew(to));
     if (out.get() < 0) return PosixError(to, errno);
     Status s = CopyContents(in.get(), out.get(), static_cast<uint64_t>(st.st_size), to);
     if (!s.ok()) return s;
@@ -266,6 +266,14 @@ class PosixEnv : public Env {
   uint64_t NowSeconds() override { return static_cast<uint64_t>(std::time(nullptr)); }
 
  private:
+  // A file created new, never written through a link or another name of an existing file
+  // planted at `path` (which could lead outside the iPod): what is there is unlinked first,
+  // and one planted again before the create makes it fail. -1 with errno on failure.
+  static int CreateNew(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  }
+
   static Status CopyContents(int in, int out, uint64_t size, const std::string& to) {
 #ifdef __linux__
     uint64_t left = size;

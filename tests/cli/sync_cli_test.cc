@@ -202,6 +202,45 @@ TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 }
 
+// A link planted where a run writes could lead outside the iPod: it is replaced or refused,
+// never written through.
+TEST_F(SyncCliTest, PlantedLinksAreNeverWrittenThrough) {
+  namespace fs = std::filesystem;
+  ipod_ = temp_.path() + "shuffle";
+  ASSERT_EQ(OnIpod("init", "--shuffle"), 0) << err_;
+  const std::string itunes = ipod_ + "/iPod_Control/iTunes/", outside = temp_.path() + "outside";
+  ASSERT_TRUE(fixture::WriteWholeFile(env_, outside, "not the iPod's").ok());
+  int n = 0;
+  for (const std::string& link :
+       {itunes + "iTunesDB.tmp", itunes + "iTunesDB.bak.tmp", itunes + "iTunesDB.bak",
+        itunes + "iTunesSD.tmp", ipod_ + "/autoSync.tmp"}) {
+    fs::remove(link);
+    fs::create_symlink(outside, link);
+    ++n;
+    const std::string song =
+        AddMp3(std::to_string(n) + ".mp3", "Song " + std::to_string(n), "Artist", "Album", n);
+    EXPECT_EQ(OnIpod("sync", ShellQuote(song)), 0) << link << err_;
+    EXPECT_EQ(OnIpod("autosync", "Favs"), 0) << link << err_;
+    EXPECT_EQ(OnIpod("autosync", "--off"), 0) << link << err_;
+    std::string bytes;
+    EXPECT_TRUE(env_.ReadFile(outside, &bytes).ok() && bytes == "not the iPod's") << link;
+    EXPECT_NE(env_.KindOf(link), PathKind::kOther) << link;  // gone, or a real backup
+    for (const char* db : {"iTunesDB", "iTunesSD"}) {
+      EXPECT_EQ(env_.KindOf(itunes + db), PathKind::kFile) << link;
+    }
+  }
+  EXPECT_EQ(ListedTitles().size(), 5u);
+  // Music folders that lead elsewhere: the copy fails and nothing lands there.
+  const std::string elsewhere = temp_.path() + "elsewhere";
+  fs::create_directory(elsewhere);
+  for (const auto& folder : fs::directory_iterator(ipod_ + "/iPod_Control/Music")) {
+    fs::remove_all(folder.path());
+    fs::create_directory_symlink(elsewhere, folder.path());
+  }
+  EXPECT_NE(OnIpod("sync", ShellQuote(AddMp3("x.mp3", "X", "Artist", "Album"))), 0);
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+}
+
 TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
   const std::string demo = "cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY);
   ASSERT_EQ(RunCommand(demo + " demo 2>/dev/null", &out_), 0);
