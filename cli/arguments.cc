@@ -1,13 +1,36 @@
 #include "cli/arguments.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 
 namespace tunewell::cli {
 
+namespace {
+
+constexpr std::pair<std::string_view, std::string_view> kUsageLines[] = {
+    {"init", "tunewell init     --ipod DIR [--folders N] [--shuffle]"},
+    {"list", "tunewell list     --ipod DIR [--json]"},
+    {"sync", "tunewell sync     --ipod DIR [--library DIR] [PATH...]"},
+    {"remove", "tunewell remove   --ipod DIR (--id N)... | --artist NAME [--album NAME]"},
+    {"autosync", "tunewell autosync --ipod DIR (--off | PLAYLIST...)"},
+    {"demo", "tunewell demo     [DIR]"},
+};
+
+}  // namespace
+
 void PrintError(const std::string& message) {
   std::fprintf(stderr, "tunewell: %s\n", message.c_str());
+}
+
+std::string UsageOf(std::string_view command) {
+  std::string out = "usage:\n";
+  for (const auto& [name, line] : kUsageLines) {
+    if (command.empty() || command == name) out.append("  ").append(line).append("\n");
+  }
+  return out;
 }
 
 std::string Arguments::Value(const std::string& name, const std::string& fallback) const {
@@ -26,6 +49,10 @@ Status ParseArguments(const std::vector<std::string>& args, const CommandSyntax&
   bool options_done = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (!options_done && (arg == "--help" || arg == "-h")) {
+      out->help = true;
+      return Status::Ok();
+    }
     if (options_done || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       if (!syntax.positionals) return Status::InvalidArgument("unexpected argument '" + arg + "'");
       out->positionals.push_back(arg);
@@ -46,10 +73,12 @@ Status ParseArguments(const std::vector<std::string>& args, const CommandSyntax&
     if (syntax.flags.count(name)) {
       if (has_value) return Status::InvalidArgument("--" + name + " takes no value");
       out->flags.insert(name);
-    } else if (syntax.valued.count(name)) {
-      if (!has_value) {
-        if (i + 1 >= args.size()) return Status::InvalidArgument("--" + name + " needs a value");
-        value = args[++i];
+    } else if (syntax.valued.count(name) || syntax.repeatable.count(name)) {
+      if (!has_value && i + 1 < args.size()) value = args[++i];
+      // An empty value would quietly stand for the current folder or for nothing.
+      if (value.empty()) return Status::InvalidArgument("--" + name + " needs a value");
+      if (out->values.count(name) && !syntax.repeatable.count(name)) {
+        return Status::InvalidArgument("--" + name + " given more than once");
       }
       out->values[name].push_back(value);
     } else {
@@ -57,6 +86,20 @@ Status ParseArguments(const std::vector<std::string>& args, const CommandSyntax&
     }
   }
   return Status::Ok();
+}
+
+std::optional<int> ParseCommandLine(const std::vector<std::string>& args,
+                                    const CommandSyntax& syntax, Arguments* out) {
+  const Status s = ParseArguments(args, syntax, out);
+  if (!s.ok()) {
+    PrintError(s.message());
+    return kExitUsage;
+  }
+  if (out->help) {
+    std::fputs(UsageOf(syntax.command).c_str(), stdout);
+    return kExitDone;
+  }
+  return std::nullopt;
 }
 
 }  // namespace tunewell::cli

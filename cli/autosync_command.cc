@@ -5,6 +5,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "database/ipod_database.h"
 #include "platform/path.h"
 #include "sync/auto_sync_file.h"
 
@@ -14,19 +15,20 @@ namespace tunewell::cli {
 // `autosync --ipod DIR` alone writes an empty one, which stands for every playlist.
 int RunAutoSync(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  const Status s = ParseArguments(args, CommandSyntax{{"ipod"}, {"off"}, true}, &parsed);
+  if (auto exit = ParseCommandLine(args, {"autosync", {"ipod"}, {"off"}, true}, &parsed)) {
+    return *exit;
+  }
   const bool off = parsed.flags.count("off") != 0;
-  if (!s.ok() || parsed.Value("ipod").empty() || (off && !parsed.positionals.empty())) {
-    PrintError(s.ok() ? "autosync needs --ipod DIR and either --off or playlist names"
-                      : s.message());
+  if (!parsed.Has("ipod") || (off && !parsed.positionals.empty())) {
+    PrintError("autosync needs --ipod DIR and either --off or playlist names");
     return kExitUsage;
   }
-  std::string root = WithoutTrailingSeparator(parsed.Value("ipod"));
-  if (env.KindOf(root) != PathKind::kFolder) {
-    PrintError(root + " is not a folder; nothing was changed");
+  const std::string root = WithTrailingSeparator(parsed.Value("ipod"));
+  // A selection file in a folder that is no iPod would only surprise a later sync there.
+  if (env.KindOf(IPodDatabase(env, root).dbPath()) != PathKind::kFile) {
+    PrintError(root + " holds no iPod database; nothing was changed");
     return kExitUnusable;
   }
-  root = WithTrailingSeparator(root);
 
   AutoSyncFile file(env);
   if (off) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/visible_text.h"
 #include "platform/text.h"
 #include "player/contents_rows.h"
 
@@ -15,7 +16,7 @@ void PrintContentsTree(const OwnedTracks& tracks) {
   for (const ContentsRow& row : BuildRows(order)) {
     if (row.level < 0 && row.text.empty()) continue;
     out.append(static_cast<size_t>(row.level > 0 ? row.level * 2 : 0), ' ');
-    out += WideToNarrow(row.text);
+    out += WideToNarrow(VisibleText(row.text));
     if (row.track != nullptr) out += "  [id " + std::to_string(row.track->trackId) + "]";
     out += '\n';
   }

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/cli_files.h"
 #include "cli/cli_library.h"
 #include "cli/commands.h"
 #include "cli/contents_tree.h"
-#include "cli/cli_files.h"
 #include "cli/exit_codes.h"
 #include "cli/silent_mp3.h"
 #include "cli/sync_command.h"
@@ -18,7 +18,12 @@ namespace tunewell::cli {
 
 namespace {
 
-constexpr char kDefaultIPod[] = "demo-ipod";
+constexpr char kDefaultFolder[] = "demo";
+// Proof that the demo made its folder, so that a later demo there may use it again.
+constexpr char kMarkerFile[] = "README-tunewell-demo.txt";
+constexpr char kMarkerText[] =
+    "Made by `tunewell demo`: ipod/ is a demo iPod, library/ the music synced to it.\n"
+    "Running the demo again here reuses both; deleting this folder removes the demo.\n";
 
 struct DemoTrack {
   const char* file;  // below the library folder
@@ -79,16 +84,6 @@ std::string SilentWav() {
   return out;
 }
 
-// demo-ipod -> demo-library; anything else gets "-library" appended.
-std::string LibraryFolderFor(const std::string& ipod) {
-  const std::string base = WithoutTrailingSeparator(ipod);
-  const std::string suffix = "-ipod";
-  if (base.size() > suffix.size() && base.ends_with(suffix)) {
-    return base.substr(0, base.size() - suffix.size()) + "-library";
-  }
-  return base + "-library";
-}
-
 // Writes `contents` at `path` unless a file is there already.
 Status WriteOnce(Env& env, const std::string& path, const std::string& contents, bool* written) {
   *written = false;
@@ -138,30 +133,60 @@ Status MakeDemoLibrary(Env& env, const std::string& library) {
   return Status::Ok();
 }
 
+// The demo's folder holds its iPod and its library and nothing the demo did not make itself,
+// least of all a real iPod's database. Refused: nothing changes.
+Status CheckDemoFolder(Env& env, const std::string& folder) {
+  const PathKind kind = env.KindOf(folder);
+  if (kind == PathKind::kNone) return Status::Ok();
+  if (kind != PathKind::kFolder) return Status::Refused(folder + " is not a folder");
+  const std::string marker = JoinPath(folder, {kMarkerFile});
+  if (env.KindOf(JoinPath(folder, {"iPod_Control"})) != PathKind::kNone) {
+    return Status::Refused(folder + " holds an iPod's folders; the demo never writes there");
+  }
+  if (env.KindOf(marker) == PathKind::kFile) return Status::Ok();
+  for (const char* made : {"ipod", "library"}) {
+    if (env.KindOf(JoinPath(folder, {made})) != PathKind::kNone) {
+      return Status::Refused(JoinPath(folder, {made}) + " was not made by the demo");
+    }
+  }
+  return Status::Ok();
+}
+
 }  // namespace
 
 int RunDemo(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  const Status s = ParseArguments(args, CommandSyntax{{}, {}, true}, &parsed);
-  if (!s.ok() || parsed.positionals.size() > 1) {
-    PrintError(s.ok() ? "demo takes at most one folder" : s.message());
+  if (auto exit = ParseCommandLine(args, {"demo", {}, {}, true}, &parsed)) return *exit;
+  if (parsed.positionals.size() > 1) {
+    PrintError("demo takes at most one folder");
     return kExitUsage;
   }
-  const std::string ipod =
-      WithoutTrailingSeparator(parsed.positionals.empty() ? kDefaultIPod : parsed.positionals[0]);
-  const std::string library = LibraryFolderFor(ipod);
+  const std::string folder =
+      WithoutTrailingSeparator(parsed.positionals.empty() ? kDefaultFolder : parsed.positionals[0]);
+  const std::string ipod = JoinPath(folder, {"ipod"});
+  const std::string library = JoinPath(folder, {"library"});
+  Status s = CheckDemoFolder(env, folder);
+  if (!s.ok()) {
+    PrintError(s.message() + "; nothing was changed");
+    return kExitUnusable;
+  }
+  bool new_marker = false;
+  s = WriteOnce(env, JoinPath(folder, {kMarkerFile}), kMarkerText, &new_marker);
+  if (!s.ok()) {
+    PrintError("cannot make the demo folder: " + s.ToString());
+    return kExitUnusable;
+  }
 
   IPodDatabase probe(env, ipod);
   if (env.KindOf(probe.dbPath()) == PathKind::kNone) {
     const int made = RunInit(env, {"--ipod", ipod});
     if (made != kExitDone) return made;
   }
-  const Status library_made = MakeDemoLibrary(env, library);
-  if (!library_made.ok()) {
-    PrintError("cannot make the demo library: " + library_made.ToString());
+  s = MakeDemoLibrary(env, library);
+  if (!s.ok()) {
+    PrintError("cannot make the demo library: " + s.ToString());
     return kExitUnusable;
   }
-
   std::printf("syncing %s to %s\n", library.c_str(), ipod.c_str());
   std::fflush(stdout);
   const int synced = SyncToIPod(env, ipod, "", {library});

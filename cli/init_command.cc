@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/cli_files.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "database/empty_database.h"
-#include "cli/cli_files.h"
 #include "platform/path.h"
 #include "platform/replace_file.h"
 #include "storage/music_folders.h"
@@ -33,9 +33,11 @@ int ParseFolderCount(const std::string& text) {
 
 int RunInit(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  Status s = ParseArguments(args, CommandSyntax{{"ipod", "folders"}, {"shuffle"}, false}, &parsed);
-  if (!s.ok() || !parsed.Has("ipod") || parsed.Value("ipod").empty()) {
-    PrintError(s.ok() ? "init needs --ipod DIR" : s.message());
+  if (auto exit = ParseCommandLine(args, {"init", {"ipod", "folders"}, {"shuffle"}}, &parsed)) {
+    return *exit;
+  }
+  if (!parsed.Has("ipod")) {
+    PrintError("init needs --ipod DIR");
     return kExitUsage;
   }
   const int folders =
@@ -63,7 +65,7 @@ int RunInit(Env& env, const std::vector<std::string>& args) {
   }
 
   const std::string music = MusicDirectory(root);
-  s = CreateFolders(env, music);
+  Status s = CreateFolders(env, music);
   for (int i = 0; s.ok() && i < folders; ++i) {
     char name[8];
     std::snprintf(name, sizeof(name), "F%02d", i);

@@ -38,14 +38,14 @@ void PrintJson(const OwnedTracks& tracks) {
 
 int RunList(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  Status s = ParseArguments(args, CommandSyntax{{"ipod"}, {"json"}, false}, &parsed);
-  if (!s.ok() || !parsed.Has("ipod")) {
-    PrintError(s.ok() ? "list needs --ipod DIR" : s.message());
+  if (auto exit = ParseCommandLine(args, {"list", {"ipod"}, {"json"}}, &parsed)) return *exit;
+  if (!parsed.Has("ipod")) {
+    PrintError("list needs --ipod DIR");
     return kExitUsage;
   }
   IPodDatabase ipod(env, parsed.Value("ipod"));
   OwnedTracks tracks;
-  s = ipod.ReadTrackList(&tracks);
+  const Status s = ipod.ReadTrackList(&tracks);
   if (!s.ok()) {
     PrintError("cannot read the iPod's database: " + s.ToString());
     return kExitUnusable;

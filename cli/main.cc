@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 
@@ -10,25 +11,12 @@ namespace tunewell::cli {
 
 namespace {
 
-constexpr const char kUsage[] =
-    "usage:\n"
-    "  tunewell init     --ipod DIR [--folders N] [--shuffle]\n"
-    "  tunewell list     --ipod DIR [--json]\n"
-    "  tunewell sync     --ipod DIR [--library DIR] [PATH...]\n"
-    "  tunewell remove   --ipod DIR (--id N)... | --artist NAME [--album NAME]\n"
-    "  tunewell autosync --ipod DIR (--off | PLAYLIST...)\n"
-    "  tunewell demo     [DIR]\n";
-
 using Command = int (*)(Env&, const std::vector<std::string>&);
 
 const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
-      {"autosync", RunAutoSync},
-      {"demo", RunDemo},
-      {"sync", RunSyncCommand},
-      {"init", RunInit},
-      {"list", RunList},
-      {"remove", RunRemove},
+      {"autosync", RunAutoSync}, {"demo", RunDemo}, {"sync", RunSyncCommand},
+      {"init", RunInit},         {"list", RunList}, {"remove", RunRemove},
   };
   return commands;
 }
@@ -39,15 +27,16 @@ const std::map<std::string, Command>& Commands() {
 
 int main(int argc, char** argv) {
   using namespace tunewell::cli;
-  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
-    std::fputs(kUsage, argc < 2 ? stderr : stdout);
+  const std::string first = argc < 2 ? "" : argv[1];
+  if (argc < 2 || first == "--help" || first == "-h" || first == "help") {
+    std::fputs(UsageOf("").c_str(), argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitUsage : kExitDone;
   }
   const auto& commands = Commands();
   auto it = commands.find(argv[1]);
   if (it == commands.end()) {
     PrintError(std::string("unknown command '") + argv[1] + "'");
-    std::fputs(kUsage, stderr);
+    std::fputs(UsageOf("").c_str(), stderr);
     return kExitUsage;
   }
   return it->second(tunewell::Env::Default(), std::vector<std::string>(argv + 2, argv + argc));

@@ -6,8 +6,11 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/visible_text.h"
 #include "database/ipod_database.h"
+#include "platform/collation.h"
 #include "platform/text.h"
+#include "player/contents_rows.h"
 #include "sync/removal_run.h"
 
 namespace tunewell::cli {
@@ -26,50 +29,55 @@ bool ParseTrackId(const std::string& text, uint32_t* id) {
   return true;
 }
 
+// A name as the contents tree shows it (`unknown` when empty) equals `wanted`.
+bool SameShownName(const std::u16string& name, std::u16string_view unknown,
+                   const std::u16string& wanted) {
+  return CompareText(name.empty() ? unknown : std::u16string_view(name), wanted) == 0;
+}
+
 }  // namespace
 
 int RunRemove(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  Status s =
-      ParseArguments(args, CommandSyntax{{"ipod", "id", "artist", "album"}, {}, false}, &parsed);
+  const CommandSyntax syntax{"remove", {"ipod", "artist", "album"}, {}, false, {"id"}};
+  if (auto exit = ParseCommandLine(args, syntax, &parsed)) return *exit;
   const bool by_id = parsed.Has("id");
   const bool by_artist = parsed.Has("artist");
-  if (s.ok() &&
-      (!parsed.Has("ipod") || by_id == by_artist || (parsed.Has("album") && !by_artist))) {
-    s = Status::InvalidArgument(
+  if (!parsed.Has("ipod") || by_id == by_artist || (parsed.Has("album") && !by_artist)) {
+    PrintError(
         "remove needs --ipod DIR and either --id N (repeatable) or --artist NAME [--album NAME]");
+    return kExitUsage;
   }
   std::set<uint32_t> ids;
   for (const std::string& text : parsed.All("id")) {
     uint32_t id = 0;
-    if (s.ok() && !ParseTrackId(text, &id))
-      s = Status::InvalidArgument("bad track id '" + text + "'");
+    if (!ParseTrackId(text, &id)) {
+      PrintError("bad track id '" + text + "'");
+      return kExitUsage;
+    }
     ids.insert(id);
-  }
-  if (!s.ok()) {
-    PrintError(s.message());
-    return kExitUsage;
   }
 
   IPodDatabase ipod(env, parsed.Value("ipod"));
   OwnedTracks tracks;
-  s = ipod.ReadTrackList(&tracks);
+  Status s = ipod.ReadTrackList(&tracks);
   if (!s.ok()) {
     PrintError("cannot read the iPod's database; nothing was removed: " + s.ToString());
     return kExitUnusable;
   }
 
-  // Picked in display order.
+  // Chosen from this first reading, in display order, named as `list` names them.
   const std::u16string artist = Utf8ToUtf16(parsed.Value("artist"));
   const std::u16string album = Utf8ToUtf16(parsed.Value("album"));
-  TrackArray picked;
+  std::vector<TrackInfo> chosen;
   std::set<uint32_t> found;
   for (const auto& track : tracks) {
     const bool match =
         by_id ? ids.count(track->trackId) != 0
-              : track->artist == artist && (!parsed.Has("album") || track->album == album);
+              : SameShownName(track->artist, kUnknownArtist, artist) &&
+                    (!parsed.Has("album") || SameShownName(track->album, kUnknownAlbum, album));
     if (!match) continue;
-    picked.push_back(track.get());
+    chosen.push_back(*track);
     found.insert(track->trackId);
   }
   // Asking for what is not there is a mistake worth stopping for: remove nothing.
@@ -79,26 +87,45 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
       return kExitUsage;
     }
   }
-  if (picked.empty()) {
+  if (chosen.empty()) {
     PrintError("no track by \"" + parsed.Value("artist") + "\"" +
                (parsed.Has("album") ? " on \"" + parsed.Value("album") + "\"" : "") +
                " on the iPod; nothing was removed");
     return kExitUsage;
   }
 
+  // Another run may change the iPod before its lock is ours, and a freed id can go to a new
+  // track: only what is still the same track (id, location, title, artist, album) goes.
+  std::string out;
+  size_t removed = 0;
   RemovalReport report;
-  s = RemoveTracksFromIPod(ipod, picked, &report);
+  s = RemovePickedTracksFromIPod(
+      ipod,
+      [&](const TrackArray& listed) {
+        const TrackArray picked = MatchTracks(listed, chosen);
+        for (const TrackInfo* track : picked) {
+          out += WideToNarrow(VisibleText(track->artist + u" - " + track->title)) + "\n";
+        }
+        removed = picked.size();
+        return picked;
+      },
+      &report);
   if (!s.ok()) {
     PrintError("cannot remove: " + s.ToString());
     return kExitUnusable;
   }
-  std::string out;
-  for (const TrackInfo* track : picked) {
-    out += WideToNarrow(track->artist) + " - " + WideToNarrow(track->title) + "\n";
-  }
   std::fputs(out.c_str(), stdout);
-  for (const Status& kept : report.files_kept) PrintError(kept.message());
-  return kExitDone;
+  if (removed < chosen.size()) {
+    PrintError(std::to_string(chosen.size() - removed) +
+               " of the chosen tracks changed or went before the iPod was free; they were kept");
+  }
+  bool undeleted = removed < chosen.size();
+  for (const Status& kept : report.files_kept) {
+    PrintError(kept.message());
+    // Kept on purpose: still named by a track that stays, or a location outside the music.
+    undeleted |= !kept.IsRefused() && kept.code() != Status::Code::kInvalidArgument;
+  }
+  return undeleted ? kExitIncomplete : kExitDone;
 }
 
 }  // namespace tunewell::cli

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/terminal_progress.h"
+#include "cli/visible_text.h"
 #include "platform/path.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
@@ -22,6 +23,8 @@ class PathRows : public SyncListSource {
  public:
   std::vector<SyncListRow> rows;
   std::vector<SyncListRow> CheckedRows() override { return rows; }
+  // The auto-sync file decides only a sync that names nothing.
+  bool OutranksAutoSync() const override { return !rows.empty(); }
 };
 
 class CommandLineHost : public SyncHost {
@@ -64,6 +67,31 @@ Status ItemsOf(Env& env, FileLibrary& library, const std::string& path,
   return Status::Ok();
 }
 
+// Without PATHs the iPod's autoSync file decides; says what it will choose and what it names in
+// vain.
+void NoteWhatAutoSyncChooses(Env& env, FileLibrary& library, const std::string& root,
+                             bool have_library) {
+  AutoSyncFile file(env);
+  const AutoSyncFile::ReadResult read = file.Read(root);
+  std::string note;
+  if (read == AutoSyncFile::ReadResult::kAbsent) {
+    note = "note: no PATH given and the iPod has no autoSync file: nothing to sync";
+  } else if (!have_library) {
+    note =
+        "note: the iPod's autoSync file chooses among playlists, but without --library there "
+        "are none";
+  } else {
+    for (const std::string& name : file.Names()) {
+      if (library.GetPlaylistsByName(NarrowToWide(name)).empty()) {
+        note += "note: the autoSync file names the playlist \"" + VisibleText(name) +
+                "\", which the library does not have\n";
+      }
+    }
+    if (!note.empty()) note.pop_back();
+  }
+  if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
+}
+
 }  // namespace
 
 int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir,
@@ -94,17 +122,7 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   }
 
   const std::string root = WithTrailingSeparator(ipod);
-  const AutoSyncFile::ReadResult auto_sync = AutoSyncFile(env).Read(root);
-  if (auto_sync != AutoSyncFile::ReadResult::kAbsent) {
-    std::string note = "note: the iPod's autoSync file chooses ";
-    note +=
-        auto_sync == AutoSyncFile::ReadResult::kEmpty ? "every playlist" : "the playlists it names";
-    if (library_dir.empty()) note += ", but without --library there are no playlists to choose";
-    if (!paths.empty()) note += "; the PATHs are not synced ('autosync --off' removes the file)";
-    std::fprintf(stderr, "%s\n", note.c_str());
-  } else if (paths.empty()) {
-    std::fputs("note: no PATH given and the iPod has no autoSync file: nothing to sync\n", stderr);
-  }
+  if (paths.empty()) NoteWhatAutoSyncChooses(env, library, root, !library_dir.empty());
 
   PathRows rows;
   for (const auto& media : items) {
@@ -128,9 +146,11 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
 
 int RunSyncCommand(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  const Status s = ParseArguments(args, CommandSyntax{{"ipod", "library"}, {}, true}, &parsed);
-  if (!s.ok() || parsed.Value("ipod").empty()) {
-    PrintError(s.ok() ? "sync needs --ipod DIR" : s.message());
+  if (auto exit = ParseCommandLine(args, {"sync", {"ipod", "library"}, {}, true}, &parsed)) {
+    return *exit;
+  }
+  if (!parsed.Has("ipod")) {
+    PrintError("sync needs --ipod DIR");
     return kExitUsage;
   }
   return SyncToIPod(env, parsed.Value("ipod"), parsed.Value("library"), parsed.positionals);

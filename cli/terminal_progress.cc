@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cli/visible_text.h"
+
 namespace tunewell::cli {
 
 namespace {
@@ -52,11 +54,11 @@ void TerminalProgress::SetItemCount(int32_t items) {
 }
 
 void TerminalProgress::SetStatus(const std::string& text) {
-  status_ = text;
+  status_ = VisibleText(text);
   if (live_) {
     Draw();
   } else {
-    std::fprintf(stderr, "[%s] %s\n", PaddedPercent(model_.percent()).c_str(), text.c_str());
+    std::fprintf(stderr, "[%s] %s\n", PaddedPercent(model_.percent()).c_str(), status_.c_str());
   }
 }
 
@@ -83,7 +85,7 @@ void TerminalProgress::Show(const std::string& text, const std::string& /*captio
 
 void TerminalProgress::Message(const std::string& text) {
   ClearLine();
-  std::fprintf(stderr, "tunewell: %s\n", text.c_str());
+  std::fprintf(stderr, "tunewell: %s\n", VisibleText(text).c_str());
   if (live_ && model_.scale() > 0) Draw();
 }
 

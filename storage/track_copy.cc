@@ -74,9 +74,15 @@ CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t t
 
   // Shared reading, so that a track the player has open still counts as present.
   const std::string source = WideToNarrow(track.path);
-  if (!env.ProbeFile(source, /*share_read=*/true).ok()) {
-    notice.Show("Unable to locate file : " + source, "Problem locating track.");
-    return Fail(CopyResult::SourceMissing, Status::NotFound(source + ": cannot be opened"), why);
+  if (const Status probe = env.ProbeFile(source, /*share_read=*/true); !probe.ok()) {
+    // A file that is there but may not be read (no permission, held by another program) is not
+    // missing, and the user fixes it differently.
+    if (probe.IsNotFound()) {
+      notice.Show("Unable to locate file : " + source, "Problem locating track.");
+    } else {
+      notice.Show("Unable to read file : " + probe.message(), "Problem reading track.");
+    }
+    return Fail(CopyResult::SourceMissing, probe.Prefixed("cannot be opened"), why);
   }
 
   std::u16string location;

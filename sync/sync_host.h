@@ -21,6 +21,8 @@ class SyncListSource {
   virtual ~SyncListSource() = default;
   // The checked rows, top to bottom.
   virtual std::vector<SyncListRow> CheckedRows() = 0;
+  // Rows the user named outright are synced whatever the iPod's auto-sync file says.
+  virtual bool OutranksAutoSync() const { return false; }
 };
 
 class SyncHost {

@@ -50,7 +50,8 @@ PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::str
                                 int event_type, SyncListSource* sync_list) {
   PlaylistChoice choice;
   AutoSyncFile file(env);
-  choice.autoSync = file.Read(ipod_root);
+  const bool outranked = sync_list != nullptr && sync_list->OutranksAutoSync();
+  choice.autoSync = outranked ? AutoSyncFile::ReadResult::kAbsent : file.Read(ipod_root);
   switch (choice.autoSync) {
     case AutoSyncFile::ReadResult::kNames:
       choice.playlists = NamedPlaylists(library, file);

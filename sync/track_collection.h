@@ -39,7 +39,7 @@ struct PlaylistChoice {
 // The playlists to walk: those the iPod's auto-sync file names (the first playlist of each name;
 // names without one give nothing), all of them when the file is empty, and without a file the
 // temporary playlist of the Sync list's checked rows for a sync from the Sync tab, none for any
-// other event.
+// other event. A Sync list that outranks the file is used as if there were none.
 PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::string& ipod_root,
                                 int event_type, SyncListSource* sync_list);
 
