@@ -119,6 +119,7 @@ TEST_P(StorageTest, CopyOutcomes) {
     std::string location = "";  // where it lands, when copied
     int32_t size = 4000, count = 1;
     std::function<void(StorageTest&)> setup = {};
+    std::string notice = "";
   } cases[] = {
       {"copied", "3QKZA", CopyResult::Copied, 5, "F03:QKZA.mp3"},
       // The tenth track of a list of ten still keeps the margin for all ten.
@@ -130,7 +131,12 @@ TEST_P(StorageTest, CopyOutcomes) {
        [](StorageTest& t) { t.env_.FailFreeBytes(true); }},
       // Folder and name are drawn before the source is tried.
       {"source missing", "3ABCD", CopyResult::SourceMissing, 5, "", 4000, 1,
-       [](StorageTest& t) { t.env_.Erase(kSource); }},
+       [](StorageTest& t) { t.env_.Erase(kSource); },
+       "Problem locating track.: Unable to locate file : /library/song.mp3"},
+      {"source there but unreadable", "3ABCD", CopyResult::SourceMissing, 5, "", 4000, 1,
+       [](StorageTest& t) { t.env_.Fail(MemoryEnv::Op::kProbeFile, kSource); },
+       "Problem reading track.: Unable to read file : /library/song.mp3: injected failure of "
+       "probe"},
       {"no music folders", "", CopyResult::NoMusicFolders, 0, "", 4000, 1,
        [](StorageTest& t) { t.env_.Erase(t.Music()); }},
       // F00 and F02 make a count of 2, so F01 can be drawn.
@@ -190,10 +196,8 @@ TEST_P(StorageTest, CopyOutcomes) {
       EXPECT_EQ(track.path, NarrowToWide(kSource));
       EXPECT_EQ(env_.TakeSnapshot(), before);
     }
-    EXPECT_EQ(notice.shown, c.result == CopyResult::SourceMissing
-                                ? std::vector<std::string>{"Problem locating track.: Unable to "
-                                                           "locate file : /library/song.mp3"}
-                                : std::vector<std::string>{});
+    EXPECT_EQ(notice.shown,
+              c.notice.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.notice});
     if (c.result == CopyResult::CopyFailed || c.result == CopyResult::NoMusicFolders) {
       EXPECT_FALSE(why.ok());
     }
