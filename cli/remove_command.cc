@@ -115,11 +115,11 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
     return kExitUnusable;
   }
   std::fputs(out.c_str(), stdout);
-  if (removed < chosen.size()) {
+  bool undeleted = removed < chosen.size();
+  if (undeleted) {
     PrintError(std::to_string(chosen.size() - removed) +
                " of the chosen tracks changed or went before the iPod was free; they were kept");
   }
-  bool undeleted = removed < chosen.size();
   for (const Status& kept : report.files_kept) {
     PrintError(kept.message());
     // Kept on purpose: still named by a track that stays, or a location outside the music.

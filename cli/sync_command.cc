@@ -22,9 +22,10 @@ namespace {
 class PathRows : public SyncListSource {
  public:
   std::vector<SyncListRow> rows;
-  std::vector<SyncListRow> CheckedRows() override { return rows; }
   // The auto-sync file decides only a sync that names nothing.
-  bool OutranksAutoSync() const override { return !rows.empty(); }
+  bool named = false;
+  std::vector<SyncListRow> CheckedRows() override { return rows; }
+  bool OutranksAutoSync() const override { return named; }
 };
 
 class CommandLineHost : public SyncHost {
@@ -125,6 +126,7 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   if (paths.empty()) NoteWhatAutoSyncChooses(env, library, root, !library_dir.empty());
 
   PathRows rows;
+  rows.named = !paths.empty();
   for (const auto& media : items) {
     rows.rows.push_back({WideToNarrow(media->Name()), media->path()});
   }

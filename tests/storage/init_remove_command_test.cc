@@ -90,7 +90,9 @@ TEST(RemoveCommandTest, RemovesWhatWasShownAndIsStillThere) {
     std::unique_ptr<FileLock> held;
     ASSERT_TRUE(env.LockFile(IPodLockPath("E:/"), &held).ok());
     auto run = std::async(std::launch::async, [&] { return Quietly(cli::RunRemove, env, c.args); });
-    while (env.Calls(MemoryEnv::Op::kLock) < 2) std::this_thread::yield();
+    while (env.Calls(MemoryEnv::Op::kLock) < 2 &&
+           run.wait_for(std::chrono::seconds(0)) == std::future_status::timeout)
+      std::this_thread::yield();
     sample[3].path = u":iPod_Control:Music:F00:NEW4.mp3";
     EXPECT_TRUE(fixture::WriteWholeFile(env, "E:/iPod_Control/iTunes/iTunesDB",
                                         fixture::BuildITunesDb(sample))
