@@ -156,11 +156,10 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
            "sync --ipod a --library b --library c"}) {
     EXPECT_EQ(Tunewell(usage), 1) << usage;
   }
-  for (const std::string command : {"init", "list", "sync", "remove", "autosync", "demo"}) {
-    for (const char* help : {" --help", " -h"}) {
-      EXPECT_EQ(Tunewell(command + help), 0) << command << help;
-      EXPECT_THAT(out_, HasSubstr("usage:\n  tunewell " + command));
-    }
+  for (const std::string help : {"init --help", "list -h", "sync --help", "remove --ipod x -h",
+                                 "autosync --help", "demo -h"}) {
+    EXPECT_EQ(Tunewell(help), 0) << help;
+    EXPECT_THAT(out_, HasSubstr("usage:\n  tunewell " + help.substr(0, help.find(' '))));
   }
   EXPECT_EQ(Tunewell("autosync --ipod " + ShellQuote(library_) + " Favs"), 2);
   EXPECT_EQ(env_.KindOf(library_ + "/autoSync"), PathKind::kNone);
