@@ -23,14 +23,18 @@ SyncReport Failed(SyncProgress& progress, SyncReport report, Status status,
   return report;
 }
 
-// Takes the files of `copied` off the iPod again, for a run that will not record them:
-// unrecorded files would only fill the iPod. Returns how many stay behind.
-int RemoveCopiedFiles(Env& env, const std::string& root, const TrackArray& copied) {
+// Takes the copies of a run that will not record them off the iPod again (files no database
+// names would only fill it) and says so. What cannot be removed stays in the journal.
+std::string TakeCopiesBack(Env& env, const std::string& root, const TrackArray& copied) {
   int left = 0;
   for (const TrackInfo* track : copied) {
     if (!env.RemoveFile(PathFromLocation(root, track->path)).ok()) ++left;
   }
-  return left;
+  if (left > 0) {
+    return std::to_string(left) + " copied files could not be removed; the next run removes them.";
+  }
+  ClearJournal(env, root).IgnoreError();  // one left over would only be found done
+  return "The copied files were removed again; nothing was changed.";
 }
 
 }  // namespace
@@ -125,18 +129,15 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
       }
     }
 
-    if (stop_requested()) {
-      tracks.resize(static_cast<size_t>(copied));  // the later ones were never copied
-      const int left = RemoveCopiedFiles(env, root, tracks);
-      if (left == 0) ClearJournal(env, root).IgnoreError();  // the next run finds nothing
+    const auto give_up = [&](Status why, const std::string& text) {
       report.summary = {remaining, report.total - after_load, 0, not_mp3_count};
       tracks.clear();
-      return Failed(progress, report, Status::Stopped("the run was asked to stop"),
-                    left == 0 ? "Stopped. The copied files were removed again; nothing was "
-                                "changed."
-                              : "Stopped. " + std::to_string(left) +
-                                    " copied files could not be removed; the next run removes "
-                                    "them.");
+      return Failed(progress, report, std::move(why), text);
+    };
+    if (stop_requested()) {
+      tracks.resize(static_cast<size_t>(copied));  // the later ones were never copied
+      return give_up(Status::Stopped("the run was asked to stop"),
+                     "Stopped. " + TakeCopiesBack(env, root, tracks));
     }
     progress.SetStatus(kUpdatingDatabaseStatus);
     // A run that copied nothing changes nothing, and so writes nothing.
@@ -153,21 +154,11 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
         report.shuffle = s;
         keep_journal = true;
       } else {
-        std::string text =
-            "The iPod's database files could not be updated (" + s.ToString() + "). ";
-        // Files that no database names would only fill the iPod.
-        const int left = readable ? RemoveCopiedFiles(env, root, tracks) : -1;
-        if (left == 0) {
-          ClearJournal(env, root).IgnoreError();  // the next run finds nothing to do
-          text += "The copied files were removed again; nothing was changed.";
-        } else {
-          text += left > 0 ? std::to_string(left) + " copied files could not be removed again."
-                           : "The copied files were left on the iPod.";
-          text += " The next run removes them.";
-        }
-        report.summary = {remaining, report.total - after_load, 0, not_mp3_count};
-        tracks.clear();
-        return Failed(progress, report, s, text);
+        const std::string text = "The iPod's database files could not be updated (" + s.ToString() +
+                                 "). " +
+                                 (readable ? TakeCopiesBack(env, root, tracks)
+                                           : "The copied files were left on the iPod.");
+        return give_up(s, text);
       }
     }
     progress.Step();
