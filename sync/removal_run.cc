@@ -60,6 +60,7 @@ Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
   s = FinishInterruptedRun(ipod);
   if (!s.ok()) return s.Prefixed("an interrupted earlier run could not be finished");
   const TrackArray tracks = pick(ipod.itunesDb().trackList().tracks());
+  if (tracks.empty()) return Status::Ok();  // a run that changes nothing writes nothing
 
   std::set<std::u16string> still_named;
   for (const TrackInfo* kept : ipod.itunesDb().trackList().Without(tracks)) {
