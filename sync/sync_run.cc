@@ -34,7 +34,8 @@ std::string TakeCopiesBack(Env& env, const std::string& root, const TrackArray& 
     return std::to_string(left) + " copied files could not be removed; the next run removes them.";
   }
   ClearJournal(env, root).IgnoreError();  // one left over would only be found done
-  return "The copied files were removed again; nothing was changed.";
+  return copied.empty() ? "Nothing was changed."
+                        : "The copied files were removed again; nothing was changed.";
 }
 
 }  // namespace
