@@ -142,10 +142,11 @@ struct StopAfterOneCopy : StopRequest {
 
 // A run that cannot record its copies, or is asked to stop, takes them off again.
 TEST_F(SyncRunTest, CopiesThatWillNotBeRecordedAreTakenBack) {
-  AddTracks(2);
-  const auto before = SnapshotWithoutLock(env_);
   for (bool stop : {false, true}) {
     SCOPED_TRACE(stop ? "stopped" : "iTunesDB cannot be replaced");
+    owned_.clear();
+    AddTracks(2);
+    const auto before = SnapshotWithoutLock(env_);
     StopAfterOneCopy request;
     if (!stop) env_.Fail(MemoryEnv::Op::kRename, kDbPath);
     tracks_ = ArrayOf(owned_);
