@@ -62,19 +62,13 @@ class CrashTest : public ::testing::TestWithParam<bool> {
     return total;
   }
 
-  OwnedTracks TracksOnIPod() {
-    OwnedTracks tracks;
-    EXPECT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&tracks).ok());
-    return tracks;
-  }
-
   static constexpr char16_t kForeign[] = u":iPod_Control:Music:F00:PODC.mp3";
   MemoryEnv env_;
   OwnedTracks listed_;
 };
 
 TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
-  listed_ = TracksOnIPod();
+  ASSERT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&listed_).ok());
   const MemoryEnv::Snapshot start = env_.TakeSnapshot();
   const std::string old_db = *env_.Contents(kDbPath), old_sd = *env_.Contents(kSdPath);
   Save();
@@ -98,19 +92,17 @@ TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
     EXPECT_TRUE(sd == old_sd || sd == new_sd) << sd.size() << " bytes";
 
     EXPECT_TRUE(Sync({"later"}).status.ok());
-    for (const std::string& path : env_.Paths()) {
-      EXPECT_FALSE(path.find("iTunes") != std::string::npos &&
-                   (path.ends_with(".tmp") || path.ends_with(".journal")))
-          << path;
-    }
-    std::set<std::u16string> in_db;
-    for (const auto& track : TracksOnIPod()) {
-      in_db.insert(track->path);
-      EXPECT_TRUE(env_.Exists(PathFromLocation(kIPodRoot, track->path)));
-    }
     size_t files = 0;
     for (const std::string& path : env_.Paths()) {
+      EXPECT_FALSE(path.ends_with(".tmp") || path.ends_with(".journal")) << path;
       files += path.find("iPod_Control") != std::string::npos && path.ends_with(".mp3");
+    }
+    std::set<std::u16string> in_db;
+    OwnedTracks on_ipod;
+    ASSERT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&on_ipod).ok());
+    for (const auto& track : on_ipod) {
+      in_db.insert(track->path);
+      EXPECT_TRUE(env_.Exists(PathFromLocation(kIPodRoot, track->path)));
     }
     EXPECT_EQ(files, in_db.size());
     const auto in_sd = ReadITunesSdNames(*env_.Contents(kSdPath));
