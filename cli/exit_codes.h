@@ -8,5 +8,8 @@ inline constexpr int kExitUsage = 1;
 inline constexpr int kExitUnusable = 2;
 // The run did its work but some tracks were not copied.
 inline constexpr int kExitIncomplete = 3;
+// Stopped by Ctrl-C or a termination signal, the shell's number for an interrupt; the copied
+// files were taken off again.
+inline constexpr int kExitStopped = 130;
 
 }  // namespace tunewell::cli

@@ -114,6 +114,10 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
     PrintError("cannot remove: " + s.ToString());
     return kExitUnusable;
   }
+  if (report.backup_given_up) {
+    PrintError("note: the iPod had no room for the new database beside the old one; the backup "
+               "iTunesDB.bak was deleted to make room");
+  }
   std::fputs(out.c_str(), stdout);
   bool undeleted = removed < chosen.size();
   if (undeleted) {

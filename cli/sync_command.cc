@@ -8,6 +8,7 @@
 #include "cli/exit_codes.h"
 #include "cli/terminal_progress.h"
 #include "cli/visible_text.h"
+#include "platform/interrupt.h"
 #include "platform/path.h"
 #include "platform/terminal.h"
 #include "platform/text.h"
@@ -132,9 +133,11 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   }
   TerminalProgress progress(IsTerminal(stderr));
   CommandLineHost host(root, &rows, &progress);
-  const SyncReport report =
-      HandleSyncRequest(SyncServices{env, progress, progress}, library, host, kEventSyncTab);
+  SyncServices services{env, progress, progress};
+  services.stop = &InstallStopHandlers();
+  const SyncReport report = HandleSyncRequest(services, library, host, kEventSyncTab);
 
+  if (report.status.IsStopped()) return kExitStopped;
   if (!report.status.ok()) return kExitUnusable;
   if (report.total == 0) {
     // The run shows nothing for an empty list; here the user still wants to know.

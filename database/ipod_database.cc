@@ -32,16 +32,16 @@ Status IPodDatabase::SaveAfterSync(const TrackArray& copied) {
   return CommitBoth(db, sd);
 }
 
-Status IPodDatabase::SaveAfterRemoval(const TrackArray& removed) {
+Status IPodDatabase::SaveAfterRemoval(const TrackArray& removed, bool keep_backup) {
   StagedFile db;
   StagedFile sd;
   RETURN_IF_ERROR(itunesDb_.StageRemoving(dbPath_, removed, &db));
   if (shuffleDb_.loaded()) RETURN_IF_ERROR(shuffleDb_.StageRemoving(sdPath_, removed, &sd));
-  return CommitBoth(db, sd);
+  return CommitBoth(db, sd, keep_backup);
 }
 
-Status IPodDatabase::CommitBoth(StagedFile& db, StagedFile& sd) {
-  RETURN_IF_ERROR(db.Commit(dbPath_ + ".bak"));
+Status IPodDatabase::CommitBoth(StagedFile& db, StagedFile& sd, bool keep_backup) {
+  RETURN_IF_ERROR(db.Commit(keep_backup ? dbPath_ + ".bak" : ""));
   if (!shuffleDb_.loaded()) return Status::Ok();
   const Status s = sd.Commit("");
   if (s.ok()) return s;

@@ -29,8 +29,9 @@ class IPodDatabase {
   // before the first replaces its old file; a failure before that leaves both as they were.
   Status SaveAfterSync(const TrackArray& copied);
 
-  // The same with the `removed` tracks (records read from this iPod) left out.
-  Status SaveAfterRemoval(const TrackArray& removed);
+  // The same with the `removed` tracks (records read from this iPod) left out; without
+  // `keep_backup` the old iTunesDB is not kept as iTunesDB.bak (no room for it).
+  Status SaveAfterRemoval(const TrackArray& removed, bool keep_backup = true);
 
   // All tracks on the iPod in display order.
   Status ReadTrackList(OwnedTracks* tracks);
@@ -51,7 +52,7 @@ class IPodDatabase {
   std::string root_;
 
   // Commits the two staged files, keeping them in step.
-  Status CommitBoth(StagedFile& db, StagedFile& sd);
+  Status CommitBoth(StagedFile& db, StagedFile& sd, bool keep_backup = true);
 };
 
 }  // namespace tunewell

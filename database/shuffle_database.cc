@@ -22,7 +22,7 @@ Status ShuffleDatabase::Load(const std::string& path) {
 }
 
 Status ShuffleDatabase::StageAdding(const std::string& path, const TrackArray& added,
-                                   StagedFile* staged) {
+                                    StagedFile* staged) {
   if (!loaded_) return Status::NotFound(path + ": the iPod has no shuffle database");
   if (count_ + added.size() > sd::kMaxEntries) {
     return Status::Refused(path + ": too many entries; nothing was written");
@@ -40,14 +40,26 @@ Status ShuffleDatabase::StageAdding(const std::string& path, const TrackArray& a
   return StagedFile::Stage(*env_, path, out, CheckShuffleImage, staged);
 }
 
+std::string_view ShuffleDatabase::Entry(int32_t i) const {
+  return std::string_view(image_).substr(sd::kHeaderLength + sd::kEntryLength * i,
+                                         sd::kEntryLength);
+}
+
+std::vector<std::u16string> ShuffleDatabase::Names() const {
+  std::vector<std::u16string> names;
+  for (int32_t i = 0; i < count_; ++i) {
+    names.push_back(ShuffleEntryName(Entry(i)));
+  }
+  return names;
+}
+
 Status ShuffleDatabase::StageRemoving(const std::string& path, const TrackArray& removed,
-                                     StagedFile* staged) {
+                                      StagedFile* staged) {
   if (!loaded_) return Status::NotFound(path + ": the iPod has no shuffle database");
   std::string out(image_.data(), sd::kHeaderLength);
   uint32_t count = 0;
   for (int32_t i = 0; i < count_; ++i) {
-    const std::string_view entry(image_.data() + sd::kHeaderLength + sd::kEntryLength * i,
-                                 sd::kEntryLength);
+    const std::string_view entry = Entry(i);
     const std::u16string name = ShuffleEntryName(entry);
     bool gone = false;
     for (const TrackInfo* track : removed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/env.h"
 #include "platform/replace_file.h"
@@ -30,12 +31,18 @@ class ShuffleDatabase {
   // out. The count written is the number of entries actually written.
   Status StageRemoving(const std::string& path, const TrackArray& removed, StagedFile* staged);
 
+  // The file name of each entry as read, in order.
+  std::vector<std::u16string> Names() const;
+
   bool loaded() const { return loaded_; }
   const std::string& image() const { return image_; }
   // The entry count as read.
   int32_t count() const { return count_; }
 
  private:
+  // The i-th entry of the image as read.
+  std::string_view Entry(int32_t i) const;
+
   Env* env_;
   std::string image_;
   int32_t count_ = 0;

@@ -17,12 +17,14 @@ Status WriteAndSync(Env& env, const std::string& path, std::string_view contents
   return s.ok() ? closed : s;
 }
 
-// By way of a temporary copy, so that a failed copy never leaves a half-written backup.
-void KeepBackup(Env& env, const std::string& path, const std::string& backup) {
+// The current file copied beside its backup, to take the backup's place only once the new
+// version is in. Empty when no copy could be made (a full volume): the old backup then stays.
+std::string CopyForBackup(Env& env, const std::string& path, const std::string& backup) {
   const std::string temp = backup + ".tmp";
-  if (env.CopyFileTo(path, temp).ok() && env.RenameFile(temp, backup).ok()) return;
-  // A backup that cannot be made is skipped; so is a leftover that cannot be removed.
+  if (env.CopyFileTo(path, temp).ok()) return temp;
+  // A leftover that cannot be removed is replaced by the next attempt.
   env.RemoveFile(temp).IgnoreError();
+  return "";
 }
 
 }  // namespace
@@ -80,15 +82,22 @@ Status StagedFile::Stage(Env& env, const std::string& path, std::string_view con
 
 Status StagedFile::Commit(const std::string& backup_path) {
   if (env_ == nullptr) return Status::InvalidArgument("nothing staged");
+  std::string backup_copy;
   if (!backup_path.empty() && env_->KindOf(path_) == PathKind::kFile) {
-    KeepBackup(*env_, path_, backup_path);
+    backup_copy = CopyForBackup(*env_, path_, backup_path);
   }
   Status s = env_->RenameFile(temp_, path_);
   if (!s.ok()) {
+    // A backup is replaced only by a save that succeeded.
+    if (!backup_copy.empty()) env_->RemoveFile(backup_copy).IgnoreError();
     Discard();
     return s.Prefixed(path_ + " was left unchanged");
   }
-  // The new file is in place; a folder that cannot be synced only weakens durability.
+  // The new file is in place; a backup that cannot follow only keeps the older one.
+  if (!backup_copy.empty() && !env_->RenameFile(backup_copy, backup_path).ok()) {
+    env_->RemoveFile(backup_copy).IgnoreError();
+  }
+  // A folder that cannot be synced only weakens durability.
   env_->SyncFolder(ParentOf(path_)).IgnoreError();
   env_ = nullptr;
   return Status::Ok();

@@ -34,12 +34,12 @@ class StagedFile {
   static Status Stage(Env& env, const std::string& path, std::string_view contents,
                       const ContentCheck& check, StagedFile* staged);
   static Status Stage(Env& env, const std::string& path, std::string_view contents,
-                      const ContentCheck& check, const StageOptions& options,
-                      StagedFile* staged);
+                      const ContentCheck& check, const StageOptions& options, StagedFile* staged);
 
-  // Keeps the current file as `backup_path` (unless empty; a backup that cannot be made is
-  // skipped), then renames the new version over it in one step and syncs the folder. On
-  // failure the old file is exactly as it was and the new version is removed.
+  // Renames the new version over the current file in one step and syncs the folder; the current
+  // file becomes `backup_path` (unless empty) only once that succeeded, and a backup that
+  // cannot be made is skipped, keeping the older one. On failure the old file and the backup
+  // are exactly as they were and the new version is removed.
   Status Commit(const std::string& backup_path);
 
  private:

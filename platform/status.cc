@@ -28,6 +28,9 @@ std::string Status::ToString() const {
     case Code::kBusy:
       kind = "Busy";
       break;
+    case Code::kStopped:
+      kind = "Stopped";
+      break;
   }
   return std::string(kind) + ": " + message_;
 }

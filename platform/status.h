@@ -18,6 +18,8 @@ class [[nodiscard]] Status {
     kInvalidArgument,
     kRefused,
     kBusy,
+    // The user asked the run to stop.
+    kStopped,
   };
 
   Status() = default;
@@ -32,6 +34,7 @@ class [[nodiscard]] Status {
   }
   static Status Refused(std::string msg) { return Status(Code::kRefused, std::move(msg)); }
   static Status Busy(std::string msg) { return Status(Code::kBusy, std::move(msg)); }
+  static Status Stopped(std::string msg) { return Status(Code::kStopped, std::move(msg)); }
 
   bool ok() const { return code_ == Code::kOk; }
   Code code() const { return code_; }
@@ -39,6 +42,7 @@ class [[nodiscard]] Status {
   bool IsCorruption() const { return code_ == Code::kCorruption; }
   bool IsNoSpace() const { return code_ == Code::kNoSpace; }
   bool IsRefused() const { return code_ == Code::kRefused; }
+  bool IsStopped() const { return code_ == Code::kStopped; }
   const std::string& message() const { return message_; }
 
   // Drops the status on purpose. Say why beside the call.

@@ -59,6 +59,14 @@ Status LocationFromPath(std::string_view root, std::string_view path, std::u16st
   return Status::Ok();
 }
 
+std::u16string LocationKey(std::u16string_view location) {
+  std::u16string key(location);
+  for (char16_t& c : key) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return key;
+}
+
 std::string PathFromLocation(std::string_view root, std::u16string_view location) {
   if (!location.empty() && location.front() == u':') location.remove_prefix(1);
   std::string below = WideToNarrow(location);

@@ -16,6 +16,9 @@ namespace tunewell {
 // it (the location could not be turned back into the same path).
 Status LocationFromPath(std::string_view root, std::string_view path, std::u16string* location);
 
+// One key for all the locations that name the same file: the music volume ignores case.
+std::u16string LocationKey(std::u16string_view location);
+
 // The full path that `location` names under `root`.
 std::string PathFromLocation(std::string_view root, std::u16string_view location);
 

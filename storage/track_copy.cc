@@ -90,6 +90,7 @@ CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t t
   // A music folder that is a link could lead outside the iPod: nothing is written through it.
   std::string checked;
   if (s.ok()) s = ResolveNewMusicFile(env, target.root, location, &checked);
+  if (s.ok() && target.before_copy) s = target.before_copy(location);
   if (!s.ok()) return Fail(CopyResult::CopyFailed, s.Prefixed("copying " + source), why);
   s = env.CopyFileTo(source, destination);
   if (s.ok()) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +35,9 @@ struct CopyTarget {
   std::string root;
   // The music folders (F00, F01, ...) to draw from.
   int32_t music_folder_count = 0;
+  // Told the location of each new file before anything is written there, so that a run can
+  // record it; a failure stops that copy (CopyFailed). Null for none.
+  std::function<Status(std::u16string_view location)> before_copy;
 
   // The target for the iPod at `root` (with or without its trailing separator), its music
   // folders counted now.

@@ -1,24 +1,18 @@
 #include "sync/removal_run.h"
 
+#include <functional>
 #include <set>
 
 #include "platform/text.h"
+#include "storage/ipod_location.h"
 #include "storage/ipod_lock.h"
 #include "storage/music_file_removal.h"
+#include "sync/interrupted_run.h"
+#include "sync/run_journal.h"
 
 namespace tunewell {
 
 namespace {
-
-// The music volume ignores case in names, so two locations that differ only in case are one
-// file.
-std::u16string FoldCase(std::u16string_view text) {
-  std::u16string out(text);
-  for (char16_t& c : out) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return out;
-}
 
 void DeleteMusicFile(IPodDatabase& ipod, const TrackInfo& track, RemovalReport& report) {
   const Status s = RemoveMusicFile(ipod.env(), ipod.root(), track.path);
@@ -29,6 +23,18 @@ void DeleteMusicFile(IPodDatabase& ipod, const TrackInfo& track, RemovalReport& 
   } else {
     report.files_kept.push_back(s.Prefixed("kept"));
   }
+}
+
+// Runs `write`; when it finds no room, gives up iTunesDB.bak and runs it once more. On a full
+// iPod a removal is the user's way out, and the next save with room makes a backup again.
+Status WithRoomFromBackup(IPodDatabase& ipod, RemovalReport& report,
+                          const std::function<Status()>& write) {
+  Status s = write();
+  const std::string backup = ipod.dbPath() + ".bak";
+  if (!s.IsNoSpace() || ipod.env().KindOf(backup) != PathKind::kFile) return s;
+  if (!ipod.env().RemoveFile(backup).ok()) return s;
+  report.backup_given_up = true;
+  return write();
 }
 
 }  // namespace
@@ -51,25 +57,43 @@ Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
   // Both databases are read, and must be writable, before either is written.
   s = ipod.LoadForSync(nullptr);
   if (!s.ok()) return s.Prefixed("nothing was removed");
+  s = FinishInterruptedRun(ipod);
+  if (!s.ok()) return s.Prefixed("an interrupted earlier run could not be finished");
   const TrackArray tracks = pick(ipod.itunesDb().trackList().tracks());
+  if (tracks.empty()) return Status::Ok();  // a run that changes nothing writes nothing
 
   std::set<std::u16string> still_named;
   for (const TrackInfo* kept : ipod.itunesDb().trackList().Without(tracks)) {
-    still_named.insert(FoldCase(kept->path));
+    still_named.insert(LocationKey(kept->path));
   }
+  RunJournal journal;
+  journal.replacing = true;
+  for (const TrackInfo* track : tracks) journal.removed.push_back(track->path);
   // Both new files are checked before either replaces its old one; on failure neither has
   // changed, so no audio file may go.
-  s = ipod.SaveAfterRemoval(tracks);
-  if (!s.ok()) return s.Prefixed("no audio file was deleted");
+  s = WithRoomFromBackup(ipod, out, [&] {
+    RETURN_IF_ERROR(WriteJournal(ipod.env(), ipod.root(), journal));
+    return ipod.SaveAfterRemoval(tracks, !out.backup_given_up);
+  });
+  if (!s.ok()) {
+    std::string now;
+    // Kept for the next run only when iTunesDB changed and could not be put back.
+    if (ipod.env().ReadFile(ipod.dbPath(), &now).ok() && now == ipod.itunesDb().image()) {
+      ClearJournal(ipod.env(), ipod.root()).IgnoreError();
+    }
+    return s.Prefixed("no audio file was deleted");
+  }
 
   for (const TrackInfo* track : tracks) {
-    if (still_named.count(FoldCase(track->path)) != 0) {
+    if (still_named.count(LocationKey(track->path)) != 0) {
       out.files_kept.push_back(Status::Refused("kept " + Utf16ToUtf8(track->path) +
                                                ": a remaining track still names it"));
       continue;
     }
     DeleteMusicFile(ipod, *track, out);
   }
+  // Deletions that failed are the caller's to report; kept, they would stop every later run.
+  ClearJournal(ipod.env(), ipod.root()).IgnoreError();
   return Status::Ok();
 }
 

@@ -16,6 +16,8 @@ struct RemovalReport {
   // Files left in place, each with why: a location outside the music folders, a file still
   // named by a track that stays, or a deletion that failed.
   std::vector<Status> files_kept;
+  // iTunesDB.bak was deleted: the iPod had no room for the new database beside the old one.
+  bool backup_given_up = false;
 };
 
 // Takes `tracks` (records read from this iPod: path is the iPod location, trackId the id) out
@@ -23,7 +25,9 @@ struct RemovalReport {
 // databases are read before either is written, and files are deleted only once both are
 // written: on any database failure no file is touched and the status says what was and was not
 // written. A file is deleted only when it is a plain file inside <root>/iPod_Control/Music and
-// no remaining track names it. `report`, when given, tells what became of the files.
+// no remaining track names it. `report`, when given, tells what became of the files. On a full
+// iPod the backup of iTunesDB is given up when that makes the room to write. What an
+// interrupted run left behind is finished first; the removal is journaled until it ends.
 Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks,
                             RemovalReport* report = nullptr);
 

@@ -7,6 +7,8 @@
 #include "storage/ipod_location.h"
 #include "storage/ipod_lock.h"
 #include "storage/track_copy.h"
+#include "sync/interrupted_run.h"
+#include "sync/run_journal.h"
 
 namespace tunewell {
 
@@ -21,14 +23,19 @@ SyncReport Failed(SyncProgress& progress, SyncReport report, Status status,
   return report;
 }
 
-// Takes the files of `copied` off the iPod again, for a run whose database could not be
-// written: unrecorded files would only fill the iPod. Returns how many stay behind.
-int RemoveCopiedFiles(Env& env, const std::string& root, const TrackArray& copied) {
+// Takes the copies of a run that will not record them off the iPod again (files no database
+// names would only fill it) and says so. What cannot be removed stays in the journal.
+std::string TakeCopiesBack(Env& env, const std::string& root, const TrackArray& copied) {
   int left = 0;
   for (const TrackInfo* track : copied) {
     if (!env.RemoveFile(PathFromLocation(root, track->path)).ok()) ++left;
   }
-  return left;
+  if (left > 0) {
+    return std::to_string(left) + " copied files could not be removed; the next run removes them.";
+  }
+  ClearJournal(env, root).IgnoreError();  // one left over would only be found done
+  return copied.empty() ? "Nothing was changed."
+                        : "The copied files were removed again; nothing was changed.";
 }
 
 }  // namespace
@@ -66,7 +73,23 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
         progress, report, s,
         "The iPod's database cannot be used (" + s.ToString() + "). Nothing was changed.");
   }
-  const CopyTarget target = CopyTarget::For(services.env, ipod->root());
+  s = FinishInterruptedRun(*ipod);
+  if (!s.ok()) {
+    tracks.clear();
+    return Failed(progress, report, s,
+                  "What an interrupted earlier run left on the iPod cannot be cleaned up (" +
+                      s.ToString() + "). Nothing was copied.");
+  }
+  Env& env = services.env;
+  const std::string& root = ipod->root();
+  RunJournal journal;
+  CopyTarget target = CopyTarget::For(env, root);
+  target.before_copy = [&](std::u16string_view location) {
+    journal.added.emplace_back(location);
+    return WriteJournal(env, root, journal);
+  };
+  // Kept when files it names may still need the next run: orphans, or a lagging iTunesSD.
+  bool keep_journal = false;
   const int32_t after_load = Count(tracks);
   int32_t remaining = after_load;
   int32_t copied = 0;
@@ -78,10 +101,13 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
 
     std::optional<LcgRandom> clock_random;
     RandomSource* random = services.random;
-    if (random == nullptr) random = &clock_random.emplace(LcgRandom::SeededFromClock(services.env));
+    if (random == nullptr) random = &clock_random.emplace(LcgRandom::SeededFromClock(env));
+    const auto stop_requested = [&] {
+      return services.stop != nullptr && services.stop->Requested();
+    };
 
     size_t cursor = 0;
-    while (cursor < tracks.size()) {
+    while (cursor < tracks.size() && !stop_requested()) {
       TrackInfo& track = *tracks[cursor];
       progress.SetStatus(CopyingStatus(track));
       Status why;
@@ -104,32 +130,43 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
       }
     }
 
+    const auto give_up = [&](Status why, const std::string& text) {
+      report.summary = {remaining, report.total - after_load, 0, not_mp3_count};
+      tracks.clear();
+      return Failed(progress, report, std::move(why), text);
+    };
+    if (stop_requested()) {
+      tracks.resize(static_cast<size_t>(copied));  // the later ones were never copied
+      return give_up(Status::Stopped("the run was asked to stop"),
+                     "Stopped. " + TakeCopiesBack(env, root, tracks));
+    }
     progress.SetStatus(kUpdatingDatabaseStatus);
-    s = ipod->SaveAfterSync(tracks);
+    // A run that copied nothing changes nothing, and so writes nothing.
+    if (!tracks.empty()) {
+      journal.replacing = true;
+      s = WriteJournal(env, root, journal);
+      if (s.ok()) s = ipod->SaveAfterSync(tracks);
+    }
     if (!s.ok()) {
       std::string now;
-      const bool readable = services.env.ReadFile(ipod->dbPath(), &now).ok();
+      const bool readable = env.ReadFile(ipod->dbPath(), &now).ok();
       if (readable && now != ipod->itunesDb().image()) {
-        // iTunesDB lists the copied tracks; only iTunesSD lags behind.
+        // iTunesDB lists the copied tracks; only iTunesSD lags behind, until the next run.
         report.shuffle = s;
+        keep_journal = true;
       } else {
-        std::string text =
-            "The iPod's database files could not be updated (" + s.ToString() + "). ";
-        if (readable) {
-          // Files that no database names would only fill the iPod.
-          const int left = RemoveCopiedFiles(services.env, ipod->root(), tracks);
-          text += left == 0 ? "The copied files were removed again; nothing was changed."
-                            : std::to_string(left) + " copied files could not be removed again.";
-        } else {
-          text += "The copied files were left on the iPod.";
-        }
-        report.summary = {remaining, report.total - after_load, 0, not_mp3_count};
-        tracks.clear();
-        return Failed(progress, report, s, text);
+        const std::string text = "The iPod's database files could not be updated (" + s.ToString() +
+                                 "). " +
+                                 (readable ? TakeCopiesBack(env, root, tracks)
+                                           : "The copied files were left on the iPod.");
+        return give_up(s, text);
       }
     }
     progress.Step();
   }
+  // Everything the journal names is now recorded or gone; one left over would only be read,
+  // found done and removed by the next run.
+  if (!keep_journal && !journal.added.empty()) ClearJournal(env, root).IgnoreError();
   ipod.reset();
   lock.Release();
 

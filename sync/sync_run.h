@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/env.h"
+#include "platform/interrupt.h"
 #include "storage/missing_file_notice.h"
 #include "storage/random_source.h"
 #include "sync/progress.h"
@@ -22,12 +23,15 @@ struct SyncServices {
   SyncHost* host = nullptr;
   // The folder and name draws; null for a generator seeded from the clock for each run.
   RandomSource* random = nullptr;
+  // Asked between copies whether the user wants the run to stop; null for never.
+  const StopRequest* stop = nullptr;
 };
 
 // How a run ended.
 struct SyncReport {
-  // Not ok when the run stopped before changing the iPod (no iPod, a database it cannot use),
-  // or could not record the tracks it copied and took them off again. Says why.
+  // Not ok when the run stopped before changing the iPod (no iPod, a database it cannot use,
+  // an earlier interrupted run it could not finish), could not record the tracks it copied and
+  // took them off again, or was asked to stop (Stopped) and took them off again. Says why.
   Status status;
   // Length of the track list handed in.
   int32_t total = 0;
@@ -49,7 +53,9 @@ struct SyncReport {
 // them in its databases. On return `tracks` holds exactly the tracks copied, in copy order, each
 // path now its iPod location. `not_mp3_count` only goes to the summary. An empty list returns at
 // once without a word to `progress`. The run holds the iPod's lock from before the database is
-// read until it is written, so runs and removals on one iPod take turns.
+// read until it is written, so runs and removals on one iPod take turns; it first finishes what
+// an interrupted run left behind, and journals its own copies until it ends. A run that copies
+// nothing writes nothing.
 SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, TrackArray& tracks,
                    int32_t not_mp3_count);
 

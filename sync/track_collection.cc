@@ -175,7 +175,8 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
   TrackArray tracks;
   tracks.reserve(owned.size());
   for (const auto& track : owned) tracks.push_back(track.get());
-  const SyncServices run{services.env, services.progress, services.notice, &host, services.random};
+  SyncServices run = services;
+  run.host = &host;
   return RunSync(run, root, tracks, not_mp3_count);
 }
 

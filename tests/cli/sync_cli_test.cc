@@ -245,6 +245,39 @@ TEST_F(SyncCliTest, PlantedLinksAreNeverWrittenThrough) {
   EXPECT_TRUE(fs::is_empty(elsewhere));
 }
 
+// A sync killed, or interrupted, once its third file is being copied: Ctrl-C takes the copies
+// off at once; after kill -9 the next run does, from the journal.
+TEST_F(SyncCliTest, AKilledOrInterruptedSyncIsCleanedUpByTheNextRun) {
+  const int kSongs = 40;
+  for (int i = 0; i < kSongs; ++i) AddFile(std::to_string(i) + ".mp3", cli::SilentMp3(2400));
+  const struct {
+    const char* signal;
+    int exit_code;  // as `wait` reports it
+    bool clean_at_once;
+  } cases[] = {{"KILL", 128 + 9, false}, {"INT", 130, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal);
+    const std::string script =
+        "exec 2>/dev/null; " + ShellQuote(TUNEWELL_BINARY) + " sync --ipod " + ShellQuote(ipod_) +
+        " " + ShellQuote(library_) + " >/dev/null 2>&1 & pid=$!; cd " +
+        ShellQuote(ipod_ + "/iPod_Control/Music") +
+        " && while set -- F*/*.mp3 && [ ! -e \"$3\" ] && kill -0 $pid 2>/dev/null; do :; done;"
+        " kill -" +
+        c.signal + " $pid; wait $pid; echo $?";
+    ASSERT_EQ(RunCommand(script, &out_), 0);
+    EXPECT_EQ(out_, std::to_string(c.exit_code) + "\n");
+    EXPECT_THAT(ListedTitles(), ::testing::IsEmpty());
+    if (c.clean_at_once) {
+      EXPECT_EQ(MusicFileCount(), 0);
+    }
+    ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
+    EXPECT_EQ(MusicFileCount(), kSongs);
+    EXPECT_EQ(env_.KindOf(ipod_ + "/iPod_Control/iTunes/Tunewell.journal"), PathKind::kNone);
+    std::filesystem::remove_all(ipod_);
+    ASSERT_EQ(OnIpod("init"), 0) << err_;
+  }
+}
+
 TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
   const std::string demo = "cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY);
   // An iPod it did not make is no place for the demo.

@@ -1,12 +1,17 @@
 // A save stopped after its 1st, 2nd, ... n-th file-system call, as a crash or a pulled cable
 // stops it, with only synced bytes surviving: each database on the iPod is then exactly the old
-// one or exactly the new one, and the next sync works and leaves no temporary file behind.
+// one or exactly the new one, and the next sync finishes the job: the two databases in step, no
+// music file that iTunesDB does not name, no temporary file or journal left behind.
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "storage/ipod_location.h"
 #include "storage/random_source.h"
 #include "sync/removal_run.h"
 #include "sync/sync_run.h"
+#include "tests/support/itunesdb_fixture.h"
 #include "tests/support/recorders.h"
 #include "tests/support/test_tracks.h"
 #include "tests/sync/sync_fakes.h"
@@ -20,6 +25,8 @@ class CrashTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(MakeIPod(env_, /*shuffle=*/true).ok());
+    // Put there by another program, named by no track: it must survive every repair.
+    ASSERT_TRUE(env_.AddFile(kSdPath, BuildITunesSd({kForeign})).ok());
     ASSERT_TRUE(Sync({"a", "b", "c"}).status.ok());
   }
   bool removing() const { return GetParam(); }
@@ -55,6 +62,7 @@ class CrashTest : public ::testing::TestWithParam<bool> {
     return total;
   }
 
+  static constexpr char16_t kForeign[] = u":iPod_Control:Music:F00:PODC.mp3";
   MemoryEnv env_;
   OwnedTracks listed_;
 };
@@ -83,11 +91,23 @@ TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
     EXPECT_TRUE(db == old_db || db == new_db) << db.size() << " bytes";
     EXPECT_TRUE(sd == old_sd || sd == new_sd) << sd.size() << " bytes";
 
-    // The next run takes the iPod as it finds it and leaves no temporary file.
     EXPECT_TRUE(Sync({"later"}).status.ok());
+    size_t files = 0;
     for (const std::string& path : env_.Paths()) {
-      EXPECT_FALSE(path.find("iTunes") != std::string::npos && path.ends_with(".tmp")) << path;
+      EXPECT_FALSE(path.ends_with(".tmp") || path.ends_with(".journal")) << path;
+      files += path.find("iPod_Control") != std::string::npos && path.ends_with(".mp3");
     }
+    std::set<std::u16string> in_db;
+    OwnedTracks on_ipod;
+    ASSERT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&on_ipod).ok());
+    for (const auto& track : on_ipod) {
+      in_db.insert(track->path);
+      EXPECT_TRUE(env_.Exists(PathFromLocation(kIPodRoot, track->path)));
+    }
+    EXPECT_EQ(files, in_db.size());
+    const auto in_sd = ReadITunesSdNames(*env_.Contents(kSdPath));
+    EXPECT_EQ(in_sd.front(), kForeign);
+    EXPECT_EQ(std::set(in_sd.begin() + 1, in_sd.end()), in_db);
     if (finished) break;
     ++stops;
   }

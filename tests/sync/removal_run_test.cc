@@ -122,5 +122,26 @@ TEST(RemovalTest, DatabasesThatCannotBeWrittenDeleteNothing) {
   }
 }
 
+// On a full iPod a removal gives up the backup to make room; the next save with room keeps one
+// again.
+TEST(RemovalTest, AFullIPodGivesUpTheBackupToRemove) {
+  MemoryEnv env;
+  MakeIPod(env, fixture::SampleTracks(6));
+  const std::string db = "E:/iPod_Control/iTunes/iTunesDB";
+  // An older, larger database: room enough for the new files once it is gone.
+  ASSERT_TRUE(env.AddFile(db + ".bak", std::string(2 * env.UsedBytes(), 'b')).ok());
+  env.SetCapacity(env.UsedBytes());
+  RemovalReport report;
+  ASSERT_TRUE(Remove(env, {1, 2}, &report).ok());
+  EXPECT_TRUE(report.backup_given_up);
+  EXPECT_EQ(IdsOn(env), (std::vector<uint32_t>{3, 4, 5, 6}));
+  EXPECT_FALSE(env.Exists(db + ".bak"));
+  env.SetCapacity(std::nullopt);
+  const std::string before = *env.Contents(db);
+  ASSERT_TRUE(Remove(env, {3}, &report).ok());
+  EXPECT_FALSE(report.backup_given_up);
+  EXPECT_EQ(env.Contents(db + ".bak"), before);
+}
+
 }  // namespace
 }  // namespace tunewell

@@ -101,7 +101,7 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
   } cases[] = {
       // Each needs 100,000 bytes plus 2,000 for each of five: after three, not enough.
       {"no room after three", NoRoomAfterThree, {5, 0, 3, 0}, 0, true, {u"T0", u"T1", u"T2"}, 71},
-      // The database is still rewritten, with no track.
+      // Nothing copied, nothing written.
       {"no room at all", [](MemoryEnv& e) { e.SetFreeBytes(0); }, {5, 0, 0, 0}, 0, true, {}, 28},
       {"missing source", MissingSecond, {4, 0, 4, 0}, 1, false, {u"T0", u"T2", u"T3", u"T4"}, 85},
       {"failed copy", FailSecondCopy, {5, 0, 1, 0}, 0, true, {u"T0"}, 42},
@@ -119,7 +119,9 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
     env_.SetCapacity(std::nullopt);
     env_.SetFreeBytes(std::nullopt);
     c.fault(env_);
+    const auto before = SnapshotWithoutLock(env_);
     const SyncReport report = Run();
+    EXPECT_TRUE(c.summary.copied > 0 || SnapshotWithoutLock(env_) == before);
     EXPECT_TRUE(report.status.ok());
     EXPECT_EQ(report.summary, c.summary);
     EXPECT_EQ(report.missing, c.missing);
@@ -132,15 +134,32 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
   EXPECT_THAT(notice_.shown, ::testing::IsEmpty());
 }
 
-TEST_F(SyncRunTest, DatabaseThatCannotBeWrittenTakesTheCopiesBack) {
-  AddTracks(2);
-  const auto before = SnapshotWithoutLock(env_);
-  env_.FailRename(true);
-  const SyncReport report = Run();
-  EXPECT_FALSE(report.status.ok());
-  EXPECT_THAT(progress_.failure, HasSubstr("copied files were removed again"));
-  EXPECT_TRUE(tracks_.empty());
-  EXPECT_EQ(SnapshotWithoutLock(env_), before);
+// Stops after the first copy.
+struct StopAfterOneCopy : StopRequest {
+  bool Requested() const override { return ++asked > 1; }
+  mutable int asked = 0;
+};
+
+// A run that cannot record its copies, or is asked to stop, takes them off again.
+TEST_F(SyncRunTest, CopiesThatWillNotBeRecordedAreTakenBack) {
+  for (bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "stopped" : "iTunesDB cannot be replaced");
+    owned_.clear();
+    AddTracks(2);
+    const auto before = SnapshotWithoutLock(env_);
+    StopAfterOneCopy request;
+    if (!stop) env_.Fail(MemoryEnv::Op::kRename, kDbPath);
+    tracks_ = ArrayOf(owned_);
+    const SyncReport report =
+        RunSync(SyncServices{env_, progress_, notice_, &host_, &random_, stop ? &request : nullptr},
+                kIPodRoot, tracks_, 0);
+    env_.ClearAllFaults();
+    EXPECT_EQ(report.status.IsStopped(), stop);
+    EXPECT_FALSE(report.status.ok());
+    EXPECT_THAT(progress_.failure, HasSubstr("copied files were removed again"));
+    EXPECT_TRUE(tracks_.empty());
+    EXPECT_EQ(SnapshotWithoutLock(env_), before);
+  }
 }
 
 // The one orchestration test of "an unusable iPod or database changes nothing" (the command

@@ -113,6 +113,8 @@ TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
   for (const char* target : {kDb, kSd}) {
     env_.FailNth(Op::kRename, 1, target);
     ExpectUnchanged(std::string("rename onto ") + target);
+    // Only a save that succeeded replaces the backup.
+    EXPECT_EQ(env_.Exists(std::string(kDb) + ".bak"), target != kDb);
     env_.ClearAllFaults();
     Restore(before_);
   }
