@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/env.h"
 #include "storage/missing_file_notice.h"
@@ -33,8 +33,8 @@ struct CopyTarget {
   Env* env = nullptr;
   // The iPod's drive root or mount folder, ending in a separator.
   std::string root;
-  // The music folders (F00, F01, ...) to draw from.
-  int32_t music_folder_count = 0;
+  // The numbers of the music folders (F00, F01, ...) to draw from.
+  std::vector<int32_t> music_folders;
 
   // The target for the iPod at `root` (with or without its trailing separator), its music
   // folders counted now.

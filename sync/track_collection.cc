@@ -124,7 +124,8 @@ std::unique_ptr<TrackInfo> TrackFromMedia(PlayerMedia& media, int32_t position) 
   return track;
 }
 
-void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count) {
+void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count,
+                  int32_t* repeat_count) {
   std::set<ItemKey> earlier;
   for (const auto& playlist : playlists) {
     if (playlist == nullptr) break;
@@ -132,7 +133,10 @@ void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* 
     for (int32_t i = 0; i < count; ++i) {
       std::shared_ptr<PlayerMedia> media = playlist->Item(i);
       if (media == nullptr) continue;
-      if (!earlier.insert(KeyOf(*media)).second) continue;
+      if (!earlier.insert(KeyOf(*media)).second) {
+        if (repeat_count != nullptr) ++*repeat_count;
+        continue;
+      }
       if (!SameText(media->GetItemInfo(u"FileType"), u"mp3")) {
         ++*not_mp3_count;
         continue;
@@ -167,15 +171,17 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
   }
 
   OwnedTracks owned;
-  int32_t not_mp3_count = 0;
-  GatherTracks(choice.playlists, &owned, &not_mp3_count);
+  int32_t not_mp3_count = 0, repeat_count = 0;
+  GatherTracks(choice.playlists, &owned, &not_mp3_count, &repeat_count);
   if (event_type == kEventSyncTab) RemoveTempPlaylist(library);
 
   TrackArray tracks;
   tracks.reserve(owned.size());
   for (const auto& track : owned) tracks.push_back(track.get());
   const SyncServices run{services.env, services.progress, services.notice, &host, services.random};
-  return RunSync(run, root, tracks, not_mp3_count);
+  report = RunSync(run, root, tracks, not_mp3_count);
+  report.repeats = repeat_count;
+  return report;
 }
 
 }  // namespace tunewell
