@@ -26,10 +26,6 @@ TEST(SummaryLinesTest, VisibilityAndTexts) {
        {"Copied 2 items successfully.", "Skipped 0 items that already existed on iPod.",
         "iPod is full. 3 items not copied due to lack of space.",
         "Skipped 4 items that were not MP3s."}},
-      // A copy that failed is not put down to a full iPod.
-      {{5, 0, 2, 0, true},
-       {"Copied 2 items successfully.", "Skipped 0 items that already existed on iPod.",
-        "Copying failed. 3 items not copied."}},
       // The copied line shows also for nothing copied; the plural stays for one.
       {{0, 1, 0, 1},
        {"Copied 0 items successfully.", "Skipped 1 items that already existed on iPod.",
