@@ -198,8 +198,9 @@ void FileMedia::Load() {
   if (readable) holds_mp3 = tags_.mpeg_audio;
 #else
   std::string bytes;
-  if (readable && type == "mp3")
+  if (readable && type == "mp3") {
     holds_mp3 = !env_->ReadFile(path_, &bytes).ok() || HoldsMpegAudio(bytes);
+  }
 #endif
   // Named .mp3 but holding no MPEG audio: not an MP3, whatever its name says.
   if (type == "mp3" && !holds_mp3) type.clear();
