@@ -48,9 +48,8 @@ bool ReadHeader(std::string_view bytes, size_t at, FrameHeader* header) {
   const bool mpeg1 = header->version == 3;
   const int table = mpeg1 ? 3 - header->layer : header->layer == 3 ? 3 : 4;
   const int64_t bitrate = int64_t{kBitrates[table][bitrate_index - 1]} * 1000;
-  const int64_t rate = kSampleRates[header->rate_index] >> (mpeg1                  ? 0
-                                                            : header->version == 2 ? 1
-                                                                                   : 2);
+  const int halvings = mpeg1 ? 0 : header->version == 2 ? 1 : 2;
+  const int64_t rate = kSampleRates[header->rate_index] >> halvings;
   const int64_t padding = (b2 >> 1) & 1;
   int64_t length = 0;
   if (header->layer == 3) {
