@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "cli/mpeg_audio.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
@@ -21,7 +22,7 @@ namespace tunewell::cli {
 
 namespace {
 
-// Folders nest no deeper than this; a link that loops back ends here.
+// Folders nested deeper than this are not searched.
 constexpr int kMaxFolderDepth = 32;
 
 std::string_view LastName(std::string_view path) {
@@ -140,7 +141,10 @@ FileTags ReadFileTags([[maybe_unused]] const std::string& path) {
     tags.duration = audio->lengthInMilliseconds() / 1000.0;
     a[u"Bitrate"] = NarrowToWide(std::to_string(int64_t{audio->bitrate()} * 1000));
   }
-  if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(ref.file())) ReadMpegDetails(*mpeg, &tags);
+  if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(ref.file())) {
+    tags.mpeg_audio = mpeg->firstFrameOffset() >= 0;
+    ReadMpegDetails(*mpeg, &tags);
+  }
 #endif
   return tags;
 }
@@ -175,9 +179,32 @@ Status WriteId3Tags([[maybe_unused]] const std::string& path,
 void FileMedia::Load() {
   if (loaded_) return;
   loaded_ = true;
-  tags_ = ReadFileTags(path_);
-  if (tags_.title.empty()) tags_.title = Stem(path_);
-  tags_.attributes[u"FileType"] = NarrowToWide(LowerExtension(path_));
+  FileIdentity what;
+  const bool found = env_->Identify(path_, &what).ok();
+  // Only a plain file is opened: a FIFO would block, a device might never end.
+  const bool plain = found && what.kind == PathKind::kFile;
+  // What cannot be read keeps the type its name gives, so that the copy says what is wrong.
+  const bool readable = plain && env_->ProbeFile(path_, /*share_read=*/true).ok();
+  if (readable) tags_ = ReadFileTags(path_);
+  if (tags_.title.empty()) {
+    tags_.title = Stem(path_);
+    // Otherwise "Track 01" of every album folder would be one song, and all but one dropped.
+    std::u16string& album = tags_.attributes[u"WM/AlbumTitle"];
+    if (album.empty()) album = NarrowToWide(LastName(ParentOf(path_)));
+  }
+  std::string type = LowerExtension(path_);
+  bool holds_mp3 = !found || (plain && !readable);
+#ifdef TUNEWELL_HAVE_TAGLIB
+  if (readable) holds_mp3 = tags_.mpeg_audio;
+#else
+  std::string bytes;
+  if (readable && type == "mp3") {
+    holds_mp3 = !env_->ReadFile(path_, &bytes).ok() || HoldsMpegAudio(bytes);
+  }
+#endif
+  // Named .mp3 but holding no MPEG audio: not an MP3, whatever its name says.
+  if (type == "mp3" && !holds_mp3) type.clear();
+  tags_.attributes[u"FileType"] = NarrowToWide(type);
   uint64_t size = 0;
   if (env_->FileSize(path_, &size).ok()) {
     tags_.attributes[u"FileSize"] = NarrowToWide(std::to_string(size));
@@ -218,28 +245,54 @@ std::shared_ptr<FileMedia> FileLibrary::MediaFor(const std::string& path) {
   return media;
 }
 
-Status FileLibrary::Walk(const std::string& folder, int depth, bool (*wanted)(std::string_view),
-                         std::vector<std::string>* files) {
-  if (depth > kMaxFolderDepth) return Status::Ok();
-  std::vector<FolderEntry> entries;
-  RETURN_IF_ERROR(env_->ListFolder(folder, &entries));
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-  for (const FolderEntry& entry : entries) {
-    if (entry.name.empty() || entry.name[0] == '.') continue;
-    const std::string path = JoinPath(WithTrailingSeparator(folder), {entry.name});
-    if (entry.is_folder) {
-      RETURN_IF_ERROR(Walk(path, depth + 1, wanted, files));
-    } else if (wanted(path)) {
-      files->push_back(path);
+// One search: the real folders met so far, by identity, so that links leading back up or to
+// one folder twice add nothing.
+struct FileLibrary::Walk {
+  Env& env;
+  bool (*wanted)(std::string_view);
+  std::vector<std::string>* files;
+  std::set<std::pair<uint64_t, uint64_t>> seen;
+
+  Status Into(const std::string& folder, const FileIdentity& identity, int depth) {
+    if (depth > kMaxFolderDepth || !seen.insert({identity.volume, identity.object}).second) {
+      return Status::Ok();
     }
+    std::vector<FolderEntry> entries;
+    RETURN_IF_ERROR(env.ListFolder(folder, &entries));
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    for (const FolderEntry& entry : entries) {
+      if (entry.name.empty() || entry.name[0] == '.') continue;
+      const std::string path = JoinPath(WithTrailingSeparator(folder), {entry.name});
+      FileIdentity what;
+      // A dangling or looping link leads nowhere; FIFOs and devices would block or never end.
+      if (!env.Identify(path, &what).ok()) continue;
+      if (what.kind == PathKind::kFolder) {
+        RETURN_IF_ERROR(Into(path, what, depth + 1));
+      } else if (what.kind == PathKind::kFile && wanted(path)) {
+        files->push_back(path);
+      }
+    }
+    return Status::Ok();
   }
-  return Status::Ok();
+};
+
+void FileLibrary::PassOver(const std::string& path) {
+  FileIdentity identity;
+  if (env_->Identify(path, &identity).ok()) passed_over_.insert({identity.volume, identity.object});
+}
+
+Status FileLibrary::Search(const std::string& folder, bool (*wanted)(std::string_view),
+                           std::vector<std::string>* files) {
+  FileIdentity identity;
+  RETURN_IF_ERROR(env_->Identify(folder, &identity));
+  Walk walk{*env_, wanted, files, passed_over_};
+  return walk.Into(folder, identity, 0);
 }
 
 Status FileLibrary::FindAudioFiles(const std::string& folder, std::vector<std::string>* files) {
-  return Walk(
-      folder, 0, [](std::string_view p) { return IsAudioFile(p); }, files);
+  return Search(
+      folder, [](std::string_view p) { return IsAudioFile(p); }, files);
 }
 
 Status FileLibrary::ReadPlaylist(const std::string& path, std::vector<std::string>* entries) {
@@ -262,8 +315,8 @@ Status FileLibrary::ReadPlaylist(const std::string& path, std::vector<std::strin
 
 Status FileLibrary::AddPlaylistsUnder(const std::string& folder) {
   std::vector<std::string> files;
-  RETURN_IF_ERROR(Walk(
-      folder, 0, [](std::string_view p) { return IsPlaylistFile(p); }, &files));
+  RETURN_IF_ERROR(Search(
+      folder, [](std::string_view p) { return IsPlaylistFile(p); }, &files));
   for (const std::string& file : files) {
     std::vector<std::string> entries;
     RETURN_IF_ERROR(ReadPlaylist(file, &entries));

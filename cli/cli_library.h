@@ -6,8 +6,10 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/env.h"
@@ -29,6 +31,8 @@ bool IsAbsolutePath(const std::string& path);
 struct FileTags {
   std::u16string title;
   double duration = 0.0;
+  // TagLib found an MPEG audio stream in it.
+  bool mpeg_audio = false;
   std::map<std::u16string, std::u16string> attributes;
 };
 
@@ -46,12 +50,13 @@ struct Id3Tags {
 // Writes an ID3v2 tag into the MP3 file at `path`. Refused when the build has no TagLib.
 Status WriteId3Tags(const std::string& path, const Id3Tags& tags);
 
-// An audio file as a media item. Its tags are read on first use.
+// An audio file as a media item. Its tags are read on first use, and only from a plain file.
+// An untagged file is named as the user filed it: its title is its file name, its album the
+// name of its folder. Its "FileType" is "mp3" only when it holds MPEG audio.
 class FileMedia : public PlayerMedia {
  public:
   FileMedia(Env& env, std::string path) : env_(&env), path_(std::move(path)) {}
 
-  // The title tag, or the file name without its extension when there is none.
   std::u16string Name() override;
   std::u16string SourceUrl() override;
   double Duration() override;
@@ -90,8 +95,12 @@ class FileLibrary : public PlayerLibrary {
   // The one media item of the file at `path` (made absolute).
   std::shared_ptr<FileMedia> MediaFor(const std::string& path);
 
-  // The audio files below `folder`, every level, in name order. Names starting with a dot
-  // (hidden files, resource forks) are passed over.
+  // Leaves the folder `path` (the iPod's own) and what is below it out of every search.
+  void PassOver(const std::string& path);
+
+  // The audio files below `folder`, every level, in name order: plain files only, each real
+  // folder once however many links lead to it. Names starting with a dot (hidden files,
+  // resource forks) are passed over.
   Status FindAudioFiles(const std::string& folder, std::vector<std::string>* files);
 
   // The entries of a .m3u/.m3u8 file: relative ones resolved against its folder, comments,
@@ -110,10 +119,13 @@ class FileLibrary : public PlayerLibrary {
   std::shared_ptr<PlayerPlaylist> GetMediaByName(std::u16string_view title) override;
 
  private:
-  Status Walk(const std::string& folder, int depth, bool (*wanted)(std::string_view),
-              std::vector<std::string>* files);
+  struct Walk;
+
+  Status Search(const std::string& folder, bool (*wanted)(std::string_view),
+                std::vector<std::string>* files);
 
   Env* env_;
+  std::set<std::pair<uint64_t, uint64_t>> passed_over_;      // volume and object
   std::map<std::string, std::shared_ptr<FileMedia>> media_;  // by absolute path
   std::vector<std::shared_ptr<FilePlaylist>> playlists_;
 };

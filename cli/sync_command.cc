@@ -103,6 +103,8 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
     return kExitUnusable;
   }
   FileLibrary library(env);
+  // A library holding the iPod would sync the iPod's own files onto it.
+  library.PassOver(ipod);
   if (!library_dir.empty()) {
     if (env.KindOf(WithoutTrailingSeparator(library_dir)) != PathKind::kFolder) {
       PrintError("--library " + library_dir + " is not a folder");
@@ -139,11 +141,13 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
 
   if (report.status.IsStopped()) return kExitStopped;
   if (!report.status.ok()) return kExitUnusable;
-  if (report.total == 0) {
-    // The run shows nothing for an empty list; here the user still wants to know.
-    progress.ShowSummary(report.summary);
-    return kExitDone;
+  // The run shows nothing for an empty list; here the user still wants to know.
+  if (report.total == 0) progress.ShowSummary(report.summary);
+  if (report.repeats != 0) {
+    std::printf("Skipped %d items that repeated another item's title, album and artist.\n",
+                static_cast<int>(report.repeats));
   }
+  if (report.total == 0) return kExitDone;
   if (!report.stopped.ok()) progress.Message("copying stopped: " + report.stopped.ToString());
   if (!report.shuffle.ok()) progress.Message(report.shuffle.ToString());
   return report.complete() ? kExitDone : kExitIncomplete;

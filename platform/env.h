@@ -18,6 +18,14 @@ struct FolderEntry {
 
 enum class PathKind { kNone, kFile, kFolder, kOther };
 
+// What a path leads to, links followed: its kind and which object of which volume it is, so
+// that two names of one folder (a link, a bind mount) can be told apart from two folders.
+struct FileIdentity {
+  PathKind kind = PathKind::kNone;
+  uint64_t volume = 0;
+  uint64_t object = 0;
+};
+
 // A file being written. Closing (or destroying) it without Sync() gives no durability promise.
 class WritableFile {
  public:
@@ -55,7 +63,12 @@ class Env {
   // Size in bytes of an existing file.
   virtual Status FileSize(const std::string& path, uint64_t* size) = 0;
 
+  // What `path` itself is; a link is kOther.
   virtual PathKind KindOf(const std::string& path) = 0;
+
+  // What `path` leads to through any links, found without opening it for reading, so that a
+  // FIFO or a device is never waited on. Fails for a dangling or looping link.
+  virtual Status Identify(const std::string& path, FileIdentity* identity) = 0;
 
   // Lists a folder's entries, in no particular order.
   virtual Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) = 0;

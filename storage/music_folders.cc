@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <vector>
 
 #include "platform/path.h"
 
@@ -10,10 +11,21 @@ namespace tunewell {
 
 namespace {
 
-bool IsMusicFolderName(const std::string& name) {
-  return name.size() > 1 && name[0] == 'F' && std::all_of(name.begin() + 1, name.end(), [](char c) {
-           return std::isdigit(static_cast<unsigned char>(c)) != 0;
-         });
+std::string NumberText(int32_t number) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%02d", static_cast<int>(number));
+  return text;
+}
+
+// The number of a folder named as a draw names one ("F07", not "F7" or "F007"); -1 otherwise.
+int32_t MusicFolderNumber(const std::string& name) {
+  if (name.size() < 3 || name.size() > 6 || name[0] != 'F') return -1;
+  int32_t number = 0;
+  for (size_t i = 1; i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  return name.compare(1, std::string::npos, NumberText(number)) == 0 ? number : -1;
 }
 
 }  // namespace
@@ -22,21 +34,29 @@ std::string MusicDirectory(std::string_view root) {
   return JoinPath(root, {"iPod_Control", "Music"});
 }
 
-int32_t CountMusicFolders(Env& env, const std::string& root) {
+std::vector<int32_t> MusicFolderNumbers(Env& env, const std::string& root) {
+  const std::string music = MusicDirectory(root);
   std::vector<FolderEntry> entries;
-  if (!env.ListFolder(MusicDirectory(root), &entries).ok()) return 0;
-  return static_cast<int32_t>(
-      std::count_if(entries.begin(), entries.end(),
-                    [](const FolderEntry& e) { return e.is_folder && IsMusicFolderName(e.name); }));
+  std::vector<int32_t> numbers;
+  if (!env.ListFolder(music, &entries).ok()) return numbers;
+  for (const FolderEntry& entry : entries) {
+    const int32_t number = MusicFolderNumber(entry.name);
+    // The listing follows links; a folder that is one could lead outside the iPod.
+    if (number >= 0 &&
+        env.KindOf(JoinPath(WithTrailingSeparator(music), {entry.name})) == PathKind::kFolder) {
+      numbers.push_back(number);
+    }
+  }
+  std::sort(numbers.begin(), numbers.end());
+  return numbers;
 }
 
-Status GenerateDirName(int32_t folder_count, RandomSource& random, std::string* path) {
-  if (folder_count < 1) {
+Status GenerateDirName(const std::vector<int32_t>& folders, RandomSource& random,
+                       std::string* path) {
+  if (folders.empty()) {
     return Status::InvalidArgument("no music folder to choose from under " + *path);
   }
-  char number[16];
-  std::snprintf(number, sizeof(number), "%02d", random.Next() % folder_count);
-  *path += number;
+  *path += NumberText(folders[static_cast<size_t>(random.Next()) % folders.size()]);
   return Status::Ok();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/env.h"
 #include "storage/random_source.h"
@@ -12,14 +13,16 @@ namespace tunewell {
 // <root>iPod_Control<sep>Music, the folder that holds the music folders.
 std::string MusicDirectory(std::string_view root);
 
-// The number of music folders under <root>/iPod_Control/Music: folders named "F" followed by
-// digits only (F00, F01, ...). 0 when the folder cannot be listed.
-int32_t CountMusicFolders(Env& env, const std::string& root);
+// The numbers of the music folders under <root>/iPod_Control/Music, ascending: real folders,
+// not links, named "F" and the number in at least two digits (F00, F07, F119). Gaps left by
+// deleted folders stay gaps. None when the folder cannot be listed.
+std::vector<int32_t> MusicFolderNumbers(Env& env, const std::string& root);
 
-// Draws once and appends the folder number (the draw modulo `folder_count`, at least two digits:
-// F07, F119) to `path`, which ends in "...Music<sep>F". InvalidArgument, drawing nothing, when
-// `folder_count` is below 1.
-Status GenerateDirName(int32_t folder_count, RandomSource& random, std::string* path);
+// Draws once and appends the number of one of `folders` (the one at the draw modulo their
+// count, in at least two digits) to `path`, which ends in "...Music<sep>F". InvalidArgument,
+// drawing nothing, when there are none.
+Status GenerateDirName(const std::vector<int32_t>& folders, RandomSource& random,
+                       std::string* path);
 
 // How many taken names GenerateFileName passes over before it gives up.
 inline constexpr int kMaxNameAttempts = 4096;

@@ -22,7 +22,7 @@ CopyTarget CopyTarget::For(Env& env, std::string_view root) {
   CopyTarget target;
   target.env = &env;
   target.root = WithTrailingSeparator(root);
-  target.music_folder_count = CountMusicFolders(env, target.root);
+  target.music_folders = MusicFolderNumbers(env, target.root);
   return target;
 }
 
@@ -60,13 +60,13 @@ CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t t
   if (!HasRoomForTrack(target, track, track_count)) {
     return Fail(CopyResult::NoRoom, Status::NoSpace("not enough room on " + target.root), why);
   }
-  if (target.music_folder_count < 1) {
+  if (target.music_folders.empty()) {
     return Fail(CopyResult::NoMusicFolders,
                 Status::NotFound("no music folders in " + MusicDirectory(target.root)), why);
   }
 
   std::string destination = MusicDirectory(target.root) + kPathSeparator + "F";
-  Status s = GenerateDirName(target.music_folder_count, random, &destination);
+  Status s = GenerateDirName(target.music_folders, random, &destination);
   if (!s.ok()) return Fail(CopyResult::NoMusicFolders, s, why);
   destination += kPathSeparator;
   s = GenerateFileName(env, 4, random, &destination);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/env.h"
 #include "storage/missing_file_notice.h"
@@ -33,8 +34,8 @@ struct CopyTarget {
   Env* env = nullptr;
   // The iPod's drive root or mount folder, ending in a separator.
   std::string root;
-  // The music folders (F00, F01, ...) to draw from.
-  int32_t music_folder_count = 0;
+  // The numbers of the music folders (F00, F01, ...) to draw from.
+  std::vector<int32_t> music_folders;
   // Told the location of each new file before anything is written there, so that a run can
   // record it; a failure stops that copy (CopyFailed). Null for none.
   std::function<Status(std::u16string_view location)> before_copy;

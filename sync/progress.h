@@ -25,6 +25,9 @@ struct SyncSummary {
   int32_t copied = 0;
   // Items passed over because they are not MP3s.
   int32_t notMp3 = 0;
+  // Copying stopped for another reason than room (a failed copy, no music folder left), so the
+  // tracks left behind are not put down to a full iPod.
+  bool copyFailed = false;
 
   bool operator==(const SyncSummary&) const = default;
 };
@@ -39,8 +42,9 @@ struct SummaryLine {
 };
 
 // The copied and already-on-iPod lines are always shown (a zero is news too); the no-room line
-// only when some remaining tracks were not copied; the not-MP3 line only when there were such
-// items. Counts are printed as they are, with the plural noun also for 1.
+// only when some remaining tracks were not copied (saying copying failed, when it did); the not-MP3
+// line only when there were such items. Counts are printed as they are, with the plural noun also
+// for 1.
 std::array<SummaryLine, 4> SummaryLines(const SyncSummary& summary);
 
 // The bar of one run: a scale of item count + 2 steps (one for getting ready, one per item, one

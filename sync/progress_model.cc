@@ -21,7 +21,9 @@ std::array<SummaryLine, 4> SummaryLines(const SyncSummary& summary) {
       {SummaryLineId::kExisting, true,
        Format("Skipped %i items that already existed on iPod.", summary.existing)},
       {SummaryLineId::kNoRoom, not_copied != 0,
-       Format("iPod is full. %i items not copied due to lack of space.", not_copied)},
+       Format(summary.copyFailed ? "Copying failed. %i items not copied."
+                                 : "iPod is full. %i items not copied due to lack of space.",
+              not_copied)},
       {SummaryLineId::kNotMp3, summary.notMp3 != 0,
        Format("Skipped %i items that were not MP3s.", summary.notMp3)},
   }};

@@ -93,6 +93,7 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
   const int32_t after_load = Count(tracks);
   int32_t remaining = after_load;
   int32_t copied = 0;
+  bool copy_failed = false;
 
   if (after_load >= 1) {
     progress.SetItemCount(after_load);
@@ -125,6 +126,7 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
         // No room, no music folder, no free name or a failed copy: the later tracks would fare
         // no better, so they stay behind with this one.
         tracks.resize(cursor);
+        copy_failed = result != CopyResult::NoRoom;
         report.stopped = why.ok() ? Status::IOError(DescribeCopyResult(result)) : why;
         break;
       }
@@ -171,7 +173,7 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
   lock.Release();
 
   if (services.host != nullptr) services.host->RefreshContentsView();
-  report.summary = {remaining, report.total - after_load, copied, not_mp3_count};
+  report.summary = {remaining, report.total - after_load, copied, not_mp3_count, copy_failed};
   progress.ShowSummary(report.summary);
   return report;
 }

@@ -42,6 +42,9 @@ struct SyncReport {
   Status stopped;
   // Not ok when iTunesDB was written but iTunesSD could not be.
   Status shuffle;
+  // Items the request passed over as repeats of an earlier one; the summary has no line for
+  // them.
+  int32_t repeats = 0;
 
   // The run did all it was asked: every remaining track copied, nothing missing.
   bool complete() const {

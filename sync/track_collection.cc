@@ -125,7 +125,8 @@ std::unique_ptr<TrackInfo> TrackFromMedia(PlayerMedia& media, int32_t position) 
   return track;
 }
 
-void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count) {
+void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count,
+                  int32_t* repeat_count) {
   std::set<ItemKey> earlier;
   for (const auto& playlist : playlists) {
     if (playlist == nullptr) break;
@@ -133,7 +134,10 @@ void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* 
     for (int32_t i = 0; i < count; ++i) {
       std::shared_ptr<PlayerMedia> media = playlist->Item(i);
       if (media == nullptr) continue;
-      if (!earlier.insert(KeyOf(*media)).second) continue;
+      if (!earlier.insert(KeyOf(*media)).second) {
+        if (repeat_count != nullptr) ++*repeat_count;
+        continue;
+      }
       if (!SameText(media->GetItemInfo(u"FileType"), u"mp3")) {
         ++*not_mp3_count;
         continue;
@@ -168,8 +172,8 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
   }
 
   OwnedTracks owned;
-  int32_t not_mp3_count = 0;
-  GatherTracks(choice.playlists, &owned, &not_mp3_count);
+  int32_t not_mp3_count = 0, repeat_count = 0;
+  GatherTracks(choice.playlists, &owned, &not_mp3_count, &repeat_count);
   if (event_type == kEventSyncTab) RemoveTempPlaylist(library);
 
   TrackArray tracks;
@@ -177,7 +181,9 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
   for (const auto& track : owned) tracks.push_back(track.get());
   SyncServices run = services;
   run.host = &host;
-  return RunSync(run, root, tracks, not_mp3_count);
+  report = RunSync(run, root, tracks, not_mp3_count);
+  report.repeats = repeat_count;
+  return report;
 }
 
 }  // namespace tunewell

@@ -63,8 +63,10 @@ void RemoveTempPlaylist(PlayerLibrary& library);
 std::unique_ptr<TrackInfo> TrackFromMedia(PlayerMedia& media, int32_t position);
 
 // The MP3 items of `playlists` in order, each once; the other items are counted in
-// `*not_mp3_count`, repeats nowhere.
-void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count);
+// `*not_mp3_count`, repeats (the title, album and artist of an earlier item) in `*repeat_count`
+// when given.
+void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count,
+                  int32_t* repeat_count = nullptr);
 
 // The whole request for hook event `event_type`: event 2 only shows a notice; without an iPod
 // the request stops with a notice; otherwise the chosen tracks go to RunSync.

@@ -47,6 +47,9 @@ class CountingEnv : public Env {
     return base_.FileSize(path, size);
   }
   PathKind KindOf(const std::string& path) override { return base_.KindOf(path); }
+  Status Identify(const std::string& path, FileIdentity* identity) override {
+    return base_.Identify(path, identity);
+  }
   Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override {
     return base_.ListFolder(path, entries);
   }

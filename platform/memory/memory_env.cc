@@ -1,6 +1,7 @@
 #include "platform/memory/memory_env.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <utility>
 
@@ -347,6 +348,14 @@ PathKind MemoryEnv::KindOf(const std::string& path) {
   const Node* node = Find(p.Key());
   if (node == nullptr) return PathKind::kNone;
   return node->folder ? PathKind::kFolder : PathKind::kFile;
+}
+
+Status MemoryEnv::Identify(const std::string& path, FileIdentity* identity) {
+  const PathKind kind = KindOf(path);
+  if (kind == PathKind::kNone) return Status::NotFound(path + ": no such file or folder");
+  std::lock_guard<std::mutex> guard(mutex_);
+  *identity = FileIdentity{kind, 0, std::hash<std::string>{}(Parse(path).Key())};
+  return Status::Ok();
 }
 
 Status MemoryEnv::ListFolder(const std::string& path, std::vector<FolderEntry>* entries) {

@@ -81,6 +81,8 @@ class MemoryEnv : public Env {
   Status ProbeFile(const std::string& path, bool share_read) override;
   Status FileSize(const std::string& path, uint64_t* size) override;
   PathKind KindOf(const std::string& path) override;
+  // Names no links, so a path's identity is its folded key.
+  Status Identify(const std::string& path, FileIdentity* identity) override;
   Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override;
   Status FreeBytes(const std::string& path, uint64_t* bytes) override;
   Status NewWritableFile(const std::string& path, bool hidden,

@@ -161,6 +161,17 @@ class PosixEnv : public Env {
     return PathKind::kOther;
   }
 
+  Status Identify(const std::string& path, FileIdentity* identity) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return PosixError(path, errno);
+    identity->kind = S_ISREG(st.st_mode)   ? PathKind::kFile
+                     : S_ISDIR(st.st_mode) ? PathKind::kFolder
+                                           : PathKind::kOther;
+    identity->volume = static_cast<uint64_t>(st.st_dev);
+    identity->object = static_cast<uint64_t>(st.st_ino);
+    return Status::Ok();
+  }
+
   Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override {
     entries->clear();
     DIR* dir = ::opendir(path.c_str());

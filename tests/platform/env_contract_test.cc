@@ -96,12 +96,13 @@ TYPED_TEST(EnvContractTest, MissingPathsAreNotFound) {
   std::vector<FolderEntry> entries;
   std::unique_ptr<WritableFile> file;
   std::unique_ptr<FileLock> lock;
+  FileIdentity identity;
   for (const Status& s :
-       {env.ReadFile(missing, &contents), env.ReadFile(in_missing, &contents),
-        env.ProbeFile(missing, true), env.ProbeFile(missing, false), env.FileSize(missing, &size),
-        env.RemoveFile(missing), env.ListFolder(this->Path({"no-folder"}), &entries),
-        env.RenameFile(missing, target), env.CopyFileTo(missing, target),
-        env.NewWritableFile(in_missing, false, &file),
+       {env.ReadFile(missing, &contents), env.Identify(missing, &identity),
+        env.ReadFile(in_missing, &contents), env.ProbeFile(missing, true),
+        env.ProbeFile(missing, false), env.FileSize(missing, &size), env.RemoveFile(missing),
+        env.ListFolder(this->Path({"no-folder"}), &entries), env.RenameFile(missing, target),
+        env.CopyFileTo(missing, target), env.NewWritableFile(in_missing, false, &file),
         env.CreateFolder(this->Path({"no-folder", "sub"})),
         env.LockFile(this->Path({"no-folder", "c.lock"}), &lock)}) {
     EXPECT_TRUE(s.IsNotFound()) << s.ToString();
@@ -163,6 +164,12 @@ TYPED_TEST(EnvContractTest, FoldersAndFiles) {
   EXPECT_FALSE(env.ListFolder(readme, &entries).ok());
   EXPECT_FALSE(env.CreateFolder(readme).ok());
   EXPECT_EQ(env.KindOf(folder), PathKind::kFolder);
+  // One folder by two spellings is one object; another folder is not.
+  FileIdentity a, b, c, file;
+  ASSERT_TRUE(env.Identify(folder, &a).ok() && env.Identify(folder + kPathSeparator, &b).ok() &&
+              env.Identify(music, &c).ok() && env.Identify(readme, &file).ok());
+  EXPECT_TRUE(a.kind == PathKind::kFolder && a.object == b.object && a.volume == b.volume);
+  EXPECT_TRUE(a.object != c.object && file.kind == PathKind::kFile);
   EXPECT_TRUE(env.ProbeFile(readme, false).ok());
   ASSERT_TRUE(env.RemoveFile(readme).ok());
   EXPECT_EQ(env.KindOf(readme), PathKind::kNone);

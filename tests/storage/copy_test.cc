@@ -6,6 +6,7 @@
 #include <climits>
 #include <deque>
 #include <functional>
+#include <numeric>
 
 #include "platform/memory/memory_env.h"
 #include "platform/path.h"
@@ -62,15 +63,16 @@ class StorageTest : public ::testing::TestWithParam<std::string> {
 INSTANTIATE_TEST_SUITE_P(Roots, StorageTest, ::testing::Values("E:/", "/media/me/IPOD/"));
 
 TEST_P(StorageTest, OnlyNumberedFoldersCount) {
-  EXPECT_EQ(CountMusicFolders(env_, root()), 0);
+  EXPECT_EQ(MusicFolderNumbers(env_, root()).size(), 0u);
   MakeFolders(20);
   // Nothing else may make an F20 that does not exist choosable.
   ASSERT_TRUE(env_.AddFile(Music({"Fnotes.txt"}), "x").ok());
   ASSERT_TRUE(env_.AddFile(Music({"F20"}), "a file, not a folder").ok());
   ASSERT_TRUE(env_.AddFolder(Music({"f21"})).ok());
   ASSERT_TRUE(env_.AddFolder(Music({"Fx"})).ok());
-  EXPECT_EQ(CountMusicFolders(env_, root()), 20);
-  EXPECT_EQ(CountMusicFolders(env_, root().substr(0, root().size() - 1)), 20);
+  ASSERT_TRUE(env_.AddFolder(Music({"F7"})).ok());  // a draw of 7 names F07
+  EXPECT_EQ(MusicFolderNumbers(env_, root()).size(), 20u);
+  EXPECT_EQ(MusicFolderNumbers(env_, root().substr(0, root().size() - 1)).size(), 20u);
 }
 
 TEST(GenerateDirNameTest, AtLeastTwoDigitsOfTheDrawModuloTheCount) {
@@ -84,7 +86,9 @@ TEST(GenerateDirNameTest, AtLeastTwoDigitsOfTheDrawModuloTheCount) {
   for (const auto& c : cases) {
     ScriptedRandom random({c.draw});
     std::string path = "F";
-    const Status s = GenerateDirName(c.count, random, &path);
+    std::vector<int32_t> folders(static_cast<size_t>(std::max(c.count, 0)));
+    std::iota(folders.begin(), folders.end(), 0);
+    const Status s = GenerateDirName(folders, random, &path);
     EXPECT_EQ(path, c.expected ? c.expected : "F") << c.count << " " << c.draw;
     EXPECT_EQ(s.ok(), c.expected != nullptr);
     EXPECT_EQ(random.draws, c.expected ? 1 : 0);  // no folders: refused without drawing
@@ -139,8 +143,8 @@ TEST_P(StorageTest, CopyOutcomes) {
        "probe"},
       {"no music folders", "", CopyResult::NoMusicFolders, 0, "", 4000, 1,
        [](StorageTest& t) { t.env_.Erase(t.Music()); }},
-      // F00 and F02 make a count of 2, so F01 can be drawn.
-      {"counted folder missing", "1ABCD", CopyResult::CopyFailed, -1, "", 4000, 1,
+      // Only the folders there are drawn: of F00 and F02, the second.
+      {"deleted folders", "1ABCD", CopyResult::Copied, 5, "F02:ABCD.mp3", 4000, 1,
        [](StorageTest& t) { t.env_.Erase(t.Music({"F01"})), t.env_.Erase(t.Music({"F03"})); }},
       {"fails part-way", "2WXYZ", CopyResult::CopyFailed, 5, "", 4000, 1,
        [](StorageTest& t) { t.env_.FailCopyAfter(1500); }},

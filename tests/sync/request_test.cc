@@ -36,13 +36,14 @@ TEST(GatherTracksTest, RepeatsAcrossAndWithinPlaylistsAndFileTypes) {
   library.AddPlaylist(u"One", {a, a_elsewhere, live, wma, tune_mp3, caps, untyped});
   library.AddPlaylist(u"Two", {b, a, live, b});
   OwnedTracks tracks;
-  int32_t not_mp3 = 0;
-  GatherTracks(library.GetAllPlaylists(), &tracks, &not_mp3);
+  int32_t not_mp3 = 0, repeats = 0;
+  GatherTracks(library.GetAllPlaylists(), &tracks, &not_mp3, &repeats);
   // A second copy of a song is passed over silently; so is an MP3 that repeats an earlier WMA.
   // "MP3" in capitals and an empty type are not "mp3".
   EXPECT_EQ(TitlesOf(tracks), (Titles{u"Song", u"Song", u"Other"}));
   EXPECT_EQ(tracks[1]->album, u"Live");
   EXPECT_EQ(not_mp3, 3);
+  EXPECT_EQ(repeats, 5);
   // Positions are per playlist.
   EXPECT_EQ(std::vector<int32_t>({tracks[0]->position, tracks[1]->position, tracks[2]->position}),
             (std::vector<int32_t>{0, 2, 0}));

@@ -104,8 +104,8 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
       // Nothing copied, nothing written.
       {"no room at all", [](MemoryEnv& e) { e.SetFreeBytes(0); }, {5, 0, 0, 0}, 0, true, {}, 28},
       {"missing source", MissingSecond, {4, 0, 4, 0}, 1, false, {u"T0", u"T2", u"T3", u"T4"}, 85},
-      {"failed copy", FailSecondCopy, {5, 0, 1, 0}, 0, true, {u"T0"}, 42},
-      {"no music folders", NoMusicFolders, {5, 0, 0, 0}, 0, true, {}, 28},
+      {"failed copy", FailSecondCopy, {5, 0, 1, 0, true}, 0, true, {u"T0"}, 42},
+      {"no music folders", NoMusicFolders, {5, 0, 0, 0, true}, 0, true, {}, 28},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
