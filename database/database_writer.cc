@@ -2,10 +2,12 @@
 // items are appended, removed ones left out, the five sort indexes regenerated, and the length
 // and count fields of the enclosing records set to what was actually written.
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "database/coding.h"
 #include "database/database_check.h"
@@ -23,28 +25,50 @@ namespace {
 // Database id of the first track of a database that holds none.
 constexpr uint64_t kFirstDatabaseId = 0x5457'0000'0000'0001;
 
-struct NextIds {
-  uint32_t track_id = 1;
-  uint64_t database_id = kFirstDatabaseId;
-};
-
-// Above the largest ids in the file, so that no two tracks can ever share one.
-NextIds ChooseIds(const ImageView& image, const DatabaseLayout& layout) {
-  NextIds next;
-  if (layout.tracks.empty()) return next;
-  uint32_t max_track = 0;
-  uint64_t max_database = 0;
-  for (const TrackRecordInfo& t : layout.tracks) {
-    max_track = std::max(max_track, t.track_id);
-    uint64_t id = 0;
-    if (image.U64(t.offset + mhit::kDatabaseId, "track record", &id).ok()) {
-      max_database = std::max(max_database, id);
+// Hands out ids above the largest one in the file while there are any, then the lowest free
+// ones: an id at the top of the range must not wrap to 0 or onto a track already there.
+template <class Id>
+class FreeIds {
+ public:
+  FreeIds(std::vector<Id> used, Id first) : used_(std::move(used)), next_(first) {
+    if (used_.empty()) return;
+    const Id largest = *std::max_element(used_.begin(), used_.end());
+    if (largest == std::numeric_limits<Id>::max()) {
+      StartFromBottom();
+    } else {
+      next_ = largest + 1;
     }
   }
-  next.track_id = max_track + 1;
-  next.database_id = max_database + 1;
-  return next;
-}
+
+  Id Take() {
+    if (from_bottom_) {
+      // Sorted: step over every used id up to the candidate.
+      for (; cursor_ < used_.size() && used_[cursor_] <= next_; ++cursor_) {
+        if (used_[cursor_] == next_) ++next_;
+      }
+      return next_++;
+    }
+    const Id id = next_;
+    if (next_ == std::numeric_limits<Id>::max()) {
+      StartFromBottom();
+    } else {
+      ++next_;
+    }
+    return id;
+  }
+
+ private:
+  void StartFromBottom() {
+    from_bottom_ = true;
+    next_ = 1;
+    std::sort(used_.begin(), used_.end());
+  }
+
+  std::vector<Id> used_;
+  Id next_;
+  bool from_bottom_ = false;
+  size_t cursor_ = 0;
+};
 
 // Appends the playlist dataset `pl` rewritten: its headers and non-index data records as read,
 // then `indexes`, then the items of kept tracks (with their new positions), then `new_items`.
@@ -97,11 +121,25 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
   }
   const ImageView image(image_);
   const DatabaseLayout& layout = layout_;
-  const NextIds next = ChooseIds(image, layout);
-  if (added.size() > std::numeric_limits<uint32_t>::max() - layout.track_count ||
-      added.size() > uint64_t{std::numeric_limits<uint32_t>::max()} - next.track_id) {
+  // Id 0 is never handed out, so one id fewer than the range holds.
+  if (added.size() >= std::numeric_limits<uint32_t>::max() - layout.track_count) {
     return Status::Refused(path + ": too many tracks for the database's ids; nothing was written");
   }
+  std::vector<uint32_t> track_ids;
+  std::vector<uint64_t> database_ids;
+  if (!added.empty()) {
+    track_ids.reserve(layout.tracks.size());
+    database_ids.reserve(layout.tracks.size());
+    for (const TrackRecordInfo& t : layout.tracks) {
+      track_ids.push_back(t.track_id);
+      uint64_t id = 0;
+      if (image.U64(t.offset + mhit::kDatabaseId, "track record", &id).ok()) {
+        database_ids.push_back(id);
+      }
+    }
+  }
+  FreeIds<uint32_t> next_track_id(std::move(track_ids), 1);
+  FreeIds<uint64_t> next_database_id(std::move(database_ids), kFirstDatabaseId);
   uint64_t new_bytes = 0;
   for (const TrackInfo* track : added) new_bytes += TrackRecordLength(*track) + 2 * 140;
   std::string out;
@@ -131,13 +169,13 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
   out.append(image.Slice(run_start, run_end - run_start));
   const uint32_t kept = static_cast<uint32_t>(position_of.size());
 
-  // New tracks take the ids above every id in the file and the places after the kept tracks.
+  // New tracks take free ids and the places after the kept tracks.
   std::string new_items;
   for (size_t k = 0; k < added.size(); ++k) {
     TrackInfo* track = added[k];
-    track->trackId = next.track_id + static_cast<uint32_t>(k);
+    track->trackId = next_track_id.Take();
     track->position = static_cast<int32_t>(kept + 1 + k);
-    AppendTrackRecord(*track, next.database_id + k, &out);
+    AppendTrackRecord(*track, next_database_id.Take(), &out);
     new_items += BuildPlaylistItem(track->trackId, static_cast<uint32_t>(track->position));
   }
   // The sort keys computed so far are kept; only the new tracks' are computed.
