@@ -104,12 +104,12 @@ void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& 
 }  // namespace
 
 Status ITunesDatabase::StageAdding(const std::string& path, const TrackArray& added,
-                                  StagedFile* staged) {
+                                   StagedFile* staged) {
   return Rewrite(path, added, {}, staged);
 }
 
 Status ITunesDatabase::StageRemoving(const std::string& path, const TrackArray& removed,
-                                    StagedFile* staged) {
+                                     StagedFile* staged) {
   return Rewrite(path, {}, removed, staged);
 }
 
@@ -182,7 +182,8 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
   KeyedTracks keyed =
       removed.empty() ? trackList_.KeyedWith(added) : trackList_.KeyedWithout(removed);
   const uint32_t final_count = static_cast<uint32_t>(keyed.size());
-  PutFixed32(&out, tracks_start + record::kTotalLength, static_cast<uint32_t>(out.size() - tracks_start));
+  PutFixed32(&out, tracks_start + record::kTotalLength,
+             static_cast<uint32_t>(out.size() - tracks_start));
   PutFixed32(&out,
              tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + mhlt::kCount,
              final_count);

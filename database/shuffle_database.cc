@@ -2,6 +2,7 @@
 
 #include "database/shuffle_layout.h"
 #include "platform/collation.h"
+#include "platform/large_buffer.h"
 #include "platform/replace_file.h"
 
 namespace tunewell {
@@ -22,12 +23,14 @@ Status ShuffleDatabase::Load(const std::string& path) {
 }
 
 Status ShuffleDatabase::StageAdding(const std::string& path, const TrackArray& added,
-                                   StagedFile* staged) {
+                                    StagedFile* staged) {
   if (!loaded_) return Status::NotFound(path + ": the iPod has no shuffle database");
   if (count_ + added.size() > sd::kMaxEntries) {
     return Status::Refused(path + ": too many entries; nothing was written");
   }
-  std::string out = image_;
+  std::string out;
+  ReserveLargeBuffer(&out, image_.size() + added.size() * sd::kEntryLength);
+  out = image_;
   uint32_t count = static_cast<uint32_t>(count_);
   for (const TrackInfo* track : added) {
     std::string entry;
@@ -41,7 +44,7 @@ Status ShuffleDatabase::StageAdding(const std::string& path, const TrackArray& a
 }
 
 Status ShuffleDatabase::StageRemoving(const std::string& path, const TrackArray& removed,
-                                     StagedFile* staged) {
+                                      StagedFile* staged) {
   if (!loaded_) return Status::NotFound(path + ": the iPod has no shuffle database");
   std::string out(image_.data(), sd::kHeaderLength);
   uint32_t count = 0;

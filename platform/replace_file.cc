@@ -64,15 +64,14 @@ Status StagedFile::Stage(Env& env, const std::string& path, std::string_view con
   file.temp_ = path + ".tmp";
   Status s = WriteAndSync(env, file.temp_, contents, options.hidden);
   if (s.ok() && options.read_back) {
-    std::string written;
-    s = env.ReadFile(file.temp_, &written);
-    if (s.ok() && written != contents) {
+    bool equal = false;
+    s = env.FileEquals(file.temp_, contents, &equal);
+    if (s.ok() && !equal) {
       s = Status::IOError(file.temp_ + ": the file read back differs from what was written");
     }
-    if (s.ok() && check) s = check(written);
-  } else if (s.ok() && check) {
-    s = check(contents);
   }
+  // The bytes on the device are these, so checking them checks the file.
+  if (s.ok() && check) s = check(contents);
   if (!s.ok()) return s.Prefixed(path + " was left unchanged");
   *staged = std::move(file);
   return Status::Ok();
@@ -80,13 +79,30 @@ Status StagedFile::Stage(Env& env, const std::string& path, std::string_view con
 
 Status StagedFile::Commit(const std::string& backup_path) {
   if (env_ == nullptr) return Status::InvalidArgument("nothing staged");
+  bool in_place = false;
   if (!backup_path.empty() && env_->KindOf(path_) == PathKind::kFile) {
-    KeepBackup(*env_, path_, backup_path);
+    // Swapping the names puts the new file in place and keeps the old one without writing it a
+    // second time; where names cannot be swapped the old file is copied first.
+    Status s = env_->ExchangeFiles(temp_, path_);
+    if (s.ok()) {
+      in_place = true;
+      // A backup that cannot be made is skipped; the old file must not linger as a stage.
+      if (!env_->RenameFile(temp_, backup_path).ok()) env_->RemoveFile(temp_).IgnoreError();
+      // Nor a copy of one that an earlier run left unfinished.
+      env_->RemoveFile(backup_path + ".tmp").IgnoreError();
+    } else if (!s.IsRefused()) {
+      Discard();
+      return s.Prefixed(path_ + " was left unchanged");
+    } else {
+      KeepBackup(*env_, path_, backup_path);
+    }
   }
-  Status s = env_->RenameFile(temp_, path_);
-  if (!s.ok()) {
-    Discard();
-    return s.Prefixed(path_ + " was left unchanged");
+  if (!in_place) {
+    Status s = env_->RenameFile(temp_, path_);
+    if (!s.ok()) {
+      Discard();
+      return s.Prefixed(path_ + " was left unchanged");
+    }
   }
   // The new file is in place; a folder that cannot be synced only weakens durability.
   env_->SyncFolder(ParentOf(path_)).IgnoreError();

@@ -34,12 +34,11 @@ class StagedFile {
   static Status Stage(Env& env, const std::string& path, std::string_view contents,
                       const ContentCheck& check, StagedFile* staged);
   static Status Stage(Env& env, const std::string& path, std::string_view contents,
-                      const ContentCheck& check, const StageOptions& options,
-                      StagedFile* staged);
+                      const ContentCheck& check, const StageOptions& options, StagedFile* staged);
 
-  // Keeps the current file as `backup_path` (unless empty; a backup that cannot be made is
-  // skipped), then renames the new version over it in one step and syncs the folder. On
-  // failure the old file is exactly as it was and the new version is removed.
+  // Puts the new version in place in one step, keeping the current file as `backup_path`
+  // (unless empty; a backup that cannot be made is skipped), and syncs the folder. On failure
+  // the old file is exactly as it was and the new version is removed.
   Status Commit(const std::string& backup_path);
 
  private:

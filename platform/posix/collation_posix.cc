@@ -35,6 +35,10 @@ std::wstring ToWide(std::u16string_view text) {
   return out;
 }
 
+int UnitBytes(uint32_t u) {
+  return u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : u < 0x200000 ? 4 : u < 0x4000000 ? 5 : 6;
+}
+
 }  // namespace
 
 int CompareText(std::u16string_view a, std::u16string_view b) {
@@ -53,21 +57,23 @@ std::string SortKey(std::u16string_view text) {
   // A leading 1 puts every non-empty text after the empty one. Each key unit (below 2^31) is
   // stored the way UTF-8 stores a code point, which keeps byte order equal to unit order while
   // most keys take a byte per unit.
-  std::string out(1 + key.size() * 6, '\0');
+  // Sized exactly: keys of 40,000 tracks are kept for the whole run.
+  size_t bytes = 1;
+  for (wchar_t unit : key) bytes += UnitBytes(static_cast<uint32_t>(unit) & 0x7FFFFFFF);
+  std::string out(bytes, '\0');
   char* p = out.data();
   *p++ = '\x01';
   for (wchar_t unit : key) {
     const uint32_t u = static_cast<uint32_t>(unit) & 0x7FFFFFFF;
-    if (u < 0x80) {
+    const int extra = UnitBytes(u) - 1;
+    if (extra == 0) {
       *p++ = static_cast<char>(u);
       continue;
     }
-    int extra = u < 0x800 ? 1 : u < 0x10000 ? 2 : u < 0x200000 ? 3 : u < 0x4000000 ? 4 : 5;
     static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
     *p++ = static_cast<char>(kLead[extra] | (u >> (6 * extra)));
     for (int k = extra - 1; k >= 0; --k) *p++ = static_cast<char>(0x80 | ((u >> (6 * k)) & 0x3F));
   }
-  out.resize(static_cast<size_t>(p - out.data()));
   return out;
 }
 

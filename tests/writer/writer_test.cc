@@ -133,8 +133,7 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
     std::string image = Image();
     const DatabaseLayout layout = Layout(image);
     EncodeFixed32(image.data() + layout.tracks[0].offset + mhit::kTrackId, c.first_id);
-    EncodeFixed64(image.data() + layout.tracks[0].offset + mhit::kDatabaseId,
-                  c.first_database_id);
+    EncodeFixed64(image.data() + layout.tracks[0].offset + mhit::kDatabaseId, c.first_database_id);
     for (const auto& pl : layout.playlist_datasets) {
       for (const ItemInfo& item : pl.items) {
         if (item.track_id == 1) {
