@@ -1,6 +1,7 @@
 #include "database/track_order.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -93,8 +94,8 @@ constexpr int kTextFields = 5;
 
 struct KeyedTracks::Entry {
   TrackInfo* track = nullptr;
-  std::string keys[kTextFields];  // by Field
-  uint8_t computed = 0;           // bit per field whose key is in `keys`
+  std::string_view keys[kTextFields];  // by Field, in the store's blocks
+  uint8_t computed = 0;                // bit per field whose key is in `keys`
 };
 
 // Append-only: every KeyedTracks made from another refers to the same entries by index.
@@ -104,15 +105,33 @@ struct KeyedTracks::Store {
   // valid for the first ranked[f] entries.
   std::vector<int32_t> ranks[kTextFields];
   size_t ranked[kTextFields] = {};
+  // The keys' bytes, side by side: a database's tracks have keys by the ten thousand, and one
+  // allocation each would dominate loading them. Blocks never move.
+  std::vector<std::unique_ptr<char[]>> blocks;
+  char* block_next = nullptr;
+  size_t block_left = 0;
 
-  const std::string& Key(uint32_t e, Field field) {
+  std::string_view Keep(const std::string& key) {
+    if (key.size() > block_left) {
+      block_left = std::max(key.size(), size_t{256} << 10);
+      blocks.push_back(std::make_unique_for_overwrite<char[]>(block_left));
+      block_next = blocks.back().get();
+    }
+    std::memcpy(block_next, key.data(), key.size());
+    const std::string_view kept(block_next, key.size());
+    block_next += key.size();
+    block_left -= key.size();
+    return kept;
+  }
+
+  std::string_view Key(uint32_t e, Field field) {
     Entry& entry = entries[e];
     const int f = static_cast<int>(field);
     if (!(entry.computed & Bit(field))) {
       const TrackInfo& t = *entry.track;
       const std::u16string* texts[kTextFields] = {&t.title, &t.artist, &t.album, &t.genre,
                                                   &t.composer};
-      entry.keys[f] = SortKey(*texts[f]);
+      entry.keys[f] = Keep(SortKey(*texts[f]));
       entry.computed |= Bit(field);
     }
     return entry.keys[f];
@@ -186,7 +205,7 @@ void KeyedTracks::Sort(SortType type) {
 
 size_t KeyedTracks::IdentityHash(size_t i) {
   const uint32_t e = order_[i];
-  std::hash<std::string> hash;
+  std::hash<std::string_view> hash;
   size_t h = 0;
   for (Field field : {Field::kTitle, Field::kAlbum, Field::kArtist}) {
     h = h * 1000003 ^ hash(store_->Key(e, field));
