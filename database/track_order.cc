@@ -1,6 +1,8 @@
 #include "database/track_order.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
@@ -187,7 +189,45 @@ void KeyedTracks::Sort(SortType type) {
     if (field != Field::kNumber) store_->Rank(field);
   }
   Store& store = *store_;
-  std::sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+  // Each field's value for an entry, counted from the smallest among the tracks in order.
+  auto value = [&](Field field, uint32_t e) -> uint32_t {
+    if (field == Field::kNumber) return static_cast<uint32_t>(store.entries[e].track->trackNumber);
+    return static_cast<uint32_t>(store.ranks[static_cast<int>(field)][e]);
+  };
+  uint32_t least[kTextFields + 1] = {};
+  int width[kTextFields + 1] = {};
+  int total_width = 0;
+  for (size_t k = 0; k < chain.size(); ++k) {
+    const bool number = chain[k] == Field::kNumber;
+    // Numbers are signed: flipping the top bit keeps their order among unsigned values.
+    const uint32_t flip = number ? 0x8000'0000u : 0;
+    uint32_t low = UINT32_MAX, high = 0;
+    for (uint32_t e : order_) {
+      const uint32_t v = value(chain[k], e) ^ flip;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    least[k] = order_.empty() ? 0 : low ^ flip;
+    width[k] = order_.empty() ? 0 : std::bit_width(high - low);
+    total_width += width[k];
+  }
+  // Where the whole chain fits in 64 bits, the sort compares one integer per track.
+  if (total_width <= 64) {
+    std::vector<std::pair<uint64_t, uint32_t>> packed(order_.size());
+    for (size_t i = 0; i < order_.size(); ++i) {
+      uint64_t key = 0;
+      for (size_t k = 0; k < chain.size(); ++k) {
+        const uint32_t v = value(chain[k], order_[i]) - least[k];
+        key = width[k] == 0 ? key : (key << width[k]) | v;
+      }
+      packed[i] = {key, order_[i]};
+    }
+    std::stable_sort(packed.begin(), packed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < order_.size(); ++i) order_[i] = packed[i].second;
+    return;
+  }
+  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
     for (Field field : chain) {
       int32_t x, y;
       if (field == Field::kNumber) {

@@ -8,6 +8,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -170,6 +171,8 @@ class CommandFixture {
     const fs::path ipod = work_ / name;
     fs::remove_all(ipod);
     fs::copy(work_ / "base", ipod, fs::copy_options::recursive);
+    // An iPod's files are on the device before a sync starts, not still being written back.
+    ::sync();
     return ipod.string();
   }
   fs::path work() const { return work_; }
