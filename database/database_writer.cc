@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <limits>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "database/coding.h"
 #include "database/database_check.h"
+#include "database/id_index.h"
 #include "database/itunes_database.h"
 #include "database/itunesdb_records.h"
 #include "database/record_builders.h"
@@ -73,8 +73,7 @@ class FreeIds {
 // Appends the playlist dataset `pl` rewritten: its headers and non-index data records as read,
 // then `indexes`, then the items of kept tracks (with their new positions), then `new_items`.
 void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& pl,
-                           const std::string& indexes,
-                           const std::unordered_map<uint32_t, uint32_t>& position_of,
+                           const std::string& indexes, const IdIndex<uint32_t>& position_of,
                            const std::string& new_items, std::string* out) {
   const size_t start = out->size();
   const uint64_t lib_start = pl.library_offset - pl.dataset.offset;
@@ -85,11 +84,11 @@ void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& 
   *out += indexes;
   uint32_t items = 0;
   for (const ItemInfo& item : pl.items) {
-    auto it = position_of.find(item.track_id);
-    if (it == position_of.end()) continue;
+    const uint32_t* position = position_of.Find(item.track_id);
+    if (position == nullptr) continue;
     const size_t at = out->size();
     out->append(image.Slice(item.offset, item.total_length));
-    PutFixed32(out, at + item.header_length + mhod::kPosition, it->second);
+    PutFixed32(out, at + item.header_length + mhod::kPosition, *position);
     ++items;
   }
   *out += new_items;
@@ -153,13 +152,13 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
       layout.track_list_offset + layout.track_list_header_length - layout.track_dataset.offset));
   std::unordered_set<uint32_t> removed_ids;
   for (const TrackInfo* t : removed) removed_ids.insert(t->trackId);
-  std::unordered_map<uint32_t, uint32_t> position_of;  // kept track id -> new 1-based place
-  position_of.reserve(layout.tracks.size());
+  std::vector<IdIndex<uint32_t>::Entry> places;  // kept track id -> new 1-based place
+  places.reserve(layout.tracks.size());
   uint64_t run_start = 0;
   uint64_t run_end = 0;
   for (const TrackRecordInfo& record : layout.tracks) {
     if (removed_ids.count(record.track_id)) continue;
-    position_of[record.track_id] = static_cast<uint32_t>(position_of.size() + 1);
+    places.emplace_back(record.track_id, static_cast<uint32_t>(places.size() + 1));
     if (record.offset != run_end) {
       out.append(image.Slice(run_start, run_end - run_start));
       run_start = record.offset;
@@ -167,7 +166,8 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
     run_end = record.offset + record.total_length;
   }
   out.append(image.Slice(run_start, run_end - run_start));
-  const uint32_t kept = static_cast<uint32_t>(position_of.size());
+  const uint32_t kept = static_cast<uint32_t>(places.size());
+  const IdIndex<uint32_t> position_of(std::move(places));
 
   // New tracks take free ids and the places after the kept tracks.
   std::string new_items;
@@ -188,8 +188,8 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
              tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + mhlt::kCount,
              final_count);
   for (size_t i = 0; i < keyed.size(); ++i) {
-    auto it = position_of.find(keyed.at(i)->trackId);
-    if (it != position_of.end()) keyed.at(i)->position = static_cast<int32_t>(it->second);
+    const uint32_t* place = position_of.Find(keyed.at(i)->trackId);
+    if (place != nullptr) keyed.at(i)->position = static_cast<int32_t>(*place);
   }
 
   // The five indexes, each sort starting from the order the one before left.

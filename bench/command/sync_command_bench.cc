@@ -87,7 +87,8 @@ cli::Id3Tags NewTags(int k) {
 struct Outcome {
   int code = -1;
   double seconds = 0;
-  uint64_t written = 0;  // bytes the process dirtied on disk
+  double cpu_seconds = 0;  // user and system: steadier than `seconds` on a shared machine
+  uint64_t written = 0;    // bytes the process dirtied on disk
 };
 
 // Starts `args` with its output in `output` and waits for it.
@@ -109,6 +110,9 @@ Outcome Run(const std::vector<std::string>& args, const std::string& output) {
       outcome.code = WEXITSTATUS(status);
     }
     outcome.written = static_cast<uint64_t>(usage.ru_oublock) * 512;
+    for (const timeval& t : {usage.ru_utime, usage.ru_stime}) {
+      outcome.cpu_seconds += static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+    }
   }
   outcome.seconds = SecondsSince(start);
   posix_spawn_file_actions_destroy(&actions);
@@ -215,7 +219,7 @@ Status DatabaseShare(const std::string& root) {
 void BM_WholeSyncCommand(benchmark::State& state) {
   CommandFixture& f = Fixture();
   const std::string out = (f.work() / "output.txt").string();
-  double command = 0, gpod = 0, share = 0, rewrite = 0;
+  double command = 0, gpod = 0, share = 0, rewrite = 0, command_cpu = 0, gpod_cpu = 0;
   uint64_t written = 0, db = 0, backup = 0, sd = 0, audio = 0;
   for (auto _ : state) {
     const std::string ipod = f.FreshIPod("ipod");
@@ -226,6 +230,7 @@ void BM_WholeSyncCommand(benchmark::State& state) {
     }
     state.SetIterationTime(run.seconds);
     command += run.seconds;
+    command_cpu += run.cpu_seconds;
     written += run.written;
     const fs::path itunes = fs::path(ipod) / "iPod_Control" / "iTunes";
     db += SizeOr0(itunes / "iTunesDB");
@@ -238,10 +243,12 @@ void BM_WholeSyncCommand(benchmark::State& state) {
 
     // libgpod's own figure: parse, add, write, its process start not counted.
     const std::string other = f.FreshIPod("gpod");
-    if (Run({GPOD_BENCH, other, std::to_string(kAddedTracks)}, out).code != 0) {
+    const Outcome gpod_run = Run({GPOD_BENCH, other, std::to_string(kAddedTracks)}, out);
+    if (gpod_run.code != 0) {
       state.SkipWithError("gpod_bench failed");
       break;
     }
+    gpod_cpu += gpod_run.cpu_seconds;  // its process start included here
     std::string printed;
     Check(Env::Default().ReadFile(out, &printed), "gpod_bench output");
     gpod += std::stod(printed);
@@ -263,6 +270,9 @@ void BM_WholeSyncCommand(benchmark::State& state) {
   state.counters["command_s"] = command / runs;
   state.counters["libgpod_s"] = gpod / runs;
   state.counters["libgpod_per_command"] = gpod / command;
+  state.counters["command_cpu_s"] = command_cpu / runs;
+  state.counters["libgpod_cpu_s"] = gpod_cpu / runs;
+  state.counters["libgpod_per_command_cpu"] = gpod_cpu / command_cpu;
   state.counters["db_share_s"] = share / runs;
   state.counters["rewrite_s"] = rewrite / runs;
   state.counters["db_share_per_rewrite"] = share / rewrite;
