@@ -107,6 +107,8 @@ struct KeyedTracks::Store {
   // valid for the first ranked[f] entries.
   std::vector<int32_t> ranks[kTextFields];
   size_t ranked[kTextFields] = {};
+  // The ranked entries of each field by key.
+  std::vector<std::pair<std::string_view, uint32_t>> sorted[kTextFields];
   // The keys' bytes, side by side: a database's tracks have keys by the ten thousand, and one
   // allocation each would dominate loading them. Blocks never move.
   std::vector<std::unique_ptr<char[]>> blocks;
@@ -142,11 +144,16 @@ struct KeyedTracks::Store {
   void Rank(Field field) {
     const int f = static_cast<int>(field);
     if (ranked[f] == entries.size()) return;
-    // Each key beside its entry's index: comparisons then reach the bytes through one pointer.
-    std::vector<std::pair<std::string_view, uint32_t>> by_key(entries.size());
-    for (uint32_t e = 0; e < by_key.size(); ++e) by_key[e] = {Key(e, field), e};
-    std::sort(by_key.begin(), by_key.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Each key beside its entry's index, kept in order: comparisons reach the bytes through one
+    // pointer, and entries added later (a sync's new tracks) are merged in, not sorted afresh.
+    std::vector<std::pair<std::string_view, uint32_t>>& by_key = sorted[f];
+    const size_t old = by_key.size();
+    for (uint32_t e = static_cast<uint32_t>(ranked[f]); e < entries.size(); ++e) {
+      by_key.emplace_back(Key(e, field), e);
+    }
+    const auto less = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::sort(by_key.begin() + old, by_key.end(), less);
+    std::inplace_merge(by_key.begin(), by_key.begin() + old, by_key.end(), less);
     ranks[f].assign(entries.size(), 0);
     int32_t rank = 0;
     for (size_t i = 0; i < by_key.size(); ++i) {
