@@ -116,6 +116,7 @@ struct KeyedTracks::Store {
   size_t block_left = 0;
 
   std::string_view Keep(const std::string& key) {
+    if (key.empty()) return {};
     if (key.size() > block_left) {
       block_left = std::max(key.size(), size_t{256} << 10);
       blocks.push_back(std::make_unique_for_overwrite<char[]>(block_left));
