@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "platform/large_buffer.h"
 
 namespace tunewell::cli {
 
@@ -23,12 +24,8 @@ using Command = int (*)(Env&, const std::vector<std::string>&);
 
 const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
-      {"autosync", RunAutoSync},
-      {"demo", RunDemo},
-      {"sync", RunSyncCommand},
-      {"init", RunInit},
-      {"list", RunList},
-      {"remove", RunRemove},
+      {"autosync", RunAutoSync}, {"demo", RunDemo}, {"sync", RunSyncCommand},
+      {"init", RunInit},         {"list", RunList}, {"remove", RunRemove},
   };
   return commands;
 }
@@ -39,6 +36,7 @@ const std::map<std::string, Command>& Commands() {
 
 int main(int argc, char** argv) {
   using namespace tunewell::cli;
+  tunewell::PreferLargePagesForHeap();
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitUsage : kExitDone;
