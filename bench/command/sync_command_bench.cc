@@ -181,9 +181,6 @@ class CommandFixture {
   }
   fs::path work() const { return work_; }
   std::string library() const { return (work_ / "library").string(); }
-  uint64_t DatabaseBytes() const {
-    return SizeOr0(work_ / "base" / "iPod_Control" / "iTunes" / "iTunesDB");
-  }
 
  private:
   fs::path work_;
@@ -282,6 +279,9 @@ void BM_WholeSyncCommand(benchmark::State& state) {
   state.counters["itunessd_MB"] = sd / runs / kMB;
   state.counters["audio_MB"] = audio / runs / kMB;
 }
+// Seven runs, each side by side; read the ratios' medians, and as the best run the max of the
+// libgpod_per_* ratios and the min of db_share_per_rewrite. written_MB counts what the command
+// itself put on the disk; the *_MB sizes say of what.
 BENCHMARK(BM_WholeSyncCommand)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
