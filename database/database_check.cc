@@ -1,10 +1,10 @@
 #include "database/database_check.h"
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "database/database_layout.h"
+#include "database/id_index.h"
 #include "database/itunesdb_records.h"
 
 namespace tunewell {
@@ -29,12 +29,15 @@ Status VerifyWrittenDatabase(std::string_view bytes, uint32_t expected_tracks) {
     return Failed("it holds " + std::to_string(n) + " tracks where " +
                   std::to_string(expected_tracks) + " were expected");
   }
-  std::unordered_map<uint32_t, uint32_t> place_of;  // track id -> 1-based place
-  for (uint32_t i = 0; i < n; ++i) place_of[layout.tracks[i].track_id] = i + 1;
+  std::vector<IdIndex<uint32_t>::Entry> places;  // track id -> 1-based place
+  places.reserve(n);
+  for (uint32_t i = 0; i < n; ++i) places.emplace_back(layout.tracks[i].track_id, i + 1);
+  const IdIndex<uint32_t> place_of(std::move(places));
 
   for (const PlaylistDatasetLayout& pl : layout.playlist_datasets) {
     for (const ItemInfo& item : pl.items) {
-      if (static_cast<uint32_t>(item.position) != place_of[item.track_id]) {
+      const uint32_t* place = place_of.Find(item.track_id);
+      if (place == nullptr || static_cast<uint32_t>(item.position) != *place) {
         return Failed("the item at offset " + std::to_string(item.offset) +
                       " gives a position that is not its track's place");
       }
@@ -45,7 +48,8 @@ Status VerifyWrittenDatabase(std::string_view bytes, uint32_t expected_tracks) {
       std::vector<bool> seen(n, false);
       for (uint32_t e = 0; e < n; ++e) {
         uint32_t entry = 0;
-        RETURN_IF_ERROR(image.U32(index.offset + mhod::kEntries + 4 * uint64_t{e}, "sort index entry", &entry));
+        RETURN_IF_ERROR(
+            image.U32(index.offset + mhod::kEntries + 4 * uint64_t{e}, "sort index entry", &entry));
         if (entry >= n || seen[entry]) {
           return Failed("the sort index at offset " + std::to_string(index.offset) +
                         " does not list every track exactly once");

@@ -2,13 +2,15 @@
 // items are appended, removed ones left out, the five sort indexes regenerated, and the length
 // and count fields of the enclosing records set to what was actually written.
 
+#include <algorithm>
 #include <limits>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "database/coding.h"
 #include "database/database_check.h"
+#include "database/id_index.h"
 #include "database/itunes_database.h"
 #include "database/itunesdb_records.h"
 #include "database/record_builders.h"
@@ -23,34 +25,55 @@ namespace {
 // Database id of the first track of a database that holds none.
 constexpr uint64_t kFirstDatabaseId = 0x5457'0000'0000'0001;
 
-struct NextIds {
-  uint32_t track_id = 1;
-  uint64_t database_id = kFirstDatabaseId;
-};
-
-// Above the largest ids in the file, so that no two tracks can ever share one.
-NextIds ChooseIds(const ImageView& image, const DatabaseLayout& layout) {
-  NextIds next;
-  if (layout.tracks.empty()) return next;
-  uint32_t max_track = 0;
-  uint64_t max_database = 0;
-  for (const TrackRecordInfo& t : layout.tracks) {
-    max_track = std::max(max_track, t.track_id);
-    uint64_t id = 0;
-    if (image.U64(t.offset + mhit::kDatabaseId, "track record", &id).ok()) {
-      max_database = std::max(max_database, id);
+// Hands out ids above the largest one in the file while there are any, then the lowest free
+// ones: an id at the top of the range must not wrap to 0 or onto a track already there.
+template <class Id>
+class FreeIds {
+ public:
+  FreeIds(std::vector<Id> used, Id first) : used_(std::move(used)), next_(first) {
+    if (used_.empty()) return;
+    const Id largest = *std::max_element(used_.begin(), used_.end());
+    if (largest == std::numeric_limits<Id>::max()) {
+      StartFromBottom();
+    } else {
+      next_ = largest + 1;
     }
   }
-  next.track_id = max_track + 1;
-  next.database_id = max_database + 1;
-  return next;
-}
+
+  Id Take() {
+    if (from_bottom_) {
+      // Sorted: step over every used id up to the candidate.
+      for (; cursor_ < used_.size() && used_[cursor_] <= next_; ++cursor_) {
+        if (used_[cursor_] == next_) ++next_;
+      }
+      return next_++;
+    }
+    const Id id = next_;
+    if (next_ == std::numeric_limits<Id>::max()) {
+      StartFromBottom();
+    } else {
+      ++next_;
+    }
+    return id;
+  }
+
+ private:
+  void StartFromBottom() {
+    from_bottom_ = true;
+    next_ = 1;
+    std::sort(used_.begin(), used_.end());
+  }
+
+  std::vector<Id> used_;
+  Id next_;
+  bool from_bottom_ = false;
+  size_t cursor_ = 0;
+};
 
 // Appends the playlist dataset `pl` rewritten: its headers and non-index data records as read,
 // then `indexes`, then the items of kept tracks (with their new positions), then `new_items`.
 void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& pl,
-                           const std::string& indexes,
-                           const std::unordered_map<uint32_t, uint32_t>& position_of,
+                           const std::string& indexes, const IdIndex<uint32_t>& position_of,
                            const std::string& new_items, std::string* out) {
   const size_t start = out->size();
   const uint64_t lib_start = pl.library_offset - pl.dataset.offset;
@@ -61,11 +84,11 @@ void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& 
   *out += indexes;
   uint32_t items = 0;
   for (const ItemInfo& item : pl.items) {
-    auto it = position_of.find(item.track_id);
-    if (it == position_of.end()) continue;
+    const uint32_t* position = position_of.Find(item.track_id);
+    if (position == nullptr) continue;
     const size_t at = out->size();
     out->append(image.Slice(item.offset, item.total_length));
-    PutFixed32(out, at + item.header_length + mhod::kPosition, it->second);
+    PutFixed32(out, at + item.header_length + mhod::kPosition, *position);
     ++items;
   }
   *out += new_items;
@@ -80,12 +103,12 @@ void AppendPlaylistDataset(const ImageView& image, const PlaylistDatasetLayout& 
 }  // namespace
 
 Status ITunesDatabase::StageAdding(const std::string& path, const TrackArray& added,
-                                  StagedFile* staged) {
+                                   StagedFile* staged) {
   return Rewrite(path, added, {}, staged);
 }
 
 Status ITunesDatabase::StageRemoving(const std::string& path, const TrackArray& removed,
-                                    StagedFile* staged) {
+                                     StagedFile* staged) {
   return Rewrite(path, {}, removed, staged);
 }
 
@@ -97,11 +120,25 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
   }
   const ImageView image(image_);
   const DatabaseLayout& layout = layout_;
-  const NextIds next = ChooseIds(image, layout);
-  if (added.size() > std::numeric_limits<uint32_t>::max() - layout.track_count ||
-      added.size() > uint64_t{std::numeric_limits<uint32_t>::max()} - next.track_id) {
+  // Id 0 is never handed out, so one id fewer than the range holds.
+  if (added.size() >= std::numeric_limits<uint32_t>::max() - layout.track_count) {
     return Status::Refused(path + ": too many tracks for the database's ids; nothing was written");
   }
+  std::vector<uint32_t> track_ids;
+  std::vector<uint64_t> database_ids;
+  if (!added.empty()) {
+    track_ids.reserve(layout.tracks.size());
+    database_ids.reserve(layout.tracks.size());
+    for (const TrackRecordInfo& t : layout.tracks) {
+      track_ids.push_back(t.track_id);
+      uint64_t id = 0;
+      if (image.U64(t.offset + mhit::kDatabaseId, "track record", &id).ok()) {
+        database_ids.push_back(id);
+      }
+    }
+  }
+  FreeIds<uint32_t> next_track_id(std::move(track_ids), 1);
+  FreeIds<uint64_t> next_database_id(std::move(database_ids), kFirstDatabaseId);
   uint64_t new_bytes = 0;
   for (const TrackInfo* track : added) new_bytes += TrackRecordLength(*track) + 2 * 140;
   std::string out;
@@ -115,13 +152,13 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
       layout.track_list_offset + layout.track_list_header_length - layout.track_dataset.offset));
   std::unordered_set<uint32_t> removed_ids;
   for (const TrackInfo* t : removed) removed_ids.insert(t->trackId);
-  std::unordered_map<uint32_t, uint32_t> position_of;  // kept track id -> new 1-based place
-  position_of.reserve(layout.tracks.size());
+  std::vector<IdIndex<uint32_t>::Entry> places;  // kept track id -> new 1-based place
+  places.reserve(layout.tracks.size());
   uint64_t run_start = 0;
   uint64_t run_end = 0;
   for (const TrackRecordInfo& record : layout.tracks) {
     if (removed_ids.count(record.track_id)) continue;
-    position_of[record.track_id] = static_cast<uint32_t>(position_of.size() + 1);
+    places.emplace_back(record.track_id, static_cast<uint32_t>(places.size() + 1));
     if (record.offset != run_end) {
       out.append(image.Slice(run_start, run_end - run_start));
       run_start = record.offset;
@@ -129,28 +166,30 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
     run_end = record.offset + record.total_length;
   }
   out.append(image.Slice(run_start, run_end - run_start));
-  const uint32_t kept = static_cast<uint32_t>(position_of.size());
+  const uint32_t kept = static_cast<uint32_t>(places.size());
+  const IdIndex<uint32_t> position_of(std::move(places));
 
-  // New tracks take the ids above every id in the file and the places after the kept tracks.
+  // New tracks take free ids and the places after the kept tracks.
   std::string new_items;
   for (size_t k = 0; k < added.size(); ++k) {
     TrackInfo* track = added[k];
-    track->trackId = next.track_id + static_cast<uint32_t>(k);
+    track->trackId = next_track_id.Take();
     track->position = static_cast<int32_t>(kept + 1 + k);
-    AppendTrackRecord(*track, next.database_id + k, &out);
+    AppendTrackRecord(*track, next_database_id.Take(), &out);
     new_items += BuildPlaylistItem(track->trackId, static_cast<uint32_t>(track->position));
   }
   // The sort keys computed so far are kept; only the new tracks' are computed.
   KeyedTracks keyed =
       removed.empty() ? trackList_.KeyedWith(added) : trackList_.KeyedWithout(removed);
   const uint32_t final_count = static_cast<uint32_t>(keyed.size());
-  PutFixed32(&out, tracks_start + record::kTotalLength, static_cast<uint32_t>(out.size() - tracks_start));
+  PutFixed32(&out, tracks_start + record::kTotalLength,
+             static_cast<uint32_t>(out.size() - tracks_start));
   PutFixed32(&out,
              tracks_start + (layout.track_list_offset - layout.track_dataset.offset) + mhlt::kCount,
              final_count);
   for (size_t i = 0; i < keyed.size(); ++i) {
-    auto it = position_of.find(keyed.at(i)->trackId);
-    if (it != position_of.end()) keyed.at(i)->position = static_cast<int32_t>(it->second);
+    const uint32_t* place = position_of.Find(keyed.at(i)->trackId);
+    if (place != nullptr) keyed.at(i)->position = static_cast<int32_t>(*place);
   }
 
   // The five indexes, each sort starting from the order the one before left.

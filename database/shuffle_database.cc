@@ -2,6 +2,7 @@
 
 #include "database/shuffle_layout.h"
 #include "platform/collation.h"
+#include "platform/large_buffer.h"
 #include "platform/replace_file.h"
 
 namespace tunewell {
@@ -27,7 +28,9 @@ Status ShuffleDatabase::StageAdding(const std::string& path, const TrackArray& a
   if (count_ + added.size() > sd::kMaxEntries) {
     return Status::Refused(path + ": too many entries; nothing was written");
   }
-  std::string out = image_;
+  std::string out;
+  ReserveLargeBuffer(&out, image_.size() + added.size() * sd::kEntryLength);
+  out = image_;
   uint32_t count = static_cast<uint32_t>(count_);
   for (const TrackInfo* track : added) {
     std::string entry;

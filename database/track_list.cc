@@ -1,6 +1,7 @@
 #include "database/track_list.h"
 
 #include <unordered_map>
+#include <vector>
 
 namespace tunewell {
 
@@ -13,20 +14,24 @@ TrackList::TrackList(OwnedTracks owned) : owned_(std::move(owned)) {
 
 void TrackList::DropDuplicates(TrackArray& candidates) {
   if (keyed_.size() == 0 || candidates.empty()) return;
-  // Tracks of the database by the hash of their title, album and artist keys.
-  std::unordered_multimap<size_t, size_t> present;
-  present.reserve(keyed_.size());
-  for (size_t i = 0; i < keyed_.size(); ++i) present.emplace(keyed_.IdentityHash(i), i);
+  // The few candidates by the hash of their title, album and artist keys; the database's many
+  // tracks are looked up in them.
   KeyedTracks wanted(candidates);
+  std::unordered_multimap<size_t, size_t> by_hash;
+  by_hash.reserve(wanted.size());
+  for (size_t j = 0; j < wanted.size(); ++j) by_hash.emplace(wanted.IdentityHash(j), j);
+  std::vector<bool> duplicate(wanted.size(), false);
+  for (size_t i = 0; i < keyed_.size(); ++i) {
+    const auto [first, last] = by_hash.equal_range(keyed_.IdentityHash(i));
+    for (auto it = first; it != last; ++it) {
+      if (!duplicate[it->second])
+        duplicate[it->second] = keyed_.SameIdentity(i, wanted, it->second);
+    }
+  }
   TrackArray kept;
   kept.reserve(candidates.size());
   for (size_t j = 0; j < wanted.size(); ++j) {
-    const auto [first, last] = present.equal_range(wanted.IdentityHash(j));
-    bool duplicate = false;
-    for (auto it = first; it != last && !duplicate; ++it) {
-      duplicate = keyed_.SameIdentity(it->second, wanted, j);
-    }
-    if (!duplicate) kept.push_back(wanted.at(j));
+    if (!duplicate[j]) kept.push_back(wanted.at(j));
   }
   candidates = std::move(kept);
 }

@@ -1,7 +1,12 @@
 #include "database/track_order.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/collation.h"
 
@@ -91,8 +96,8 @@ constexpr int kTextFields = 5;
 
 struct KeyedTracks::Entry {
   TrackInfo* track = nullptr;
-  std::string keys[kTextFields];  // by Field
-  uint8_t computed = 0;           // bit per field whose key is in `keys`
+  std::string_view keys[kTextFields];  // by Field, in the store's blocks
+  uint8_t computed = 0;                // bit per field whose key is in `keys`
 };
 
 // Append-only: every KeyedTracks made from another refers to the same entries by index.
@@ -102,15 +107,36 @@ struct KeyedTracks::Store {
   // valid for the first ranked[f] entries.
   std::vector<int32_t> ranks[kTextFields];
   size_t ranked[kTextFields] = {};
+  // The ranked entries of each field by key.
+  std::vector<std::pair<std::string_view, uint32_t>> sorted[kTextFields];
+  // The keys' bytes, side by side: a database's tracks have keys by the ten thousand, and one
+  // allocation each would dominate loading them. Blocks never move.
+  std::vector<std::unique_ptr<char[]>> blocks;
+  char* block_next = nullptr;
+  size_t block_left = 0;
 
-  const std::string& Key(uint32_t e, Field field) {
+  std::string_view Keep(const std::string& key) {
+    if (key.empty()) return {};
+    if (key.size() > block_left) {
+      block_left = std::max(key.size(), size_t{256} << 10);
+      blocks.push_back(std::make_unique_for_overwrite<char[]>(block_left));
+      block_next = blocks.back().get();
+    }
+    std::memcpy(block_next, key.data(), key.size());
+    const std::string_view kept(block_next, key.size());
+    block_next += key.size();
+    block_left -= key.size();
+    return kept;
+  }
+
+  std::string_view Key(uint32_t e, Field field) {
     Entry& entry = entries[e];
     const int f = static_cast<int>(field);
     if (!(entry.computed & Bit(field))) {
       const TrackInfo& t = *entry.track;
       const std::u16string* texts[kTextFields] = {&t.title, &t.artist, &t.album, &t.genre,
                                                   &t.composer};
-      entry.keys[f] = SortKey(*texts[f]);
+      entry.keys[f] = Keep(SortKey(*texts[f]));
       entry.computed |= Bit(field);
     }
     return entry.keys[f];
@@ -119,18 +145,21 @@ struct KeyedTracks::Store {
   void Rank(Field field) {
     const int f = static_cast<int>(field);
     if (ranked[f] == entries.size()) return;
-    std::vector<uint32_t> by_key(entries.size());
-    for (uint32_t e = 0; e < by_key.size(); ++e) {
-      by_key[e] = e;
-      Key(e, field);
+    // Each key beside its entry's index, kept in order: comparisons reach the bytes through one
+    // pointer, and entries added later (a sync's new tracks) are merged in, not sorted afresh.
+    std::vector<std::pair<std::string_view, uint32_t>>& by_key = sorted[f];
+    const size_t old = by_key.size();
+    for (uint32_t e = static_cast<uint32_t>(ranked[f]); e < entries.size(); ++e) {
+      by_key.emplace_back(Key(e, field), e);
     }
-    std::sort(by_key.begin(), by_key.end(),
-              [&](uint32_t a, uint32_t b) { return entries[a].keys[f] < entries[b].keys[f]; });
+    const auto less = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::sort(by_key.begin() + old, by_key.end(), less);
+    std::inplace_merge(by_key.begin(), by_key.begin() + old, by_key.end(), less);
     ranks[f].assign(entries.size(), 0);
     int32_t rank = 0;
     for (size_t i = 0; i < by_key.size(); ++i) {
-      if (i > 0 && entries[by_key[i]].keys[f] != entries[by_key[i - 1]].keys[f]) ++rank;
-      ranks[f][by_key[i]] = rank;
+      if (i > 0 && by_key[i].first != by_key[i - 1].first) ++rank;
+      ranks[f][by_key[i].second] = rank;
     }
     ranked[f] = entries.size();
   }
@@ -146,7 +175,8 @@ KeyedTracks::Entry& KeyedTracks::EntryAt(size_t i) { return store_->entries[orde
 
 void KeyedTracks::Append(const TrackArray& tracks) {
   std::vector<Entry>& entries = store_->entries;
-  entries.reserve(entries.size() + tracks.size());
+  // With room for a sync's new tracks beside a loaded database's: adding them moves no entries.
+  entries.reserve(entries.size() + tracks.size() + tracks.size() / 16);
   order_.reserve(order_.size() + tracks.size());
   for (TrackInfo* track : tracks) {
     order_.push_back(static_cast<uint32_t>(entries.size()));
@@ -167,7 +197,45 @@ void KeyedTracks::Sort(SortType type) {
     if (field != Field::kNumber) store_->Rank(field);
   }
   Store& store = *store_;
-  std::sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
+  // Each field's value for an entry, counted from the smallest among the tracks in order.
+  auto value = [&](Field field, uint32_t e) -> uint32_t {
+    if (field == Field::kNumber) return static_cast<uint32_t>(store.entries[e].track->trackNumber);
+    return static_cast<uint32_t>(store.ranks[static_cast<int>(field)][e]);
+  };
+  uint32_t least[kTextFields + 1] = {};
+  int width[kTextFields + 1] = {};
+  int total_width = 0;
+  for (size_t k = 0; k < chain.size(); ++k) {
+    const bool number = chain[k] == Field::kNumber;
+    // Numbers are signed: flipping the top bit keeps their order among unsigned values.
+    const uint32_t flip = number ? 0x8000'0000u : 0;
+    uint32_t low = UINT32_MAX, high = 0;
+    for (uint32_t e : order_) {
+      const uint32_t v = value(chain[k], e) ^ flip;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    least[k] = order_.empty() ? 0 : low ^ flip;
+    width[k] = order_.empty() ? 0 : std::bit_width(high - low);
+    total_width += width[k];
+  }
+  // Where the whole chain fits in 64 bits, the sort compares one integer per track.
+  if (total_width <= 64) {
+    std::vector<std::pair<uint64_t, uint32_t>> packed(order_.size());
+    for (size_t i = 0; i < order_.size(); ++i) {
+      uint64_t key = 0;
+      for (size_t k = 0; k < chain.size(); ++k) {
+        const uint32_t v = value(chain[k], order_[i]) - least[k];
+        key = width[k] == 0 ? key : (key << width[k]) | v;
+      }
+      packed[i] = {key, order_[i]};
+    }
+    std::stable_sort(packed.begin(), packed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < order_.size(); ++i) order_[i] = packed[i].second;
+    return;
+  }
+  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) {
     for (Field field : chain) {
       int32_t x, y;
       if (field == Field::kNumber) {
@@ -185,7 +253,7 @@ void KeyedTracks::Sort(SortType type) {
 
 size_t KeyedTracks::IdentityHash(size_t i) {
   const uint32_t e = order_[i];
-  std::hash<std::string> hash;
+  std::hash<std::string_view> hash;
   size_t h = 0;
   for (Field field : {Field::kTitle, Field::kAlbum, Field::kArtist}) {
     h = h * 1000003 ^ hash(store_->Key(e, field));

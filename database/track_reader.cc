@@ -2,9 +2,9 @@
 
 #include <bit>
 #include <cstring>
-#include <unordered_map>
 
 #include "database/coding.h"
+#include "database/id_index.h"
 #include "database/itunesdb_records.h"
 #include "platform/text.h"
 
@@ -79,7 +79,8 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
 Status ReadTracks(const ImageView& image, const DatabaseLayout& layout, OwnedTracks* tracks) {
   tracks->clear();
   tracks->reserve(layout.tracks.size());
-  std::unordered_map<uint32_t, TrackInfo*> by_id;
+  std::vector<IdIndex<TrackInfo*>::Entry> ids;
+  ids.reserve(layout.tracks.size());
   for (const TrackRecordInfo& record : layout.tracks) {
     auto track = std::make_unique<TrackInfo>();
     track->trackId = record.track_id;
@@ -88,13 +89,14 @@ Status ReadTracks(const ImageView& image, const DatabaseLayout& layout, OwnedTra
           DecodeFixed32(image.bytes().data() + record.offset + mhit::kTrackNumber));
     }
     RETURN_IF_ERROR(ReadStrings(image, record, *track));
-    by_id.emplace(track->trackId, track.get());  // the first of equal ids keeps the entry
+    ids.emplace_back(track->trackId, track.get());
     tracks->push_back(std::move(track));
   }
   if (layout.library_dataset) {
+    const IdIndex<TrackInfo*> by_id(std::move(ids));
     for (const ItemInfo& item : layout.playlist_datasets[*layout.library_dataset].items) {
-      auto it = by_id.find(item.track_id);
-      if (it != by_id.end() && item.position >= 0) it->second->position = item.position;
+      TrackInfo* const* track = by_id.Find(item.track_id);
+      if (track != nullptr && item.position >= 0) (*track)->position = item.position;
     }
   }
   return Status::Ok();

@@ -91,6 +91,21 @@ class Env {
   // Replaces `to` by `from` in one step, written through to the device.
   virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
 
+  // Swaps the files named `a` and `b` in one step: each name holds a complete file at every
+  // instant. Refused, with nothing changed, where the file system cannot do that.
+  virtual Status ExchangeFiles(const std::string& a, const std::string& b) {
+    return Status::Refused(a + " <-> " + b + ": names cannot be swapped here");
+  }
+
+  // Whether the file at `path` holds exactly `expected`. Reads it whole; an Env may compare it
+  // piece by piece instead, so that a large file is not held twice.
+  virtual Status FileEquals(const std::string& path, std::string_view expected, bool* equal) {
+    std::string contents;
+    RETURN_IF_ERROR(ReadFile(path, &contents));
+    *equal = contents == expected;
+    return Status::Ok();
+  }
+
   // Makes the entries of a folder (a rename in it) durable. A no-op where the OS has none.
   virtual Status SyncFolder(const std::string& path) = 0;
 

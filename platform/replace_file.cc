@@ -66,15 +66,14 @@ Status StagedFile::Stage(Env& env, const std::string& path, std::string_view con
   file.temp_ = path + ".tmp";
   Status s = WriteAndSync(env, file.temp_, contents, options.hidden);
   if (s.ok() && options.read_back) {
-    std::string written;
-    s = env.ReadFile(file.temp_, &written);
-    if (s.ok() && written != contents) {
+    bool equal = false;
+    s = env.FileEquals(file.temp_, contents, &equal);
+    if (s.ok() && !equal) {
       s = Status::IOError(file.temp_ + ": the file read back differs from what was written");
     }
-    if (s.ok() && check) s = check(written);
-  } else if (s.ok() && check) {
-    s = check(contents);
   }
+  // The bytes on the device are these, so checking them checks the file.
+  if (s.ok() && check) s = check(contents);
   if (!s.ok()) return s.Prefixed(path + " was left unchanged");
   *staged = std::move(file);
   return Status::Ok();
@@ -84,6 +83,20 @@ Status StagedFile::Commit(const std::string& backup_path) {
   if (env_ == nullptr) return Status::InvalidArgument("nothing staged");
   std::string backup_copy;
   if (!backup_path.empty() && env_->KindOf(path_) == PathKind::kFile) {
+    // Swapping the names puts the new file in place and keeps the old one without writing it a
+    // second time; where names cannot be swapped the old file is copied first.
+    Status s = env_->ExchangeFiles(temp_, path_);
+    if (s.ok()) {
+      // A backup that cannot be made is skipped; the old file must not linger as a stage.
+      if (!env_->RenameFile(temp_, backup_path).ok()) env_->RemoveFile(temp_).IgnoreError();
+      // Nor a copy of one that an earlier run left unfinished.
+      env_->RemoveFile(backup_path + ".tmp").IgnoreError();
+      return Finish();
+    }
+    if (!s.IsRefused()) {
+      Discard();
+      return s.Prefixed(path_ + " was left unchanged");
+    }
     backup_copy = CopyForBackup(*env_, path_, backup_path);
   }
   Status s = env_->RenameFile(temp_, path_);
@@ -97,6 +110,10 @@ Status StagedFile::Commit(const std::string& backup_path) {
   if (!backup_copy.empty() && !env_->RenameFile(backup_copy, backup_path).ok()) {
     env_->RemoveFile(backup_copy).IgnoreError();
   }
+  return Finish();
+}
+
+Status StagedFile::Finish() {
   // A folder that cannot be synced only weakens durability.
   env_->SyncFolder(ParentOf(path_)).IgnoreError();
   env_ = nullptr;

@@ -36,13 +36,14 @@ class StagedFile {
   static Status Stage(Env& env, const std::string& path, std::string_view contents,
                       const ContentCheck& check, const StageOptions& options, StagedFile* staged);
 
-  // Renames the new version over the current file in one step and syncs the folder; the current
-  // file becomes `backup_path` (unless empty) only once that succeeded, and a backup that
-  // cannot be made is skipped, keeping the older one. On failure the old file and the backup
-  // are exactly as they were and the new version is removed.
+  // Puts the new version in place in one step and syncs the folder; the current file becomes
+  // `backup_path` (unless empty) only once that succeeded, and a backup that cannot be made is
+  // skipped, keeping the older one. On failure the old file and the backup are exactly as they
+  // were and the new version is removed.
   Status Commit(const std::string& backup_path);
 
  private:
+  Status Finish();
   void Discard();
 
   Env* env_ = nullptr;

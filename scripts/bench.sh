@@ -22,13 +22,12 @@ found=0
 for program in "$build"/bench/*/*; do
   name=$(basename "$program")
   [ -f "$program" ] && [ -x "$program" ] || continue
-  case "$name" in gpod_*) continue ;; esac  # helpers that benchmarks start themselves
   [[ -z "$filter" || "$name" == *"$filter"* ]] || continue
   found=1
   args=()
   # The writer comparison runs libgpod's side through its helper, when that was built.
-  if [ "$name" = writer_vs_libgpod ] && [ -x "$(dirname "$program")/gpod_bench" ]; then
-    args+=("$(dirname "$program")/gpod_bench")
+  if [ "$name" = writer_vs_libgpod ] && [ -x "$build/bench/gpod_bench" ]; then
+    args+=("$build/bench/gpod_bench")
   fi
   echo
   echo "== $name"

@@ -557,6 +557,27 @@ Status MemoryEnv::RenameFile(const std::string& from, const std::string& to) {
   return Status::Ok();
 }
 
+Status MemoryEnv::ExchangeFiles(const std::string& a, const std::string& b) {
+  if (names_ == Names::kCaseInsensitive) return Env::ExchangeFiles(a, b);
+  std::lock_guard<std::mutex> guard(mutex_);
+  const Parsed pa = Parse(a);
+  const Parsed pb = Parse(b);
+  const std::string a_key = pa.Key();
+  const std::string b_key = pb.Key();
+  const std::string both = a + " <-> " + b;
+  RETURN_IF_ERROR(Strike(Op::kRename, {a_key, b_key}, both));
+  Node* x = pa.valid && !pa.IsRoot() ? Find(a_key) : nullptr;
+  Node* y = pb.valid && !pb.IsRoot() ? Find(b_key) : nullptr;
+  if (x == nullptr || y == nullptr) return Status::NotFound(both + ": no such file");
+  if (x->folder || y->folder) return Status::IOError(both + ": not a file");
+  if (x == y) return Status::Ok();
+  RETURN_IF_ERROR(CheckOpenable(*x, a_key, a, /*share_read=*/false));
+  RETURN_IF_ERROR(CheckOpenable(*y, b_key, b, /*share_read=*/false));
+  std::swap(*x, *y);
+  std::swap(x->display, y->display);
+  return Status::Ok();
+}
+
 Status MemoryEnv::SyncFolder(const std::string& path) {
   std::lock_guard<std::mutex> guard(mutex_);
   const Parsed p = Parse(path.empty() ? "." : path);

@@ -92,6 +92,9 @@ class MemoryEnv : public Env {
   Status RemoveFile(const std::string& path) override;
   // Also moves a folder with everything in it, when `to` does not exist.
   Status RenameFile(const std::string& from, const std::string& to) override;
+  // Counted and failed as a rename. Refused with case-insensitive names: a FAT volume under
+  // Windows cannot swap two names.
+  Status ExchangeFiles(const std::string& a, const std::string& b) override;
   Status SyncFolder(const std::string& path) override;
   Status CreateFolder(const std::string& path) override;
   Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override;

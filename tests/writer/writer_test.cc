@@ -112,38 +112,57 @@ TEST_F(WriterTest, RemovingClosesUpAndOnlyRemovesWhatIsThere) {
   EXPECT_EQ(Image(), after);
 }
 
-TEST_F(WriterTest, NewIdsGoAboveTheLargestInTheFile) {
-  std::vector<TrackInfo> tracks = {MakeTrack(u"a", u"A", u"X"), MakeTrack(u"b", u"A", u"X")};
-  ASSERT_TRUE(Add(tracks).ok());
-  // Give the first record (and its items) a larger id than the last one's.
-  std::string image = Image();
-  const DatabaseLayout layout = Layout(image);
-  EncodeFixed32(image.data() + layout.tracks[0].offset + mhit::kTrackId, 900);
-  EncodeFixed64(image.data() + layout.tracks[0].offset + mhit::kDatabaseId, 0x7000000000000000);
-  for (const auto& pl : layout.playlist_datasets) {
-    for (const ItemInfo& item : pl.items) {
-      if (item.track_id == 1) EncodeFixed32(image.data() + item.offset + mhip::kTrackId, 900);
+TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
+  struct Case {
+    uint32_t first_id;
+    uint64_t first_database_id;
+    uint32_t new_ids[2];
+    uint64_t new_database_ids[2];
+  };
+  const Case cases[] = {
+      {900, 0x7000000000000000, {901, 902}, {0x7000000000000001, 0x7000000000000002}},
+      // At the top of the range: the lowest free ids, never 0 or one already there.
+      {0xFFFFFFFF, 0xFFFFFFFFFFFFFFFF, {1, 3}, {1, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.first_id);
+    SetUp();
+    std::vector<TrackInfo> tracks = {MakeTrack(u"a", u"A", u"X"), MakeTrack(u"b", u"A", u"X")};
+    ASSERT_TRUE(Add(tracks).ok());
+    // Give the first record (and its items) a larger id than the last one's.
+    std::string image = Image();
+    const DatabaseLayout layout = Layout(image);
+    EncodeFixed32(image.data() + layout.tracks[0].offset + mhit::kTrackId, c.first_id);
+    EncodeFixed64(image.data() + layout.tracks[0].offset + mhit::kDatabaseId, c.first_database_id);
+    for (const auto& pl : layout.playlist_datasets) {
+      for (const ItemInfo& item : pl.items) {
+        if (item.track_id == 1) {
+          EncodeFixed32(image.data() + item.offset + mhip::kTrackId, c.first_id);
+        }
+      }
     }
+    ASSERT_TRUE(env_.AddFile(kDb, image).ok());
+    std::vector<TrackInfo> more = {MakeTrack(u"c", u"A", u"X"), MakeTrack(u"d", u"A", u"X")};
+    ASSERT_TRUE(Add(more).ok());
+    EXPECT_EQ(more[0].trackId, c.new_ids[0]);
+    EXPECT_EQ(more[1].trackId, c.new_ids[1]);
+    // The old track records are kept byte for byte, and so is the library's title record.
+    const std::string after = Image();
+    const DatabaseLayout now = Layout(after);
+    const auto& old_title = layout.playlist_datasets[0].data_records[0];
+    const auto& new_title = now.playlist_datasets[0].data_records[0];
+    const size_t old_block =
+        layout.tracks[1].offset + layout.tracks[1].total_length - layout.tracks[0].offset;
+    EXPECT_EQ(after.substr(now.tracks[0].offset, old_block),
+              image.substr(layout.tracks[0].offset, old_block));
+    EXPECT_EQ(after.substr(new_title.offset, new_title.total_length),
+              image.substr(old_title.offset, old_title.total_length));
+    fixture::InspectedDb db;
+    std::string error;
+    ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
+    EXPECT_EQ(db.tracks.at(2).database_id, c.new_database_ids[0]);
+    EXPECT_EQ(db.tracks.at(3).database_id, c.new_database_ids[1]);
   }
-  ASSERT_TRUE(env_.AddFile(kDb, image).ok());
-  std::vector<TrackInfo> more = {MakeTrack(u"c", u"A", u"X")};
-  ASSERT_TRUE(Add(more).ok());
-  EXPECT_EQ(more[0].trackId, 901u);
-  // The old track records are kept byte for byte, and so is the library's title record.
-  const std::string after = Image();
-  const DatabaseLayout now = Layout(after);
-  const auto& old_title = layout.playlist_datasets[0].data_records[0];
-  const auto& new_title = now.playlist_datasets[0].data_records[0];
-  const size_t old_block =
-      layout.tracks[1].offset + layout.tracks[1].total_length - layout.tracks[0].offset;
-  EXPECT_EQ(after.substr(now.tracks[0].offset, old_block),
-            image.substr(layout.tracks[0].offset, old_block));
-  EXPECT_EQ(after.substr(new_title.offset, new_title.total_length),
-            image.substr(old_title.offset, old_title.total_length));
-  fixture::InspectedDb db;
-  std::string error;
-  ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
-  EXPECT_EQ(db.tracks.at(2).database_id, 0x7000000000000001u);
 }
 
 // ---- iTunesSD ----
