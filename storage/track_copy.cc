@@ -16,6 +16,22 @@ CopyResult Fail(CopyResult result, Status status, Status* why) {
   return result;
 }
 
+// A free name in one of the target's music folders, not among `taken`.
+Status DrawDestination(const CopyTarget& target, RandomSource& random,
+                       const std::deque<std::string>* taken, std::string* destination) {
+  const std::string music = MusicDirectory(target.root) + kPathSeparator + "F";
+  for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+    *destination = music;
+    RETURN_IF_ERROR(GenerateDirName(target.music_folders, random, destination));
+    *destination += kPathSeparator;
+    RETURN_IF_ERROR(GenerateFileName(*target.env, 4, random, destination));
+    if (taken == nullptr || std::find(taken->begin(), taken->end(), *destination) == taken->end()) {
+      return Status::Ok();
+    }
+  }
+  return Status::NoSpace("no free file name left among the planned ones in " + music);
+}
+
 }  // namespace
 
 CopyTarget CopyTarget::For(Env& env, std::string_view root) {
@@ -44,6 +60,20 @@ const char* DescribeCopyResult(CopyResult result) {
   return "unknown copy result";
 }
 
+Status PlanDestinations(const CopyTarget& target, size_t count, RandomSource& random,
+                        std::vector<std::u16string>* locations) {
+  if (target.planned == nullptr) return Status::InvalidArgument("no list for planned names");
+  for (size_t i = 0; i < count; ++i) {
+    std::string destination;
+    std::u16string location;
+    RETURN_IF_ERROR(DrawDestination(target, random, target.planned, &destination));
+    RETURN_IF_ERROR(LocationFromPath(target.root, destination, &location));
+    target.planned->push_back(std::move(destination));
+    locations->push_back(std::move(location));
+  }
+  return Status::Ok();
+}
+
 bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t track_count) {
   uint64_t free_bytes = 0;
   if (!target.env->FreeBytes(target.root, &free_bytes).ok()) return false;
@@ -65,12 +95,15 @@ CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t t
                 Status::NotFound("no music folders in " + MusicDirectory(target.root)), why);
   }
 
-  std::string destination = MusicDirectory(target.root) + kPathSeparator + "F";
-  Status s = GenerateDirName(target.music_folders, random, &destination);
-  if (!s.ok()) return Fail(CopyResult::NoMusicFolders, s, why);
-  destination += kPathSeparator;
-  s = GenerateFileName(env, 4, random, &destination);
-  if (!s.ok()) return Fail(CopyResult::NoFreeName, s, why);
+  std::string destination;
+  Status s;
+  if (target.planned != nullptr && !target.planned->empty()) {
+    destination = std::move(target.planned->front());
+    target.planned->pop_front();
+  } else {
+    s = DrawDestination(target, random, nullptr, &destination);
+    if (!s.ok()) return Fail(CopyResult::NoFreeName, s, why);
+  }
 
   // Shared reading, so that a track the player has open still counts as present.
   const std::string source = WideToNarrow(track.path);

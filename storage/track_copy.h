@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,9 @@ struct CopyTarget {
   // Told the location of each new file before anything is written there, so that a run can
   // record it; a failure stops that copy (CopyFailed). Null for none.
   std::function<Status(std::u16string_view location)> before_copy;
+  // Names drawn ahead by PlanDestinations, which the next copies take in order; each copy
+  // draws its own when this is null or empty.
+  std::deque<std::string>* planned = nullptr;
 
   // The target for the iPod at `root` (with or without its trailing separator), its music
   // folders counted now.
@@ -60,6 +64,12 @@ bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t t
 // Copied, replaces its path by the new file's iPod location; on any other result the track is
 // unchanged. `track_count` is the number of tracks in the caller's list now. The missing-source
 // notice goes to `notice`. When given, `why` receives the details of a failure.
+// Draws `count` more free names for the next copies into `target.planned`, each distinct from
+// the others planned, and appends their iPod locations to `locations`. Draws as those copies
+// would, so the names are the same ones they would have drawn.
+Status PlanDestinations(const CopyTarget& target, size_t count, RandomSource& random,
+                        std::vector<std::u16string>* locations);
+
 CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t track_count,
                            RandomSource& random, MissingFileNotice& notice, Status* why = nullptr);
 

@@ -1,6 +1,9 @@
 #include "sync/sync_run.h"
 
+#include <algorithm>
+#include <deque>
 #include <optional>
+#include <unordered_set>
 
 #include "database/ipod_database.h"
 #include "platform/text.h"
@@ -82,10 +85,27 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
   }
   Env& env = services.env;
   const std::string& root = ipod->root();
+  std::optional<LcgRandom> clock_random;
+  RandomSource* random = services.random;
+  if (random == nullptr) random = &clock_random.emplace(LcgRandom::SeededFromClock(env));
   RunJournal journal;
   CopyTarget target = CopyTarget::For(env, root);
+  std::deque<std::string> planned;
+  target.planned = &planned;
+  std::unordered_set<std::u16string> journaled;
+  size_t cursor = 0;
+  size_t batch = 8;
   target.before_copy = [&](std::u16string_view location) {
+    if (journaled.count(std::u16string(location)) != 0) return Status::Ok();
     journal.added.emplace_back(location);
+    // The names of the next copies go in with this one, in growing batches, so that a run
+    // writes its journal a few times rather than once per track.
+    const size_t later = tracks.size() - cursor - 1;
+    const size_t first_planned = journal.added.size();
+    RETURN_IF_ERROR(PlanDestinations(target, std::min(batch, later), *random, &journal.added));
+    journaled.insert(journal.added.begin() + static_cast<ptrdiff_t>(first_planned),
+                     journal.added.end());
+    batch *= 2;
     return WriteJournal(env, root, journal);
   };
   // Kept when files it names may still need the next run: orphans, or a lagging iTunesSD.
@@ -100,14 +120,10 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
     progress.SetStatus(kInitialisingStatus);
     progress.Step();
 
-    std::optional<LcgRandom> clock_random;
-    RandomSource* random = services.random;
-    if (random == nullptr) random = &clock_random.emplace(LcgRandom::SeededFromClock(env));
     const auto stop_requested = [&] {
       return services.stop != nullptr && services.stop->Requested();
     };
 
-    size_t cursor = 0;
     while (cursor < tracks.size() && !stop_requested()) {
       TrackInfo& track = *tracks[cursor];
       progress.SetStatus(CopyingStatus(track));
@@ -145,6 +161,12 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
     progress.SetStatus(kUpdatingDatabaseStatus);
     // A run that copied nothing changes nothing, and so writes nothing.
     if (!tracks.empty()) {
+      // Names planned for copies that never came hold nothing.
+      std::erase_if(journal.added, [&](const std::u16string& location) {
+        return std::find_if(planned.begin(), planned.end(), [&](const std::string& path) {
+                 return PathFromLocation(root, location) == path;
+               }) != planned.end();
+      });
       journal.replacing = true;
       s = WriteJournal(env, root, journal);
       if (s.ok()) s = ipod->SaveAfterSync(tracks);
