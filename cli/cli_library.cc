@@ -73,6 +73,25 @@ void ReadMpegDetails(TagLib::MPEG::File& file, FileTags* tags) {
 
 #endif
 
+#ifndef TUNEWELL_HAVE_TAGLIB
+// Reads no more of the file than the check needs, so a huge file named .mp3 costs little. Tags
+// claiming more than kMaxTagBytes are no MP3 a player would take.
+bool StartHoldsMpegAudio(Env& env, const std::string& path) {
+  constexpr size_t kMaxTagBytes = 64 << 20;
+  std::string bytes;
+  size_t want = 256 << 10;
+  for (;;) {
+    if (!env.ReadFileStart(path, want, &bytes).ok()) return true;
+    if (bytes.size() < want) break;  // the whole file
+    const size_t need = MpegAudioCheckLength(bytes);
+    if (need <= bytes.size()) break;
+    if (need > kMaxTagBytes) return false;
+    want = need;
+  }
+  return HoldsMpegAudio(bytes);
+}
+#endif
+
 }  // namespace
 
 std::string LowerExtension(std::string_view path) {
@@ -197,10 +216,7 @@ void FileMedia::Load() {
 #ifdef TUNEWELL_HAVE_TAGLIB
   if (readable) holds_mp3 = tags_.mpeg_audio;
 #else
-  std::string bytes;
-  if (readable && type == "mp3") {
-    holds_mp3 = !env_->ReadFile(path_, &bytes).ok() || HoldsMpegAudio(bytes);
-  }
+  if (readable && type == "mp3") holds_mp3 = StartHoldsMpegAudio(*env_, path_);
 #endif
   // Named .mp3 but holding no MPEG audio: not an MP3, whatever its name says.
   if (type == "mp3" && !holds_mp3) type.clear();

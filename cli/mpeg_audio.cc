@@ -10,6 +10,8 @@ namespace {
 // Junk or padding a real file may carry between its tags and its first frame.
 constexpr size_t kSearchWindow = 64 * 1024;
 constexpr size_t kHeaderSize = 4;
+// MPEG-2.5 layer II at 160 kbit/s and 8 kHz, padded: the longest frame a header describes.
+constexpr size_t kLongestFrame = 2881;
 
 uint8_t ByteAt(std::string_view bytes, size_t at) { return static_cast<uint8_t>(bytes[at]); }
 
@@ -62,7 +64,7 @@ bool ReadHeader(std::string_view bytes, size_t at, FrameHeader* header) {
 }
 
 // Where the audio starts: past every ID3v2 tag at the front. Beyond `bytes` when a tag claims
-// more than there is.
+// more than there is, at that tag's claimed end.
 size_t PastTags(std::string_view bytes) {
   size_t at = 0;
   while (bytes.size() - at >= 10 && bytes.substr(at, 3) == "ID3") {
@@ -74,13 +76,17 @@ size_t PastTags(std::string_view bytes) {
     }
     const bool footer = (ByteAt(bytes, at + 5) & 0x10) != 0;
     const size_t tag = size_t{10} + size + (footer ? 10 : 0);
-    if (tag > bytes.size() - at) return bytes.size() + 1;
     at += tag;
+    if (at > bytes.size()) return at;
   }
   return at;
 }
 
 }  // namespace
+
+size_t MpegAudioCheckLength(std::string_view start) {
+  return PastTags(start) + kSearchWindow + kLongestFrame + kHeaderSize;
+}
 
 bool HoldsMpegAudio(std::string_view bytes) {
   const size_t start = PastTags(bytes);

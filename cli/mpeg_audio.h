@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace tunewell::cli {
@@ -8,5 +9,9 @@ namespace tunewell::cli {
 // first 64 KiB, an MPEG frame header whose frame is followed by a second header of the same
 // stream, or by the end of `bytes`. Text, random bytes and tags alone do not.
 bool HoldsMpegAudio(std::string_view bytes);
+
+// How much of a file, from its start, HoldsMpegAudio needs to see, judged from `start`, the
+// part read so far: when `start` ends inside the tags, read that much and ask again.
+size_t MpegAudioCheckLength(std::string_view start);
 
 }  // namespace tunewell::cli

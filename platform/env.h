@@ -55,6 +55,13 @@ class Env {
   // Reads an existing file whole. Opened with no sharing, so a file another program is writing
   // (or holds open without sharing) fails to open.
   virtual Status ReadFile(const std::string& path, std::string* contents) = 0;
+  // At most the first `limit` bytes of an existing file, opened as ReadFile opens it: a look at
+  // a file's start need not read all of a huge one.
+  virtual Status ReadFileStart(const std::string& path, size_t limit, std::string* contents) {
+    RETURN_IF_ERROR(ReadFile(path, contents));
+    if (contents->size() > limit) contents->resize(limit);
+    return Status::Ok();
+  }
 
   // Opens an existing file for reading and closes it again. With `share_read` other readers may
   // hold it open (a track the player is playing); without it any other open makes this fail.

@@ -5,8 +5,10 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -114,6 +116,10 @@ class PosixFileLock : public FileLock {
 class PosixEnv : public Env {
  public:
   Status ReadFile(const std::string& path, std::string* contents) override {
+    return ReadFileStart(path, SIZE_MAX, contents);
+  }
+
+  Status ReadFileStart(const std::string& path, size_t limit, std::string* contents) override {
     contents->clear();
     ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return PosixError(path, errno);
@@ -121,8 +127,9 @@ class PosixEnv : public Env {
     if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
     if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
     std::string().swap(*contents);
-    ReserveLargeBuffer(contents, static_cast<size_t>(st.st_size));
-    contents->resize(static_cast<size_t>(st.st_size));
+    const size_t size = std::min(static_cast<size_t>(st.st_size), limit);
+    ReserveLargeBuffer(contents, size);
+    contents->resize(size);
     size_t done = 0;
     while (done < contents->size()) {
       const ssize_t n = ::read(fd.get(), contents->data() + done, contents->size() - done);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <set>
 
@@ -141,13 +142,17 @@ class Win32FileLock : public FileLock {
 class Win32Env : public Env {
  public:
   Status ReadFile(const std::string& path, std::string* contents) override {
+    return ReadFileStart(path, SIZE_MAX, contents);
+  }
+
+  Status ReadFileStart(const std::string& path, size_t limit, std::string* contents) override {
     contents->clear();
     ScopedHandle file = OpenExisting(ToWide(path), GENERIC_READ, 0);
     if (!file.valid()) return LastError(path);
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.get(), &size)) return LastError(path);
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) return Status::IOError(path + ": not a file");
-    contents->resize(static_cast<size_t>(size.QuadPart));
+    contents->resize(std::min(static_cast<size_t>(size.QuadPart), limit));
     size_t done = 0;
     while (done < contents->size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents->size() - done, 1u << 30));

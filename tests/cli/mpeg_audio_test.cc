@@ -29,8 +29,17 @@ TEST(HoldsMpegAudioTest, FramesAfterTagsAndNothingElse) {
       {Id3Tag(5000).substr(0, 400) + SilentMp3(2), false},  // a tag longer than the file
       {SilentMp3(1) + std::string(500, 'x'), false},        // no second frame
       {std::string(70 * 1024, 'x') + SilentMp3(3), false},  // beyond the search
+      {Id3Tag(300000) + Id3Tag(9) + std::string(64 * 1024 - 10, 'x') + SilentMp3(2), true},
   };
-  for (const auto& [bytes, expected] : cases) EXPECT_EQ(HoldsMpegAudio(bytes), expected);
+  for (const auto& [bytes, expected] : cases) {
+    EXPECT_EQ(HoldsMpegAudio(bytes), expected);
+    // The start that the check length asks for, asked again as it grows, decides the same.
+    std::string_view start = std::string_view(bytes).substr(0, 12);
+    while (start.size() < bytes.size() && MpegAudioCheckLength(start) > start.size()) {
+      start = std::string_view(bytes).substr(0, MpegAudioCheckLength(start));
+    }
+    EXPECT_EQ(HoldsMpegAudio(start), expected) << start.size() << " of " << bytes.size();
+  }
 }
 
 }  // namespace
