@@ -116,6 +116,10 @@ class Env {
   // Makes the entries of a folder (a rename in it) durable. A no-op where the OS has none.
   virtual Status SyncFolder(const std::string& path) = 0;
 
+  // Puts everything written so far on the volume holding `path` (copies included) onto the
+  // device, so that files a database is about to name survive a crash or a pulled cable.
+  virtual Status SyncVolume(const std::string& path) = 0;
+
   // Creates one folder; an existing folder is fine.
   virtual Status CreateFolder(const std::string& path) = 0;
 

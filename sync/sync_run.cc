@@ -169,7 +169,9 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
                }) != planned.end();
       });
       journal.replacing = true;
-      s = WriteJournal(env, root, journal);
+      // The copies reach the device before a database names them.
+      s = env.SyncVolume(root);
+      if (s.ok()) s = WriteJournal(env, root, journal);
       if (s.ok()) s = ipod->SaveAfterSync(tracks);
     }
     if (!s.ok()) {

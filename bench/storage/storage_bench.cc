@@ -69,6 +69,7 @@ class CountingEnv : public Env {
     return base_.RenameFile(from, to);
   }
   Status SyncFolder(const std::string& path) override { return base_.SyncFolder(path); }
+  Status SyncVolume(const std::string& path) override { return base_.SyncVolume(path); }
   Status CreateFolder(const std::string& path) override { return base_.CreateFolder(path); }
   Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
     return base_.LockFile(path, lock);

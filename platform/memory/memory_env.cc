@@ -41,6 +41,8 @@ const char* OpName(MemoryEnv::Op op) {
       return "rename";
     case MemoryEnv::Op::kSyncFolder:
       return "folder sync";
+    case MemoryEnv::Op::kSyncVolume:
+      return "volume sync";
     case MemoryEnv::Op::kCreateFolder:
       return "create folder";
     case MemoryEnv::Op::kLock:
@@ -584,6 +586,17 @@ Status MemoryEnv::SyncFolder(const std::string& path) {
   const std::string key = p.Key();
   RETURN_IF_ERROR(Strike(Op::kSyncFolder, {key}, path));
   if (!IsFolder(p, p.parts.size())) return Status::NotFound(path + ": no such folder");
+  return Status::Ok();
+}
+
+Status MemoryEnv::SyncVolume(const std::string& path) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  const Parsed p = Parse(path.empty() ? "." : path);
+  RETURN_IF_ERROR(Strike(Op::kSyncVolume, {p.Key()}, path));
+  if (!IsFolder(p, p.parts.size())) return Status::NotFound(path + ": no such folder");
+  for (auto& [key, node] : nodes_) {
+    if (!node.folder) node.synced = node.data.size();
+  }
   return Status::Ok();
 }
 

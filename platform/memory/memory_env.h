@@ -53,6 +53,7 @@ class MemoryEnv : public Env {
     kRemove,
     kRename,
     kSyncFolder,
+    kSyncVolume,
     kCreateFolder,
     kLock,
   };
@@ -96,6 +97,7 @@ class MemoryEnv : public Env {
   // Windows cannot swap two names.
   Status ExchangeFiles(const std::string& a, const std::string& b) override;
   Status SyncFolder(const std::string& path) override;
+  Status SyncVolume(const std::string& path) override;
   Status CreateFolder(const std::string& path) override;
   Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override;
   uint64_t NowSeconds() override;

@@ -295,6 +295,17 @@ class PosixEnv : public Env {
     return Status::Ok();
   }
 
+  Status SyncVolume(const std::string& path) override {
+    ScopedFd fd(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) return PosixError(path, errno);
+#ifdef __linux__
+    if (::syncfs(fd.get()) != 0) return PosixError(path, errno);
+#else
+    ::sync();
+#endif
+    return Status::Ok();
+  }
+
   Status CreateFolder(const std::string& path) override {
     if (::mkdir(path.c_str(), 0755) != 0) {
       if (errno == EEXIST && KindOf(path) == PathKind::kFolder) return Status::Ok();

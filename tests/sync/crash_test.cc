@@ -102,7 +102,8 @@ TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
     ASSERT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&on_ipod).ok());
     for (const auto& track : on_ipod) {
       in_db.insert(track->path);
-      EXPECT_TRUE(env_.Exists(PathFromLocation(kIPodRoot, track->path)));
+      // Whole, not merely present: the database must not name a copy the crash cut short.
+      EXPECT_EQ(env_.Contents(PathFromLocation(kIPodRoot, track->path)), std::string(1000, 'm'));
     }
     EXPECT_EQ(files, in_db.size());
     const auto in_sd = ReadITunesSdNames(*env_.Contents(kSdPath));
