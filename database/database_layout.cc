@@ -92,7 +92,8 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
     const uint64_t child = o + item.header_length;
     uint32_t child_type = 0;
     if (item.total_length - item.header_length >= kPositionFieldEnd &&
-        image.HasTag(child, "mhod") && image.U32(child + mhod::kType, "position record", &child_type).ok() &&
+        image.HasTag(child, "mhod") &&
+        image.U32(child + mhod::kType, "position record", &child_type).ok() &&
         child_type == mhod::kPositionType) {
       uint32_t position = 0;
       RETURN_IF_ERROR(image.U32(child + mhod::kPosition, "position record", &position));
@@ -146,7 +147,8 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
   const uint64_t tracks_end = tracks.offset + tracks.total_length;
   const uint64_t list = tracks.offset + tracks.header_length;
   RETURN_IF_ERROR(image.ExpectTag(list, "mhlt"));
-  RETURN_IF_ERROR(image.U32(list + record::kHeaderLength, "track list", &layout->track_list_header_length));
+  RETURN_IF_ERROR(
+      image.U32(list + record::kHeaderLength, "track list", &layout->track_list_header_length));
   RETURN_IF_ERROR(image.U32(list + mhlt::kCount, "track list", &layout->track_count));
   if (layout->track_list_header_length < mhlt::kMinHeader ||
       list + layout->track_list_header_length > tracks_end) {
@@ -258,6 +260,21 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
 }
 
 }  // namespace
+
+Status CheckUnsigned(const ImageView& image, const DatabaseLayout& layout) {
+  const std::string_view header = image.Slice(0, layout.header_length);
+  const auto nonzero = [&](size_t offset, size_t length) {
+    if (offset >= header.size()) return false;
+    const std::string_view field = header.substr(offset, length);
+    return field.find_first_not_of('\0') != std::string_view::npos;
+  };
+  if (nonzero(mhbd::kChecksumScheme, 2) || nonzero(mhbd::kSignature, mhbd::kSignatureLength)) {
+    return Status::Refused(
+        "the database is signed for an iPod that checks its signature, which this program cannot "
+        "renew (header at offset 0)");
+  }
+  return Status::Ok();
+}
 
 Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) {
   if (layout.file_length != image.size()) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // Where the records of an iTunesDB image lie, found by walking header and total lengths with
-// every read checked (field offsets in itunesdb_records.h). Record tags: "mhbd" database, "mhsd" dataset, "mhlt" track list, "mhit"
-// track, "mhod" data/string, "mhlp" playlist list, "mhyp" playlist, "mhip" playlist item.
+// every read checked (field offsets in itunesdb_records.h). Record tags: "mhbd" database, "mhsd"
+// dataset, "mhlt" track list, "mhit" track, "mhod" data/string, "mhlp" playlist list, "mhyp"
+// playlist, "mhip" playlist item.
 
 #include <cstdint>
 #include <optional>
@@ -78,6 +79,10 @@ struct DatabaseLayout {
 // Finds the records of `image`. Corruption, naming the offset, when any length or count points
 // outside the image or a record is not what its place requires.
 Status ParseLayout(const ImageView& image, DatabaseLayout* layout);
+
+// Refused when the header carries a signature (a checksum scheme or signature bytes), which a
+// rewrite would invalidate.
+Status CheckUnsigned(const ImageView& image, const DatabaseLayout& layout);
 
 // Ok when the writer may rewrite the image in place: three datasets (tracks first, then two
 // playlist datasets that mirror each other), one library playlist in each with one 120-byte

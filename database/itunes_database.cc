@@ -4,6 +4,7 @@
 
 #include "database/track_order.h"
 #include "database/track_reader.h"
+#include "platform/path.h"
 
 namespace tunewell {
 
@@ -27,7 +28,14 @@ Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, boo
     writable_ = s;
     return s;
   }
-  writable_ = CheckWritableShape(ImageView(image_), layout_).Prefixed(path);
+  writable_ = CheckUnsigned(ImageView(image_), layout_);
+  if (writable_.ok() && env_->KindOf(JoinPath(ParentOf(path), {"iTunesCDB"})) != PathKind::kNone) {
+    writable_ = Status::Refused(
+        "a compressed database (iTunesCDB) lies beside it, which this "
+        "program cannot update");
+  }
+  if (writable_.ok()) writable_ = CheckWritableShape(ImageView(image_), layout_);
+  writable_ = writable_.Prefixed(path);
   trackList_ = TrackList(std::move(tracks));
   trackList_.Sort(SortType::kTitle);
   loaded_ = true;

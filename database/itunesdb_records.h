@@ -14,16 +14,22 @@ namespace tunewell {
 
 // Fields every record shares.
 namespace record {
-inline constexpr size_t kTag = 0;           // 4 ASCII bytes: "mhbd", "mhit", ...
+inline constexpr size_t kTag = 0;  // 4 ASCII bytes: "mhbd", "mhit", ...
 inline constexpr size_t kHeaderLength = 4;
-inline constexpr size_t kTotalLength = 8;   // the list records count their children here
+inline constexpr size_t kTotalLength = 8;  // the list records count their children here
 }  // namespace record
 
 // "mhbd": the database header; its total length is the file's.
 namespace mhbd {
-inline constexpr size_t kUnknownOne = 12;   // 1
-inline constexpr size_t kVersion = 16;      // database version
+inline constexpr size_t kUnknownOne = 12;  // 1
+inline constexpr size_t kVersion = 16;     // database version
 inline constexpr size_t kDatasetCount = 20;
+// Later iPods check a signature over the file. libgpod, writing for a model that checks one, sets
+// the scheme to 1 and fills the 20 bytes at kSignature; databases of older models have zeros in
+// both.
+inline constexpr size_t kChecksumScheme = 48;  // 16-bit
+inline constexpr size_t kSignature = 88;
+inline constexpr size_t kSignatureLength = 20;
 inline constexpr uint32_t kMinHeader = 12;
 inline constexpr uint32_t kHeaderLength = 104;
 // The database version of the iTunes generation whose layout this program writes.
@@ -42,7 +48,7 @@ inline constexpr uint32_t kPodcastType = 3;
 
 // "mhlt" (the track list) and "mhlp" (the playlist list).
 namespace mhlt {
-inline constexpr size_t kCount = 8;         // tracks or playlists that follow
+inline constexpr size_t kCount = 8;  // tracks or playlists that follow
 inline constexpr uint32_t kMinHeader = 12;
 inline constexpr uint32_t kHeaderLength = 92;
 }  // namespace mhlt
@@ -61,13 +67,13 @@ inline constexpr size_t kFileSize = 36;
 inline constexpr size_t kLengthMs = 40;
 inline constexpr size_t kTrackNumber = 44;
 inline constexpr size_t kYear = 52;
-inline constexpr size_t kBitrate = 56;          // kbit/s
-inline constexpr size_t kDatabaseId = 112;      // 64-bit
-inline constexpr size_t kUnknownFFFF = 126;     // 16-bit, 0xFFFF
-inline constexpr size_t kUnknown12 = 144;       // 16-bit, 12
-inline constexpr size_t kDatabaseIdAgain = 168; // 64-bit
-inline constexpr size_t kLyricsFlag = 176;      // 8-bit
-inline constexpr size_t kUnknownOne = 208;      // 1
+inline constexpr size_t kBitrate = 56;           // kbit/s
+inline constexpr size_t kDatabaseId = 112;       // 64-bit
+inline constexpr size_t kUnknownFFFF = 126;      // 16-bit, 0xFFFF
+inline constexpr size_t kUnknown12 = 144;        // 16-bit, 12
+inline constexpr size_t kDatabaseIdAgain = 168;  // 64-bit
+inline constexpr size_t kLyricsFlag = 176;       // 8-bit
+inline constexpr size_t kUnknownOne = 208;       // 1
 inline constexpr uint32_t kMinHeader = 20;
 // The shortest header the writer rewrites: long enough for the database id.
 inline constexpr uint32_t kMinRewrittenHeader = 120;
@@ -81,10 +87,10 @@ inline constexpr uint32_t kMinLength = 16;
 inline constexpr uint32_t kHeaderLength = 24;
 
 // String records (types 1 to 12: title, path, album, ...).
-inline constexpr size_t kStringEncoding = 24;   // 1 UTF-16LE; 2 UTF-8 (some desktop programs)
-inline constexpr size_t kStringLength = 28;     // bytes of text
-inline constexpr size_t kStringUnknownOne = 32; // 1
-inline constexpr size_t kStringText = 40;       // the text itself
+inline constexpr size_t kStringEncoding = 24;    // 1 UTF-16LE; 2 UTF-8 (some desktop programs)
+inline constexpr size_t kStringLength = 28;      // bytes of text
+inline constexpr size_t kStringUnknownOne = 32;  // 1
+inline constexpr size_t kStringText = 40;        // the text itself
 inline constexpr uint32_t kUtf16Encoding = 1;
 inline constexpr uint32_t kUtf8Encoding = 2;
 
@@ -92,7 +98,7 @@ inline constexpr uint32_t kUtf8Encoding = 2;
 inline constexpr uint32_t kSortIndexType = 52;
 inline constexpr size_t kSortType = 24;
 inline constexpr size_t kEntryCount = 28;
-inline constexpr size_t kEntries = 72;          // entry i at kEntries + 4 * i
+inline constexpr size_t kEntries = 72;  // entry i at kEntries + 4 * i
 
 // Jump tables (type 53), which the writer does not rewrite.
 inline constexpr uint32_t kJumpTableType = 53;
@@ -107,16 +113,16 @@ inline constexpr uint32_t kPositionLength = 44;
 namespace mhyp {
 inline constexpr size_t kDataCount = 12;
 inline constexpr size_t kItemCount = 16;
-inline constexpr size_t kMaster = 20;           // 1 for the library playlist
-inline constexpr size_t kPlaylistId = 28;       // 64-bit
+inline constexpr size_t kMaster = 20;      // 1 for the library playlist
+inline constexpr size_t kPlaylistId = 28;  // 64-bit
 inline constexpr uint32_t kMinHeader = 20;
 inline constexpr uint32_t kHeaderLength = 108;
 }  // namespace mhyp
 
 // "mhip": a playlist item; its position record follows the header.
 namespace mhip {
-inline constexpr size_t kUnknownOne = 12;       // 1
-inline constexpr size_t kUnknown526 = 20;       // 526
+inline constexpr size_t kUnknownOne = 12;  // 1
+inline constexpr size_t kUnknown526 = 20;  // 526
 inline constexpr size_t kTrackId = 24;
 inline constexpr uint32_t kMinHeader = 28;
 inline constexpr uint32_t kHeaderLength = 76;

@@ -186,6 +186,8 @@ TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
       // A removal by id would take both records while counting one.
       {"a track id used twice", {}, "", [](const ITunesDbMap& m) { return m.tracks[2] + 16; }, 2},
       {"bytes beyond the file length", {}, "", nullptr, 16},
+      {"a checksum scheme", {}, "signed", [](const ITunesDbMap&) { return size_t{48}; }, 1},
+      {"a signature", {}, "signed", [](const ITunesDbMap&) { return size_t{100}; }, 0x100},
       // Read as no position, which the writer cannot renumber.
       {"a position record with another tag",
        {},
@@ -214,6 +216,12 @@ TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
     }
   }
   for (int n : {0, 1}) EXPECT_TRUE(Writable(BuildITunesDb(fixture::SampleTracks(n)), n).ok());
+  MemoryEnv env;
+  ASSERT_TRUE(env.AddFile("/iTunesDB", BuildITunesDb(fixture::SampleTracks(1))).ok());
+  ASSERT_TRUE(env.AddFile("/iTunesCDB", "x").ok());
+  ITunesDatabase db(env);
+  ASSERT_TRUE(db.Load("/iTunesDB", nullptr, false).ok());
+  EXPECT_NE(db.writable().message().find("iTunesCDB"), std::string::npos);
 }
 
 }  // namespace
