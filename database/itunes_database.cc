@@ -20,6 +20,7 @@ Status ParseDatabaseFile(Env& env, const std::string& path, std::string* image,
 
 Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, bool drop_duplicates) {
   OwnedTracks tracks;
+  canonical_ = false;
   Status s = ParseDatabaseFile(*env_, path, &image_, &layout_, &tracks);
   if (!s.ok()) {
     // Keep nothing of an image that cannot be parsed: nothing may be written from it.
@@ -34,7 +35,11 @@ Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, boo
         "a compressed database (iTunesCDB) lies beside it, which this "
         "program cannot update");
   }
-  if (writable_.ok()) writable_ = CheckWritableShape(ImageView(image_), layout_);
+  if (writable_.ok()) {
+    const ImageView image(image_);
+    canonical_ = CheckWritableShape(image, layout_).ok();
+    if (!canonical_) writable_ = CheckUpdatableShape(image, layout_);
+  }
   writable_ = writable_.Prefixed(path);
   trackList_ = TrackList(std::move(tracks));
   trackList_.Sort(SortType::kTitle);

@@ -44,6 +44,9 @@ inline constexpr uint32_t kHeaderLength = 96;
 inline constexpr uint32_t kTrackType = 1;
 inline constexpr uint32_t kPlaylistType = 2;
 inline constexpr uint32_t kPodcastType = 3;
+// Written by later desktop software: album list 4, artist list 8, and 5, 6, 10 holding lists
+// this program carries over unread.
+inline constexpr uint32_t kAlbumType = 4;
 }  // namespace mhsd
 
 // "mhlt" (the track list) and "mhlp" (the playlist list).
@@ -53,6 +56,7 @@ inline constexpr uint32_t kMinHeader = 12;
 inline constexpr uint32_t kHeaderLength = 92;
 }  // namespace mhlt
 namespace mhlp = mhlt;
+namespace mhla = mhlt;  // "mhla", the album list
 
 // "mhit": a track; its string records ("mhod") follow the header.
 namespace mhit {
@@ -73,7 +77,12 @@ inline constexpr size_t kUnknownFFFF = 126;      // 16-bit, 0xFFFF
 inline constexpr size_t kUnknown12 = 144;        // 16-bit, 12
 inline constexpr size_t kDatabaseIdAgain = 168;  // 64-bit
 inline constexpr size_t kLyricsFlag = 176;       // 8-bit
-inline constexpr size_t kUnknownOne = 208;       // 1
+// 1 audio, which puts the track in the Music menu; 4 a podcast.
+inline constexpr size_t kMediaType = 208;
+inline constexpr uint32_t kAudio = 1;
+// In headers of 584 bytes: the id of the track's "mhia" album record, 0 for none. (At 480 an
+// artist list id, which this program leaves 0: new tracks get no artist record.)
+inline constexpr size_t kAlbumId = 288;
 inline constexpr uint32_t kMinHeader = 20;
 // The shortest header the writer rewrites: long enough for the database id.
 inline constexpr uint32_t kMinRewrittenHeader = 120;
@@ -100,8 +109,20 @@ inline constexpr size_t kSortType = 24;
 inline constexpr size_t kEntryCount = 28;
 inline constexpr size_t kEntries = 72;  // entry i at kEntries + 4 * i
 
-// Jump tables (type 53), which the writer does not rewrite.
+// Jump tables (type 53): one entry per run of tracks in the sort index of the same sort type
+// whose field starts with the same letter (digits and fields without a letter or digit under
+// '0', leading punctuation skipped, letters upper case), at the run's first place in the index.
 inline constexpr uint32_t kJumpTableType = 53;
+inline constexpr size_t kJumpCount = 28;    // entries; the sort type at kSortType
+inline constexpr size_t kJumpEntries = 40;  // entry i at kJumpEntries + 12 * i
+inline constexpr size_t kJumpLetter = 0;    // 16-bit UTF-16 code unit, then 2 zero bytes
+inline constexpr size_t kJumpFirst = 4;     // place in the sort index
+inline constexpr size_t kJumpRun = 8;       // tracks in the run
+inline constexpr uint32_t kJumpEntryLength = 12;
+
+// Album records' strings: the album and its artist, laid out as the track strings are.
+inline constexpr uint32_t kAlbumNameType = 200;
+inline constexpr uint32_t kAlbumArtistType = 201;
 
 // Position records (type 100), the child of a playlist item.
 inline constexpr uint32_t kPositionType = 100;
@@ -121,13 +142,30 @@ inline constexpr uint32_t kHeaderLength = 108;
 
 // "mhip": a playlist item; its position record follows the header.
 namespace mhip {
-inline constexpr size_t kUnknownOne = 12;  // 1
-inline constexpr size_t kUnknown526 = 20;  // 526
+inline constexpr size_t kDataCount = 12;   // records after the header: 1, the position record
+inline constexpr size_t kUnknown526 = 20;  // 526; other writers put 0, or a podcast item's id
+// In the podcast playlist, an item with kGroup set heads a podcast (track id 0, a title
+// record as its child); episodes name their podcast's kUnknown526 id at kGroupParent.
+inline constexpr size_t kGroup = 16;
+inline constexpr uint32_t kGroupFlag = 0x100;
+inline constexpr size_t kGroupParent = 32;
 inline constexpr size_t kTrackId = 24;
 inline constexpr uint32_t kMinHeader = 28;
 inline constexpr uint32_t kHeaderLength = 76;
 // An item as the writer keeps and writes it: header and position record.
 inline constexpr uint32_t kLength = kHeaderLength + mhod::kPositionLength;
 }  // namespace mhip
+
+// "mhia": an album of the album list; its string records (album, artist) follow the header.
+// What the list and header hold past these fields comes from databases of libgpod and of a
+// desktop program, which both write 88-byte headers with 2 at +28.
+namespace mhia {
+inline constexpr size_t kStringCount = 12;
+inline constexpr size_t kAlbumId = 16;       // what tracks name at mhit::kAlbumId
+inline constexpr size_t kPersistentId = 20;  // 64-bit, distinct per album
+inline constexpr size_t kUnknownTwo = 28;    // 2
+inline constexpr uint32_t kMinHeader = 20;
+inline constexpr uint32_t kHeaderLength = 88;
+}  // namespace mhia
 
 }  // namespace tunewell

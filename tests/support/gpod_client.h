@@ -22,6 +22,7 @@ struct GpodTrack {  // texts in UTF-8
   uint32_t rating = 0, vbr = 0, lyrics = 0;
   uint64_t database_id = 0;
   uint32_t plays = 0, media_type = 0;
+  bool operator==(const GpodTrack&) const = default;
 };
 struct GpodPlaylist {             // one after the master playlist
   std::string name, kind, rules;  // kind "podcast", "smart" or "plain"; rules as gpod_tool.c says

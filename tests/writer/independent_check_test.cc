@@ -13,6 +13,7 @@
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/test_tracks.h"
 
 namespace tunewell {
@@ -123,6 +124,92 @@ TEST_F(IndependentCheckTest, RemovingKeepsTheRestConsistent) {
   ASSERT_TRUE(ipod.SaveAfterRemoval({&second, &fourth}).ok());
   const auto samples = fx::SampleTracks(5);
   ExpectLibgpodSees({samples[0].title, samples[2].title, samples[4].title});
+}
+
+// Databases that other programs wrote, updated: libgpod reads every track and playlist as
+// before, plus the new tracks in the library, or without the removed ones everywhere.
+class OtherLayoutTest : public ::testing::Test {
+ protected:
+  // Without database ids: libgpod makes up random ones where early databases have none.
+  fx::GpodDump Dump() {
+    fx::GpodDump dump;
+    std::string error;
+    EXPECT_TRUE(fx::GpodDumpOf(root_.path(), &dump, &error)) << error;
+    for (fx::GpodTrack& t : dump.tracks) t.database_id = 0;
+    return dump;
+  }
+
+  void AddAndRemove() {
+    const fx::GpodDump before = Dump();
+    ASSERT_FALSE(before.tracks.empty());
+    std::vector<TrackInfo> fresh = {fx::MakeTrack(u"Zz new", u"Artist 1", u"Album 0", 3),
+                                    fx::MakeTrack(u"Aa new", u"Nobody", u"Fresh")};
+    TrackArray candidates = fx::ArrayOf(fresh);
+    IPodDatabase adding(Env::Default(), root_.path());
+    ASSERT_TRUE(adding.LoadForSync(&candidates).ok());
+    const Status added = adding.SaveAfterSync(candidates);
+    ASSERT_TRUE(added.ok()) << added.ToString();
+    fx::GpodDump expected = before;
+    for (const TrackInfo& t : fresh) {
+      fx::GpodTrack& g = expected.tracks.emplace_back();
+      g.id = t.trackId, g.title = Utf16ToUtf8(t.title), g.artist = Utf16ToUtf8(t.artist);
+      g.album = Utf16ToUtf8(t.album), g.track_number = t.trackNumber, g.path = Utf16ToUtf8(t.path);
+    }
+    // libgpod sees no members where items have no position record (early iPods).
+    if (before.master_count > 0) expected.master_count += 2;
+    after_add_ = Dump();
+    ASSERT_EQ(after_add_.tracks.size(), expected.tracks.size());
+    for (size_t i = before.tracks.size(); i < expected.tracks.size(); ++i) {
+      // Fields libgpod fills in itself on reading.
+      after_add_.tracks[i].media_type = expected.tracks[i].media_type = 1;
+    }
+    EXPECT_EQ(after_add_.tracks, expected.tracks);
+    EXPECT_EQ(after_add_.playlists, expected.playlists);
+    EXPECT_EQ(after_add_.master_count, expected.master_count);
+
+    // The first old track and the first new one go from every playlist.
+    TrackInfo old_one, new_one;
+    old_one.trackId = before.tracks[0].id;
+    new_one.trackId = fresh[0].trackId;
+    IPodDatabase removing(Env::Default(), root_.path());
+    ASSERT_TRUE(removing.LoadForSync(nullptr).ok());
+    ASSERT_TRUE(removing.SaveAfterRemoval({&old_one, &new_one}).ok());
+    expected = before;
+    expected.tracks.erase(expected.tracks.begin());
+    expected.tracks.push_back(after_add_.tracks.back());
+    for (fx::GpodPlaylist& pl : expected.playlists) std::erase(pl.members, old_one.trackId);
+    fx::GpodDump after_remove = Dump();
+    after_remove.tracks.back().media_type = 1;
+    EXPECT_EQ(after_remove.tracks, expected.tracks);
+    EXPECT_EQ(after_remove.playlists, expected.playlists);
+    EXPECT_EQ(after_remove.master_count, expected.master_count);
+  }
+
+  fx::TempFolder root_;
+  fx::GpodDump after_add_;
+};
+
+TEST_F(OtherLayoutTest, Libgpods) {
+  if (fx::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
+  std::string error;
+  ASSERT_TRUE(fx::GpodMake(root_.path(), 12, &error, true)) << error;
+  AddAndRemove();
+}
+
+TEST_F(OtherLayoutTest, RealIpods) {
+  if (fx::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
+  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
+  for (const char* folder : {"early", "podcasts"}) {
+    SCOPED_TRACE(folder);
+    std::string image;
+    ASSERT_TRUE(
+        Env::Default()
+            .ReadFile(JoinPath(fx::RealIpodsDir(), {folder, "iPod_Control", "iTunes", "iTunesDB"}),
+                      &image)
+            .ok());
+    ASSERT_TRUE(fx::WriteIPodTree(Env::Default(), root_.path(), {1, image, {}, {}}).ok());
+    AddAndRemove();
+  }
 }
 
 }  // namespace
