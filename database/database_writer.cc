@@ -115,15 +115,15 @@ Status PlanAlbums(const ImageView& image, const DatabaseLayout& layout, const Tr
                   LayoutUpdate* update) {
   const auto list = std::find_if(layout.datasets.begin(), layout.datasets.end(),
                                  [](const DatasetInfo& d) { return d.type == mhsd::kAlbumType; });
-  if (list == layout.datasets.end()) return Status::Ok();
-  albums->emplace();
-  AlbumListLayout& a = **albums;
-  RETURN_IF_ERROR(ParseAlbumList(image, *list, &a));
+  // New tracks take the header length of the old ones: all must have room for the album.
   const bool named =
       !layout.tracks.empty() &&
       std::all_of(layout.tracks.begin(), layout.tracks.end(),
                   [](const TrackRecordInfo& t) { return t.header_length >= mhit::kAlbumId + 4; });
-  if (!named && !layout.tracks.empty()) return Status::Ok();
+  if (list == layout.datasets.end() || !named) return Status::Ok();
+  albums->emplace();
+  AlbumListLayout& a = **albums;
+  RETURN_IF_ERROR(ParseAlbumList(image, *list, &a));
 
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> tracks_of;  // before, after
   for (const TrackRecordInfo& t : layout.tracks) {

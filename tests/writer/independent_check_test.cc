@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "database/database_layout.h"
 #include "database/ipod_database.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -139,7 +140,8 @@ class OtherLayoutTest : public ::testing::Test {
     return dump;
   }
 
-  void AddAndRemove() {
+  // Removes the old track at `gone` and the first new one.
+  void AddAndRemove(size_t gone = 0) {
     const fx::GpodDump before = Dump();
     ASSERT_FALSE(before.tracks.empty());
     std::vector<TrackInfo> fresh = {fx::MakeTrack(u"Zz new", u"Artist 1", u"Album 0", 3),
@@ -169,13 +171,13 @@ class OtherLayoutTest : public ::testing::Test {
 
     // The first old track and the first new one go from every playlist.
     TrackInfo old_one, new_one;
-    old_one.trackId = before.tracks[0].id;
+    old_one.trackId = before.tracks.at(gone).id;
     new_one.trackId = fresh[0].trackId;
     IPodDatabase removing(Env::Default(), root_.path());
     ASSERT_TRUE(removing.LoadForSync(nullptr).ok());
     ASSERT_TRUE(removing.SaveAfterRemoval({&old_one, &new_one}).ok());
     expected = before;
-    expected.tracks.erase(expected.tracks.begin());
+    expected.tracks.erase(expected.tracks.begin() + gone);
     expected.tracks.push_back(after_add_.tracks.back());
     for (fx::GpodPlaylist& pl : expected.playlists) std::erase(pl.members, old_one.trackId);
     fx::GpodDump after_remove = Dump();
@@ -193,7 +195,15 @@ TEST_F(OtherLayoutTest, Libgpods) {
   if (fx::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
   std::string error;
   ASSERT_TRUE(fx::GpodMake(root_.path(), 12, &error, true)) << error;
-  AddAndRemove();
+  // Track 6 is the one episode of its podcast, which goes with it.
+  AddAndRemove(6);
+  std::string image;
+  ASSERT_TRUE(Env::Default().ReadFile(DbPath(root_), &image).ok());
+  DatabaseLayout layout;
+  std::vector<PlaylistInfo> playlists;
+  ASSERT_TRUE(ParseLayout(ImageView(image), &layout).ok());
+  ASSERT_TRUE(ParsePlaylists(ImageView(image), layout.playlist_datasets[0], &playlists).ok());
+  EXPECT_EQ(playlists.at(1).items.size(), 3u);  // was two podcasts of three episodes
 }
 
 TEST_F(OtherLayoutTest, RealIpods) {
