@@ -255,8 +255,12 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
       canonical_ || layout.tracks.empty() ? mhit::kHeaderLength : layout.tracks[0].header_length,
       0};
 
+  // Enough that the image is never copied again: items, and jump tables' new letters.
   uint64_t new_bytes = update.new_albums.size();
-  for (const TrackInfo* track : added) new_bytes += TrackRecordLength(*track) + 2 * 140;
+  for (const TrackInfo* track : added) {
+    new_bytes += TrackRecordLength(*track, shape.header_length) +
+                 layout.playlist_datasets.size() * (140 + 5 * mhod::kJumpEntryLength);
+  }
   std::string out;
   ReserveLargeBuffer(&out, image_.size() + new_bytes);
   out.append(image.Slice(0, layout.header_length));

@@ -38,7 +38,7 @@ void PatchLength(std::string* out, size_t start, size_t field) {
   PutFixed32(out, start + field, static_cast<uint32_t>(out->size() - start));
 }
 
-// Copies the items of a playlist other than the library, leaving out those of removed tracks
+// Copies the items of `playlist`, leaving out those of removed tracks
 // and the heads of podcasts that lost every episode. Returns how many it copied.
 uint32_t AppendKeptItems(const ImageView& image, const PlaylistInfo& playlist,
                          const LayoutUpdate& update, std::string* out) {
