@@ -220,9 +220,9 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
   }
   for (int n : {0, 1}) EXPECT_TRUE(Writable(BuildITunesDb(fixture::SampleTracks(n)), n).ok());
   MemoryEnv env;
-  ASSERT_TRUE(env.AddFile("/iTunesDB", BuildITunesDb(fixture::SampleTracks(1))).ok());
-  ASSERT_TRUE(env.AddFile("/iTunesCDB", "x").ok());
   ITunesDatabase db(env);
+  ASSERT_TRUE(env.AddFile("/iTunesCDB", "x").ok() &&
+              env.AddFile("/iTunesDB", BuildITunesDb({})).ok());
   ASSERT_TRUE(db.Load("/iTunesDB", nullptr, false).ok());
   EXPECT_NE(db.writable().message().find("iTunesCDB"), std::string::npos);
 }
