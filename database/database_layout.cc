@@ -398,8 +398,13 @@ Status CheckUpdatableShape(const ImageView& image, const DatabaseLayout& layout)
         if (r.type != mhod::kSortIndexType && r.type != mhod::kJumpTableType) continue;
         // Indexes elsewhere would point at places that adding and removing shift.
         if (p > 0) return NotRewritable(r.offset, "a sort index outside the library playlist");
+        // Regenerated behind the same first bytes, which must not claim more than those.
         const uint32_t fixed = r.type == mhod::kSortIndexType ? mhod::kEntries : mhod::kJumpEntries;
-        if (r.total_length < fixed) return NotRewritable(r.offset, "a sort index cut short");
+        uint32_t header = 0;
+        RETURN_IF_ERROR(image.U32(r.offset + record::kHeaderLength, "sort index", &header));
+        if (r.total_length < fixed || header != mhod::kHeaderLength) {
+          return NotRewritable(r.offset, "a sort index of another form");
+        }
         uint32_t sort_type = 0;
         RETURN_IF_ERROR(image.U32(r.offset + mhod::kSortType, "sort index", &sort_type));
         if (!KnownSortType(sort_type)) {

@@ -157,8 +157,7 @@ inline constexpr uint32_t kLength = kHeaderLength + mhod::kPositionLength;
 }  // namespace mhip
 
 // "mhia": an album of the album list; its string records (album, artist) follow the header.
-// What the list and header hold past these fields comes from databases of libgpod and of a
-// desktop program, which both write 88-byte headers with 2 at +28.
+// Both libgpod and a desktop program write 88-byte headers, one record per album and artist.
 namespace mhia {
 inline constexpr size_t kStringCount = 12;
 inline constexpr size_t kAlbumId = 16;       // what tracks name at mhit::kAlbumId
