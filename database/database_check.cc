@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "database/coding.h"
 #include "database/database_layout.h"
 #include "database/id_index.h"
 #include "database/itunesdb_records.h"
@@ -79,17 +78,6 @@ Status VerifyUpdatedDatabase(std::string_view bytes, uint32_t expected_tracks) {
   if (n != expected_tracks) {
     return Failed("it holds " + std::to_string(n) + " tracks where " +
                   std::to_string(expected_tracks) + " were expected");
-  }
-  std::vector<uint64_t> database_ids;
-  database_ids.reserve(n);
-  // Early desktop software left them all 0.
-  for (const TrackRecordInfo& t : layout.tracks) {
-    const uint64_t id = DecodeFixed64(bytes.data() + t.offset + mhit::kDatabaseId);
-    if (id != 0) database_ids.push_back(id);
-  }
-  std::sort(database_ids.begin(), database_ids.end());
-  if (std::adjacent_find(database_ids.begin(), database_ids.end()) != database_ids.end()) {
-    return Failed("two tracks share a database id");
   }
   for (const PlaylistDatasetLayout& pl : layout.playlist_datasets) {
     for (const DataRecordInfo& r : pl.data_records) {

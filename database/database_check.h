@@ -14,8 +14,8 @@ namespace tunewell {
 Status VerifyWrittenDatabase(std::string_view image, uint32_t expected_tracks);
 
 // The same for a database of another layout: it parses and may be updated again (every item
-// names a track), holds `expected_tracks` tracks with distinct ids and nonzero database ids, every
-// sort index lists every place exactly once and every jump table covers them in runs.
+// names a track; ids, and database ids other than 0, distinct), holds `expected_tracks` tracks,
+// every sort index lists every place exactly once and every jump table covers them in runs.
 Status VerifyUpdatedDatabase(std::string_view image, uint32_t expected_tracks);
 
 }  // namespace tunewell

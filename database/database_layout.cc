@@ -388,6 +388,18 @@ namespace tunewell {
 Status CheckUpdatableShape(const ImageView& image, const DatabaseLayout& layout) {
   std::vector<uint32_t> ids;
   RETURN_IF_ERROR(CheckTracks(image, layout, &ids));
+  // Early desktop software left them all 0; new ones are chosen apart from the rest.
+  std::vector<std::pair<uint64_t, uint64_t>> database_ids;
+  for (const TrackRecordInfo& t : layout.tracks) {
+    const uint64_t id = DecodeFixed64(image.bytes().data() + t.offset + mhit::kDatabaseId);
+    if (id != 0) database_ids.emplace_back(id, t.offset);
+  }
+  std::sort(database_ids.begin(), database_ids.end());
+  for (size_t i = 1; i < database_ids.size(); ++i) {
+    if (database_ids[i].first == database_ids[i - 1].first) {
+      return NotRewritable(database_ids[i].second, "a database id used twice");
+    }
+  }
   bool has_library = false;
   std::vector<PlaylistInfo> playlists;
   for (const PlaylistDatasetLayout& pl : layout.playlist_datasets) {

@@ -107,10 +107,10 @@ Status ParsePlaylists(const ImageView& image, const PlaylistDatasetLayout& pl,
 Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout);
 
 // Ok when the writer may update an image of another layout, record by record: track headers
-// hold the ids and each id is used once, a playlist dataset has a library playlist, every item
-// names a track (or heads a podcast), sort indexes and jump tables lie only in library playlists
-// and are of orders this program sorts by, and the album list, if any, parses. Otherwise
-// Refused or Corruption, saying what and where.
+// hold the ids and each id (and each nonzero database id) is used once, a playlist dataset has a
+// library playlist, every item names a track (or heads a podcast), sort indexes and jump tables lie
+// only in library playlists and are of orders this program sorts by, and the album list, if any,
+// parses. Otherwise Refused or Corruption, saying what and where.
 Status CheckUpdatableShape(const ImageView& image, const DatabaseLayout& layout);
 
 }  // namespace tunewell

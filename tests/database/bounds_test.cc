@@ -170,6 +170,8 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       {"no playlist dataset", {.dataset_types = {1}}, "library"},
       {"a sort order this program does not sort by", fixture::ManyDatasetLayout(), "sort type",
        [](const ITunesDbMap& m) { return m.playlist_datasets[0].data_records[2] + 24; }, 99},
+      {"a database id used twice", fixture::ManyDatasetLayout(), "database id",
+       [](const ITunesDbMap& m) { return m.tracks[2] + 112; }, 1},
       // Regenerated shorter, it would end inside its own header.
       {"a sort index with a longer header", fixture::ManyDatasetLayout(), "form",
        [](const ITunesDbMap& m) { return m.playlist_datasets[0].data_records[2] + 4; }, 80},
