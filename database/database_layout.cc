@@ -4,7 +4,10 @@
 #include <string>
 #include <utility>
 
+#include "database/album_list.h"
+#include "database/coding.h"
 #include "database/itunesdb_records.h"
+#include "database/track_order.h"
 
 namespace tunewell {
 
@@ -35,6 +38,68 @@ Status ReadLengths(const ImageView& image, uint64_t offset, uint64_t end, const 
   return Status::Ok();
 }
 
+Status ParseItem(const ImageView& image, uint64_t o, uint64_t end, ItemInfo* item) {
+  item->offset = o;
+  RETURN_IF_ERROR(ReadLengths(image, o, end, "playlist item", mhip::kMinHeader,
+                              &item->header_length, &item->total_length));
+  RETURN_IF_ERROR(image.U32(o + mhip::kTrackId, "playlist item", &item->track_id));
+  if (item->header_length >= mhip::kGroupParent + 4) {
+    const char* h = image.bytes().data() + o;
+    item->group = (DecodeFixed32(h + mhip::kGroup) & mhip::kGroupFlag) != 0;
+    item->item_id = DecodeFixed32(h + mhip::kUnknown526);
+    item->group_parent = DecodeFixed32(h + mhip::kGroupParent);
+  }
+  const uint64_t child = o + item->header_length;
+  uint32_t child_type = 0;
+  if (item->total_length - item->header_length >= kPositionFieldEnd &&
+      image.HasTag(child, "mhod") &&
+      image.U32(child + mhod::kType, "position record", &child_type).ok() &&
+      child_type == mhod::kPositionType) {
+    uint32_t position = 0;
+    RETURN_IF_ERROR(image.U32(child + mhod::kPosition, "position record", &position));
+    item->position = static_cast<int32_t>(position);
+  }
+  return Status::Ok();
+}
+
+// The playlist at `o`, which must end by `end`: its lengths, data records and items.
+Status ParsePlaylist(const ImageView& image, uint64_t o, uint64_t end, bool library,
+                     PlaylistInfo* out) {
+  const char* what = library ? "library playlist" : "playlist";
+  RETURN_IF_ERROR(image.ExpectTag(o, "mhyp"));
+  RETURN_IF_ERROR(
+      ReadLengths(image, o, end, what, mhyp::kMinHeader, &out->header_length, &out->total_length));
+  uint32_t data_count = 0;
+  uint32_t item_count = 0;
+  RETURN_IF_ERROR(image.U32(o + mhyp::kDataCount, what, &data_count));
+  RETURN_IF_ERROR(image.U32(o + mhyp::kItemCount, what, &item_count));
+  out->offset = o;
+  const uint64_t playlist_end = o + out->total_length;
+  // Counts are only trusted as far as the records they promise could fit.
+  out->items.reserve(std::min<uint64_t>(item_count, out->total_length / mhip::kMinHeader));
+  const char* record_what = library ? "library playlist data record" : "playlist data record";
+  o += out->header_length;
+  for (uint32_t i = 0; i < data_count; ++i) {
+    RETURN_IF_ERROR(image.ExpectTag(o, "mhod"));
+    DataRecordInfo record;
+    uint32_t record_header = 0;
+    RETURN_IF_ERROR(ReadLengths(image, o, playlist_end, record_what, mhod::kMinLength,
+                                &record_header, &record.total_length));
+    RETURN_IF_ERROR(image.U32(o + mhod::kType, record_what, &record.type));
+    record.offset = o;
+    out->data_records.push_back(record);
+    o += record.total_length;
+  }
+  for (uint32_t i = 0; i < item_count; ++i) {
+    RETURN_IF_ERROR(image.ExpectTag(o, "mhip"));
+    ItemInfo item;
+    RETURN_IF_ERROR(ParseItem(image, o, playlist_end, &item));
+    out->items.push_back(item);
+    o += item.total_length;
+  }
+  return Status::Ok();
+}
+
 Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
                             PlaylistDatasetLayout* out) {
   out->dataset = dataset;
@@ -53,54 +118,13 @@ Status ParsePlaylistDataset(const ImageView& image, const DatasetInfo& dataset,
   out->playlist_list_header_length = list_header;
   if (out->playlist_count == 0) return Status::Ok();
 
-  const uint64_t lib = list + list_header;
-  RETURN_IF_ERROR(image.ExpectTag(lib, "mhyp"));
-  uint32_t header = 0;
-  uint32_t total = 0;
-  RETURN_IF_ERROR(
-      ReadLengths(image, lib, end, "library playlist", mhyp::kMinHeader, &header, &total));
-  uint32_t data_count = 0;
-  uint32_t item_count = 0;
-  RETURN_IF_ERROR(image.U32(lib + mhyp::kDataCount, "library playlist", &data_count));
-  RETURN_IF_ERROR(image.U32(lib + mhyp::kItemCount, "library playlist", &item_count));
-  out->library_offset = lib;
-  out->library_header_length = header;
-  out->library_total_length = total;
-
-  const uint64_t lib_end = lib + total;
-  // Counts are only trusted as far as the records they promise could fit.
-  out->items.reserve(std::min<uint64_t>(item_count, (lib_end - lib) / mhip::kMinHeader));
-  uint64_t o = lib + header;
-  for (uint32_t i = 0; i < data_count; ++i) {
-    RETURN_IF_ERROR(image.ExpectTag(o, "mhod"));
-    DataRecordInfo record;
-    uint32_t record_header = 0;
-    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "library playlist data record", mhod::kMinLength,
-                                &record_header, &record.total_length));
-    RETURN_IF_ERROR(image.U32(o + mhod::kType, "library playlist data record", &record.type));
-    record.offset = o;
-    out->data_records.push_back(record);
-    o += record.total_length;
-  }
-  for (uint32_t i = 0; i < item_count; ++i) {
-    RETURN_IF_ERROR(image.ExpectTag(o, "mhip"));
-    ItemInfo item;
-    item.offset = o;
-    RETURN_IF_ERROR(ReadLengths(image, o, lib_end, "playlist item", mhip::kMinHeader,
-                                &item.header_length, &item.total_length));
-    RETURN_IF_ERROR(image.U32(o + mhip::kTrackId, "playlist item", &item.track_id));
-    const uint64_t child = o + item.header_length;
-    uint32_t child_type = 0;
-    if (item.total_length - item.header_length >= kPositionFieldEnd &&
-        image.HasTag(child, "mhod") && image.U32(child + mhod::kType, "position record", &child_type).ok() &&
-        child_type == mhod::kPositionType) {
-      uint32_t position = 0;
-      RETURN_IF_ERROR(image.U32(child + mhod::kPosition, "position record", &position));
-      item.position = static_cast<int32_t>(position);
-    }
-    out->items.push_back(item);
-    o += item.total_length;
-  }
+  PlaylistInfo library;
+  RETURN_IF_ERROR(ParsePlaylist(image, list + list_header, end, true, &library));
+  out->library_offset = library.offset;
+  out->library_header_length = library.header_length;
+  out->library_total_length = library.total_length;
+  out->data_records = std::move(library.data_records);
+  out->items = std::move(library.items);
   return Status::Ok();
 }
 
@@ -146,7 +170,8 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
   const uint64_t tracks_end = tracks.offset + tracks.total_length;
   const uint64_t list = tracks.offset + tracks.header_length;
   RETURN_IF_ERROR(image.ExpectTag(list, "mhlt"));
-  RETURN_IF_ERROR(image.U32(list + record::kHeaderLength, "track list", &layout->track_list_header_length));
+  RETURN_IF_ERROR(
+      image.U32(list + record::kHeaderLength, "track list", &layout->track_list_header_length));
   RETURN_IF_ERROR(image.U32(list + mhlt::kCount, "track list", &layout->track_count));
   if (layout->track_list_header_length < mhlt::kMinHeader ||
       list + layout->track_list_header_length > tracks_end) {
@@ -184,11 +209,52 @@ Status ParseLayout(const ImageView& image, DatabaseLayout* layout) {
   return Status::Ok();
 }
 
+Status ParsePlaylists(const ImageView& image, const PlaylistDatasetLayout& pl,
+                      std::vector<PlaylistInfo>* playlists) {
+  playlists->clear();
+  const uint64_t end = pl.dataset.offset + pl.dataset.total_length;
+  uint64_t o = pl.playlist_list_offset + pl.playlist_list_header_length;
+  for (uint32_t i = 0; i < pl.playlist_count; ++i) {
+    PlaylistInfo playlist;
+    RETURN_IF_ERROR(ParsePlaylist(image, o, end, i == 0, &playlist));
+    o += playlist.total_length;
+    playlists->push_back(std::move(playlist));
+  }
+  return Status::Ok();
+}
+
 namespace {
 
 Status NotRewritable(uint64_t offset, const std::string& problem) {
   return Status::Refused("the database has a layout this program does not rewrite (" + problem +
                          ", at offset " + std::to_string(offset) + ")");
+}
+
+// Track headers long enough for the ids the writer reads, each id used once; `ids` sorted.
+Status CheckTracks(const ImageView& image, const DatabaseLayout& layout,
+                   std::vector<uint32_t>* ids) {
+  if (layout.file_length != image.size()) {
+    return NotRewritable(record::kTotalLength, "the file is longer than its database header says");
+  }
+  for (const TrackRecordInfo& t : layout.tracks) {
+    if (t.header_length < mhit::kMinRewrittenHeader)
+      return NotRewritable(t.offset, "a track header too short for its ids");
+  }
+  // Items and removals find tracks by id: a repeated id makes both ambiguous.
+  std::vector<std::pair<uint32_t, uint64_t>> by_id;
+  by_id.reserve(layout.tracks.size());
+  for (const TrackRecordInfo& t : layout.tracks) by_id.emplace_back(t.track_id, t.offset);
+  std::sort(by_id.begin(), by_id.end());
+  ids->clear();
+  ids->reserve(by_id.size());
+  for (size_t i = 0; i < by_id.size(); ++i) {
+    if (i > 0 && by_id[i].first == by_id[i - 1].first) {
+      return NotRewritable(by_id[i].second,
+                           "track id " + std::to_string(by_id[i].first) + " is used twice");
+    }
+    ids->push_back(by_id[i].first);
+  }
+  return Status::Ok();
 }
 
 Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
@@ -259,6 +325,21 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
 
 }  // namespace
 
+Status CheckUnsigned(const ImageView& image, const DatabaseLayout& layout) {
+  const std::string_view header = image.Slice(0, layout.header_length);
+  const auto nonzero = [&](size_t offset, size_t length) {
+    if (offset >= header.size()) return false;
+    const std::string_view field = header.substr(offset, length);
+    return field.find_first_not_of('\0') != std::string_view::npos;
+  };
+  if (nonzero(mhbd::kChecksumScheme, 2) || nonzero(mhbd::kSignature, mhbd::kSignatureLength)) {
+    return Status::Refused(
+        "the database is signed for an iPod that checks its signature, which this program cannot "
+        "renew (header at offset 0)");
+  }
+  return Status::Ok();
+}
+
 Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) {
   if (layout.file_length != image.size()) {
     return NotRewritable(record::kTotalLength, "the file is longer than its database header says");
@@ -276,28 +357,12 @@ Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) 
                          "datasets are not tracks followed by two playlist datasets");
   }
   uint64_t tracks_end = layout.track_list_offset + layout.track_list_header_length;
-  for (const TrackRecordInfo& t : layout.tracks) {
-    if (t.header_length < mhit::kMinRewrittenHeader)
-      return NotRewritable(t.offset, "a track header too short for its ids");
-    tracks_end += t.total_length;
-  }
+  for (const TrackRecordInfo& t : layout.tracks) tracks_end += t.total_length;
   if (tracks_end != layout.track_dataset.offset + layout.track_dataset.total_length) {
     return NotRewritable(tracks_end, "bytes after the last track record");
   }
-  // Items and removals find tracks by id: a repeated id makes both ambiguous.
-  std::vector<std::pair<uint32_t, uint64_t>> by_id;
-  by_id.reserve(layout.tracks.size());
-  for (const TrackRecordInfo& t : layout.tracks) by_id.emplace_back(t.track_id, t.offset);
-  std::sort(by_id.begin(), by_id.end());
   std::vector<uint32_t> ids;
-  ids.reserve(by_id.size());
-  for (size_t i = 0; i < by_id.size(); ++i) {
-    if (i > 0 && by_id[i].first == by_id[i - 1].first) {
-      return NotRewritable(by_id[i].second,
-                           "track id " + std::to_string(by_id[i].first) + " is used twice");
-    }
-    ids.push_back(by_id[i].first);
-  }
+  RETURN_IF_ERROR(CheckTracks(image, layout, &ids));
 
   const PlaylistDatasetLayout& a = layout.playlist_datasets[0];
   const PlaylistDatasetLayout& b = layout.playlist_datasets[1];
@@ -312,6 +377,71 @@ Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout) 
   for (const PlaylistDatasetLayout* pl : {&a, &b}) {
     Status s = CheckLibrary(image, layout, *pl, ids);
     if (!s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+}  // namespace tunewell
+
+namespace tunewell {
+
+Status CheckUpdatableShape(const ImageView& image, const DatabaseLayout& layout) {
+  std::vector<uint32_t> ids;
+  RETURN_IF_ERROR(CheckTracks(image, layout, &ids));
+  // Early desktop software left them all 0; new ones are chosen apart from the rest.
+  std::vector<std::pair<uint64_t, uint64_t>> database_ids;
+  for (const TrackRecordInfo& t : layout.tracks) {
+    const uint64_t id = DecodeFixed64(image.bytes().data() + t.offset + mhit::kDatabaseId);
+    if (id != 0) database_ids.emplace_back(id, t.offset);
+  }
+  std::sort(database_ids.begin(), database_ids.end());
+  for (size_t i = 1; i < database_ids.size(); ++i) {
+    if (database_ids[i].first == database_ids[i - 1].first) {
+      return NotRewritable(database_ids[i].second, "a database id used twice");
+    }
+  }
+  bool has_library = false;
+  std::vector<PlaylistInfo> playlists;
+  for (const PlaylistDatasetLayout& pl : layout.playlist_datasets) {
+    has_library = has_library || pl.playlist_count > 0;
+    RETURN_IF_ERROR(ParsePlaylists(image, pl, &playlists));
+    for (size_t p = 0; p < playlists.size(); ++p) {
+      for (const DataRecordInfo& r : playlists[p].data_records) {
+        if (r.type != mhod::kSortIndexType && r.type != mhod::kJumpTableType) continue;
+        // Indexes elsewhere would point at places that adding and removing shift.
+        if (p > 0) return NotRewritable(r.offset, "a sort index outside the library playlist");
+        // Regenerated behind the same first bytes, which must not claim more than those.
+        const uint32_t fixed = r.type == mhod::kSortIndexType ? mhod::kEntries : mhod::kJumpEntries;
+        uint32_t header = 0;
+        RETURN_IF_ERROR(image.U32(r.offset + record::kHeaderLength, "sort index", &header));
+        if (r.total_length < fixed || header != mhod::kHeaderLength) {
+          return NotRewritable(r.offset, "a sort index of another form");
+        }
+        uint32_t sort_type = 0;
+        RETURN_IF_ERROR(image.U32(r.offset + mhod::kSortType, "sort index", &sort_type));
+        if (!KnownSortType(sort_type)) {
+          return NotRewritable(r.offset, "a sort index of sort type " + std::to_string(sort_type) +
+                                             ", which this program cannot regenerate");
+        }
+      }
+      for (const ItemInfo& item : playlists[p].items) {
+        if (item.group && item.track_id == 0) continue;
+        if (!std::binary_search(ids.begin(), ids.end(), item.track_id)) {
+          return NotRewritable(item.offset, "a playlist item naming track " +
+                                                std::to_string(item.track_id) +
+                                                ", which is not in the database");
+        }
+      }
+    }
+  }
+  if (!has_library) {
+    return NotRewritable(layout.header_length, "no library playlist to list new tracks in");
+  }
+  for (const DatasetInfo& dataset : layout.datasets) {
+    if (dataset.type != mhsd::kAlbumType) continue;
+    AlbumListLayout albums;
+    RETURN_IF_ERROR(ParseAlbumList(image, dataset, &albums));
+    break;
   }
   return Status::Ok();
 }

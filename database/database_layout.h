@@ -1,8 +1,9 @@
 #pragma once
 
 // Where the records of an iTunesDB image lie, found by walking header and total lengths with
-// every read checked (field offsets in itunesdb_records.h). Record tags: "mhbd" database, "mhsd" dataset, "mhlt" track list, "mhit"
-// track, "mhod" data/string, "mhlp" playlist list, "mhyp" playlist, "mhip" playlist item.
+// every read checked (field offsets in itunesdb_records.h). Record tags: "mhbd" database, "mhsd"
+// dataset, "mhlt" track list, "mhit" track, "mhod" data/string, "mhlp" playlist list, "mhyp"
+// playlist, "mhip" playlist item.
 
 #include <cstdint>
 #include <optional>
@@ -41,6 +42,18 @@ struct ItemInfo {
   uint32_t total_length = 0;
   uint32_t track_id = 0;
   int32_t position = -1;  // -1 when the item has no position record
+  // Podcast grouping, read where the header holds it (see mhip in itunesdb_records.h).
+  bool group = false;
+  uint32_t item_id = 0;
+  uint32_t group_parent = 0;
+};
+
+struct PlaylistInfo {
+  uint64_t offset = 0;
+  uint32_t header_length = 0;
+  uint32_t total_length = 0;
+  std::vector<DataRecordInfo> data_records;
+  std::vector<ItemInfo> items;
 };
 
 // A playlist dataset and its first playlist, the library playlist.
@@ -79,10 +92,25 @@ struct DatabaseLayout {
 // outside the image or a record is not what its place requires.
 Status ParseLayout(const ImageView& image, DatabaseLayout* layout);
 
+// Refused when the header carries a signature (a checksum scheme or signature bytes), which a
+// rewrite would invalidate.
+Status CheckUnsigned(const ImageView& image, const DatabaseLayout& layout);
+
+// Every playlist of `pl`, the library first, each checked as the library is by ParseLayout.
+Status ParsePlaylists(const ImageView& image, const PlaylistDatasetLayout& pl,
+                      std::vector<PlaylistInfo>* playlists);
+
 // Ok when the writer may rewrite the image in place: three datasets (tracks first, then two
 // playlist datasets that mirror each other), one library playlist in each with one 120-byte
 // item per track and exactly five sort indexes of N entries ending its data records, track
 // records back to back. Otherwise Refused, saying which property is missing and where.
 Status CheckWritableShape(const ImageView& image, const DatabaseLayout& layout);
+
+// Ok when the writer may update an image of another layout, record by record: track headers
+// hold the ids and each id (and each nonzero database id) is used once, a playlist dataset has a
+// library playlist, every item names a track (or heads a podcast), sort indexes and jump tables lie
+// only in library playlists and are of orders this program sorts by, and the album list, if any,
+// parses. Otherwise Refused or Corruption, saying what and where.
+Status CheckUpdatableShape(const ImageView& image, const DatabaseLayout& layout);
 
 }  // namespace tunewell

@@ -4,6 +4,7 @@
 
 #include "database/track_order.h"
 #include "database/track_reader.h"
+#include "platform/path.h"
 
 namespace tunewell {
 
@@ -19,6 +20,7 @@ Status ParseDatabaseFile(Env& env, const std::string& path, std::string* image,
 
 Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, bool drop_duplicates) {
   OwnedTracks tracks;
+  canonical_ = false;
   Status s = ParseDatabaseFile(*env_, path, &image_, &layout_, &tracks);
   if (!s.ok()) {
     // Keep nothing of an image that cannot be parsed: nothing may be written from it.
@@ -27,7 +29,18 @@ Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, boo
     writable_ = s;
     return s;
   }
-  writable_ = CheckWritableShape(ImageView(image_), layout_).Prefixed(path);
+  writable_ = CheckUnsigned(ImageView(image_), layout_);
+  if (writable_.ok() && env_->KindOf(JoinPath(ParentOf(path), {"iTunesCDB"})) != PathKind::kNone) {
+    writable_ = Status::Refused(
+        "a compressed database (iTunesCDB) lies beside it, which this "
+        "program cannot update");
+  }
+  if (writable_.ok()) {
+    const ImageView image(image_);
+    canonical_ = CheckWritableShape(image, layout_).ok();
+    if (!canonical_) writable_ = CheckUpdatableShape(image, layout_);
+  }
+  writable_ = writable_.Prefixed(path);
   trackList_ = TrackList(std::move(tracks));
   trackList_.Sort(SortType::kTitle);
   loaded_ = true;

@@ -60,6 +60,8 @@ class ITunesDatabase {
   std::string image_;
   DatabaseLayout layout_;
   bool loaded_ = false;
+  // The three-dataset layout, rewritten as it always was; any other is updated record by record.
+  bool canonical_ = false;
   Status writable_ = Status::Refused("no database has been loaded");
 };
 

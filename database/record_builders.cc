@@ -32,8 +32,8 @@ std::string NewRecord(const char* tag, uint32_t header_length, size_t length) {
 
 }  // namespace
 
-uint32_t TrackRecordLength(const TrackInfo& track) {
-  return mhit::kHeaderLength + mhod::kStringText * static_cast<uint32_t>(track.TextFieldCount()) +
+uint32_t TrackRecordLength(const TrackInfo& track, uint32_t header_length) {
+  return header_length + mhod::kStringText * static_cast<uint32_t>(track.TextFieldCount()) +
          track.TotalTextLength(2);
 }
 
@@ -59,7 +59,7 @@ std::string BuildTrackHeader(const TrackInfo& track, uint64_t database_id) {
   PutFixed16(&h, mhit::kUnknown12, 12);
   PutFixed64(&h, mhit::kDatabaseIdAgain, database_id);
   h[mhit::kLyricsFlag] = track.hasLyrics ? 1 : 0;
-  PutFixed32(&h, mhit::kUnknownOne, 1);
+  PutFixed32(&h, mhit::kMediaType, mhit::kAudio);
   return h;
 }
 
@@ -76,35 +76,87 @@ std::string BuildStringRecord(std::u16string_view text, uint32_t type) {
   return r;
 }
 
-void AppendTrackRecord(const TrackInfo& track, uint64_t database_id, std::string* out) {
+void AppendTrackRecord(const TrackInfo& track, uint64_t database_id, std::string* out,
+                       const TrackRecordShape& shape) {
+  const size_t at = out->size();
   *out += BuildTrackHeader(track, database_id);
+  if (shape.header_length != mhit::kHeaderLength) {
+    out->resize(at + shape.header_length, '\0');
+    PutFixed32(out, at + record::kHeaderLength, shape.header_length);
+    PutFixed32(out, at + record::kTotalLength, TrackRecordLength(track, shape.header_length));
+  }
+  if (shape.header_length >= mhit::kAlbumId + 4) {
+    PutFixed32(out, at + mhit::kAlbumId, shape.album_id);
+  }
   for (const auto& [text, type] : StringOrder(track)) *out += BuildStringRecord(*text, type);
 }
 
 std::string BuildSortIndexRecord(SortType type, const std::vector<uint32_t>& entries) {
-  const uint32_t n = static_cast<uint32_t>(entries.size());
-  const uint32_t length = mhod::kEntries + 4 * n;
-  std::string r = NewRecord("mhod", mhod::kHeaderLength, length);
-  PutFixed32(&r, record::kTotalLength, length);
-  PutFixed32(&r, mhod::kType, mhod::kSortIndexType);
-  PutFixed32(&r, mhod::kSortType, static_cast<uint32_t>(type));
-  PutFixed32(&r, mhod::kEntryCount, n);
-  for (uint32_t i = 0; i < n; ++i) PutFixed32(&r, mhod::kEntries + 4 * size_t{i}, entries[i]);
-  return r;
+  std::string header = NewRecord("mhod", mhod::kHeaderLength, mhod::kEntries);
+  PutFixed32(&header, mhod::kType, mhod::kSortIndexType);
+  PutFixed32(&header, mhod::kSortType, static_cast<uint32_t>(type));
+  return BuildSortIndexLike(header, entries);
 }
 
 std::string BuildPlaylistItem(uint32_t track_id, uint32_t position) {
-  std::string r = NewRecord("mhip", mhip::kHeaderLength, mhip::kLength);
-  PutFixed32(&r, record::kTotalLength, mhip::kLength);
-  PutFixed32(&r, mhip::kUnknownOne, 1);
+  std::string r = BuildItemLike(mhip::kHeaderLength, track_id, position);
   PutFixed32(&r, mhip::kUnknown526, 526);
+  return r;
+}
+
+std::string BuildAlbumRecord(uint32_t header_length, uint32_t album_id, uint64_t persistent_id,
+                             std::u16string_view album, std::u16string_view artist) {
+  std::string r = NewRecord("mhia", header_length, header_length);
+  r += BuildStringRecord(album, mhod::kAlbumNameType);
+  r += BuildStringRecord(artist, mhod::kAlbumArtistType);
+  PutFixed32(&r, record::kTotalLength, static_cast<uint32_t>(r.size()));
+  PutFixed32(&r, mhia::kStringCount, (album.empty() ? 0 : 1) + (artist.empty() ? 0 : 1));
+  PutFixed32(&r, mhia::kAlbumId, album_id);
+  if (header_length >= mhia::kUnknownTwo + 4) {
+    PutFixed64(&r, mhia::kPersistentId, persistent_id);
+    PutFixed32(&r, mhia::kUnknownTwo, 2);
+  }
+  return r;
+}
+
+std::string BuildItemLike(uint32_t header_length, uint32_t track_id,
+                          std::optional<uint32_t> position) {
+  const uint32_t length = header_length + (position ? mhod::kPositionLength : 0);
+  std::string r = NewRecord("mhip", header_length, length);
+  PutFixed32(&r, record::kTotalLength, length);
+  PutFixed32(&r, mhip::kDataCount, position ? 1 : 0);
   PutFixed32(&r, mhip::kTrackId, track_id);
-  const size_t child = mhip::kHeaderLength;
-  r.replace(child + record::kTag, 4, "mhod");
-  PutFixed32(&r, child + record::kHeaderLength, mhod::kHeaderLength);
-  PutFixed32(&r, child + record::kTotalLength, mhod::kPositionLength);
-  PutFixed32(&r, child + mhod::kType, mhod::kPositionType);
-  PutFixed32(&r, child + mhod::kPosition, position);
+  if (position) {
+    const size_t child = header_length;
+    r.replace(child + record::kTag, 4, "mhod");
+    PutFixed32(&r, child + record::kHeaderLength, mhod::kHeaderLength);
+    PutFixed32(&r, child + record::kTotalLength, mhod::kPositionLength);
+    PutFixed32(&r, child + mhod::kType, mhod::kPositionType);
+    PutFixed32(&r, child + mhod::kPosition, *position);
+  }
+  return r;
+}
+
+std::string BuildJumpTable(std::string_view header, const std::vector<JumpEntry>& entries) {
+  std::string r(header);
+  r.resize(mhod::kJumpEntries + size_t{mhod::kJumpEntryLength} * entries.size(), '\0');
+  PutFixed32(&r, record::kTotalLength, static_cast<uint32_t>(r.size()));
+  PutFixed32(&r, mhod::kJumpCount, static_cast<uint32_t>(entries.size()));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const size_t at = mhod::kJumpEntries + mhod::kJumpEntryLength * i;
+    PutFixed32(&r, at + mhod::kJumpLetter, entries[i].letter);
+    PutFixed32(&r, at + mhod::kJumpFirst, entries[i].first);
+    PutFixed32(&r, at + mhod::kJumpRun, entries[i].run);
+  }
+  return r;
+}
+
+std::string BuildSortIndexLike(std::string_view header, const std::vector<uint32_t>& entries) {
+  std::string r(header);
+  r.resize(mhod::kEntries + 4 * entries.size(), '\0');
+  PutFixed32(&r, record::kTotalLength, static_cast<uint32_t>(r.size()));
+  PutFixed32(&r, mhod::kEntryCount, static_cast<uint32_t>(entries.size()));
+  for (size_t i = 0; i < entries.size(); ++i) PutFixed32(&r, mhod::kEntries + 4 * i, entries[i]);
   return r;
 }
 

@@ -22,6 +22,11 @@ enum class SortType : uint32_t {
   kComposer = 18,
 };
 
+// Whether `value` is one of the sort types above.
+inline bool KnownSortType(uint32_t value) {
+  return value == 3 || value == 4 || value == 5 || value == 7 || value == 18;
+}
+
 // The order in which the writer emits the five indexes.
 inline constexpr SortType kSortIndexOrder[] = {
     SortType::kTitle, SortType::kArtist, SortType::kAlbum, SortType::kGenre, SortType::kComposer};

@@ -46,28 +46,7 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
           "total length " + std::to_string(total) + " does not fit its track record");
     }
     if (std::u16string* field = FieldFor(track, type)) {
-      uint32_t length = 0;
-      uint32_t encoding = 0;
-      RETURN_IF_ERROR(image.U32(o + mhod::kStringEncoding, "string record", &encoding));
-      RETURN_IF_ERROR(image.U32(o + mhod::kStringLength, "string record", &length));
-      if (mhod::kStringText + uint64_t{length} > total) {
-        return CorruptionAt(o, "string record",
-                            "text length " + std::to_string(length) + " runs past the record");
-      }
-      const std::string_view bytes = image.Slice(o + mhod::kStringText, length);
-      if (encoding == mhod::kUtf8Encoding) {
-        *field = Utf8ToUtf16(bytes);
-      } else {
-        // UTF-16LE; a stray odd byte at the end is dropped.
-        field->resize(length / 2);
-        if constexpr (std::endian::native == std::endian::little) {
-          std::memcpy(field->data(), bytes.data(), field->size() * 2);
-        } else {
-          for (size_t k = 0; k < field->size(); ++k) {
-            (*field)[k] = static_cast<char16_t>(DecodeFixed16(bytes.data() + 2 * k));
-          }
-        }
-      }
+      RETURN_IF_ERROR(ReadStringText(image, o, total, field));
     }
     o += total;
   }
@@ -75,6 +54,32 @@ Status ReadStrings(const ImageView& image, const TrackRecordInfo& record, TrackI
 }
 
 }  // namespace
+
+Status ReadStringText(const ImageView& image, uint64_t o, uint32_t total, std::u16string* text) {
+  uint32_t length = 0;
+  uint32_t encoding = 0;
+  RETURN_IF_ERROR(image.U32(o + mhod::kStringEncoding, "string record", &encoding));
+  RETURN_IF_ERROR(image.U32(o + mhod::kStringLength, "string record", &length));
+  if (mhod::kStringText + uint64_t{length} > total) {
+    return CorruptionAt(o, "string record",
+                        "text length " + std::to_string(length) + " runs past the record");
+  }
+  const std::string_view bytes = image.Slice(o + mhod::kStringText, length);
+  if (encoding == mhod::kUtf8Encoding) {
+    *text = Utf8ToUtf16(bytes);
+    return Status::Ok();
+  }
+  // UTF-16LE; a stray odd byte at the end is dropped.
+  text->resize(length / 2);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(text->data(), bytes.data(), text->size() * 2);
+  } else {
+    for (size_t k = 0; k < text->size(); ++k) {
+      (*text)[k] = static_cast<char16_t>(DecodeFixed16(bytes.data() + 2 * k));
+    }
+  }
+  return Status::Ok();
+}
 
 Status ReadTracks(const ImageView& image, const DatabaseLayout& layout, OwnedTracks* tracks) {
   tracks->clear();

@@ -22,4 +22,7 @@ enum StringType : uint32_t {
 // field as constructed.
 Status ReadTracks(const ImageView& image, const DatabaseLayout& layout, OwnedTracks* tracks);
 
+// The text of the string record at `o`, whose total length `total` has been checked to fit.
+Status ReadStringText(const ImageView& image, uint64_t o, uint32_t total, std::u16string* text);
+
 }  // namespace tunewell

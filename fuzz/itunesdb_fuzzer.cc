@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the iTunesDB reader: the parse functions on the input's own buffer
 // (so that AddressSanitizer sees any read past it) and the loader through a file in memory.
-// Besides crashes, it traps when the two paths disagree or a loaded database does not recognise
-// its own tracks as duplicates.
+// Besides crashes, it traps when the two paths disagree, a loaded database does not recognise
+// its own tracks as duplicates, or a save of a database the writer accepted neither passes its
+// check nor refuses (adding two tracks, removing the first, each from a fresh load).
 
 #include <cstddef>
 #include <cstdint>
@@ -67,6 +68,22 @@ void FuzzOne(std::string_view bytes) {
 
   KeyedTracks keyed(db.trackList().tracks());
   for (SortType type : kSortIndexOrder) keyed.Sort(type);
+  if (!db.writable().ok()) return;
+
+  std::vector<TrackInfo> added(2);
+  added[0].title = u"Fuzz";
+  added[0].album = u"Album";
+  added[1].path = u":iPod_Control:Music:F00:FUZZ.mp3";
+  TrackInfo first;
+  if (!tracks.empty()) first.trackId = tracks[0]->trackId;
+  for (bool adding : {true, false}) {
+    ITunesDatabase fresh(env);
+    Check(fresh.Load(kPath, nullptr, false).ok());
+    StagedFile staged;
+    const Status s = adding ? fresh.StageAdding(kPath, {&added[0], &added[1]}, &staged)
+                            : fresh.StageRemoving(kPath, {&first}, &staged);
+    Check(s.ok() || s.IsRefused());
+  }
 }
 
 }  // namespace

@@ -141,10 +141,10 @@ TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
   }
 }
 
-// The fixture's three-dataset layout is writable; each break of one of its properties (an option
-// of the builder, or a field patched to a value) is read but refused, the reason
-// naming a word of it and an offset.
-TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
+// The fixture's three-dataset layout and other programs' layouts are writable; what would make
+// a rewrite lose or corrupt something (an option of the builder, or a field patched to a value)
+// is read but refused, the reason naming a word of it and an offset.
+TEST(ShapeTest, WhichLayoutsAreWritable) {
   const struct {
     const char* name;
     ITunesDbOptions options;
@@ -161,35 +161,45 @@ TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
        nullptr,
        [](const ITunesDbMap& m) { return m.playlist_datasets[1].items[0] + 100; },
        3},
-      {"two datasets", {.dataset_types = {1, 2}}, "datasets"},
-      {"four datasets", {.dataset_types = {1, 2, 3, 4}}, "datasets"},
-      {"playlists first", {.dataset_types = {2, 1, 3}}, "datasets"},
-      {"two type-2 datasets", {.dataset_types = {1, 2, 2}}, "datasets"},
-      {"the many-dataset layout of real iPods", fixture::ManyDatasetLayout(), "datasets"},
-      {"the two-dataset layout of early iPods", fixture::TwoDatasetLayout(), "datasets"},
-      {"another playlist", {.extra_playlists = 1}, "playlists"},
-      {"jump tables", {.jump_tables = true}, "sort index"},
-      {"four sort indexes", {.sort_index_count = 4}, "sort index"},
-      {"a record after the indexes", {.trailing_records = 1}, "sort index"},
-      {"indexes that miss a track", {.sort_index_entries = 2}, "sort index"},
-      {"items without positions", {.item_positions = false}, "item"},
+      {"two datasets", {.dataset_types = {1, 2}}, nullptr},
+      {"four datasets", {.dataset_types = {1, 2, 3, 4}}, nullptr},
+      {"playlists first", {.dataset_types = {2, 1, 3}}, nullptr},
+      {"two type-2 datasets", {.dataset_types = {1, 2, 2}}, nullptr},
+      {"the many-dataset layout of real iPods", fixture::ManyDatasetLayout(), nullptr},
+      {"the two-dataset layout of early iPods", fixture::TwoDatasetLayout(), nullptr},
+      {"no playlist dataset", {.dataset_types = {1}}, "library"},
+      {"a sort order this program does not sort by", fixture::ManyDatasetLayout(), "sort type",
+       [](const ITunesDbMap& m) { return m.playlist_datasets[0].data_records[2] + 24; }, 99},
+      {"a database id used twice", fixture::ManyDatasetLayout(), "database id",
+       [](const ITunesDbMap& m) { return m.tracks[2] + 112; }, 1},
+      // Regenerated shorter, it would end inside its own header.
+      {"a sort index with a longer header", fixture::ManyDatasetLayout(), "form",
+       [](const ITunesDbMap& m) { return m.playlist_datasets[0].data_records[2] + 4; }, 80},
+      {"another playlist", {.extra_playlists = 1}, nullptr},
+      {"jump tables", {.jump_tables = true}, nullptr},
+      {"four sort indexes", {.sort_index_count = 4}, nullptr},
+      {"a record after the indexes", {.trailing_records = 1}, nullptr},
+      {"indexes that miss a track", {.sort_index_entries = 2}, nullptr},
+      {"items without positions", {.item_positions = false}, nullptr},
       {"a track without an item",
        {.items = std::vector<fixture::FixtureItem>{{1, 1}, {2, 2}}},
-       "item"},
+       nullptr},
       {"an item of an unknown track",
        {.items = std::vector<fixture::FixtureItem>{{1, 1}, {2, 2}, {77, 3}}},
        "77"},
-      {"124-byte items", {.item_header_length = 80}, "120"},
-      {"bytes after the last track", {.track_dataset_padding = 8}, "after the last track"},
-      {"playlist lists that differ", {.second_playlist_list_header_length = 96}, "mirror"},
+      {"124-byte items", {.item_header_length = 80}, nullptr},
+      {"bytes after the last track", {.track_dataset_padding = 8}, nullptr},
+      {"playlist lists that differ", {.second_playlist_list_header_length = 96}, nullptr},
       {"short track headers", {.track_header_length = 116}, "track"},
       // A removal by id would take both records while counting one.
       {"a track id used twice", {}, "", [](const ITunesDbMap& m) { return m.tracks[2] + 16; }, 2},
       {"bytes beyond the file length", {}, "", nullptr, 16},
-      // Read as no position, which the writer cannot renumber.
+      {"a checksum scheme", {}, "signed", [](const ITunesDbMap&) { return size_t{48}; }, 1},
+      {"a signature", {}, "signed", [](const ITunesDbMap&) { return size_t{100}; }, 0x100},
+      // Read as an item without a position, updated as such.
       {"a position record with another tag",
        {},
-       "",
+       nullptr,
        [](const ITunesDbMap& m) { return m.playlist_datasets[0].items[1] + 76; },
        0x646F6858},
       // The header then swallows the title record's start.
@@ -214,6 +224,12 @@ TEST(ShapeTest, OnlyTheFixtureLayoutIsWritable) {
     }
   }
   for (int n : {0, 1}) EXPECT_TRUE(Writable(BuildITunesDb(fixture::SampleTracks(n)), n).ok());
+  MemoryEnv env;
+  ITunesDatabase db(env);
+  ASSERT_TRUE(env.AddFile("/iTunesCDB", "x").ok() &&
+              env.AddFile("/iTunesDB", BuildITunesDb({})).ok());
+  ASSERT_TRUE(db.Load("/iTunesDB", nullptr, false).ok());
+  EXPECT_NE(db.writable().message().find("iTunesCDB"), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The reader on well-formed images: which fields it reads from which records; other programs'
-// layouts (real iPods, the fixture's copies of them, libgpod both ways) read but never rewritten.
+// layouts (real iPods, the fixture's copies of them, libgpod both ways) read and writable.
 #include <gmock/gmock.h>
 
 #include "database/image_view.h"
@@ -131,9 +131,9 @@ TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
   }
 }
 
-// Databases of real iPods are read and listed in display order but never rewritten. The
-// fixture's copies of their layouts are read by the shape and libgpod tests below and beside.
-TEST(ReaderTest, RealIpodsReadAndListedButNotWritable) {
+// Databases of real iPods are read, listed in display order and writable. The fixture's copies
+// of their layouts are read by the shape and libgpod tests below and beside.
+TEST(ReaderTest, RealIpodsReadListedAndWritable) {
   TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
   const std::tuple<const char*, size_t, const char16_t*, size_t, uint32_t> ipods[] = {
       {"podcasts", 23, u"THE MVP Episode #20", 8, 584},
@@ -152,7 +152,7 @@ TEST(ReaderTest, RealIpodsReadAndListedButNotWritable) {
     for (const TrackRecordInfo& t : layout.tracks) ASSERT_EQ(t.header_length, header);
     ITunesDatabase db(Env::Default());
     ASSERT_TRUE(db.Load(path, nullptr, false).ok());
-    EXPECT_TRUE(db.writable().IsRefused()) << db.writable().ToString();
+    EXPECT_TRUE(db.writable().ok()) << db.writable().ToString();
     OwnedTracks display;
     ASSERT_TRUE(db.ReadTrackList(path, &display).ok());
     ASSERT_EQ(display.size(), count);
@@ -174,7 +174,7 @@ std::vector<std::string> Lines(const fixture::GpodDump& dump, int first) {
   return out;
 }
 
-// libgpod writes, we read (and refuse to rewrite); we build, libgpod reads the same fields.
+// libgpod writes, we read (and may update); we build, libgpod reads the same fields.
 TEST(GpodCrossTest, BothWays) {
   if (fixture::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
   fixture::TempFolder made;
@@ -188,7 +188,7 @@ TEST(GpodCrossTest, BothWays) {
   EXPECT_EQ(Read(image), Lines(dump, 0));
   TrackInfo candidate = fixture::MakeTrack(u"Track 0", u"Artist 0", u"Album 0");
   TrackArray candidates = {&candidate};
-  EXPECT_TRUE(IPodDatabase(Env::Default(), made.path()).LoadForSync(&candidates).IsRefused());
+  EXPECT_TRUE(IPodDatabase(Env::Default(), made.path()).LoadForSync(&candidates).ok());
 
   std::vector<FixtureTrack> tracks = fixture::SampleTracks(6);
   tracks[2].title = u"Euro \u20AC and clef \U0001D11E";

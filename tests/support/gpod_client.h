@@ -21,17 +21,26 @@ struct GpodTrack {  // texts in UTF-8
   int32_t length_ms = 0, bitrate = 0, year = 0;
   uint32_t rating = 0, vbr = 0, lyrics = 0;
   uint64_t database_id = 0;
+  uint32_t plays = 0, media_type = 0;
+  bool operator==(const GpodTrack&) const = default;
+};
+struct GpodPlaylist {             // one after the master playlist
+  std::string name, kind, rules;  // kind "podcast", "smart" or "plain"; rules as gpod_tool.c says
+  std::vector<uint32_t> members;  // track ids in order
+  bool operator==(const GpodPlaylist&) const = default;
 };
 struct GpodDump {
   std::vector<GpodTrack> tracks;  // in file order
   int playlist_count = 0;
   int master_count = -1;  // tracks in the master playlist
+  std::vector<GpodPlaylist> playlists;
 };
 
 // Reads the iTunesDB below `root` with libgpod. False, with the reason, when it cannot.
 bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error);
 // An iPod folder tree below `root` with a libgpod-written iTunesDB (see gpod_tool.c).
-bool GpodMake(const std::string& root, int tracks, std::string* error);
+// With `full`, as an iPod that desktop software has used: playlists, podcasts, play counts.
+bool GpodMake(const std::string& root, int tracks, std::string* error, bool full = false);
 
 // Runs `command` in the shell: its exit status (-1 when it could not run; always on Windows)
 // and its stdout.

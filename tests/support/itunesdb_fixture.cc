@@ -304,6 +304,9 @@ class Inspector {
                  InspectedRecord& r =
                      pl->records.emplace_back(InspectedRecord{.type = U32(o + 12)});
                  if ((r.type == 52 || r.type == 53) && e - o >= 28) r.sort_type = U32(o + 24);
+                 for (size_t k = o + 40; r.type == 53 && k + 12 <= e; k += 12) {
+                   r.entries.insert(r.entries.end(), {U32(k), U32(k + 4), U32(k + 8)});
+                 }
                  if (r.type != 52) return true;
                  if (e - o < 72 || e - o != 72 + uint64_t{4} * U32(o + 28)) {
                    return Fail(o, "sort index length does not match its entries");

@@ -98,7 +98,7 @@ struct InspectedTrack {
 struct InspectedRecord {
   uint32_t type = 0;
   uint32_t sort_type = 0;           // types 52 and 53
-  std::vector<uint32_t> entries{};  // type 52
+  std::vector<uint32_t> entries{};  // type 52; type 53: letter, first place, run of each
 };
 using InspectedItem = FixtureItem;
 struct InspectedPlaylist {

@@ -13,6 +13,7 @@
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/test_tracks.h"
 
 namespace tunewell {
@@ -123,6 +124,88 @@ TEST_F(IndependentCheckTest, RemovingKeepsTheRestConsistent) {
   ASSERT_TRUE(ipod.SaveAfterRemoval({&second, &fourth}).ok());
   const auto samples = fx::SampleTracks(5);
   ExpectLibgpodSees({samples[0].title, samples[2].title, samples[4].title});
+}
+
+// Databases that other programs wrote, updated: libgpod reads every track and playlist as
+// before, plus the new tracks in the library, or without the removed ones everywhere.
+class OtherLayoutTest : public ::testing::Test {
+ protected:
+  // Without database ids: libgpod makes up random ones where early databases have none. The
+  // fixture's inspector checks every length on the way.
+  fx::GpodDump Dump() {
+    fx::GpodDump dump;
+    std::string error, image;
+    fx::InspectedDb db;
+    EXPECT_TRUE(Env::Default().ReadFile(DbPath(root_), &image).ok());
+    EXPECT_TRUE(fx::InspectITunesDb(image, &db, &error)) << error;
+    EXPECT_TRUE(fx::GpodDumpOf(root_.path(), &dump, &error)) << error;
+    for (fx::GpodTrack& t : dump.tracks) t.database_id = 0;
+    return dump;
+  }
+
+  // Adds two tracks, then removes the old track at `gone` and the first new one.
+  void AddAndRemove(size_t gone = 0) {
+    const fx::GpodDump before = Dump();
+    std::vector<TrackInfo> fresh = {fx::MakeTrack(u"Zz new", u"Artist 1", u"Album 0", 3),
+                                    fx::MakeTrack(u"Aa new", u"Nobody", u"Fresh")};
+    TrackArray candidates = fx::ArrayOf(fresh);
+    IPodDatabase adding(Env::Default(), root_.path());
+    ASSERT_TRUE(adding.LoadForSync(&candidates).ok());
+    ASSERT_TRUE(adding.SaveAfterSync(candidates).ok());
+    fx::GpodDump expected = Dump();
+    ASSERT_EQ(expected.tracks.size(), before.tracks.size() + 2);
+    EXPECT_EQ(std::vector(expected.tracks.begin(), expected.tracks.end() - 2), before.tracks);
+    EXPECT_EQ(expected.tracks.back().title, "Aa new");
+    EXPECT_EQ(expected.tracks.back().path, Utf16ToUtf8(fresh[1].path));
+    EXPECT_EQ(expected.playlists, before.playlists);
+    // libgpod sees no members where items have no position record (early iPods).
+    EXPECT_EQ(expected.master_count, before.master_count + (before.master_count > 0 ? 2 : 0));
+
+    TrackInfo old_one, new_one;
+    old_one.trackId = before.tracks.at(gone).id;
+    new_one.trackId = fresh[0].trackId;
+    IPodDatabase removing(Env::Default(), root_.path());
+    ASSERT_TRUE(removing.LoadForSync(nullptr).ok());
+    ASSERT_TRUE(removing.SaveAfterRemoval({&old_one, &new_one}).ok());
+    expected.tracks.erase(expected.tracks.end() - 2);
+    expected.tracks.erase(expected.tracks.begin() + gone);
+    for (fx::GpodPlaylist& pl : expected.playlists) std::erase(pl.members, old_one.trackId);
+    const fx::GpodDump after = Dump();
+    EXPECT_EQ(after.tracks, expected.tracks);
+    EXPECT_EQ(after.playlists, expected.playlists);
+    EXPECT_EQ(after.master_count, before.master_count);
+  }
+
+  fx::TempFolder root_;
+};
+
+TEST_F(OtherLayoutTest, Libgpods) {
+  if (fx::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
+  std::string error;
+  ASSERT_TRUE(fx::GpodMake(root_.path(), 12, &error, true)) << error;
+  // Track 6 is the one episode of its podcast, which goes with it.
+  AddAndRemove(6);
+  std::string image;
+  fx::InspectedDb db;
+  ASSERT_TRUE(Env::Default().ReadFile(DbPath(root_), &image).ok());
+  ASSERT_TRUE(fx::InspectITunesDb(image, &db, &error)) << error;
+  EXPECT_EQ(db.datasets.at(1).playlists.at(1).items.size(), 3u);  // was two podcasts, 3 episodes
+}
+
+TEST_F(OtherLayoutTest, RealIpods) {
+  if (fx::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
+  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
+  for (const char* folder : {"early", "podcasts"}) {
+    SCOPED_TRACE(folder);
+    std::string image;
+    ASSERT_TRUE(
+        Env::Default()
+            .ReadFile(JoinPath(fx::RealIpodsDir(), {folder, "iPod_Control", "iTunes", "iTunesDB"}),
+                      &image)
+            .ok());
+    ASSERT_TRUE(fx::WriteIPodTree(Env::Default(), root_.path(), {1, image, {}, {}}).ok());
+    AddAndRemove();
+  }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Failures at every point of a save leave both database files exactly as they were.
+// Failures at every point of a save leave both database files exactly as they were, in the
+// three-dataset layout and in the many-dataset one of desktop software.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include "database/empty_database.h"
 #include "database/ipod_database.h"
 #include "platform/memory/memory_env.h"
+#include "tests/support/itunesdb_fixture.h"
 #include "tests/support/test_tracks.h"
 
 namespace tunewell {
@@ -19,7 +21,7 @@ constexpr char kRoot[] = "/ipod";
 constexpr char kDb[] = "/ipod/iPod_Control/iTunes/iTunesDB";
 constexpr char kSd[] = "/ipod/iPod_Control/iTunes/iTunesSD";
 
-class SaveFaultsTest : public ::testing::TestWithParam<bool> {
+class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(env_.AddFolder("/ipod/iPod_Control/Music/F00").ok());
@@ -29,9 +31,14 @@ class SaveFaultsTest : public ::testing::TestWithParam<bool> {
             MakeTrack(u"three", u"B", u"Z")};
     ASSERT_TRUE(Run(old_, true).ok());
     env_.Erase(std::string(kDb) + ".bak");
+    if (std::get<1>(GetParam())) {
+      ASSERT_TRUE(env_.AddFile(kDb, fixture::BuildITunesDb(fixture::SampleTracks(3),
+                                                           fixture::ManyDatasetLayout()))
+                      .ok());
+    }
   }
 
-  bool adding() const { return GetParam(); }
+  bool adding() const { return std::get<0>(GetParam()); }
 
   void Remember() {
     before_ = env_.TakeSnapshot();
@@ -151,8 +158,12 @@ TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AddingAndRemoving, SaveFaultsTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Adding" : "Removing"; });
+INSTANTIATE_TEST_SUITE_P(AddingAndRemoving, SaveFaultsTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "Adding" : "Removing") +
+                                  (std::get<1>(info.param) ? "ManyDatasets" : "");
+                         });
 
 }  // namespace
 }  // namespace tunewell

@@ -7,6 +7,7 @@
 #include "database/empty_database.h"
 #include "database/itunes_database.h"
 #include "database/itunesdb_records.h"
+#include "database/layout_update.h"
 #include "database/record_builders.h"
 #include "database/shuffle_database.h"
 #include "database/shuffle_layout.h"
@@ -50,15 +51,20 @@ class WriterTest : public ::testing::Test {
     EXPECT_TRUE(ParseLayout(ImageView(image), &layout).ok());
     return layout;
   }
-  // Titles in the order of the sort index `type` of playlist dataset `d`, read by the inspector.
+  // Titles in the order of the sort index `type` of the `d`th playlist dataset, read by the
+  // inspector.
   Titles IndexTitles(SortType type, size_t d = 0) {
     fixture::InspectedDb db;
     std::string error;
     EXPECT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
     Titles titles;
-    for (const auto& r : db.datasets.at(d + 1).playlists.at(0).records) {
-      if (r.type != 52 || r.sort_type != static_cast<uint32_t>(type)) continue;
-      for (uint32_t e : r.entries) titles.push_back(db.tracks.at(e).Text(1));
+    size_t seen = 0;
+    for (const auto& dataset : db.datasets) {
+      if (dataset.playlists.empty() || seen++ != d) continue;
+      for (const auto& r : dataset.playlists[0].records) {
+        if (r.type != 52 || r.sort_type != static_cast<uint32_t>(type)) continue;
+        for (uint32_t e : r.entries) titles.push_back(db.tracks.at(e).Text(1));
+      }
     }
     return titles;
   }
@@ -163,6 +169,73 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
     EXPECT_EQ(db.tracks.at(2).database_id, c.new_database_ids[0]);
     EXPECT_EQ(db.tracks.at(3).database_id, c.new_database_ids[1]);
   }
+}
+
+// Other programs' layouts: new tracks in every library playlist in the form of its items, the
+// indexes and jump tables regenerated, albums added and dropped, removed tracks gone from every
+// playlist, the old tracks' records kept.
+TEST_F(WriterTest, OtherLayoutsAreUpdatedRecordByRecord) {
+  fixture::ITunesDbOptions shuffled = {.item_header_length = 80,
+                                       .dataset_types = {2, 1, 3, 4},
+                                       .jump_tables = true,
+                                       .extra_playlists = 1};
+  // With the albums listed after adding (99: no album list; none for 244-byte track headers).
+  const std::pair<fixture::ITunesDbOptions, uint32_t> layouts[] = {
+      {fixture::ManyDatasetLayout(), 1}, {fixture::TwoDatasetLayout(), 99}, {shuffled, 0}};
+  for (const auto& [options, added_albums] : layouts) {
+    ASSERT_TRUE(env_.AddFile(kDb, fixture::BuildITunesDb(fixture::SampleTracks(3), options)).ok());
+    const std::string before = Image();
+    std::vector<TrackInfo> tracks = {MakeTrack(u"Zed", u"A", u"New"),
+                                     MakeTrack(u"Ant", u"A", u"New")};
+    ASSERT_TRUE(Add(tracks).ok());
+    // None is added where the file had none.
+    const Titles sorted = {u"Ant", u"Title 0", u"Title 1", u"Title 2", u"Zed"};
+    EXPECT_EQ(IndexTitles(SortType::kTitle), options.sort_index_count ? sorted : Titles());
+    fixture::InspectedDb db;
+    std::string error;
+    ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
+    for (const auto& dataset : db.datasets) {
+      if (dataset.playlists.empty()) continue;
+      const auto& library = dataset.playlists[0];
+      ASSERT_EQ(library.items.size(), 5u);
+      EXPECT_EQ(library.items[4].track_id, tracks[1].trackId);
+      EXPECT_EQ(library.items[4].position.has_value(), library.items[0].position.has_value());
+      for (const auto& r : library.records) {
+        if (r.type == 53 && r.sort_type == 3) {
+          EXPECT_EQ(r.entries, (std::vector<uint32_t>{'A', 0, 1, 'T', 1, 3, 'Z', 4, 1}));
+        }
+      }
+    }
+    const DatabaseLayout old = Layout(before), now = Layout(Image());
+    for (size_t k = 0; k < 3; ++k) {
+      EXPECT_EQ(Image().substr(now.tracks[k].offset, now.tracks[k].total_length),
+                before.substr(old.tracks[k].offset, old.tracks[k].total_length));
+    }
+    const auto albums = [&] {
+      for (const DatasetInfo& d : Layout(Image()).datasets) {
+        if (d.type == 4) return fixture::GetU32(Image(), d.offset + d.header_length + 8);
+      }
+      return 99u;
+    };
+    EXPECT_EQ(albums(), added_albums);
+    ASSERT_TRUE(Remove({2, tracks[0].trackId, tracks[1].trackId}).ok());
+    ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
+    for (const auto& dataset : db.datasets) {
+      for (const auto& playlist : dataset.playlists) {
+        std::vector<uint32_t> ids;
+        for (const auto& item : playlist.items) ids.push_back(item.track_id);
+        EXPECT_EQ(ids, (std::vector<uint32_t>{1, 3}));
+      }
+    }
+    EXPECT_EQ(albums(), added_albums == 99 ? 99u : 0u);
+  }
+}
+
+TEST(JumpLetterTest, FilesTextsAsLibgpodDoes) {
+  const std::u16string texts[] = {
+      u"", u"#1", u"9", u"_x", u"apple", u"The End", u"\u00e9t\u00e9", u"\u00df", u"\u65e5"};
+  const std::u16string letters = u"000XAT\u00c9\u00df\u65e5";
+  for (size_t i = 0; i < std::size(texts); ++i) EXPECT_EQ(JumpLetter(texts[i]), letters[i]) << i;
 }
 
 // ---- iTunesSD ----
