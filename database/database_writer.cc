@@ -239,7 +239,8 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
     const uint32_t* place = position_of.Find(keyed.at(i)->trackId);
     if (place != nullptr) keyed.at(i)->position = static_cast<int32_t>(*place);
   }
-  update.indexes = RegenerateIndexes(keyed);
+  // The three-dataset layout has no jump tables.
+  update.indexes = RegenerateIndexes(keyed, /*with_jumps=*/!canonical_);
   // The three-dataset layout: the five indexes in their fixed order, 120-byte items.
   std::string indexes;
   std::string new_items;

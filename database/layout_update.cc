@@ -143,7 +143,7 @@ char16_t JumpLetter(std::u16string_view text) {
   return c;
 }
 
-std::vector<RegeneratedIndex> RegenerateIndexes(KeyedTracks& keyed) {
+std::vector<RegeneratedIndex> RegenerateIndexes(KeyedTracks& keyed, bool with_jumps) {
   std::vector<RegeneratedIndex> out;
   for (SortType type : kSortIndexOrder) {
     keyed.Sort(type);
@@ -152,6 +152,7 @@ std::vector<RegeneratedIndex> RegenerateIndexes(KeyedTracks& keyed) {
     for (size_t i = 0; i < keyed.size(); ++i) {
       const TrackInfo& track = *keyed.at(i);
       index.entries[i] = static_cast<uint32_t>(track.position - 1);
+      if (!with_jumps) continue;
       const char16_t letter = JumpLetter(JumpField(type, track));
       if (index.jumps.empty() || index.jumps.back().letter != letter) {
         index.jumps.push_back({letter, static_cast<uint32_t>(i), 0});

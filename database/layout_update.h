@@ -23,8 +23,9 @@ struct RegeneratedIndex {
   std::vector<JumpEntry> jumps;
 };
 
-// The five orders of `keyed`, whose tracks' positions must be their 1-based places.
-std::vector<RegeneratedIndex> RegenerateIndexes(KeyedTracks& keyed);
+// The five orders of `keyed`, whose tracks' positions must be their 1-based places; their jump
+// entries only when `with_jumps`.
+std::vector<RegeneratedIndex> RegenerateIndexes(KeyedTracks& keyed, bool with_jumps);
 
 // The letter a jump table files `text` under.
 char16_t JumpLetter(std::u16string_view text);
