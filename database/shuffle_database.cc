@@ -1,5 +1,7 @@
 #include "database/shuffle_database.h"
 
+#include <algorithm>
+
 #include "database/shuffle_layout.h"
 #include "platform/collation.h"
 #include "platform/large_buffer.h"
@@ -10,6 +12,12 @@ namespace tunewell {
 Status ShuffleDatabase::Load(const std::string& path) {
   loaded_ = false;
   count_ = 0;
+  // With room for the entries a sync appends, so that adding them moves no bytes.
+  uint64_t size = 0;
+  image_.clear();
+  if (env_->FileSize(path, &size).ok()) {
+    ReserveLargeBuffer(&image_, size + std::max<uint64_t>(size / 4, 1024 * sd::kEntryLength));
+  }
   RETURN_IF_ERROR(env_->ReadFile(path, &image_));
   if (image_.empty()) return Status::Ok();
   Status s = CheckShuffleImage(image_).Prefixed(path);
@@ -28,19 +36,25 @@ Status ShuffleDatabase::StageAdding(const std::string& path, const TrackArray& a
   if (count_ + added.size() > sd::kMaxEntries) {
     return Status::Refused(path + ": too many entries; nothing was written");
   }
-  std::string out;
-  ReserveLargeBuffer(&out, image_.size() + added.size() * sd::kEntryLength);
-  out = image_;
+  // The new file is the image as read with entries appended: they are built on its end and cut
+  // off again afterwards, so that tens of megabytes of entries are not copied once more.
+  const size_t size = image_.size();
   uint32_t count = static_cast<uint32_t>(count_);
+  Status s;
   for (const TrackInfo* track : added) {
     std::string entry;
-    RETURN_IF_ERROR(
-        BuildShuffleEntry(track->path, &entry).Prefixed(path + ": nothing was written"));
-    out += entry;
+    s = BuildShuffleEntry(track->path, &entry).Prefixed(path + ": nothing was written");
+    if (!s.ok()) break;
+    image_ += entry;
     ++count;
   }
-  SetShuffleEntryCount(&out, count);
-  return StagedFile::Stage(*env_, path, out, CheckShuffleImage, staged);
+  if (s.ok()) {
+    SetShuffleEntryCount(&image_, count);
+    s = StagedFile::Stage(*env_, path, image_, CheckShuffleImage, staged);
+  }
+  image_.resize(size);
+  SetShuffleEntryCount(&image_, static_cast<uint32_t>(count_));
+  return s;
 }
 
 std::string_view ShuffleDatabase::Entry(int32_t i) const {

@@ -53,7 +53,8 @@ class Env {
   static Env& Default();
 
   // Reads an existing file whole. Opened with no sharing, so a file another program is writing
-  // (or holds open without sharing) fails to open.
+  // (or holds open without sharing) fails to open. A `contents` with room enough keeps its
+  // buffer, so a caller can read a file into a buffer with room to grow.
   virtual Status ReadFile(const std::string& path, std::string* contents) = 0;
   // At most the first `limit` bytes of an existing file, opened as ReadFile opens it: a look at
   // a file's start need not read all of a huge one.

@@ -126,9 +126,12 @@ class PosixEnv : public Env {
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
     if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
-    std::string().swap(*contents);
     const size_t size = std::min(static_cast<size_t>(st.st_size), limit);
-    ReserveLargeBuffer(contents, size);
+    if (contents->capacity() < size) {
+      // Let go of the old buffer before taking the new one.
+      std::string().swap(*contents);
+      ReserveLargeBuffer(contents, size);
+    }
     contents->resize(size);
     size_t done = 0;
     while (done < contents->size()) {
