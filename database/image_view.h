@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "database/coding.h"
 #include "platform/status.h"
 
 namespace tunewell {
@@ -21,14 +22,29 @@ class ImageView {
   bool Fits(uint64_t offset, uint64_t length) const {
     return offset <= bytes_.size() && length <= bytes_.size() - offset;
   }
-  Status CheckRange(uint64_t offset, uint64_t length, const char* what) const;
+  // The checks below are inline, their failures not: a parse makes millions of them.
+  Status CheckRange(uint64_t offset, uint64_t length, const char* what) const {
+    if (Fits(offset, length)) return Status::Ok();
+    return RangeError(offset, length, what);
+  }
 
   // Little-endian integers.
-  Status U32(uint64_t offset, const char* what, uint32_t* value) const;
-  Status U64(uint64_t offset, const char* what, uint64_t* value) const;
+  Status U32(uint64_t offset, const char* what, uint32_t* value) const {
+    if (!Fits(offset, 4)) return RangeError(offset, 4, what);
+    *value = DecodeFixed32(bytes_.data() + offset);
+    return Status::Ok();
+  }
+  Status U64(uint64_t offset, const char* what, uint64_t* value) const {
+    if (!Fits(offset, 8)) return RangeError(offset, 8, what);
+    *value = DecodeFixed64(bytes_.data() + offset);
+    return Status::Ok();
+  }
 
   // Ok when the four bytes at `offset` are `tag` ("mhit", ...).
-  Status ExpectTag(uint64_t offset, std::string_view tag) const;
+  Status ExpectTag(uint64_t offset, std::string_view tag) const {
+    if (HasTag(offset, tag)) return Status::Ok();
+    return TagError(offset, tag);
+  }
   bool HasTag(uint64_t offset, std::string_view tag) const {
     if (!Fits(offset, tag.size())) return false;
     // Record tags are four bytes: compared as one integer, with no call per record.
@@ -47,6 +63,9 @@ class ImageView {
   }
 
  private:
+  Status RangeError(uint64_t offset, uint64_t length, const char* what) const;
+  Status TagError(uint64_t offset, std::string_view tag) const;
+
   std::string_view bytes_;
 };
 
