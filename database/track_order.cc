@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -96,70 +97,106 @@ constexpr int kTextFields = 5;
 
 struct KeyedTracks::Entry {
   TrackInfo* track = nullptr;
-  std::string_view keys[kTextFields];  // by Field, in the store's blocks
-  uint8_t computed = 0;                // bit per field whose key is in `keys`
+  uint32_t text[kTextFields];  // by Field: the id of the entry's text among the field's texts
+  uint8_t computed = 0;        // bit per field whose id is in `text`
 };
 
 // Append-only: every KeyedTracks made from another refers to the same entries by index.
 struct KeyedTracks::Store {
+  // The different texts of one field. A library repeats its artists, albums, genres and
+  // composers thousands of times: each text's key is computed, hashed and sorted once.
+  struct Texts {
+    std::unordered_map<std::u16string_view, uint32_t> ids;  // text, kept in the blocks
+    std::vector<std::string_view> keys;                     // by id
+    std::vector<size_t> hashes;                             // of the keys, by id
+    // The ranked ids by key, and each one's place among them, equal keys equal places.
+    std::vector<std::pair<std::string_view, uint32_t>> sorted;
+    std::vector<int32_t> ranks;
+  };
+
   std::vector<Entry> entries;
-  // ranks[f][e]: the place of entry e's key among all keys of field f, equal keys equal places;
-  // valid for the first ranked[f] entries.
+  Texts texts[kTextFields];
+  // ranks[f][e]: the rank of entry e's text of field f; valid for the first ranked[f] entries.
   std::vector<int32_t> ranks[kTextFields];
   size_t ranked[kTextFields] = {};
-  // The ranked entries of each field by key.
-  std::vector<std::pair<std::string_view, uint32_t>> sorted[kTextFields];
-  // The keys' bytes, side by side: a database's tracks have keys by the ten thousand, and one
+  // Texts and keys, side by side: a database's tracks have them by the ten thousand, and one
   // allocation each would dominate loading them. Blocks never move.
   std::vector<std::unique_ptr<char[]>> blocks;
   char* block_next = nullptr;
   size_t block_left = 0;
 
-  std::string_view Keep(const std::string& key) {
-    if (key.empty()) return {};
-    if (key.size() > block_left) {
-      block_left = std::max(key.size(), size_t{256} << 10);
+  const char* Keep(const void* bytes, size_t size) {
+    // Even sizes and offsets keep UTF-16 texts aligned.
+    const size_t room = (size + 1) & ~size_t{1};
+    if (room > block_left) {
+      block_left = std::max(room, size_t{256} << 10);
       blocks.push_back(std::make_unique_for_overwrite<char[]>(block_left));
       block_next = blocks.back().get();
     }
-    std::memcpy(block_next, key.data(), key.size());
-    const std::string_view kept(block_next, key.size());
-    block_next += key.size();
-    block_left -= key.size();
+    std::memcpy(block_next, bytes, size);
+    const char* kept = block_next;
+    block_next += room;
+    block_left -= room;
     return kept;
   }
 
-  std::string_view Key(uint32_t e, Field field) {
+  uint32_t TextId(uint32_t e, Field field) {
     Entry& entry = entries[e];
     const int f = static_cast<int>(field);
     if (!(entry.computed & Bit(field))) {
       const TrackInfo& t = *entry.track;
-      const std::u16string* texts[kTextFields] = {&t.title, &t.artist, &t.album, &t.genre,
-                                                  &t.composer};
-      entry.keys[f] = Keep(SortKey(*texts[f]));
+      const std::u16string* all[kTextFields] = {&t.title, &t.artist, &t.album, &t.genre,
+                                                &t.composer};
+      const std::u16string& text = *all[f];
+      Texts& known = texts[f];
+      auto it = known.ids.find(text);
+      if (it == known.ids.end()) {
+        const auto* kept = reinterpret_cast<const char16_t*>(
+            text.empty() ? nullptr : Keep(text.data(), text.size() * sizeof(char16_t)));
+        const std::string key = SortKey(text);
+        const std::string_view kept_key =
+            key.empty() ? std::string_view()
+                        : std::string_view(Keep(key.data(), key.size()), key.size());
+        it = known.ids.emplace(std::u16string_view(kept, text.size()), known.keys.size()).first;
+        known.keys.push_back(kept_key);
+        known.hashes.push_back(std::hash<std::string_view>()(kept_key));
+      }
+      entry.text[f] = it->second;
       entry.computed |= Bit(field);
     }
-    return entry.keys[f];
+    return entry.text[f];
+  }
+
+  std::string_view Key(uint32_t e, Field field) {
+    return texts[static_cast<int>(field)].keys[TextId(e, field)];
   }
 
   void Rank(Field field) {
     const int f = static_cast<int>(field);
     if (ranked[f] == entries.size()) return;
-    // Each key beside its entry's index, kept in order: comparisons reach the bytes through one
-    // pointer, and entries added later (a sync's new tracks) are merged in, not sorted afresh.
-    std::vector<std::pair<std::string_view, uint32_t>>& by_key = sorted[f];
-    const size_t old = by_key.size();
-    for (uint32_t e = static_cast<uint32_t>(ranked[f]); e < entries.size(); ++e) {
-      by_key.emplace_back(Key(e, field), e);
+    for (uint32_t e = static_cast<uint32_t>(ranked[f]); e < entries.size(); ++e) TextId(e, field);
+    Texts& known = texts[f];
+    // Texts added later (a sync's new tracks) are merged in, not sorted afresh.
+    const size_t old = known.sorted.size();
+    if (old < known.keys.size()) {
+      for (uint32_t id = static_cast<uint32_t>(old); id < known.keys.size(); ++id) {
+        known.sorted.emplace_back(known.keys[id], id);
+      }
+      const auto less = [](const auto& a, const auto& b) { return a.first < b.first; };
+      std::sort(known.sorted.begin() + old, known.sorted.end(), less);
+      std::inplace_merge(known.sorted.begin(), known.sorted.begin() + old, known.sorted.end(),
+                         less);
+      known.ranks.assign(known.keys.size(), 0);
+      int32_t rank = 0;
+      for (size_t i = 0; i < known.sorted.size(); ++i) {
+        if (i > 0 && known.sorted[i].first != known.sorted[i - 1].first) ++rank;
+        known.ranks[known.sorted[i].second] = rank;
+      }
+      ranked[f] = 0;  // every entry's rank may have moved
     }
-    const auto less = [](const auto& a, const auto& b) { return a.first < b.first; };
-    std::sort(by_key.begin() + old, by_key.end(), less);
-    std::inplace_merge(by_key.begin(), by_key.begin() + old, by_key.end(), less);
-    ranks[f].assign(entries.size(), 0);
-    int32_t rank = 0;
-    for (size_t i = 0; i < by_key.size(); ++i) {
-      if (i > 0 && by_key[i].first != by_key[i - 1].first) ++rank;
-      ranks[f][by_key[i].second] = rank;
+    ranks[f].resize(entries.size());
+    for (size_t e = ranked[f]; e < entries.size(); ++e) {
+      ranks[f][e] = known.ranks[entries[e].text[f]];
     }
     ranked[f] = entries.size();
   }
@@ -253,10 +290,9 @@ void KeyedTracks::Sort(SortType type) {
 
 size_t KeyedTracks::IdentityHash(size_t i) {
   const uint32_t e = order_[i];
-  std::hash<std::string_view> hash;
   size_t h = 0;
   for (Field field : {Field::kTitle, Field::kAlbum, Field::kArtist}) {
-    h = h * 1000003 ^ hash(store_->Key(e, field));
+    h = h * 1000003 ^ store_->texts[static_cast<int>(field)].hashes[store_->TextId(e, field)];
   }
   return h;
 }
