@@ -1,17 +1,14 @@
-// The reader on well-formed images: which fields it reads from which records; other programs'
-// layouts (real iPods, the fixture's copies of them, libgpod both ways) read and writable.
+// The reader on well-formed images: which fields it reads from which records; real iPods' layouts
+// read and writable (libgpod's reading of every layout is the writer's independent check).
 #include <gmock/gmock.h>
 
 #include "database/image_view.h"
-#include "database/ipod_database.h"
 #include "database/itunes_database.h"
 #include "database/track_order.h"
 #include "database/track_reader.h"
 #include "platform/memory/memory_env.h"
 #include "platform/path.h"
 #include "platform/text.h"
-#include "tests/support/gpod_client.h"
-#include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/test_tracks.h"
@@ -132,7 +129,7 @@ TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
 }
 
 // Databases of real iPods are read, listed in display order and writable. The fixture's copies
-// of their layouts are read by the shape and libgpod tests below and beside.
+// of their layouts are the shape test's and the writer's independent check's.
 TEST(ReaderTest, RealIpodsReadListedAndWritable) {
   TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
   const std::tuple<const char*, size_t, const char16_t*, size_t, uint32_t> ipods[] = {
@@ -159,51 +156,6 @@ TEST(ReaderTest, RealIpodsReadListedAndWritable) {
     for (size_t i = 1; i < display.size(); ++i) {
       ASSERT_LE(CompareArtist(*display[i - 1], *display[i]), 0) << i;
     }
-  }
-}
-
-// As Describe, positions counted from `first` (libgpod's from 0, ours from 1; -1: none).
-std::vector<std::string> Lines(const fixture::GpodDump& dump, int first) {
-  std::vector<std::string> out;
-  for (const auto& t : dump.tracks) {
-    const int position = first < 0 ? -1 : first + static_cast<int>(out.size());
-    out.push_back(std::to_string(t.id) + " " + t.title + "/" + t.artist + "/" + t.album + "/" +
-                  t.genre + "/" + t.composer + "/" + t.path + " #" +
-                  std::to_string(t.track_number) + " @" + std::to_string(position));
-  }
-  return out;
-}
-
-// libgpod writes, we read (and may update); we build, libgpod reads the same fields.
-TEST(GpodCrossTest, BothWays) {
-  if (fixture::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
-  fixture::TempFolder made;
-  std::string error, image;
-  ASSERT_TRUE(fixture::GpodMake(made.path(), 12, &error)) << error;
-  fixture::GpodDump dump;
-  ASSERT_TRUE(fixture::GpodDumpOf(made.path(), &dump, &error)) << error;
-  ASSERT_EQ(dump.tracks.size(), 12u);
-  ASSERT_TRUE(
-      Env::Default().ReadFile(made.Path({"iPod_Control", "iTunes", "iTunesDB"}), &image).ok());
-  EXPECT_EQ(Read(image), Lines(dump, 0));
-  TrackInfo candidate = fixture::MakeTrack(u"Track 0", u"Artist 0", u"Album 0");
-  TrackArray candidates = {&candidate};
-  EXPECT_TRUE(IPodDatabase(Env::Default(), made.path()).LoadForSync(&candidates).ok());
-
-  std::vector<FixtureTrack> tracks = fixture::SampleTracks(6);
-  tracks[2].title = u"Euro \u20AC and clef \U0001D11E";
-  tracks[4].composer = u"Bach";
-  // libgpod finds no members in a master playlist whose items lack position records.
-  for (const auto& [options, members] : {std::pair<ITunesDbOptions, int>{{}, 6},
-                                         {fixture::ManyDatasetLayout(), 6},
-                                         {fixture::TwoDatasetLayout(), 0}}) {
-    fixture::TempFolder root;
-    fixture::IPodTree tree{.music_folders = 1, .itunes_db = BuildITunesDb(tracks, options)};
-    ASSERT_TRUE(fixture::WriteIPodTree(Env::Default(), root.path(), tree).ok());
-    ASSERT_TRUE(fixture::GpodDumpOf(root.path(), &dump, &error)) << error;
-    EXPECT_EQ(Read(*tree.itunes_db), Lines(dump, members > 0 ? 1 : -1)) << members;
-    EXPECT_EQ(dump.master_count, members);
-    EXPECT_EQ(dump.playlist_count, 1 + options.extra_playlists);
   }
 }
 

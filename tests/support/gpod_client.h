@@ -4,6 +4,7 @@
 // builds have no libgpod: GpodToolPath() is then "" and the tests skip.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@ struct GpodTrack {  // texts in UTF-8
   uint64_t database_id = 0;
   uint32_t plays = 0, media_type = 0;
   bool operator==(const GpodTrack&) const = default;
+  friend void PrintTo(const GpodTrack& t, std::ostream* os) {
+    *os << t.id << " " << t.title << "/" << t.artist << "/" << t.album << "/" << t.genre << "/"
+        << t.composer << "/" << t.path << " #" << t.track_number << " size " << t.size << " ms "
+        << t.length_ms << " kbit/s " << t.bitrate << " year " << t.year << " rating " << t.rating
+        << " vbr " << t.vbr << " lyrics " << t.lyrics << " dbid " << t.database_id << " plays "
+        << t.plays << " media " << t.media_type;
+  }
 };
 struct GpodPlaylist {             // one after the master playlist
   std::string name, kind, rules;  // kind "podcast", "smart" or "plain"; rules as gpod_tool.c says
