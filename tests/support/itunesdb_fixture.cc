@@ -26,8 +26,6 @@ std::string Utf16Le(std::u16string_view text) {
 
 namespace {
 
-std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
 std::u16string FromUtf16Le(std::string_view bytes) {
   std::u16string text;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -170,14 +168,14 @@ std::vector<FixtureTrack> SampleTracks(size_t n) {
   std::vector<FixtureTrack> tracks;
   for (size_t k = 0; k < n; ++k) {
     const std::string s = std::to_string(k);
-    tracks.push_back(
-        {.id = static_cast<uint32_t>(k + 1),
-         .track_number = static_cast<int32_t>(k % 12 + 1),
-         .title = Ascii("Title " + s),
-         .artist = Ascii("Artist " + std::to_string(k % 5)),
-         .album = Ascii("Album " + std::to_string(k % 3)),
-         .genre = u"Rock",
-         .path = Ascii(":iPod_Control:Music:F0" + std::to_string(k % 3) + ":TRK" + s + ".mp3")});
+    tracks.push_back({.id = static_cast<uint32_t>(k + 1),
+                      .track_number = static_cast<int32_t>(k % 12 + 1),
+                      .title = Utf8ToUtf16("Title " + s),
+                      .artist = Utf8ToUtf16("Artist " + std::to_string(k % 5)),
+                      .album = Utf8ToUtf16("Album " + std::to_string(k % 3)),
+                      .genre = u"Rock",
+                      .path = Utf8ToUtf16(":iPod_Control:Music:F0" + std::to_string(k % 3) +
+                                          ":TRK" + s + ".mp3")});
   }
   return tracks;
 }

@@ -99,7 +99,6 @@ struct FakeLibrary : PlayerLibrary {
 class RecordingProgress : public SyncProgress {
  public:
   std::vector<std::string> calls;
-  std::vector<int32_t> percents;
   ProgressModel model;
   std::string failure;
 
@@ -108,10 +107,7 @@ class RecordingProgress : public SyncProgress {
     calls.push_back("items " + std::to_string(items));
   }
   void SetStatus(const std::string& text) override { calls.push_back("status " + text); }
-  void Step() override {
-    percents.push_back(model.Step());
-    calls.push_back("step " + ProgressModel::PercentText(percents.back()));
-  }
+  void Step() override { calls.push_back("step " + ProgressModel::PercentText(model.Step())); }
   void ShowSummary(const SyncSummary&) override { calls.push_back("summary"); }
   void ShowFailure(const std::string& text) override {
     calls.push_back("failure " + (failure = text));

@@ -29,21 +29,18 @@ class WriterTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(env_.AddFile(kDb, BuildEmptyITunesDb()).ok()); }
 
   // A fresh load, then a staged and committed save, as the iPod's save does.
-  Status Add(std::vector<TrackInfo>& tracks) {
+  Status Save(std::vector<TrackInfo>& tracks, bool adding = true) {
     ITunesDatabase db(env_);
     RETURN_IF_ERROR(db.Load(kDb, nullptr, false));
     StagedFile staged;
-    RETURN_IF_ERROR(db.StageAdding(kDb, fixture::ArrayOf(tracks), &staged));
+    RETURN_IF_ERROR(adding ? db.StageAdding(kDb, fixture::ArrayOf(tracks), &staged)
+                           : db.StageRemoving(kDb, fixture::ArrayOf(tracks), &staged));
     return staged.Commit(std::string(kDb) + ".bak");
   }
   Status Remove(const std::vector<uint32_t>& ids) {
-    ITunesDatabase db(env_);
-    RETURN_IF_ERROR(db.Load(kDb, nullptr, false));
     std::vector<TrackInfo> gone(ids.size());
     for (size_t i = 0; i < ids.size(); ++i) gone[i].trackId = ids[i];
-    StagedFile staged;
-    RETURN_IF_ERROR(db.StageRemoving(kDb, fixture::ArrayOf(gone), &staged));
-    return staged.Commit(std::string(kDb) + ".bak");
+    return Save(gone, false);
   }
   std::string Image() const { return env_.Contents(kDb).value_or(""); }
   DatabaseLayout Layout(const std::string& image) {
@@ -51,12 +48,16 @@ class WriterTest : public ::testing::Test {
     EXPECT_TRUE(ParseLayout(ImageView(image), &layout).ok());
     return layout;
   }
-  // Titles in the order of the sort index `type` of the `d`th playlist dataset, read by the
-  // inspector.
-  Titles IndexTitles(SortType type, size_t d = 0) {
+  fixture::InspectedDb Inspect() {
     fixture::InspectedDb db;
     std::string error;
     EXPECT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
+    return db;
+  }
+  // Titles in the order of the sort index `type` of the `d`th playlist dataset, read by the
+  // inspector.
+  Titles IndexTitles(SortType type, size_t d = 0) {
+    const fixture::InspectedDb db = Inspect();
     Titles titles;
     size_t seen = 0;
     for (const auto& dataset : db.datasets) {
@@ -78,7 +79,7 @@ TEST_F(WriterTest, AddingSortsEveryIndexAndKeepsTheBackup) {
                                    MakeTrack(u"Mango", u"A", u"X", 10)};
   tracks[1].genre = u"Jazz";
   const std::string before = Image();
-  ASSERT_TRUE(Add(tracks).ok());
+  ASSERT_TRUE(Save(tracks).ok());
   // New tracks get ids from 1 and the places after the old tracks, in array order.
   EXPECT_EQ(tracks[0].trackId, 1u);
   EXPECT_EQ(tracks[2].trackId, 3u);
@@ -95,7 +96,7 @@ TEST_F(WriterTest, AddingSortsEveryIndexAndKeepsTheBackup) {
 TEST_F(WriterTest, RemovingClosesUpAndOnlyRemovesWhatIsThere) {
   std::vector<TrackInfo> tracks = {MakeTrack(u"a1", u"A", u"X"), MakeTrack(u"b2", u"A", u"X"),
                                    MakeTrack(u"c3", u"B", u"Y"), MakeTrack(u"d4", u"B", u"Y")};
-  ASSERT_TRUE(Add(tracks).ok());
+  ASSERT_TRUE(Save(tracks).ok());
   const std::string before = Image();
   const DatabaseLayout old = Layout(before);
   // A repeat and a stranger remove nothing more.
@@ -114,27 +115,26 @@ TEST_F(WriterTest, RemovingClosesUpAndOnlyRemovesWhatIsThere) {
   // Saving nothing rewrites the same bytes.
   ASSERT_TRUE(Remove({}).ok());
   std::vector<TrackInfo> none;
-  ASSERT_TRUE(Add(none).ok());
+  ASSERT_TRUE(Save(none).ok());
   EXPECT_EQ(Image(), after);
 }
 
 TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
-  struct Case {
+  const struct {
     uint32_t first_id;
     uint64_t first_database_id;
-    uint32_t new_ids[2];
-    uint64_t new_database_ids[2];
-  };
-  const Case cases[] = {
+    std::vector<uint32_t> new_ids;
+    std::vector<uint64_t> new_database_ids;
+  } cases[] = {
       {900, 0x7000000000000000, {901, 902}, {0x7000000000000001, 0x7000000000000002}},
       // At the top of the range: the lowest free ids, never 0 or one already there.
       {0xFFFFFFFF, 0xFFFFFFFFFFFFFFFF, {1, 3}, {1, 2}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.first_id);
     SetUp();
     std::vector<TrackInfo> tracks = {MakeTrack(u"a", u"A", u"X"), MakeTrack(u"b", u"A", u"X")};
-    ASSERT_TRUE(Add(tracks).ok());
+    ASSERT_TRUE(Save(tracks).ok());
     // Give the first record (and its items) a larger id than the last one's.
     std::string image = Image();
     const DatabaseLayout layout = Layout(image);
@@ -149,9 +149,8 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
     }
     ASSERT_TRUE(env_.AddFile(kDb, image).ok());
     std::vector<TrackInfo> more = {MakeTrack(u"c", u"A", u"X"), MakeTrack(u"d", u"A", u"X")};
-    ASSERT_TRUE(Add(more).ok());
-    EXPECT_EQ(more[0].trackId, c.new_ids[0]);
-    EXPECT_EQ(more[1].trackId, c.new_ids[1]);
+    ASSERT_TRUE(Save(more).ok());
+    EXPECT_EQ(std::vector({more[0].trackId, more[1].trackId}), c.new_ids);
     // The old track records are kept byte for byte, and so is the library's title record.
     const std::string after = Image();
     const DatabaseLayout now = Layout(after);
@@ -163,11 +162,9 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
               image.substr(layout.tracks[0].offset, old_block));
     EXPECT_EQ(after.substr(new_title.offset, new_title.total_length),
               image.substr(old_title.offset, old_title.total_length));
-    fixture::InspectedDb db;
-    std::string error;
-    ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
-    EXPECT_EQ(db.tracks.at(2).database_id, c.new_database_ids[0]);
-    EXPECT_EQ(db.tracks.at(3).database_id, c.new_database_ids[1]);
+    const fixture::InspectedDb db = Inspect();
+    EXPECT_EQ(std::vector({db.tracks.at(2).database_id, db.tracks.at(3).database_id}),
+              c.new_database_ids);
   }
 }
 
@@ -187,14 +184,11 @@ TEST_F(WriterTest, OtherLayoutsAreUpdatedRecordByRecord) {
     const std::string before = Image();
     std::vector<TrackInfo> tracks = {MakeTrack(u"Zed", u"A", u"New"),
                                      MakeTrack(u"Ant", u"A", u"New")};
-    ASSERT_TRUE(Add(tracks).ok());
+    ASSERT_TRUE(Save(tracks).ok());
     // None is added where the file had none.
     const Titles sorted = {u"Ant", u"Title 0", u"Title 1", u"Title 2", u"Zed"};
     EXPECT_EQ(IndexTitles(SortType::kTitle), options.sort_index_count ? sorted : Titles());
-    fixture::InspectedDb db;
-    std::string error;
-    ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
-    for (const auto& dataset : db.datasets) {
+    for (const auto& dataset : Inspect().datasets) {
       if (dataset.playlists.empty()) continue;
       const auto& library = dataset.playlists[0];
       ASSERT_EQ(library.items.size(), 5u);
@@ -219,8 +213,7 @@ TEST_F(WriterTest, OtherLayoutsAreUpdatedRecordByRecord) {
     };
     EXPECT_EQ(albums(), added_albums);
     ASSERT_TRUE(Remove({2, tracks[0].trackId, tracks[1].trackId}).ok());
-    ASSERT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
-    for (const auto& dataset : db.datasets) {
+    for (const auto& dataset : Inspect().datasets) {
       for (const auto& playlist : dataset.playlists) {
         std::vector<uint32_t> ids;
         for (const auto& item : playlist.items) ids.push_back(item.track_id);
