@@ -39,16 +39,15 @@ struct GpodPlaylist {             // one after the master playlist
 };
 struct GpodDump {
   std::vector<GpodTrack> tracks;  // in file order
-  int playlist_count = 0;
-  int master_count = -1;  // tracks in the master playlist
+  int master_count = -1;          // tracks in the master playlist
   std::vector<GpodPlaylist> playlists;
 };
 
 // Reads the iTunesDB below `root` with libgpod. False, with the reason, when it cannot.
 bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error);
-// An iPod folder tree below `root` with a libgpod-written iTunesDB (see gpod_tool.c).
-// With `full`, as an iPod that desktop software has used: playlists, podcasts, play counts.
-bool GpodMake(const std::string& root, int tracks, std::string* error, bool full = false);
+// An iPod folder tree below `root` with a libgpod-written iTunesDB of an iPod that desktop
+// software has used: playlists, podcasts, play counts (see gpod_tool.c).
+bool GpodMake(const std::string& root, int tracks, std::string* error);
 
 // Runs `command` in the shell: its exit status (-1 when it could not run; always on Windows)
 // and its stdout.

@@ -92,7 +92,7 @@ TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
   const Layout& l = GetParam();
   std::string error, image;
   if (l.libgpod) {
-    ASSERT_TRUE(fx::GpodMake(root_.path(), 12, &error, true)) << error;
+    ASSERT_TRUE(fx::GpodMake(root_.path(), 12, &error)) << error;
   } else {
     if (l.real) {
       TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
