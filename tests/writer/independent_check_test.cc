@@ -46,45 +46,39 @@ const Layout kLayouts[] = {
     {"RealPodcasts", {}, "podcasts"},
 };
 
-std::string Line(uint32_t id, const std::string& title, const std::string& artist,
-                 const std::string& album, const std::string& genre, const std::string& composer,
-                 const std::string& path, int32_t number) {
-  return std::to_string(id) + " " + title + "/" + artist + "/" + album + "/" + genre + "/" +
-         composer + "/" + path + " #" + std::to_string(number);
-}
-
 class IndependentCheckTest : public ::testing::TestWithParam<Layout> {
  protected:
-  std::string DbPath() const { return root_.Path({"iPod_Control", "iTunes", "iTunesDB"}); }
-
   // libgpod's reading, checked against the inspector's and our reader's. Database ids are left
   // out: libgpod makes up random ones where early databases have none.
   fx::GpodDump Dump() {
     fx::GpodDump dump;
     std::string error, image;
-    fx::InspectedDb db;
     DatabaseLayout layout;
     OwnedTracks ours;
-    EXPECT_TRUE(ParseDatabaseFile(Env::Default(), DbPath(), &image, &layout, &ours).ok());
-    EXPECT_TRUE(fx::InspectITunesDb(image, &db, &error)) << error;
+    EXPECT_TRUE(ParseDatabaseFile(Env::Default(),
+                                  root_.Path({"iPod_Control", "iTunes", "iTunesDB"}), &image,
+                                  &layout, &ours)
+                    .ok());
+    EXPECT_TRUE(fx::InspectITunesDb(image, &inspected_, &error)) << error;
     EXPECT_TRUE(fx::GpodDumpOf(root_.path(), &dump, &error)) << error;
-    std::vector<std::string> theirs, mine;
+    std::vector<fx::GpodTrack> theirs, mine;
     for (fx::GpodTrack& t : dump.tracks) {
       theirs.push_back(
-          Line(t.id, t.title, t.artist, t.album, t.genre, t.composer, t.path, t.track_number));
+          {t.id, t.title, t.artist, t.album, t.track_number, t.path, t.genre, t.composer});
       t.database_id = 0;
     }
     for (const auto& t : ours) {
-      mine.push_back(Line(t->trackId, Utf16ToUtf8(t->title), Utf16ToUtf8(t->artist),
-                          Utf16ToUtf8(t->album), Utf16ToUtf8(t->genre), Utf16ToUtf8(t->composer),
-                          Utf16ToUtf8(t->path), t->trackNumber));
+      mine.push_back({t->trackId, Utf16ToUtf8(t->title), Utf16ToUtf8(t->artist),
+                      Utf16ToUtf8(t->album), t->trackNumber, Utf16ToUtf8(t->path),
+                      Utf16ToUtf8(t->genre), Utf16ToUtf8(t->composer)});
     }
     EXPECT_EQ(mine, theirs);
-    EXPECT_EQ(db.tracks.size(), dump.tracks.size());
+    EXPECT_EQ(inspected_.tracks.size(), dump.tracks.size());
     return dump;
   }
 
   fx::TempFolder root_;
+  fx::InspectedDb inspected_;  // of the last Dump
 };
 
 TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
@@ -115,16 +109,11 @@ TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
   std::vector<TrackInfo> fresh = {fx::MakeTrack(u"Zz new", u"Artist 1", u"Album 0", 3),
                                   fx::MakeTrack(u"Aa new \U0001D11E", u"Nobody", u"Fresh")};
   TrackInfo& full = fresh[0];
-  full.genre = u"Jazz";
-  full.composer = u"Comp";
+  full.genre = u"Jazz", full.composer = u"Comp", full.rating = 3, full.year = 2004;
   full.isVbr = full.hasLyrics = true;
-  full.rating = 3;
-  full.fileSize = 4000000;
+  full.fileSize = 4000000, full.bitrate = 127999;
   full.duration = 0.9999;  // truncated, not rounded
-  full.year = 2004;
-  full.bitrate = 127999;
-  fresh[1].duration = 0.0004;
-  fresh[1].bitrate = 128000;
+  fresh[1].duration = 0.0004, fresh[1].bitrate = 128000;
   TrackArray candidates = fx::ArrayOf(fresh);
   IPodDatabase adding(Env::Default(), root_.path());
   ASSERT_TRUE(adding.LoadForSync(&candidates).ok());
@@ -159,10 +148,7 @@ TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
   EXPECT_EQ(after.playlists, expected.playlists);
   EXPECT_EQ(after.master_count, before.master_count);
   if (l.podcast_items) {
-    fx::InspectedDb db;
-    ASSERT_TRUE(Env::Default().ReadFile(DbPath(), &image).ok());
-    ASSERT_TRUE(fx::InspectITunesDb(image, &db, &error)) << error;
-    EXPECT_EQ(db.datasets.at(1).playlists.at(1).items.size(), l.podcast_items);
+    EXPECT_EQ(inspected_.datasets.at(1).playlists.at(1).items.size(), l.podcast_items);
   }
 }
 
