@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "database/coding.h"
 #include "database/database_layout.h"
 #include "database/empty_database.h"
 #include "database/itunes_database.h"
-#include "database/itunesdb_records.h"
 #include "database/layout_update.h"
-#include "database/record_builders.h"
 #include "database/shuffle_database.h"
 #include "database/shuffle_layout.h"
 #include "platform/memory/memory_env.h"
@@ -132,28 +129,17 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.first_id);
-    SetUp();
-    std::vector<TrackInfo> tracks = {MakeTrack(u"a", u"A", u"X"), MakeTrack(u"b", u"A", u"X")};
-    ASSERT_TRUE(Save(tracks).ok());
-    // Give the first record (and its items) a larger id than the last one's.
-    std::string image = Image();
-    const DatabaseLayout layout = Layout(image);
-    EncodeFixed32(image.data() + layout.tracks[0].offset + mhit::kTrackId, c.first_id);
-    EncodeFixed64(image.data() + layout.tracks[0].offset + mhit::kDatabaseId, c.first_database_id);
-    for (const auto& pl : layout.playlist_datasets) {
-      for (const ItemInfo& item : pl.items) {
-        if (item.track_id == 1) {
-          EncodeFixed32(image.data() + item.offset + mhip::kTrackId, c.first_id);
-        }
-      }
-    }
+    // The first record holds a larger id than the last one.
+    std::vector<fixture::FixtureTrack> old = fixture::SampleTracks(2);
+    old[0].id = c.first_id, old[0].database_id = c.first_database_id;
+    const std::string image = fixture::BuildITunesDb(old);
     ASSERT_TRUE(env_.AddFile(kDb, image).ok());
     std::vector<TrackInfo> more = {MakeTrack(u"c", u"A", u"X"), MakeTrack(u"d", u"A", u"X")};
     ASSERT_TRUE(Save(more).ok());
     EXPECT_EQ(std::vector({more[0].trackId, more[1].trackId}), c.new_ids);
     // The old track records are kept byte for byte, and so is the library's title record.
     const std::string after = Image();
-    const DatabaseLayout now = Layout(after);
+    const DatabaseLayout layout = Layout(image), now = Layout(after);
     const auto& old_title = layout.playlist_datasets[0].data_records[0];
     const auto& new_title = now.playlist_datasets[0].data_records[0];
     const size_t old_block =
