@@ -4,6 +4,7 @@
 
 #include "database/image_view.h"
 #include "database/itunes_database.h"
+#include "database/shuffle_database.h"
 #include "database/track_order.h"
 #include "database/track_reader.h"
 #include "platform/memory/memory_env.h"
@@ -128,14 +129,15 @@ TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
   }
 }
 
-// Databases of real iPods are read, listed in display order and writable. The fixture's copies
-// of their layouts are the shape test's and the writer's independent check's.
+// Databases of real iPods are read, listed in display order and writable, and so is the one
+// real iTunesSD. The fixture's copies of their layouts are the shape test's and the writer's
+// independent check's.
 TEST(ReaderTest, RealIpodsReadListedAndWritable) {
   TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
-  const std::tuple<const char*, size_t, const char16_t*, size_t, uint32_t> ipods[] = {
-      {"podcasts", 23, u"THE MVP Episode #20", 8, 584},
-      {"early", 5375, u"Glenn Miller-In The Mood", 2, 160}};
-  for (const auto& [folder, count, first_title, datasets, header] : ipods) {
+  const std::tuple<const char*, size_t, const char16_t*, size_t, uint32_t, int> ipods[] = {
+      {"podcasts", 23, u"THE MVP Episode #20", 8, 584, 13},
+      {"early", 5375, u"Glenn Miller-In The Mood", 2, 160, -1}};
+  for (const auto& [folder, count, first_title, datasets, header, shuffle] : ipods) {
     SCOPED_TRACE(folder);
     const std::string path =
         JoinPath(fixture::RealIpodsDir(), {folder, "iPod_Control", "iTunes", "iTunesDB"});
@@ -156,6 +158,8 @@ TEST(ReaderTest, RealIpodsReadListedAndWritable) {
     for (size_t i = 1; i < display.size(); ++i) {
       ASSERT_LE(CompareArtist(*display[i - 1], *display[i]), 0) << i;
     }
+    ShuffleDatabase sd(Env::Default());
+    EXPECT_EQ(sd.Load(JoinPath(ParentOf(path), {"iTunesSD"})).ok() ? sd.count() : -1, shuffle);
   }
 }
 

@@ -69,10 +69,8 @@ bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error) {
       dump->master_count = std::stoi(f[1]);
     } else if (f[0] == "playlist" && f.size() == 5) {
       GpodPlaylist& pl = dump->playlists.emplace_back(GpodPlaylist{f[1], f[2], f[3], {}});
-      for (size_t at = 0; at < f[4].size(); at = f[4].find(',', at) + 1) {
-        pl.members.push_back(uint32_t(std::stoul(f[4].substr(at))));
-        if (f[4].find(',', at) == std::string::npos) break;
-      }
+      std::istringstream ids(f[4]);
+      for (std::string id; std::getline(ids, id, ',');) pl.members.push_back(std::stoul(id));
     } else {
       *error = "unexpected line from gpod_tool: " + line;
       return false;

@@ -283,7 +283,6 @@ class Inspector {
 
   bool Track(size_t at, size_t end, InspectedTrack* t) {
     t->id = U32(at + 16);
-    t->track_number = static_cast<int32_t>(U32(at + 44));
     if (U32(at + 4) >= 120) t->database_id = U32(at + 112) | uint64_t{U32(at + 116)} << 32;
     return Children(at, end, U32(at + 12), "mhod", 24, [&](size_t o, size_t e) {
       if (e - o < 40 || 40 + uint64_t{U32(o + 28)} > e - o) return Fail(o, "bad text");
