@@ -3,7 +3,7 @@
 // rewrite are still read but refused with a reason.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <vector>
 
 #include "database/database_layout.h"
 #include "database/image_view.h"
@@ -21,9 +21,8 @@ using fixture::ITunesDbOptions;
 using fixture::PutU32;
 
 Status Parse(std::string_view bytes, DatabaseLayout* layout = nullptr) {
-  const std::unique_ptr<char[]> copy(new char[bytes.size() + 1]);
-  std::copy(bytes.begin(), bytes.end(), copy.get());
-  const ImageView view(std::string_view(copy.get(), bytes.size()));
+  const std::vector<char> copy(bytes.begin(), bytes.end());  // exactly as long
+  const ImageView view(std::string_view(copy.data(), copy.size()));
   DatabaseLayout local;
   OwnedTracks tracks;
   RETURN_IF_ERROR(ParseLayout(view, layout ? layout : &local));

@@ -1,17 +1,13 @@
-// The reader on well-formed images: which fields it reads from which records; real iPods' layouts
-// read and writable (libgpod's reading of every layout is the writer's independent check).
+// The reader on well-formed images: which fields it reads from which records. Other programs'
+// layouts, the real iPods' among them, are read beside libgpod by the writer's independent check.
 #include <gmock/gmock.h>
 
 #include "database/image_view.h"
 #include "database/itunes_database.h"
-#include "database/shuffle_database.h"
-#include "database/track_order.h"
 #include "database/track_reader.h"
 #include "platform/memory/memory_env.h"
-#include "platform/path.h"
 #include "platform/text.h"
 #include "tests/support/itunesdb_fixture.h"
-#include "tests/support/test_paths.h"
 #include "tests/support/test_tracks.h"
 
 namespace tunewell {
@@ -126,40 +122,6 @@ TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
     }
     const std::vector<std::string> read = Read(image);
     EXPECT_TRUE(read[1].ends_with(" @" + std::to_string(position < 0 ? -1 : position + 1)));
-  }
-}
-
-// Databases of real iPods are read, listed in display order and writable, and so is the one
-// real iTunesSD. The fixture's copies of their layouts are the shape test's and the writer's
-// independent check's.
-TEST(ReaderTest, RealIpodsReadListedAndWritable) {
-  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
-  const std::tuple<const char*, size_t, const char16_t*, size_t, uint32_t, int> ipods[] = {
-      {"podcasts", 23, u"THE MVP Episode #20", 8, 584, 13},
-      {"early", 5375, u"Glenn Miller-In The Mood", 2, 160, -1}};
-  for (const auto& [folder, count, first_title, datasets, header, shuffle] : ipods) {
-    SCOPED_TRACE(folder);
-    const std::string path =
-        JoinPath(fixture::RealIpodsDir(), {folder, "iPod_Control", "iTunes", "iTunesDB"});
-    std::string image;
-    DatabaseLayout layout;
-    OwnedTracks in_file_order;
-    ASSERT_TRUE(ParseDatabaseFile(Env::Default(), path, &image, &layout, &in_file_order).ok());
-    EXPECT_EQ(layout.datasets.size(), datasets);
-    ASSERT_EQ(in_file_order.size(), count);
-    EXPECT_EQ(in_file_order[0]->title, first_title);
-    for (const TrackRecordInfo& t : layout.tracks) ASSERT_EQ(t.header_length, header);
-    ITunesDatabase db(Env::Default());
-    ASSERT_TRUE(db.Load(path, nullptr, false).ok());
-    EXPECT_TRUE(db.writable().ok()) << db.writable().ToString();
-    OwnedTracks display;
-    ASSERT_TRUE(db.ReadTrackList(path, &display).ok());
-    ASSERT_EQ(display.size(), count);
-    for (size_t i = 1; i < display.size(); ++i) {
-      ASSERT_LE(CompareArtist(*display[i - 1], *display[i]), 0) << i;
-    }
-    ShuffleDatabase sd(Env::Default());
-    EXPECT_EQ(sd.Load(JoinPath(ParentOf(path), {"iTunesSD"})).ok() ? sd.count() : -1, shuffle);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "database/shuffle_layout.h"
 #include "platform/memory/memory_env.h"
 #include "tests/support/itunesdb_fixture.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/test_tracks.h"
 
 namespace tunewell {
@@ -244,6 +245,13 @@ TEST(ShuffleWriterTest, AddsAndRemovesByExactNameAndCountsWhatItWrote) {
       (Titles{u":Second", u":third", u":iPod_Control:Music:F01:ABCD.mp3", u":y\u20AC", longest}));
   std::string entry;
   EXPECT_EQ(BuildShuffleEntry(longest + u"x", &entry).code(), Status::Code::kInvalidArgument);
+}
+
+TEST(ShuffleWriterTest, ReadsTheRealShuffleDatabase) {
+  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
+  ShuffleDatabase sd(Env::Default());
+  ASSERT_TRUE(sd.Load(fixture::RealIpodsDir() + "/podcasts/iPod_Control/iTunes/iTunesSD").ok());
+  EXPECT_EQ(sd.count(), 13);
 }
 
 }  // namespace
