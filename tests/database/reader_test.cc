@@ -79,6 +79,12 @@ TEST(ReaderTest, RecordVariantsReadTheSameFields) {
                        {3, Utf16Le(u"Abc") + "Z"},  // a stray last byte
                        {4, Utf16Le(u"After")},
                        {5, ""}};
+  const ITunesDbOptions shortest = {.dataset_header_length = 16,
+                                    .track_list_header_length = 12,
+                                    .track_header_length = 48,
+                                    .playlist_list_header_length = 12,
+                                    .playlist_header_length = 20,
+                                    .item_header_length = 28};
   const struct {
     const char* name;
     std::vector<FixtureTrack> tracks;
@@ -93,21 +99,12 @@ TEST(ReaderTest, RecordVariantsReadTheSameFields) {
        {T(1, u"one"), T(2, u"two"), T(5, u"five"), T(5, u"again")},
        {.items = std::vector<fixture::FixtureItem>{{1, 7}, {5, 9}, {3, 4}}},
        {"1 one///// #0 @7", "2 two///// #0 @-1", "5 five///// #0 @9", "5 again///// #0 @-1"}},
-      {"the shortest headers that hold each field",
-       {T(1, u"one", 3)},
-       {.dataset_header_length = 16,
-        .track_list_header_length = 12,
-        .track_header_length = 48,
-        .playlist_list_header_length = 12,
-        .playlist_header_length = 20,
-        .item_header_length = 28},
-       {"1 one///// #3 @1"}},
-      {"a track header too short for the number",
-       {T(1, u"one", 3)},
-       {.track_header_length = 40},
-       {"1 one///// #0 @1"}},
+      {"the shortest headers with each field", {T(1, u"one", 3)}, shortest, {"1 one///// #3 @1"}},
+      {"number cut off", {T(1, u"one", 3)}, {.track_header_length = 40}, {"1 one///// #0 @1"}},
       {"an empty database", {}, {}, {}}};
-  for (const auto& v : variants) EXPECT_EQ(Read(BuildITunesDb(v.tracks, v.options)), v.expected);
+  for (const auto& v : variants) {
+    EXPECT_EQ(Read(BuildITunesDb(v.tracks, v.options)), v.expected) << v.name;
+  }
 }
 
 // The type-2 dataset gives the positions, wherever it lies; the type-3 one only without it.

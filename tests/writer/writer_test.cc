@@ -78,9 +78,8 @@ TEST_F(WriterTest, AddingSortsEveryIndexAndKeepsTheBackup) {
   const std::string before = Image();
   ASSERT_TRUE(Save(tracks).ok());
   // New tracks get ids from 1 and the places after the old tracks, in array order.
-  EXPECT_EQ(tracks[0].trackId, 1u);
-  EXPECT_EQ(tracks[2].trackId, 3u);
-  EXPECT_EQ(tracks[2].position, 3);
+  EXPECT_EQ(std::tie(tracks[0].trackId, tracks[2].trackId, tracks[2].position),
+            std::make_tuple(1u, 3u, 3));
   EXPECT_EQ(env_.Contents(std::string(kDb) + ".bak"), before);
   EXPECT_EQ(IndexTitles(SortType::kTitle), (Titles{u"Apple \u20AC", u"Mango", u"Zebra"}));
   // Artist A: album X (Mango) before album Y; then B.
