@@ -8,30 +8,15 @@
 
 namespace tunewell::fixture {
 
-void PutU32(std::string* image, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*image)[offset + i] = static_cast<char>(value >> (8 * i));
-}
-
-uint32_t GetU32(std::string_view image, size_t offset) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(image[offset + i]);
-  return value;
-}
-
-std::string Utf16Le(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  return out;
-}
-
 namespace {
+
+char16_t GetU16(std::string_view image, size_t offset) {
+  return char16_t(uint8_t(image[offset]) | uint8_t(image[offset + 1]) << 8);
+}
 
 std::u16string FromUtf16Le(std::string_view bytes) {
   std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                         (static_cast<uint8_t>(bytes[i + 1]) << 8)));
-  }
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) text.push_back(GetU16(bytes, i));
   return text;
 }
 
@@ -145,6 +130,20 @@ void WritePlaylist(Writer& w, const std::vector<FixtureTrack>& tracks, const ITu
 }
 
 }  // namespace
+
+void PutU32(std::string* image, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*image)[offset + i] = static_cast<char>(value >> (8 * i));
+}
+
+uint32_t GetU32(std::string_view image, size_t offset) {
+  return GetU16(image, offset) | uint32_t{GetU16(image, offset + 2)} << 16;
+}
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string out;
+  for (char16_t unit : text) out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  return out;
+}
 
 ITunesDbOptions ManyDatasetLayout() {
   return {.database_header_length = 244,
