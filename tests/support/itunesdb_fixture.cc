@@ -223,13 +223,6 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesD
 // ---------------------------------------------------------------------------------------------
 // Inspection.
 
-std::u16string InspectedTrack::Text(uint32_t type) const {
-  for (const auto& [t, text] : strings) {
-    if (t == type) return text;
-  }
-  return std::u16string();
-}
-
 namespace {
 
 // Trusts no length: each is checked against what remains of its parent, and a record's children
@@ -286,8 +279,7 @@ class Inspector {
     return Children(at, end, U32(at + 12), "mhod", 24, [&](size_t o, size_t e) {
       if (e - o < 40 || 40 + uint64_t{U32(o + 28)} > e - o) return Fail(o, "bad text");
       const std::string_view bytes = s_.substr(o + 40, U32(o + 28));
-      t->strings.emplace_back(U32(o + 12),
-                              U32(o + 24) == 2 ? Utf8ToUtf16(bytes) : FromUtf16Le(bytes));
+      if (U32(o + 12) == 1) t->title = U32(o + 24) == 2 ? Utf8ToUtf16(bytes) : FromUtf16Le(bytes);
       return true;
     });
   }

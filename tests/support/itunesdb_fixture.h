@@ -91,8 +91,7 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks,
 struct InspectedTrack {
   uint32_t id = 0;
   uint64_t database_id = 0;
-  std::vector<std::pair<uint32_t, std::u16string>> strings;  // type and text, in order
-  std::u16string Text(uint32_t type) const;                  // "" when absent
+  std::u16string title;  // from its string record
 };
 struct InspectedRecord {
   uint32_t type = 0;

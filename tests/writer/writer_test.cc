@@ -61,7 +61,7 @@ class WriterTest : public ::testing::Test {
       if (dataset.playlists.empty() || seen++ != d) continue;
       for (const auto& r : dataset.playlists[0].records) {
         if (r.type != 52 || r.sort_type != static_cast<uint32_t>(type)) continue;
-        for (uint32_t e : r.entries) titles.push_back(db.tracks.at(e).Text(1));
+        for (uint32_t e : r.entries) titles.push_back(db.tracks.at(e).title);
       }
     }
     return titles;
