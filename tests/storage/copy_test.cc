@@ -65,12 +65,9 @@ INSTANTIATE_TEST_SUITE_P(Roots, StorageTest, ::testing::Values("E:/", "/media/me
 TEST_P(StorageTest, OnlyNumberedFoldersCount) {
   EXPECT_EQ(MusicFolderNumbers(*env_, root()).size(), 0u);
   MakeFolders(20);
-  // Nothing else may make an F20 that does not exist choosable.
-  ASSERT_TRUE(env_->AddFile(Music({"Fnotes.txt"}), "x").ok());
-  ASSERT_TRUE(env_->AddFile(Music({"F20"}), "a file, not a folder").ok());
-  ASSERT_TRUE(env_->AddFolder(Music({"f21"})).ok());
-  ASSERT_TRUE(env_->AddFolder(Music({"Fx"})).ok());
-  ASSERT_TRUE(env_->AddFolder(Music({"F7"})).ok());  // a draw of 7 names F07
+  // Nothing else may make an F20 that does not exist choosable (a draw of 7 names F07, not F7).
+  for (const char* file : {"Fnotes.txt", "F20"}) ASSERT_TRUE(env_->AddFile(Music({file}), "").ok());
+  for (const char* folder : {"f21", "Fx", "F7"}) ASSERT_TRUE(env_->AddFolder(Music({folder})).ok());
   EXPECT_EQ(MusicFolderNumbers(*env_, root()).size(), 20u);
   EXPECT_EQ(MusicFolderNumbers(*env_, root().substr(0, root().size() - 1)).size(), 20u);
 }
