@@ -214,12 +214,8 @@ TEST_F(SyncRunTest, RunsAndRemovalsWaitForTheLockBeforeReading) {
     ASSERT_TRUE(IPodLock::Acquire(env_, kIPodRoot, &held).ok());
     env_.ResetCounts();
     std::thread other([&] {
-      if (removal) {
-        IPodDatabase ipod(env_, kIPodRoot);
-        RemoveTracksFromIPod(ipod, {}).IgnoreError();
-      } else {
-        Run().status.IgnoreError();
-      }
+      IPodDatabase ipod(env_, kIPodRoot);
+      (removal ? RemoveTracksFromIPod(ipod, {}) : Run().status).IgnoreError();
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (env_.Calls(MemoryEnv::Op::kLock) == 0 && std::chrono::steady_clock::now() < deadline) {
