@@ -3,7 +3,7 @@
 // rewrite are still read but refused with a reason.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <vector>
 
 #include "database/database_layout.h"
 #include "database/image_view.h"
@@ -21,9 +21,8 @@ using fixture::ITunesDbOptions;
 using fixture::PutU32;
 
 Status Parse(std::string_view bytes, DatabaseLayout* layout = nullptr) {
-  const std::unique_ptr<char[]> copy(new char[bytes.size() + 1]);
-  std::copy(bytes.begin(), bytes.end(), copy.get());
-  const ImageView view(std::string_view(copy.get(), bytes.size()));
+  const std::vector<char> copy(bytes.begin(), bytes.end());  // exactly as long
+  const ImageView view(std::string_view(copy.data(), copy.size()));
   DatabaseLayout local;
   OwnedTracks tracks;
   RETURN_IF_ERROR(ParseLayout(view, layout ? layout : &local));
@@ -145,6 +144,11 @@ TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
 // a rewrite lose or corrupt something (an option of the builder, or a field patched to a value)
 // is read but refused, the reason naming a word of it and an offset.
 TEST(ShapeTest, WhichLayoutsAreWritable) {
+  using Items = std::vector<fixture::FixtureItem>;
+  using Map = const ITunesDbMap&;
+  const auto other_position = [](Map m) { return m.playlist_datasets[1].items[0] + 100; };
+  const auto position_tag = [](Map m) { return m.playlist_datasets[0].items[1] + 76; };
+  const auto other_header = [](Map m) { return m.playlist_datasets[1].playlists[0] + 4; };
   const struct {
     const char* name;
     ITunesDbOptions options;
@@ -156,11 +160,7 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       {"playlist datasets swapped, longer header, no library title",
        {.database_header_length = 188, .dataset_types = {1, 3, 2}, .library_title = false},
        nullptr},
-      {"positions that disagree between the datasets",
-       {},
-       nullptr,
-       [](const ITunesDbMap& m) { return m.playlist_datasets[1].items[0] + 100; },
-       3},
+      {"positions that disagree between the datasets", {}, nullptr, other_position, 3},
       {"two datasets", {.dataset_types = {1, 2}}, nullptr},
       {"four datasets", {.dataset_types = {1, 2, 3, 4}}, nullptr},
       {"playlists first", {.dataset_types = {2, 1, 3}}, nullptr},
@@ -181,12 +181,8 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       {"a record after the indexes", {.trailing_records = 1}, nullptr},
       {"indexes that miss a track", {.sort_index_entries = 2}, nullptr},
       {"items without positions", {.item_positions = false}, nullptr},
-      {"a track without an item",
-       {.items = std::vector<fixture::FixtureItem>{{1, 1}, {2, 2}}},
-       nullptr},
-      {"an item of an unknown track",
-       {.items = std::vector<fixture::FixtureItem>{{1, 1}, {2, 2}, {77, 3}}},
-       "77"},
+      {"a track without an item", {.items = Items{{1, 1}, {2, 2}}}, nullptr},
+      {"an item of an unknown track", {.items = Items{{1, 1}, {2, 2}, {77, 3}}}, "77"},
       {"124-byte items", {.item_header_length = 80}, nullptr},
       {"bytes after the last track", {.track_dataset_padding = 8}, nullptr},
       {"playlist lists that differ", {.second_playlist_list_header_length = 96}, nullptr},
@@ -197,17 +193,9 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       {"a checksum scheme", {}, "signed", [](const ITunesDbMap&) { return size_t{48}; }, 1},
       {"a signature", {}, "signed", [](const ITunesDbMap&) { return size_t{100}; }, 0x100},
       // Read as an item without a position, updated as such.
-      {"a position record with another tag",
-       {},
-       nullptr,
-       [](const ITunesDbMap& m) { return m.playlist_datasets[0].items[1] + 76; },
-       0x646F6858},
+      {"a position record with another tag", {}, nullptr, position_tag, 0x646F6858},
       // The header then swallows the title record's start.
-      {"a longer playlist header in one dataset",
-       {},
-       "",
-       [](const ITunesDbMap& m) { return m.playlist_datasets[1].playlists[0] + 4; },
-       112}};
+      {"a longer playlist header in one dataset", {}, "", other_header, 112}};
   for (const auto& v : layouts) {
     ITunesDbMap m;
     std::string image = BuildITunesDb(fixture::SampleTracks(3), v.options, &m);

@@ -1,19 +1,13 @@
-// The reader on well-formed images: which fields it reads from which records; other programs'
-// layouts (real iPods, the fixture's copies of them, libgpod both ways) read and writable.
+// The reader on well-formed images: which fields it reads from which records. Other programs'
+// layouts, the real iPods' among them, are read beside libgpod by the writer's independent check.
 #include <gmock/gmock.h>
 
 #include "database/image_view.h"
-#include "database/ipod_database.h"
 #include "database/itunes_database.h"
-#include "database/track_order.h"
 #include "database/track_reader.h"
 #include "platform/memory/memory_env.h"
-#include "platform/path.h"
 #include "platform/text.h"
-#include "tests/support/gpod_client.h"
-#include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
-#include "tests/support/test_paths.h"
 #include "tests/support/test_tracks.h"
 
 namespace tunewell {
@@ -85,6 +79,12 @@ TEST(ReaderTest, RecordVariantsReadTheSameFields) {
                        {3, Utf16Le(u"Abc") + "Z"},  // a stray last byte
                        {4, Utf16Le(u"After")},
                        {5, ""}};
+  const ITunesDbOptions shortest = {.dataset_header_length = 16,
+                                    .track_list_header_length = 12,
+                                    .track_header_length = 48,
+                                    .playlist_list_header_length = 12,
+                                    .playlist_header_length = 20,
+                                    .item_header_length = 28};
   const struct {
     const char* name;
     std::vector<FixtureTrack> tracks;
@@ -99,21 +99,12 @@ TEST(ReaderTest, RecordVariantsReadTheSameFields) {
        {T(1, u"one"), T(2, u"two"), T(5, u"five"), T(5, u"again")},
        {.items = std::vector<fixture::FixtureItem>{{1, 7}, {5, 9}, {3, 4}}},
        {"1 one///// #0 @7", "2 two///// #0 @-1", "5 five///// #0 @9", "5 again///// #0 @-1"}},
-      {"the shortest headers that hold each field",
-       {T(1, u"one", 3)},
-       {.dataset_header_length = 16,
-        .track_list_header_length = 12,
-        .track_header_length = 48,
-        .playlist_list_header_length = 12,
-        .playlist_header_length = 20,
-        .item_header_length = 28},
-       {"1 one///// #3 @1"}},
-      {"a track header too short for the number",
-       {T(1, u"one", 3)},
-       {.track_header_length = 40},
-       {"1 one///// #0 @1"}},
+      {"the shortest headers with each field", {T(1, u"one", 3)}, shortest, {"1 one///// #3 @1"}},
+      {"number cut off", {T(1, u"one", 3)}, {.track_header_length = 40}, {"1 one///// #0 @1"}},
       {"an empty database", {}, {}, {}}};
-  for (const auto& v : variants) EXPECT_EQ(Read(BuildITunesDb(v.tracks, v.options)), v.expected);
+  for (const auto& v : variants) {
+    EXPECT_EQ(Read(BuildITunesDb(v.tracks, v.options)), v.expected) << v.name;
+  }
 }
 
 // The type-2 dataset gives the positions, wherever it lies; the type-3 one only without it.
@@ -128,82 +119,6 @@ TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
     }
     const std::vector<std::string> read = Read(image);
     EXPECT_TRUE(read[1].ends_with(" @" + std::to_string(position < 0 ? -1 : position + 1)));
-  }
-}
-
-// Databases of real iPods are read, listed in display order and writable. The fixture's copies
-// of their layouts are read by the shape and libgpod tests below and beside.
-TEST(ReaderTest, RealIpodsReadListedAndWritable) {
-  TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
-  const std::tuple<const char*, size_t, const char16_t*, size_t, uint32_t> ipods[] = {
-      {"podcasts", 23, u"THE MVP Episode #20", 8, 584},
-      {"early", 5375, u"Glenn Miller-In The Mood", 2, 160}};
-  for (const auto& [folder, count, first_title, datasets, header] : ipods) {
-    SCOPED_TRACE(folder);
-    const std::string path =
-        JoinPath(fixture::RealIpodsDir(), {folder, "iPod_Control", "iTunes", "iTunesDB"});
-    std::string image;
-    DatabaseLayout layout;
-    OwnedTracks in_file_order;
-    ASSERT_TRUE(ParseDatabaseFile(Env::Default(), path, &image, &layout, &in_file_order).ok());
-    EXPECT_EQ(layout.datasets.size(), datasets);
-    ASSERT_EQ(in_file_order.size(), count);
-    EXPECT_EQ(in_file_order[0]->title, first_title);
-    for (const TrackRecordInfo& t : layout.tracks) ASSERT_EQ(t.header_length, header);
-    ITunesDatabase db(Env::Default());
-    ASSERT_TRUE(db.Load(path, nullptr, false).ok());
-    EXPECT_TRUE(db.writable().ok()) << db.writable().ToString();
-    OwnedTracks display;
-    ASSERT_TRUE(db.ReadTrackList(path, &display).ok());
-    ASSERT_EQ(display.size(), count);
-    for (size_t i = 1; i < display.size(); ++i) {
-      ASSERT_LE(CompareArtist(*display[i - 1], *display[i]), 0) << i;
-    }
-  }
-}
-
-// As Describe, positions counted from `first` (libgpod's from 0, ours from 1; -1: none).
-std::vector<std::string> Lines(const fixture::GpodDump& dump, int first) {
-  std::vector<std::string> out;
-  for (const auto& t : dump.tracks) {
-    const int position = first < 0 ? -1 : first + static_cast<int>(out.size());
-    out.push_back(std::to_string(t.id) + " " + t.title + "/" + t.artist + "/" + t.album + "/" +
-                  t.genre + "/" + t.composer + "/" + t.path + " #" +
-                  std::to_string(t.track_number) + " @" + std::to_string(position));
-  }
-  return out;
-}
-
-// libgpod writes, we read (and may update); we build, libgpod reads the same fields.
-TEST(GpodCrossTest, BothWays) {
-  if (fixture::GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
-  fixture::TempFolder made;
-  std::string error, image;
-  ASSERT_TRUE(fixture::GpodMake(made.path(), 12, &error)) << error;
-  fixture::GpodDump dump;
-  ASSERT_TRUE(fixture::GpodDumpOf(made.path(), &dump, &error)) << error;
-  ASSERT_EQ(dump.tracks.size(), 12u);
-  ASSERT_TRUE(
-      Env::Default().ReadFile(made.Path({"iPod_Control", "iTunes", "iTunesDB"}), &image).ok());
-  EXPECT_EQ(Read(image), Lines(dump, 0));
-  TrackInfo candidate = fixture::MakeTrack(u"Track 0", u"Artist 0", u"Album 0");
-  TrackArray candidates = {&candidate};
-  EXPECT_TRUE(IPodDatabase(Env::Default(), made.path()).LoadForSync(&candidates).ok());
-
-  std::vector<FixtureTrack> tracks = fixture::SampleTracks(6);
-  tracks[2].title = u"Euro \u20AC and clef \U0001D11E";
-  tracks[4].composer = u"Bach";
-  // libgpod finds no members in a master playlist whose items lack position records.
-  for (const auto& [options, members] : {std::pair<ITunesDbOptions, int>{{}, 6},
-                                         {fixture::ManyDatasetLayout(), 6},
-                                         {fixture::TwoDatasetLayout(), 0}}) {
-    fixture::TempFolder root;
-    fixture::IPodTree tree{.music_folders = 1, .itunes_db = BuildITunesDb(tracks, options)};
-    ASSERT_TRUE(fixture::WriteIPodTree(Env::Default(), root.path(), tree).ok());
-    ASSERT_TRUE(fixture::GpodDumpOf(root.path(), &dump, &error)) << error;
-    EXPECT_EQ(Read(*tree.itunes_db), Lines(dump, members > 0 ? 1 : -1)) << members;
-    EXPECT_EQ(dump.master_count, members);
-    EXPECT_EQ(dump.playlist_count, 1 + options.extra_playlists);
   }
 }
 

@@ -20,7 +20,11 @@ namespace {
 
 // Hands out the scripted numbers in order, then zeros; counts every draw.
 struct ScriptedRandom : RandomSource {
-  explicit ScriptedRandom(std::vector<int> s = {}) : script(s.begin(), s.end()) {}
+  explicit ScriptedRandom(std::deque<int> s) : script(std::move(s)) {}
+  // The draws that pick the folder of the first digit and the letters of the names after it.
+  explicit ScriptedRandom(const std::string& pick) {
+    for (char c : pick) script.push_back(c <= '9' ? c - '0' : c - 'A' + 26 * 7);  // letter mod 26
+  }
   int Next() override {
     ++draws;
     if (script.empty()) return 0;
@@ -32,19 +36,15 @@ struct ScriptedRandom : RandomSource {
   int draws = 0;
 };
 
-// The draws that pick folder `folder` (unless -1) and the four letters of `name`.
-std::vector<int> DrawsFor(int folder, const std::string& name) {
-  std::vector<int> draws;
-  if (folder >= 0) draws.push_back(folder);
-  for (char c : name) draws.push_back(c - 'A' + 26 * 7);  // any multiple of 26 above works
-  return draws;
-}
-
 constexpr char kSource[] = "/library/song.mp3";
 
 class StorageTest : public ::testing::TestWithParam<std::string> {
  public:
-  StorageTest() { EXPECT_TRUE(env_.AddFile(kSource, std::string(4000, 's')).ok()); }
+  StorageTest() { Fresh(); }
+  void Fresh() {
+    env_ = std::make_unique<MemoryEnv>();
+    ASSERT_TRUE(env_->AddFile(kSource, std::string(4000, 's')).ok());
+  }
   const std::string& root() const { return GetParam(); }
   std::string Music(std::initializer_list<std::string_view> names = {}) const {
     std::string path = JoinPath(root(), {"iPod_Control", "Music"});
@@ -54,25 +54,22 @@ class StorageTest : public ::testing::TestWithParam<std::string> {
     for (int i = 0; i < count; ++i) {
       char name[8];
       std::snprintf(name, sizeof(name), "F%02d", i);
-      ASSERT_TRUE(env_.AddFolder(Music({name})).ok());
+      ASSERT_TRUE(env_->AddFolder(Music({name})).ok());
     }
   }
-  MemoryEnv env_;
+  std::unique_ptr<MemoryEnv> env_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Roots, StorageTest, ::testing::Values("E:/", "/media/me/IPOD/"));
 
 TEST_P(StorageTest, OnlyNumberedFoldersCount) {
-  EXPECT_EQ(MusicFolderNumbers(env_, root()).size(), 0u);
+  EXPECT_EQ(MusicFolderNumbers(*env_, root()).size(), 0u);
   MakeFolders(20);
-  // Nothing else may make an F20 that does not exist choosable.
-  ASSERT_TRUE(env_.AddFile(Music({"Fnotes.txt"}), "x").ok());
-  ASSERT_TRUE(env_.AddFile(Music({"F20"}), "a file, not a folder").ok());
-  ASSERT_TRUE(env_.AddFolder(Music({"f21"})).ok());
-  ASSERT_TRUE(env_.AddFolder(Music({"Fx"})).ok());
-  ASSERT_TRUE(env_.AddFolder(Music({"F7"})).ok());  // a draw of 7 names F07
-  EXPECT_EQ(MusicFolderNumbers(env_, root()).size(), 20u);
-  EXPECT_EQ(MusicFolderNumbers(env_, root().substr(0, root().size() - 1)).size(), 20u);
+  // Nothing else may make an F20 that does not exist choosable (a draw of 7 names F07, not F7).
+  for (const char* file : {"Fnotes.txt", "F20"}) ASSERT_TRUE(env_->AddFile(Music({file}), "").ok());
+  for (const char* folder : {"f21", "Fx", "F7"}) ASSERT_TRUE(env_->AddFolder(Music({folder})).ok());
+  EXPECT_EQ(MusicFolderNumbers(*env_, root()).size(), 20u);
+  EXPECT_EQ(MusicFolderNumbers(*env_, root().substr(0, root().size() - 1)).size(), 20u);
 }
 
 TEST(GenerateDirNameTest, AtLeastTwoDigitsOfTheDrawModuloTheCount) {
@@ -84,7 +81,7 @@ TEST(GenerateDirNameTest, AtLeastTwoDigitsOfTheDrawModuloTheCount) {
                {120, 100, "F100"}, {120, 239, "F119"}, {120, 9, "F09"},
                {1, 32767, "F00"},  {0, 1, nullptr},    {-1, 1, nullptr}};
   for (const auto& c : cases) {
-    ScriptedRandom random({c.draw});
+    ScriptedRandom random(std::deque<int>{c.draw});
     std::string path = "F";
     std::vector<int32_t> folders(static_cast<size_t>(std::max(c.count, 0)));
     std::iota(folders.begin(), folders.end(), 0);
@@ -95,23 +92,6 @@ TEST(GenerateDirNameTest, AtLeastTwoDigitsOfTheDrawModuloTheCount) {
   }
 }
 
-TEST_P(StorageTest, NeedForRoomIsWorkedOutWithoutOverflow) {
-  MakeFolders(1);
-  const CopyTarget ipod = CopyTarget::For(env_, root());
-  TrackInfo track;
-  // 2,000,000,000 + 2000 x 100,000 passes 2^31; wrapped, it would look like no need at all.
-  track.fileSize = 2'000'000'000;
-  env_.SetFreeBytes(2'150'000'000);
-  EXPECT_FALSE(HasRoomForTrack(ipod, track, 100'000));
-  EXPECT_TRUE(HasRoomForTrack(ipod, track, 70'000));
-  track.fileSize = INT32_MAX;
-  EXPECT_FALSE(HasRoomForTrack(ipod, track, INT32_MAX));
-  // A negative size is nonsense and lowers nothing.
-  track.fileSize = -2'000'000'000;
-  env_.SetFreeBytes(2000);
-  EXPECT_FALSE(HasRoomForTrack(ipod, track, 1));
-}
-
 // Every outcome of a copy. Anything but Copied leaves the track and the volume as they were.
 TEST_P(StorageTest, CopyOutcomes) {
   const auto held = [](StorageTest& t) { return t.Music({"F04", "HELD.mp3"}); };
@@ -119,7 +99,7 @@ TEST_P(StorageTest, CopyOutcomes) {
     const char* name;
     std::string pick;  // the folder's digit and the names' letters drawn; "": zeros
     CopyResult result;
-    int expected_draws;         // -1: not counted
+    int expected_draws;
     std::string location = "";  // where it lands, when copied
     int32_t size = 4000, count = 1;
     std::function<void(StorageTest&)> setup = {};
@@ -128,87 +108,84 @@ TEST_P(StorageTest, CopyOutcomes) {
       {"copied", "3QKZA", CopyResult::Copied, 5, "F03:QKZA.mp3"},
       // The tenth track of a list of ten still keeps the margin for all ten.
       {"room just enough", "3QKZA", CopyResult::Copied, 5, "F03:QKZA.mp3", 4'000'000, 10,
-       [](StorageTest& t) { t.env_.SetFreeBytes(4'020'001); }},
+       [](StorageTest& t) { t.env_->SetFreeBytes(4'020'001); }},
       {"no room", "3QKZA", CopyResult::NoRoom, 0, "", 4'000'000, 10,
-       [](StorageTest& t) { t.env_.SetFreeBytes(4'020'000); }},
+       [](StorageTest& t) { t.env_->SetFreeBytes(4'020'000); }},
       {"unreadable free space", "", CopyResult::NoRoom, 0, "", 4000, 1,
-       [](StorageTest& t) { t.env_.FailFreeBytes(true); }},
+       [](StorageTest& t) { t.env_->FailFreeBytes(true); }},
+      // 2,000,000,000 + 2000 x 100,000 passes 2^31; wrapped, it would look like no need at all.
+      {"need past 2^31", "", CopyResult::NoRoom, 0, "", 2'000'000'000, 100'000,
+       [](StorageTest& t) { t.env_->SetFreeBytes(2'150'000'000); }},
+      {"need below 2^31", "0ROOM", CopyResult::Copied, 5, "F00:ROOM.mp3", 2'000'000'000, 70'000,
+       [](StorageTest& t) { t.env_->SetFreeBytes(2'150'000'000); }},
+      {"the largest need", "", CopyResult::NoRoom, 0, "", INT32_MAX, INT32_MAX},
+      // A negative size is nonsense and lowers nothing.
+      {"negative size", "", CopyResult::NoRoom, 0, "", -2'000'000'000, 1,
+       [](StorageTest& t) { t.env_->SetFreeBytes(2000); }},
       // Folder and name are drawn before the source is tried.
       {"source missing", "3ABCD", CopyResult::SourceMissing, 5, "", 4000, 1,
-       [](StorageTest& t) { t.env_.Erase(kSource); },
+       [](StorageTest& t) { t.env_->Erase(kSource); },
        "Problem locating track.: Unable to locate file : /library/song.mp3"},
       {"source there but unreadable", "3ABCD", CopyResult::SourceMissing, 5, "", 4000, 1,
-       [](StorageTest& t) { t.env_.Fail(MemoryEnv::Op::kProbeFile, kSource); },
+       [](StorageTest& t) { t.env_->Fail(MemoryEnv::Op::kProbeFile, kSource); },
        "Problem reading track.: Unable to read file : /library/song.mp3: injected failure of "
        "probe"},
       {"no music folders", "", CopyResult::NoMusicFolders, 0, "", 4000, 1,
-       [](StorageTest& t) { t.env_.Erase(t.Music()); }},
+       [](StorageTest& t) { t.env_->Erase(t.Music()); }},
       // Only the folders there are drawn: of F00 and F02, the second.
       {"deleted folders", "1ABCD", CopyResult::Copied, 5, "F02:ABCD.mp3", 4000, 1,
-       [](StorageTest& t) { t.env_.Erase(t.Music({"F01"})), t.env_.Erase(t.Music({"F03"})); }},
+       [](StorageTest& t) { t.env_->Erase(t.Music({"F01"})), t.env_->Erase(t.Music({"F03"})); }},
       {"fails part-way", "2WXYZ", CopyResult::CopyFailed, 5, "", 4000, 1,
-       [](StorageTest& t) { t.env_.FailCopyAfter(1500); }},
+       [](StorageTest& t) { t.env_->FailCopyAfter(1500); }},
       {"fills up despite the reading", "2WXYZ", CopyResult::CopyFailed, 5, "", 4000, 1,
        [](StorageTest& t) {
-         t.env_.SetCapacity(t.env_.UsedBytes() + 1000), t.env_.SetFreeBytes(1'000'000);
+         t.env_->SetCapacity(t.env_->UsedBytes() + 1000), t.env_->SetFreeBytes(1'000'000);
        }},
       {"source the player holds open", "0PLAY", CopyResult::Copied, 5, "F00:PLAY.mp3", 4000, 1,
-       [](StorageTest& t) { t.env_.HoldSharedRead(kSource); }},
+       [](StorageTest& t) { t.env_->HoldSharedRead(kSource); }},
       // Taken names cost four draws each: by a folder, or by a file held without sharing, which
       // cannot even be opened to see it is there.
       {"names taken", "4ABCDHELDFREE", CopyResult::Copied, 13, "F04:FREE.mp3", 4000, 1,
        [&](StorageTest& t) {
-         ASSERT_TRUE(t.env_.AddFolder(t.Music({"F04", "ABCD.mp3"})).ok());
-         ASSERT_TRUE(t.env_.AddFile(held(t), "theirs").ok());
-         t.env_.HoldExclusive(held(t));
+         ASSERT_TRUE(t.env_->AddFolder(t.Music({"F04", "ABCD.mp3"})).ok());
+         ASSERT_TRUE(t.env_->AddFile(held(t), "theirs").ok());
+         t.env_->HoldExclusive(held(t));
        }},
       {"full folder", "", CopyResult::NoFreeName, 4 * kMaxNameAttempts + 1, "", 4000, 1,
        [](StorageTest& t) {
-         ASSERT_TRUE(t.env_.AddFile(t.Music({"F00", "AAAA.mp3"}), "").ok());
+         ASSERT_TRUE(t.env_->AddFile(t.Music({"F00", "AAAA.mp3"}), "").ok());
        }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    env_.Erase("/media");
-    env_.Erase("E:/iPod_Control");
-    ASSERT_TRUE(env_.AddFile(kSource, std::string(4000, 's')).ok());
-    env_.ClearAllFaults();
-    env_.SetFreeBytes(std::nullopt);
-    env_.SetCapacity(std::nullopt);
-    env_.Release(kSource);
+    Fresh();
     MakeFolders(4);
     if (c.setup) c.setup(*this);
-    const CopyTarget ipod = CopyTarget::For(env_, root());
-    const MemoryEnv::Snapshot before = env_.TakeSnapshot();
+    const CopyTarget ipod = CopyTarget::For(*env_, root());
+    const MemoryEnv::Snapshot before = env_->TakeSnapshot();
     TrackInfo track;
     track.path = NarrowToWide(kSource);
     track.fileSize = c.size;
-    ScriptedRandom random(c.pick.empty() ? std::vector<int>{}
-                                         : DrawsFor(c.pick[0] - '0', c.pick.substr(1)));
+    ScriptedRandom random(c.pick);
     fixture::RecordingNotice notice;
     Status why;
     EXPECT_EQ(CopyTrackToIPod(ipod, track, c.count, random, notice, &why), c.result);
-    if (c.expected_draws >= 0) {
-      EXPECT_EQ(random.draws, c.expected_draws);
-    }
+    EXPECT_EQ(random.draws, c.expected_draws);
     if (c.result == CopyResult::Copied) {
       EXPECT_TRUE(why.ok()) << why.ToString();
       EXPECT_EQ(track.path, u":iPod_Control:Music:" + NarrowToWide(c.location));
-      EXPECT_EQ(env_.Contents(Music({c.location.substr(0, 3), c.location.substr(4)})),
+      EXPECT_EQ(env_->Contents(Music({c.location.substr(0, 3), c.location.substr(4)})),
                 std::string(4000, 's'));
     } else {
       EXPECT_EQ(track.path, NarrowToWide(kSource));
-      EXPECT_EQ(env_.TakeSnapshot(), before);
+      EXPECT_EQ(env_->TakeSnapshot(), before);
     }
     EXPECT_EQ(notice.shown,
               c.notice.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.notice});
     if (c.result == CopyResult::CopyFailed || c.result == CopyResult::NoMusicFolders) {
       EXPECT_FALSE(why.ok());
     }
-    env_.Release(held(*this));
-    if (env_.Exists(held(*this))) {
-      EXPECT_EQ(env_.Contents(held(*this)), "theirs");
-    }
+    EXPECT_TRUE(!env_->Exists(held(*this)) || env_->Contents(held(*this)) == "theirs");
   }
 }
 

@@ -12,11 +12,6 @@
 namespace tunewell {
 namespace {
 
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 constexpr char kSep = kPathSeparator;
 
 // For a drive root a location is the full path without its first two characters.
@@ -49,32 +44,27 @@ TEST(IPodLocationTest, PathsOutsideTheRootHaveNoLocation) {
   EXPECT_EQ(location, u"unchanged");
 }
 
-class ResolveMusicFileTest : public ::testing::Test {
- protected:
-  ResolveMusicFileTest() {
-    WriteBytes(music_ / "F00" / "ABCD.mp3", "track");
-    // Files outside the music folders that no location may reach.
-    WriteBytes(ipod_ / "iPod_Control" / "iTunes" / "iTunesDB", "db");
-    WriteBytes(ipod_ / "outside.mp3", "outside");
-    WriteBytes(outside_ / "secret.mp3", "secret");
-  }
-  fixture::TempFolder folder_, outside_folder_;
-  const std::filesystem::path ipod_{folder_.path()}, outside_{outside_folder_.path()};
-  const std::filesystem::path music_ = ipod_ / "iPod_Control" / "Music";
-};
-
-// Every location, resolved or refused; refused ones leave the path untouched.
-TEST_F(ResolveMusicFileTest, OnlyPlainFilesInsideTheMusicFoldersResolve) {
+// Every location, resolved or refused; refused ones leave the path untouched. No location may
+// reach a file outside the music folders: iTunesDB, outside.mp3, or secret.mp3 elsewhere.
+TEST(ResolveMusicFileTest, OnlyPlainFilesInsideTheMusicFoldersResolve) {
+  namespace fs = std::filesystem;
   using Code = Status::Code;
-  const std::string secret = (outside_ / "secret.mp3").string();
-  const std::u16string dotdots =
-      u":iPod_Control:Music:F00:..:..:..:" +
-      NarrowToWide(std::filesystem::relative(secret, music_ / "F00").generic_string());
+  const fixture::TempFolder folder, outside_folder;
+  const fs::path ipod = folder.path(), outside = outside_folder.path();
+  const fs::path music = ipod / "iPod_Control" / "Music", secret = outside / "secret.mp3";
+  for (const fs::path& file :
+       {music / "F00" / "ABCD.mp3", ipod / "iPod_Control" / "iTunes" / "iTunesDB",
+        ipod / "outside.mp3", secret}) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "bytes";
+  }
+  const std::u16string dotdots = u":iPod_Control:Music:F00:..:..:..:" +
+                                 NarrowToWide(fs::relative(secret, music / "F00").generic_string());
 #ifndef _WIN32
-  std::filesystem::create_directory_symlink(outside_, music_ / "F01");
-  std::filesystem::create_symlink(outside_ / "secret.mp3", music_ / "F00" / "LINK.mp3");
+  fs::create_directory_symlink(outside, music / "F01");
+  fs::create_symlink(secret, music / "F00" / "LINK.mp3");
 #endif
-  std::filesystem::create_directories(music_ / "F00" / "DIRX.mp3");
+  fs::create_directories(music / "F00" / "DIRX.mp3");
   const struct {
     std::u16string location;
     Code code = Code::kInvalidArgument;
@@ -103,24 +93,24 @@ TEST_F(ResolveMusicFileTest, OnlyPlainFilesInsideTheMusicFoldersResolve) {
       {std::u16string(u":iPod_Control:Music:F00:ABCD.mp3") + u'\0' + u":..:.."},
       {u":iPod_Control:Music"},
       {u":iPod_Control:Music:"},
-      {u":" + NarrowToWide(secret)},
+      {u":" + NarrowToWide(secret.string())},
       {dotdots},
       {u":iPod_Control:Music:F00:\xD800.mp3"},  // no narrow form
   };
   for (const auto& c : cases) {
     std::string path = "untouched";
-    const Status s = ResolveMusicFile(Env::Default(), folder_.path(), c.location, &path);
+    const Status s = ResolveMusicFile(Env::Default(), folder.path(), c.location, &path);
     EXPECT_EQ(s.code(), c.code) << Utf16ToUtf8(c.location);
     if (c.code == Code::kInvalidArgument) {
       EXPECT_EQ(path, "untouched");
     }
   }
   std::string path;
-  ASSERT_TRUE(ResolveMusicFile(Env::Default(), folder_.path(), cases[0].location, &path).ok());
-  EXPECT_EQ(path, (music_ / "F00" / "ABCD.mp3").string());
+  ASSERT_TRUE(ResolveMusicFile(Env::Default(), folder.path(), cases[0].location, &path).ok());
+  EXPECT_EQ(path, (music / "F00" / "ABCD.mp3").string());
   // FAT ignores case, so other spellings of the first two names are not escapes.
   EXPECT_NE(
-      ResolveMusicFile(Env::Default(), folder_.path(), u":IPOD_CONTROL:MUSIC:F00:ABCD.mp3", &path)
+      ResolveMusicFile(Env::Default(), folder.path(), u":IPOD_CONTROL:MUSIC:F00:ABCD.mp3", &path)
           .code(),
       Code::kInvalidArgument);
 }

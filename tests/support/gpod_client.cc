@@ -46,10 +46,9 @@ bool RunTool(const std::string& args, std::string* output, std::string* error) {
 
 }  // namespace
 
-bool GpodMake(const std::string& root, int tracks, std::string* error, bool full) {
+bool GpodMake(const std::string& root, int tracks, std::string* error) {
   std::string output;
-  return RunTool((full ? "full " : "make ") + ShellQuote(root) + " " + std::to_string(tracks),
-                 &output, error);
+  return RunTool("make " + ShellQuote(root) + " " + std::to_string(tracks), &output, error);
 }
 
 bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error) {
@@ -66,16 +65,12 @@ bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error) {
            uint32_t(std::stoul(f[9])), std::stoi(f[10]), std::stoi(f[11]), std::stoi(f[12]),
            uint32_t(std::stoul(f[13])), uint32_t(std::stoul(f[14])), uint32_t(std::stoul(f[15])),
            std::stoull(f[16]), uint32_t(std::stoul(f[17])), uint32_t(std::stoul(f[18]))});
-    } else if (f[0] == "playlists" && f.size() == 2) {
-      dump->playlist_count = std::stoi(f[1]);
     } else if (f[0] == "mpl" && f.size() == 2) {
       dump->master_count = std::stoi(f[1]);
     } else if (f[0] == "playlist" && f.size() == 5) {
       GpodPlaylist& pl = dump->playlists.emplace_back(GpodPlaylist{f[1], f[2], f[3], {}});
-      for (size_t at = 0; at < f[4].size(); at = f[4].find(',', at) + 1) {
-        pl.members.push_back(uint32_t(std::stoul(f[4].substr(at))));
-        if (f[4].find(',', at) == std::string::npos) break;
-      }
+      std::istringstream ids(f[4]);
+      for (std::string id; std::getline(ids, id, ',');) pl.members.push_back(std::stoul(id));
     } else {
       *error = "unexpected line from gpod_tool: " + line;
       return false;

@@ -4,6 +4,7 @@
 // builds have no libgpod: GpodToolPath() is then "" and the tests skip.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@ struct GpodTrack {  // texts in UTF-8
   uint64_t database_id = 0;
   uint32_t plays = 0, media_type = 0;
   bool operator==(const GpodTrack&) const = default;
+  friend void PrintTo(const GpodTrack& t, std::ostream* os) {
+    *os << t.id << " " << t.title << "/" << t.artist << "/" << t.album << "/" << t.genre << "/"
+        << t.composer << "/" << t.path << " #" << t.track_number << " size " << t.size << " ms "
+        << t.length_ms << " kbit/s " << t.bitrate << " year " << t.year << " rating " << t.rating
+        << " vbr " << t.vbr << " lyrics " << t.lyrics << " dbid " << t.database_id << " plays "
+        << t.plays << " media " << t.media_type;
+  }
 };
 struct GpodPlaylist {             // one after the master playlist
   std::string name, kind, rules;  // kind "podcast", "smart" or "plain"; rules as gpod_tool.c says
@@ -31,16 +39,15 @@ struct GpodPlaylist {             // one after the master playlist
 };
 struct GpodDump {
   std::vector<GpodTrack> tracks;  // in file order
-  int playlist_count = 0;
-  int master_count = -1;  // tracks in the master playlist
+  int master_count = -1;          // tracks in the master playlist
   std::vector<GpodPlaylist> playlists;
 };
 
 // Reads the iTunesDB below `root` with libgpod. False, with the reason, when it cannot.
 bool GpodDumpOf(const std::string& root, GpodDump* dump, std::string* error);
-// An iPod folder tree below `root` with a libgpod-written iTunesDB (see gpod_tool.c).
-// With `full`, as an iPod that desktop software has used: playlists, podcasts, play counts.
-bool GpodMake(const std::string& root, int tracks, std::string* error, bool full = false);
+// An iPod folder tree below `root` with a libgpod-written iTunesDB of an iPod that desktop
+// software has used: playlists, podcasts, play counts (see gpod_tool.c).
+bool GpodMake(const std::string& root, int tracks, std::string* error);
 
 // Runs `command` in the shell: its exit status (-1 when it could not run; always on Windows)
 // and its stdout.

@@ -1,19 +1,19 @@
 /* libgpod as an independent reader and writer of iTunesDB, for tests.
  *
  *   gpod_tool make DIR N   DIR/iPod_Control/{iTunes,Music/F00..F03} and an iTunesDB of N tracks
- *                          in the master playlist; track k (from 0): title "Track k" (track 1:
- *                          "Caf\u00e9 \u20ac \U0001D11E"), artist "Artist k%3", album "Album k%2",
- *                          genre "Genre k%4", composer "Composer k", number k%10+1, path
- *                          ":iPod_Control:Music:F0(k%4):GPODk.mp3".
- *   gpod_tool full DIR N   the same as an iPod that desktop software has used: play counts and
- *                          ratings (track k: k%4 plays, k%6 stars), every third track from 3 on
- *                          a podcast in "Podcasts", and the playlists "Evens" (even tracks),
- *                          "Backwards" (every track, last first) and the smart "Artist 1".
+ *                          as on an iPod that desktop software has used. Track k (from 0): title
+ *                          "Track k" (track 1: "Caf\u00e9 \u20ac \U0001D11E"), artist "Artist k%3",
+ *                          album "Album k%2", genre "Genre k%4", composer "Composer k", number
+ *                          k%10+1, path ":iPod_Control:Music:F0(k%4):GPODk.mp3", k%4 plays, k%6
+ *                          stars; every third track from 3 on a podcast in "Podcasts"; the
+ *                          playlists "Evens" (even tracks), "Backwards" (every track, last first)
+ *                          and the smart "Artist 1".
  *   gpod_tool dump DIR     tab-separated lines: per track in file order "track ID TITLE ARTIST
  *                          ALBUM NUMBER PATH GENRE COMPOSER SIZE LENGTH_MS BITRATE YEAR RATING
- *                          VBR LYRICS DBID PLAYS MEDIATYPE", then "playlists N", "mpl COUNT", then
- *                          per playlist after the master "playlist NAME KIND RULES IDS" (KIND
- *                          podcast, smart or plain; RULES field:action:text;...; IDS a,b,...).
+ *                          VBR LYRICS DBID PLAYS MEDIATYPE", then "mpl COUNT" (tracks in the
+ *                          master playlist), then per playlist after the master "playlist NAME
+ *                          KIND RULES IDS" (KIND podcast, smart or plain; RULES
+ *                          field:action:text;...; IDS a,b,...).
  *
  * Exit status: 0 done, 1 usage, 2 libgpod failed (its message on stderr). */
 
@@ -34,7 +34,7 @@ static void AddPlaylist(Itdb_iTunesDB* itdb, Itdb_Playlist* pl, long count, long
     itdb_playlist_add_track(pl, g_list_nth_data(itdb->tracks, (guint)k), -1);
 }
 
-static int Make(const char* dir, long count, int full) {
+static int Make(const char* dir, long count) {
   static const char* const kFolders[] = {"iTunes", "Music/F00", "Music/F01", "Music/F02",
                                          "Music/F03"};
   for (size_t i = 0; i < 5; ++i) {
@@ -65,27 +65,23 @@ static int Make(const char* dir, long count, int full) {
     t->transferred = TRUE;
     itdb_track_add(itdb, t, -1);
     itdb_playlist_add_track(mpl, t, -1);
-    if (full) {
-      t->playcount = (guint32)(k % 4);
-      t->rating = (guint32)(k % 6 * 20);
-      if (k >= 3 && k % 3 == 0) t->mediatype = ITDB_MEDIATYPE_PODCAST;
-    }
+    t->playcount = (guint32)(k % 4);
+    t->rating = (guint32)(k % 6 * 20);
+    if (k >= 3 && k % 3 == 0) t->mediatype = ITDB_MEDIATYPE_PODCAST;
   }
-  if (full) {
-    Itdb_Playlist* podcasts = itdb_playlist_new("Podcasts", FALSE);
-    itdb_playlist_set_podcasts(podcasts);
-    AddPlaylist(itdb, podcasts, count, 3, 3);
-    AddPlaylist(itdb, itdb_playlist_new("Evens", FALSE), count, 0, 2);
-    AddPlaylist(itdb, itdb_playlist_new("Backwards", FALSE), count, count - 1, -1);
-    Itdb_Playlist* smart = itdb_playlist_new("Artist 1", TRUE);
-    Itdb_SPLRule* rule = smart->splrules.rules->data;  // the rule a new smart playlist has
-    rule->field = ITDB_SPLFIELD_ARTIST;
-    rule->action = ITDB_SPLACTION_IS_STRING;
-    g_free(rule->string);
-    rule->string = g_strdup("Artist 1");
-    itdb_playlist_add(itdb, smart, -1);
-    itdb_spl_update(smart);
-  }
+  Itdb_Playlist* podcasts = itdb_playlist_new("Podcasts", FALSE);
+  itdb_playlist_set_podcasts(podcasts);
+  AddPlaylist(itdb, podcasts, count, 3, 3);
+  AddPlaylist(itdb, itdb_playlist_new("Evens", FALSE), count, 0, 2);
+  AddPlaylist(itdb, itdb_playlist_new("Backwards", FALSE), count, count - 1, -1);
+  Itdb_Playlist* smart = itdb_playlist_new("Artist 1", TRUE);
+  Itdb_SPLRule* rule = smart->splrules.rules->data;  // the rule a new smart playlist has
+  rule->field = ITDB_SPLFIELD_ARTIST;
+  rule->action = ITDB_SPLACTION_IS_STRING;
+  g_free(rule->string);
+  rule->string = g_strdup("Artist 1");
+  itdb_playlist_add(itdb, smart, -1);
+  itdb_spl_update(smart);
   GError* error = NULL;
   const gboolean written = itdb_write(itdb, &error);
   itdb_free(itdb);
@@ -107,8 +103,7 @@ static int Dump(const char* dir) {
            (unsigned long long)t->dbid, (unsigned)t->playcount, (unsigned)t->mediatype);
   }
   Itdb_Playlist* mpl = itdb_playlist_mpl(itdb);
-  printf("playlists\t%u\nmpl\t%u\n", g_list_length(itdb->playlists),
-         mpl != NULL ? g_list_length(mpl->members) : 0u);
+  printf("mpl\t%u\n", mpl != NULL ? g_list_length(mpl->members) : 0u);
   for (GList* l = itdb->playlists; l != NULL; l = l->next) {
     const Itdb_Playlist* pl = l->data;
     if (pl == mpl) continue;
@@ -130,9 +125,8 @@ static int Dump(const char* dir) {
 }
 
 int main(int argc, char** argv) {
-  if (argc == 4 && strcmp(argv[1], "make") == 0) return Make(argv[2], atol(argv[3]), 0);
-  if (argc == 4 && strcmp(argv[1], "full") == 0) return Make(argv[2], atol(argv[3]), 1);
+  if (argc == 4 && strcmp(argv[1], "make") == 0) return Make(argv[2], atol(argv[3]));
   if (argc == 3 && strcmp(argv[1], "dump") == 0) return Dump(argv[2]);
-  fputs("usage: gpod_tool (make | full) DIR N | gpod_tool dump DIR\n", stderr);
+  fputs("usage: gpod_tool make DIR N | gpod_tool dump DIR\n", stderr);
   return 1;
 }

@@ -1,6 +1,6 @@
 #include "tests/support/ipod_tree.h"
 
-#include <cstdio>
+#include <vector>
 
 #include "platform/path.h"
 
@@ -22,26 +22,19 @@ Status WriteWholeFile(Env& env, const std::string& path, const std::string& cont
 }
 
 Status WriteIPodTree(Env& env, const std::string& root, const IPodTree& tree) {
-  const std::string base = WithTrailingSeparator(root);
   if (env.KindOf(root) != PathKind::kFolder) RETURN_IF_ERROR(env.CreateFolder(root));
-  RETURN_IF_ERROR(env.CreateFolder(JoinPath(base, {"iPod_Control"})));
-  RETURN_IF_ERROR(env.CreateFolder(JoinPath(base, {"iPod_Control", "iTunes"})));
-  RETURN_IF_ERROR(env.CreateFolder(JoinPath(base, {"iPod_Control", "Music"})));
+  std::vector<std::string> folders = {"iPod_Control", "iPod_Control:iTunes", "iPod_Control:Music"};
   for (int i = 0; i < tree.music_folders; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "F%02d", i);
-    RETURN_IF_ERROR(env.CreateFolder(JoinPath(base, {"iPod_Control", "Music", name})));
+    folders.push_back("iPod_Control:Music:F" + std::string(i < 10 ? "0" : "") + std::to_string(i));
   }
-  if (tree.itunes_db) {
-    RETURN_IF_ERROR(WriteWholeFile(env, JoinPath(base, {"iPod_Control", "iTunes", "iTunesDB"}),
-                                   *tree.itunes_db));
+  for (const std::string& folder : folders) {
+    RETURN_IF_ERROR(env.CreateFolder(PathOfLocation(root, folder)));
   }
-  if (tree.itunes_sd) {
-    RETURN_IF_ERROR(WriteWholeFile(env, JoinPath(base, {"iPod_Control", "iTunes", "iTunesSD"}),
-                                   *tree.itunes_sd));
-  }
-  for (const auto& [location, contents] : tree.files) {
-    RETURN_IF_ERROR(WriteWholeFile(env, PathOfLocation(base, location), contents));
+  std::map<std::string, std::string> files = tree.files;
+  if (tree.itunes_db) files[":iPod_Control:iTunes:iTunesDB"] = *tree.itunes_db;
+  if (tree.itunes_sd) files[":iPod_Control:iTunes:iTunesSD"] = *tree.itunes_sd;
+  for (const auto& [location, contents] : files) {
+    RETURN_IF_ERROR(WriteWholeFile(env, PathOfLocation(root, location), contents));
   }
   return Status::Ok();
 }

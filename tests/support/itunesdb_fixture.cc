@@ -8,32 +8,15 @@
 
 namespace tunewell::fixture {
 
-void PutU32(std::string* image, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*image)[offset + i] = static_cast<char>(value >> (8 * i));
-}
-
-uint32_t GetU32(std::string_view image, size_t offset) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(image[offset + i]);
-  return value;
-}
-
-std::string Utf16Le(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  return out;
-}
-
 namespace {
 
-std::u16string Ascii(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+char16_t GetU16(std::string_view image, size_t offset) {
+  return char16_t(uint8_t(image[offset]) | uint8_t(image[offset + 1]) << 8);
+}
 
 std::u16string FromUtf16Le(std::string_view bytes) {
   std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                         (static_cast<uint8_t>(bytes[i + 1]) << 8)));
-  }
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) text.push_back(GetU16(bytes, i));
   return text;
 }
 
@@ -148,6 +131,20 @@ void WritePlaylist(Writer& w, const std::vector<FixtureTrack>& tracks, const ITu
 
 }  // namespace
 
+void PutU32(std::string* image, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*image)[offset + i] = static_cast<char>(value >> (8 * i));
+}
+
+uint32_t GetU32(std::string_view image, size_t offset) {
+  return GetU16(image, offset) | uint32_t{GetU16(image, offset + 2)} << 16;
+}
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string out;
+  for (char16_t unit : text) out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  return out;
+}
+
 ITunesDbOptions ManyDatasetLayout() {
   return {.database_header_length = 244,
           .track_header_length = 584,
@@ -170,14 +167,14 @@ std::vector<FixtureTrack> SampleTracks(size_t n) {
   std::vector<FixtureTrack> tracks;
   for (size_t k = 0; k < n; ++k) {
     const std::string s = std::to_string(k);
-    tracks.push_back(
-        {.id = static_cast<uint32_t>(k + 1),
-         .track_number = static_cast<int32_t>(k % 12 + 1),
-         .title = Ascii("Title " + s),
-         .artist = Ascii("Artist " + std::to_string(k % 5)),
-         .album = Ascii("Album " + std::to_string(k % 3)),
-         .genre = u"Rock",
-         .path = Ascii(":iPod_Control:Music:F0" + std::to_string(k % 3) + ":TRK" + s + ".mp3")});
+    tracks.push_back({.id = static_cast<uint32_t>(k + 1),
+                      .track_number = static_cast<int32_t>(k % 12 + 1),
+                      .title = Utf8ToUtf16("Title " + s),
+                      .artist = Utf8ToUtf16("Artist " + std::to_string(k % 5)),
+                      .album = Utf8ToUtf16("Album " + std::to_string(k % 3)),
+                      .genre = u"Rock",
+                      .path = Utf8ToUtf16(":iPod_Control:Music:F0" + std::to_string(k % 3) +
+                                          ":TRK" + s + ".mp3")});
   }
   return tracks;
 }
@@ -225,13 +222,6 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesD
 
 // ---------------------------------------------------------------------------------------------
 // Inspection.
-
-std::u16string InspectedTrack::Text(uint32_t type) const {
-  for (const auto& [t, text] : strings) {
-    if (t == type) return text;
-  }
-  return std::u16string();
-}
 
 namespace {
 
@@ -285,13 +275,11 @@ class Inspector {
 
   bool Track(size_t at, size_t end, InspectedTrack* t) {
     t->id = U32(at + 16);
-    t->track_number = static_cast<int32_t>(U32(at + 44));
     if (U32(at + 4) >= 120) t->database_id = U32(at + 112) | uint64_t{U32(at + 116)} << 32;
     return Children(at, end, U32(at + 12), "mhod", 24, [&](size_t o, size_t e) {
       if (e - o < 40 || 40 + uint64_t{U32(o + 28)} > e - o) return Fail(o, "bad text");
       const std::string_view bytes = s_.substr(o + 40, U32(o + 28));
-      t->strings.emplace_back(U32(o + 12),
-                              U32(o + 24) == 2 ? Utf8ToUtf16(bytes) : FromUtf16Le(bytes));
+      if (U32(o + 12) == 1) t->title = U32(o + 24) == 2 ? Utf8ToUtf16(bytes) : FromUtf16Le(bytes);
       return true;
     });
   }

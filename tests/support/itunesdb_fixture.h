@@ -90,10 +90,8 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks,
 // A strict reading of an iTunesDB image, for checking what a writer produced.
 struct InspectedTrack {
   uint32_t id = 0;
-  int32_t track_number = 0;
   uint64_t database_id = 0;
-  std::vector<std::pair<uint32_t, std::u16string>> strings;  // type and text, in order
-  std::u16string Text(uint32_t type) const;                  // "" when absent
+  std::u16string title;  // from its string record
 };
 struct InspectedRecord {
   uint32_t type = 0;

@@ -66,15 +66,6 @@ TEST(AutoSyncFileTest, WrittenAndReadBackAlikeAndDamagedFilesNeverRunPastTheData
     }
     EXPECT_EQ(ReadBack(env, c.bytes), c.read) << c.bytes;
   }
-  // Written only at Close; nothing before Create.
-  AutoSyncFile file(env);
-  file.WriteName("Ignored");
-  EXPECT_TRUE(file.Close().ok());
-  file.Create(kRoot);
-  file.WriteName("Later");
-  EXPECT_NE(env.Contents(kPath), std::string("Later\0\n", 7));
-  ASSERT_TRUE(file.Close().ok());
-  EXPECT_EQ(env.Contents(kPath), std::string("Later\0\n", 7));
 }
 
 TEST(AutoSyncFileTest, AbsentUnreadableOrDeletedCountsAsAbsent) {

@@ -63,31 +63,21 @@ void RemoveFails(MemoryEnv& e, const std::vector<FixtureTrack>& t) { e.FailRemov
 
 // What becomes of the audio files once both databases are written.
 TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
+  const std::vector<std::u16string> escaping = {
+      u":iPod_Control:iTunes:iTunesDB", u":iPod_Control:Music:..:iTunes:iTunesSD",
+      u":iPod_Control:Music:F00:..:..:..:precious.txt", u":/precious.txt"};
   const struct {
     const char* name;
-    std::vector<std::u16string> paths;  // replacing the sample's first ones
     bool fat;
     void (*fault)(MemoryEnv&, const std::vector<FixtureTrack>&);
     int deleted, missing, kept;
+    std::vector<std::u16string> paths = {};  // replacing the sample's first ones
   } cases[] = {
-      {"deleted by hand beforehand", {}, false, DeletedByHand, 3, 1, 0},
-      {"outside the music folders",
-       {u":iPod_Control:iTunes:iTunesDB", u":iPod_Control:Music:..:iTunes:iTunesSD",
-        u":iPod_Control:Music:F00:..:..:..:precious.txt", u":/precious.txt"},
-       false,
-       nullptr,
-       0,
-       0,
-       4},
+      {"deleted by hand beforehand", false, DeletedByHand, 3, 1, 0},
+      {"outside the music folders", false, nullptr, 0, 0, 4, escaping},
       // On a FAT volume, the file of track 5, which stays.
-      {"still named by a staying track",
-       {u":iPod_Control:Music:F01:trk4.MP3"},
-       true,
-       nullptr,
-       3,
-       0,
-       1},
-      {"a deletion that fails", {}, false, RemoveFails, 3, 0, 1},
+      {"named by a staying track", true, nullptr, 3, 0, 1, {u":iPod_Control:Music:F01:trk4.MP3"}},
+      {"a deletion that fails", false, RemoveFails, 3, 0, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

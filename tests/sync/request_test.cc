@@ -17,12 +17,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Titles = std::vector<std::u16string>;
 
-Titles TitlesOf(const OwnedTracks& tracks) {
-  Titles titles;
-  for (const auto& t : tracks) titles.push_back(t->title);
-  return titles;
-}
-
 TEST(GatherTracksTest, RepeatsAcrossAndWithinPlaylistsAndFileTypes) {
   FakeLibrary library;
   auto a = library.AddMedia(u"Song", u"/m/a.mp3");
@@ -39,14 +33,14 @@ TEST(GatherTracksTest, RepeatsAcrossAndWithinPlaylistsAndFileTypes) {
   int32_t not_mp3 = 0, repeats = 0;
   GatherTracks(library.GetAllPlaylists(), &tracks, &not_mp3, &repeats);
   // A second copy of a song is passed over silently; so is an MP3 that repeats an earlier WMA.
-  // "MP3" in capitals and an empty type are not "mp3".
-  EXPECT_EQ(TitlesOf(tracks), (Titles{u"Song", u"Song", u"Other"}));
-  EXPECT_EQ(tracks[1]->album, u"Live");
-  EXPECT_EQ(not_mp3, 3);
-  EXPECT_EQ(repeats, 5);
-  // Positions are per playlist.
-  EXPECT_EQ(std::vector<int32_t>({tracks[0]->position, tracks[1]->position, tracks[2]->position}),
-            (std::vector<int32_t>{0, 2, 0}));
+  // "MP3" in capitals and an empty type are not "mp3". Positions are per playlist.
+  std::vector<std::string> gathered;
+  for (const auto& t : tracks) {
+    gathered.push_back(Utf16ToUtf8(t->title + u"/" + t->album) + " @" +
+                       std::to_string(t->position));
+  }
+  EXPECT_THAT(gathered, ElementsAre("Song/Album @0", "Song/Live @2", "Other/Album @0"));
+  EXPECT_EQ(std::tie(not_mp3, repeats), std::make_tuple(3, 5));
 }
 
 TEST(TrackFromMediaTest, AttributesBecomeFields) {

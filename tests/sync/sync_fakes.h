@@ -15,6 +15,7 @@
 #include "sync/player_library.h"
 #include "sync/progress.h"
 #include "tests/support/ipod_tree.h"
+#include "tests/support/test_tracks.h"
 
 namespace tunewell {
 
@@ -99,7 +100,6 @@ struct FakeLibrary : PlayerLibrary {
 class RecordingProgress : public SyncProgress {
  public:
   std::vector<std::string> calls;
-  std::vector<int32_t> percents;
   ProgressModel model;
   std::string failure;
 
@@ -108,10 +108,7 @@ class RecordingProgress : public SyncProgress {
     calls.push_back("items " + std::to_string(items));
   }
   void SetStatus(const std::string& text) override { calls.push_back("status " + text); }
-  void Step() override {
-    percents.push_back(model.Step());
-    calls.push_back("step " + ProgressModel::PercentText(percents.back()));
-  }
+  void Step() override { calls.push_back("step " + ProgressModel::PercentText(model.Step())); }
   void ShowSummary(const SyncSummary&) override { calls.push_back("summary"); }
   void ShowFailure(const std::string& text) override {
     calls.push_back("failure " + (failure = text));
@@ -129,19 +126,16 @@ inline Status MakeIPod(MemoryEnv& env, bool shuffle = false) {
   return WriteIPodTree(env, kIPodRoot, tree);
 }
 
-// A source file of `size` bytes at /music/<name>.mp3 and a track that names it.
+// A source file of `size` bytes at /music/<name>.mp3 and a track on "Album" that names it.
 inline std::unique_ptr<TrackInfo> AddSource(MemoryEnv& env, const std::string& name,
                                             std::u16string artist, std::u16string title,
                                             size_t size = 1000) {
   const std::string path = "/music/" + name + ".mp3";
   EXPECT_TRUE(env.AddFile(path, std::string(size, 'm')).ok());
-  auto track = std::make_unique<TrackInfo>();
+  auto track =
+      std::make_unique<TrackInfo>(MakeTrack(std::move(title), std::move(artist), u"Album"));
   track->path = NarrowToWide(path);
-  track->artist = std::move(artist);
-  track->title = std::move(title);
-  track->album = u"Album";
   track->fileSize = static_cast<int32_t>(size);
-  track->kind = std::u16string(kMpegAudioFileKind);
   return track;
 }
 

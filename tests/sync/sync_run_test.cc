@@ -25,10 +25,21 @@ using Titles = std::vector<std::u16string>;
 
 class SyncRunTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(MakeIPod(env_).ok()); }
-
+  // Starts over: `tree` (none: no iPod), no faults or room limits, `n` sources.
+  void Fresh(int n, size_t size = 1000,
+             std::optional<IPodTree> tree = IPodTree{3, BuildEmptyITunesDb()}) {
+    env_.Erase("/ipod");
+    env_.ClearAllFaults();
+    env_.SetCapacity(std::nullopt);
+    env_.SetFreeBytes(std::nullopt);
+    ASSERT_TRUE(!tree || WriteIPodTree(env_, kIPodRoot, *tree).ok());
+    progress_ = RecordingProgress();
+    notice_.shown.clear();
+    Sources(n, size);
+  }
   // Sources t0, t1, ... with artist "A<k>" and title "T<k>".
-  void AddTracks(int n, size_t size = 1000) {
+  void Sources(int n, size_t size = 1000) {
+    owned_.clear();
     for (int k = 0; k < n; ++k) {
       const std::u16string s = NarrowToWide(std::to_string(k));
       owned_.push_back(AddSource(env_, "t" + std::to_string(k), u"A" + s, u"T" + s, size));
@@ -50,7 +61,7 @@ class SyncRunTest : public ::testing::Test {
 };
 
 TEST_F(SyncRunTest, CopiesRecordsAndStepsToTheFullBar) {
-  AddTracks(3);
+  Fresh(3);
   const SyncReport report = Run(2);
   EXPECT_TRUE(report.complete());
   EXPECT_EQ(report.summary, (SyncSummary{3, 0, 3, 2}));
@@ -69,14 +80,13 @@ TEST_F(SyncRunTest, CopiesRecordsAndStepsToTheFullBar) {
 }
 
 TEST_F(SyncRunTest, EmptyListOrTracksAlreadyThereLeaveTheIPodAlone) {
+  Fresh(0);
   EXPECT_TRUE(Run(4).status.ok());
   EXPECT_TRUE(progress_.calls.empty());
-  AddTracks(1);
+  Sources(1);
   ASSERT_TRUE(Run().complete());
   const auto before = SnapshotWithoutLock(env_);
   progress_ = RecordingProgress();
-  owned_.clear();
-  AddTracks(1);
   const SyncReport report = Run();
   EXPECT_EQ(report.summary, (SyncSummary{0, 1, 0, 0}));
   EXPECT_THAT(progress_.calls, ElementsAre("items 1", "summary"));
@@ -101,23 +111,14 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
   } cases[] = {
       // Each needs 100,000 bytes plus 2,000 for each of five: after three, not enough.
       {"no room after three", NoRoomAfterThree, {5, 0, 3, 0}, 0, true, {u"T0", u"T1", u"T2"}, 71},
-      // Nothing copied, nothing written.
-      {"no room at all", [](MemoryEnv& e) { e.SetFreeBytes(0); }, {5, 0, 0, 0}, 0, true, {}, 28},
       {"missing source", MissingSecond, {4, 0, 4, 0}, 1, false, {u"T0", u"T2", u"T3", u"T4"}, 85},
       {"failed copy", FailSecondCopy, {5, 0, 1, 0, true}, 0, true, {u"T0"}, 42},
+      // Nothing copied, nothing written.
       {"no music folders", NoMusicFolders, {5, 0, 0, 0, true}, 0, true, {}, 28},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    env_.Erase("/ipod");
-    ASSERT_TRUE(MakeIPod(env_).ok());
-    owned_.clear();
-    progress_ = RecordingProgress();
-    notice_.shown.clear();
-    AddTracks(5, 100000);
-    env_.ClearAllFaults();
-    env_.SetCapacity(std::nullopt);
-    env_.SetFreeBytes(std::nullopt);
+    Fresh(5, 100000);
     c.fault(env_);
     const auto before = SnapshotWithoutLock(env_);
     const SyncReport report = Run();
@@ -128,10 +129,9 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
     EXPECT_EQ(!report.stopped.ok(), c.stopped);
     EXPECT_EQ(TitlesOnIPod(env_), c.on_ipod);
     EXPECT_EQ(tracks_.size(), c.on_ipod.size());
-    EXPECT_EQ(progress_.percents.back(), c.last_percent);
+    EXPECT_EQ(progress_.model.percent(), c.last_percent);
     EXPECT_EQ(notice_.shown.size(), static_cast<size_t>(c.missing));
   }
-  EXPECT_THAT(notice_.shown, ::testing::IsEmpty());
 }
 
 // Stops after the first copy.
@@ -144,8 +144,7 @@ struct StopAfterOneCopy : StopRequest {
 TEST_F(SyncRunTest, CopiesThatWillNotBeRecordedAreTakenBack) {
   for (bool stop : {false, true}) {
     SCOPED_TRACE(stop ? "stopped" : "iTunesDB cannot be replaced");
-    owned_.clear();
-    AddTracks(2);
+    Fresh(2);
     const auto before = SnapshotWithoutLock(env_);
     StopAfterOneCopy request;
     if (!stop) env_.Fail(MemoryEnv::Op::kRename, kDbPath);
@@ -153,7 +152,6 @@ TEST_F(SyncRunTest, CopiesThatWillNotBeRecordedAreTakenBack) {
     const SyncReport report =
         RunSync(SyncServices{env_, progress_, notice_, &host_, &random_, stop ? &request : nullptr},
                 kIPodRoot, tracks_, 0);
-    env_.ClearAllFaults();
     EXPECT_EQ(report.status.IsStopped(), stop);
     EXPECT_FALSE(report.status.ok());
     EXPECT_THAT(progress_.failure, HasSubstr("copied files were removed again"));
@@ -185,15 +183,8 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
   for (const auto& c : cases) {
     for (bool removal : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (removal ? ", removal" : ", sync"));
-      env_.Erase("/ipod");
-      IPodTree tree{3, c.db, c.sd};
-      tree.files[":iPod_Control:Music:F00:TRK0.mp3"] = "audio";
-      if (std::string(c.name) != "no iPod at all") {
-        ASSERT_TRUE(WriteIPodTree(env_, kIPodRoot, tree).ok());
-      }
-      owned_.clear();
-      AddTracks(2);
-      progress_ = RecordingProgress();
+      IPodTree tree{3, c.db, c.sd, {{":iPod_Control:Music:F00:TRK0.mp3", "audio"}}};
+      Fresh(2, 1000, std::string(c.name) != "no iPod at all" ? std::optional(tree) : std::nullopt);
       const auto before = SnapshotWithoutLock(env_);
       if (removal) {
         TrackInfo first;
@@ -218,18 +209,13 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
 TEST_F(SyncRunTest, RunsAndRemovalsWaitForTheLockBeforeReading) {
   for (bool removal : {false, true}) {
     SCOPED_TRACE(removal ? "removal" : "sync");
-    owned_.clear();
-    AddTracks(1);
+    Fresh(1);
     IPodLock held;
     ASSERT_TRUE(IPodLock::Acquire(env_, kIPodRoot, &held).ok());
     env_.ResetCounts();
     std::thread other([&] {
-      if (removal) {
-        IPodDatabase ipod(env_, kIPodRoot);
-        RemoveTracksFromIPod(ipod, {}).IgnoreError();
-      } else {
-        Run().status.IgnoreError();
-      }
+      IPodDatabase ipod(env_, kIPodRoot);
+      (removal ? RemoveTracksFromIPod(ipod, {}) : Run().status).IgnoreError();
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (env_.Calls(MemoryEnv::Op::kLock) == 0 && std::chrono::steady_clock::now() < deadline) {

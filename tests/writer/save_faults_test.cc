@@ -36,15 +36,11 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
                                                            fixture::ManyDatasetLayout()))
                       .ok());
     }
+    before_ = env_.TakeSnapshot();
+    db_before_ = env_.Contents(kDb), sd_before_ = env_.Contents(kSd);
   }
 
   bool adding() const { return std::get<0>(GetParam()); }
-
-  void Remember() {
-    before_ = env_.TakeSnapshot();
-    db_before_ = env_.Contents(kDb);
-    sd_before_ = env_.Contents(kSd);
-  }
 
   Status Run(std::vector<TrackInfo>& tracks, bool adding) {
     IPodDatabase ipod(env_, kRoot);
@@ -98,12 +94,10 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
   MemoryEnv env_;
   std::vector<TrackInfo> old_;
   MemoryEnv::Snapshot before_;
-  std::optional<std::string> db_before_;
-  std::optional<std::string> sd_before_;
+  std::optional<std::string> db_before_, sd_before_;
 };
 
 TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
-  Remember();
   // Failing the backup's copy or rename only costs the backup; every other call is needed.
   for (Op op : {Op::kReadFile, Op::kNewWritableFile, Op::kAppend, Op::kSync}) {
     const int calls = CallsOfCleanSave(op);
@@ -140,7 +134,6 @@ TEST_P(SaveFaultsTest, AFailedBackupDoesNotStopTheSave) {
 // A device that reports success but keeps other bytes: the read-back comparison notices, even
 // where the new file would pass its check (a flipped byte inside a title or a location).
 TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
-  Remember();
   const std::string db_tmp = std::string(kDb) + ".tmp", sd_tmp = std::string(kSd) + ".tmp";
   const struct {
     std::string file;
