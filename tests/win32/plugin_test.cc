@@ -247,13 +247,12 @@ TEST_F(PluginTest, RegistrationAndObjectLife) {
     EXPECT_EQ(state->installs, before.installs);
     auto* core = static_cast<IWMPCore*>(player->core());
     EXPECT_EQ(ui->SetCore(core), S_OK);
-    EXPECT_EQ(state->installs, before.installs + hooked);
-    EXPECT_NE(state->context, nullptr);
+    const StandinState first = *state;
+    EXPECT_EQ(first.installs, before.installs + hooked);
+    EXPECT_NE(first.context, nullptr);
     // A second core while attached: the hook keeps its one, live context.
-    const void* context = state->context;
     EXPECT_EQ(ui->SetCore(core), S_OK);
-    EXPECT_EQ(state->installs, before.installs + hooked);
-    EXPECT_EQ(state->context, context);
+    EXPECT_EQ(std::tie(state->installs, state->context), std::tie(first.installs, first.context));
     EXPECT_EQ(ui->GetProperty(L"Name", nullptr), E_POINTER);
     EXPECT_EQ(ui->SetCore(nullptr), S_OK);
     EXPECT_EQ(player->LiveReferences(), 0);
