@@ -192,12 +192,6 @@ int Pixels::Count(COLORREF colour, int x0, int y0, int x1, int y1) const {
   return n;
 }
 
-RECT ScreenRect(HWND window) {
-  RECT r;
-  ::GetWindowRect(window, &r);
-  return r;
-}
-
 namespace {
 
 // Runs `draw` on a white 24-bit bitmap of the given size and reads it back.

@@ -81,7 +81,11 @@ struct Pixels {
   // Pixels of `colour` in the rectangle [x0, x1) x [y0, y1).
   int Count(COLORREF colour, int x0, int y0, int x1, int y1) const;
 };
-RECT ScreenRect(HWND window);
+inline RECT ScreenRect(HWND window) {
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  return r;
+}
 // What the screen shows of `area` (screen coordinates).
 Pixels CaptureScreen(const RECT& area);
 // What `window` paints for WM_PRINTCLIENT, on white.

@@ -81,14 +81,6 @@ std::pair<unsigned long, unsigned long> KeyShape(HKEY root, const std::wstring& 
   return {subkeys, values};
 }
 
-// The top-level window captioned `caption`, waited for while pumping; null after 5 seconds.
-HWND WaitForWindow(const char* caption) {
-  for (int i = 0; i < 500; ++i, fake::Pump(10)) {
-    if (HWND window = ::FindWindowA(nullptr, caption)) return window;
-  }
-  return nullptr;
-}
-
 // Everything one process holds: the plug-in and the stand-ins are process-wide, as in the player.
 class PluginTest : public ::testing::Test {
  protected:
@@ -267,7 +259,10 @@ TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
   IWMPPluginUI* ui = CreatePlugin();
   std::string version;
   std::thread closer([&] {
-    HWND dialog = WaitForWindow("Tunewell Properties");
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && !(dialog = ::FindWindowA(nullptr, "Tunewell Properties")); ++i) {
+      ::Sleep(10);
+    }
     if (dialog == nullptr) return;
     ::Sleep(500);  // painted
     version = WindowText(::GetDlgItem(dialog, 1015));
