@@ -22,7 +22,6 @@
 #include "platform/collation.h"
 #include "platform/text.h"
 #include "platform/win32/scoped_handle.h"
-#include "tests/support/ipod_tree.h"
 #endif
 
 namespace tunewell {
@@ -290,6 +289,8 @@ TEST(MemoryEnvFaultTest, CountsPartialCopiesAndCrashes) {
 }
 
 #ifdef _WIN32
+using Win32Test = EnvContractTest<DiskVolume>;
+
 std::wstring Wide(const std::string& path) {
   const std::u16string wide = NarrowToWide(path);
   return std::wstring(wide.begin(), wide.end());
@@ -301,34 +302,30 @@ ScopedHandle Open(const std::string& path, DWORD access, DWORD share) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-TEST(Win32EnvTest, ShareModesAndAttributes) {
-  Env& env = Env::Default();
-  fixture::TempFolder folder;
-  const std::string track = folder.Path({"track.mp3"}), db = folder.Path({"iTunesDB"}),
-                    tmp = folder.Path({"iTunesDB.tmp"}), copy = folder.Path({"QKZA.mp3"});
-  ASSERT_TRUE(fixture::WriteWholeFile(env, track, "ID3").ok());
-  ASSERT_TRUE(fixture::WriteWholeFile(env, db, "old").ok());
-  std::string contents;
+TEST_F(Win32Test, ShareModesAndAttributes) {
+  const std::string track = Path({"track.mp3"}), db = Path({"iTunesDB"}),
+                    tmp = Path({"iTunesDB.tmp"}), copy = Path({"QKZA.mp3"});
+  Write(track, "ID3");
+  Write(db, "old");
   {
     ScopedHandle player = Open(track, GENERIC_READ, FILE_SHARE_READ);  // playing it
     ASSERT_TRUE(player.valid());
     EXPECT_TRUE(env.ProbeFile(track, /*share_read=*/true).ok());
     EXPECT_EQ(env.ProbeFile(track, false).code(), Status::Code::kBusy);
-    const Status read = env.ReadFile(track, &contents);
-    EXPECT_EQ(read.code(), Status::Code::kBusy) << read.ToString();
-    EXPECT_NE(read.message().find(track), std::string::npos) << read.ToString();
+    const std::string read = Read(track);
+    EXPECT_TRUE(read.starts_with("<Busy: ") && read.find(track) != std::string::npos) << read;
     ScopedHandle reader = Open(db, GENERIC_READ, 0);
-    ASSERT_TRUE(fixture::WriteWholeFile(env, tmp, "new").ok());
+    Write(tmp, "new");
     EXPECT_FALSE(env.RenameFile(tmp, db).ok());
     ScopedHandle writer = Open(tmp, GENERIC_WRITE, 0);  // shares nothing
     EXPECT_EQ(env.ProbeFile(tmp, true).code(), Status::Code::kBusy);
   }
-  EXPECT_TRUE(env.ReadFile(db, &contents).ok() && contents == "old");
+  EXPECT_EQ(Read(db), "old");
   std::unique_ptr<WritableFile> file;
   ASSERT_TRUE(env.NewWritableFile(copy, /*hidden=*/true, &file).ok());
   ASSERT_TRUE(file->Close().ok());
   // CREATE_ALWAYS over a hidden file fails without the attribute; the caller asked to replace.
-  ASSERT_TRUE(fixture::WriteWholeFile(env, copy, "plain").ok());
+  Write(copy, "plain");
   ASSERT_TRUE(env.NewWritableFile(copy, true, &file).ok() && file->Close().ok());
   ASSERT_TRUE(env.NewWritableFile(tmp, false, &file).ok());  // ours shares nothing either
   EXPECT_FALSE(Open(tmp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE).valid());
@@ -344,7 +341,7 @@ TEST(Win32EnvTest, ShareModesAndAttributes) {
 
 // Wine runs with code page 1252 unless told otherwise. Best fit would make 'a', '/' and '\' of
 // characters the page lacks: another file, or a path out of the folder.
-TEST(Win32TextTest, NarrowTextIsTheAnsiCodePageWithoutLookAlikes) {
+TEST_F(Win32Test, NarrowTextIsTheAnsiCodePageWithoutLookAlikes) {
   if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, have " << ::GetACP();
   for (int byte = 1; byte < 256; ++byte) {  // every defined byte comes back as it was
     const std::string narrow(1, static_cast<char>(byte));
@@ -353,18 +350,14 @@ TEST(Win32TextTest, NarrowTextIsTheAnsiCodePageWithoutLookAlikes) {
   }
   EXPECT_EQ(NarrowToWide("Bj\xf6rk \x80"), u"Bj\u00f6rk \u20ac");
   EXPECT_EQ(WideToNarrow(u"\u65e5\u0101..\u2215x\uff3c\xd800"), "??..?x??");
-  fixture::TempFolder folder;
   const std::string name = WideToNarrow(u"Beyonc\u00e9 Mot\u00f6rhead.mp3");
-  ASSERT_TRUE(fixture::WriteWholeFile(Env::Default(), folder.Path({name}), "x").ok());
-  std::vector<FolderEntry> entries;
-  ASSERT_TRUE(Env::Default().ListFolder(folder.path(), &entries).ok());
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].name, name);
+  Write(Path({name}), "x");
+  EXPECT_EQ(Names(Path({})), std::vector<std::string>{name});
 }
 
 // The locale's collation, not the code units': case only after the letters, digits as
 // characters.
-TEST(Win32TextTest, CollationIsLinguistic) {
+TEST(Win32CollationTest, IsLinguistic) {
   for (const auto& [a, b, order] : {std::tuple{u"apple", u"Banana", -1},
                                     {u"\u00e9t\u00e9", u"ete", 1},
                                     {u"\u00e9t\u00e9", u"f", -1},
@@ -373,7 +366,6 @@ TEST(Win32TextTest, CollationIsLinguistic) {
     EXPECT_EQ(CompareText(a, b), order) << Utf16ToUtf8(a);
   }
 }
-
 #endif  // _WIN32
 
 }  // namespace
