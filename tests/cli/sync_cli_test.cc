@@ -120,9 +120,6 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   EXPECT_THAT(err_, HasSubstr("Copying... A Artist - Alpha"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));  // tags read
   EXPECT_EQ(MusicFileCount(), 3);
-  ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
-  EXPECT_THAT(out_, HasSubstr("Copied 0 items successfully.\n"
-                              "Skipped 3 items that already existed on iPod.\n"));
   ASSERT_EQ(OnIpod("remove", "--artist 'A Artist'"), 0) << err_;
   EXPECT_THAT(ListedTitles(), ElementsAre("Beta"));
   EXPECT_EQ(MusicFileCount(), 1);

@@ -1,5 +1,7 @@
 // The one home of the Env behaviours: the same cases over this build's file system (POSIX, or
-// Win32 under wine) and over the in-memory one that the other tests stand on.
+// Win32 under wine) and over the in-memory one that the other tests stand on; last, what only
+// Windows does and the rest of the program relies on: share modes and attributes, the ANSI code
+// page and the locale's collation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +16,13 @@
 #include "platform/memory/memory_env.h"
 #include "platform/path.h"
 #include "tests/support/temp_folder.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/collation.h"
+#include "platform/text.h"
+#include "platform/win32/scoped_handle.h"
+#endif
 
 namespace tunewell {
 namespace {
@@ -278,6 +287,86 @@ TEST(MemoryEnvFaultTest, CountsPartialCopiesAndCrashes) {
   EXPECT_EQ(env.Contents(kSong), std::string(100, 's'));
   EXPECT_FALSE(tmp->Append("x").ok());  // the writer died with the program
 }
+
+#ifdef _WIN32
+using Win32Test = EnvContractTest<DiskVolume>;
+
+std::wstring Wide(const std::string& path) {
+  const std::u16string wide = NarrowToWide(path);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+// Another program's handle.
+ScopedHandle Open(const std::string& path, DWORD access, DWORD share) {
+  return ScopedHandle(::CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+TEST_F(Win32Test, ShareModesAndAttributes) {
+  const std::string track = Path({"track.mp3"}), db = Path({"iTunesDB"}),
+                    tmp = Path({"iTunesDB.tmp"}), copy = Path({"QKZA.mp3"});
+  Write(track, "ID3");
+  Write(db, "old");
+  {
+    ScopedHandle player = Open(track, GENERIC_READ, FILE_SHARE_READ);  // playing it
+    ASSERT_TRUE(player.valid());
+    EXPECT_TRUE(env.ProbeFile(track, /*share_read=*/true).ok());
+    EXPECT_EQ(env.ProbeFile(track, false).code(), Status::Code::kBusy);
+    const std::string read = Read(track);
+    EXPECT_TRUE(read.starts_with("<Busy: ") && read.find(track) != std::string::npos) << read;
+    ScopedHandle reader = Open(db, GENERIC_READ, 0);
+    Write(tmp, "new");
+    EXPECT_FALSE(env.RenameFile(tmp, db).ok());
+    ScopedHandle writer = Open(tmp, GENERIC_WRITE, 0);  // shares nothing
+    EXPECT_EQ(env.ProbeFile(tmp, true).code(), Status::Code::kBusy);
+  }
+  EXPECT_EQ(Read(db), "old");
+  std::unique_ptr<WritableFile> file;
+  ASSERT_TRUE(env.NewWritableFile(copy, /*hidden=*/true, &file).ok());
+  ASSERT_TRUE(file->Close().ok());
+  // CREATE_ALWAYS over a hidden file fails without the attribute; the caller asked to replace.
+  Write(copy, "plain");
+  ASSERT_TRUE(env.NewWritableFile(copy, true, &file).ok() && file->Close().ok());
+  ASSERT_TRUE(env.NewWritableFile(tmp, false, &file).ok());  // ours shares nothing either
+  EXPECT_FALSE(Open(tmp, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE).valid());
+
+  // A track copied onto the hidden one stays removable, whatever its source's attributes.
+  const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+  ASSERT_TRUE(::SetFileAttributesW(Wide(track).c_str(), kept));
+  ASSERT_TRUE(env.CopyFileTo(track, copy).ok());
+  EXPECT_EQ(::GetFileAttributesW(Wide(copy).c_str()) & kept, 0u);
+  EXPECT_TRUE(env.RemoveFile(copy).ok());
+  ASSERT_TRUE(::SetFileAttributesW(Wide(track).c_str(), FILE_ATTRIBUTE_NORMAL));
+}
+
+// Wine runs with code page 1252 unless told otherwise. Best fit would make 'a', '/' and '\' of
+// characters the page lacks: another file, or a path out of the folder.
+TEST_F(Win32Test, NarrowTextIsTheAnsiCodePageWithoutLookAlikes) {
+  if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, have " << ::GetACP();
+  for (int byte = 1; byte < 256; ++byte) {  // every defined byte comes back as it was
+    const std::string narrow(1, static_cast<char>(byte));
+    const std::u16string wide = NarrowToWide(narrow);
+    EXPECT_TRUE(wide == u"?" || wide == u"\uFFFD" || WideToNarrow(wide) == narrow) << byte;
+  }
+  EXPECT_EQ(NarrowToWide("Bj\xf6rk \x80"), u"Bj\u00f6rk \u20ac");
+  EXPECT_EQ(WideToNarrow(u"\u65e5\u0101..\u2215x\uff3c\xd800"), "??..?x??");
+  const std::string name = WideToNarrow(u"Beyonc\u00e9 Mot\u00f6rhead.mp3");
+  Write(Path({name}), "x");
+  EXPECT_EQ(Names(Path({})), std::vector<std::string>{name});
+}
+
+// The locale's collation, not the code units': case only after the letters, digits as
+// characters.
+TEST(Win32CollationTest, IsLinguistic) {
+  for (const auto& [a, b, order] : {std::tuple{u"apple", u"Banana", -1},
+                                    {u"\u00e9t\u00e9", u"ete", 1},
+                                    {u"\u00e9t\u00e9", u"f", -1},
+                                    {u"ABC", u"abd", -1},
+                                    {u"10", u"9", -1}}) {
+    EXPECT_EQ(CompareText(a, b), order) << Utf16ToUtf8(a);
+  }
+}
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace tunewell

@@ -2,21 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_tracks.h"
+
 namespace tunewell {
 namespace {
 
-// Tracks as "artist/album/title".
+// Tracks as "artist/album/title", with ids 1, 2, ...
 struct Library {
   explicit Library(std::vector<std::u16string> entries) {
     for (const auto& entry : entries) {
       const size_t a = entry.find(u'/'), b = entry.find(u'/', a + 1);
-      TrackInfo& t = owned.emplace_back();
-      t.artist = entry.substr(0, a);
-      t.album = entry.substr(a + 1, b - a - 1);
-      t.title = entry.substr(b + 1);
-      t.trackId = static_cast<uint32_t>(owned.size());
+      owned.push_back(fixture::MakeTrack(entry.substr(b + 1), entry.substr(0, a),
+                                         entry.substr(a + 1, b - a - 1)));
+      owned.back().trackId = static_cast<uint32_t>(owned.size());
     }
-    for (TrackInfo& t : owned) tracks.push_back(&t);
+    tracks = fixture::ArrayOf(owned);
   }
   std::vector<TrackInfo> owned;
   TrackArray tracks;

@@ -26,9 +26,7 @@ struct Node {
 
 HRESULT STDMETHODCALLTYPE NotImpl() { return E_NOTIMPL; }
 HRESULT HandOut(Node* node, void* out) {
-  ++node->refs;
-  *static_cast<void**>(out) = node;
-  return S_OK;
+  return ++node->refs, *static_cast<void**>(out) = node, S_OK;
 }
 HRESULT STDMETHODCALLTYPE QueryInterface(Node* self, REFIID, void** out) {
   return HandOut(self, out);
@@ -40,9 +38,7 @@ template <typename Vtbl>
 Vtbl Unimplemented() {
   Vtbl vtbl;
   void** slots = reinterpret_cast<void**>(&vtbl);
-  for (size_t i = 0; i < sizeof vtbl / sizeof(void*); ++i) {
-    slots[i] = reinterpret_cast<void*>(&NotImpl);
-  }
+  std::fill_n(slots, sizeof vtbl / sizeof(void*), reinterpret_cast<void*>(&NotImpl));
   slots[0] = reinterpret_cast<void*>(&QueryInterface);
   slots[1] = reinterpret_cast<void*>(&AddRef);
   slots[2] = reinterpret_cast<void*>(&Release);
@@ -52,6 +48,7 @@ Vtbl Unimplemented() {
 BSTR Text(const std::wstring& text) { return ::SysAllocStringLen(text.data(), text.size()); }
 std::wstring Text(BSTR text) { return std::wstring(text, ::SysStringLen(text)); }
 
+HRESULT Count(Node* list, LONG* out) { return *out = static_cast<LONG>(list->items.size()), S_OK; }
 HRESULT Item(Node* list, LONG index, void* out) {
   if (index < 0 || static_cast<size_t>(index) >= list->items.size()) return E_INVALIDARG;
   return HandOut(list->items[index], out);
@@ -72,7 +69,7 @@ struct Player::State {
 
 namespace {
 
-IWMPMediaVtbl MakeMediaVtbl() {
+const IWMPMediaVtbl kMediaVtbl = [] {
   auto v = Unimplemented<IWMPMediaVtbl>();
   v.get_name = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->media.name), S_OK; };
   v.get_sourceURL = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->media.url), S_OK; };
@@ -83,13 +80,11 @@ IWMPMediaVtbl MakeMediaVtbl() {
     return S_OK;
   };
   return v;
-}
+}();
 
-IWMPPlaylistVtbl MakePlaylistVtbl() {
+const IWMPPlaylistVtbl kPlaylistVtbl = [] {
   auto v = Unimplemented<IWMPPlaylistVtbl>();
-  v.get_count = [](IWMPPlaylist* self, LONG* out) {
-    return *out = static_cast<LONG>(SELF->items.size()), S_OK;
-  };
+  v.get_count = [](IWMPPlaylist* self, LONG* out) { return Count(SELF, out); };
   v.get_Item = [](IWMPPlaylist* self, LONG index, IWMPMedia** out) {
     return Item(SELF, index, out);
   };
@@ -98,33 +93,27 @@ IWMPPlaylistVtbl MakePlaylistVtbl() {
     return S_OK;
   };
   return v;
-}
+}();
 
-IWMPPlaylistArrayVtbl MakeArrayVtbl() {
+const IWMPPlaylistArrayVtbl kArrayVtbl = [] {
   auto v = Unimplemented<IWMPPlaylistArrayVtbl>();
-  v.get_count = [](IWMPPlaylistArray* self, LONG* out) {
-    return *out = static_cast<LONG>(SELF->items.size()), S_OK;
-  };
+  v.get_count = [](IWMPPlaylistArray* self, LONG* out) { return Count(SELF, out); };
   v.Item = [](IWMPPlaylistArray* self, LONG index, IWMPPlaylist** out) {
     return Item(SELF, index, out);
   };
   return v;
-}
+}();
 
-const IWMPMediaVtbl kMediaVtbl = MakeMediaVtbl();
-const IWMPPlaylistVtbl kPlaylistVtbl = MakePlaylistVtbl();
-const IWMPPlaylistArrayVtbl kArrayVtbl = MakeArrayVtbl();
-
-// Playlists named `name`, or all of them for null.
-HRESULT Listed(Node* self, BSTR name, IWMPPlaylistArray** out) {
+// A new list, of type `vtbl`, of the nodes in `from` named `name` (all of them for null).
+HRESULT Named(Node* self, const std::vector<Node*>& from, BSTR name, const void* vtbl, void* out) {
   std::vector<Node*> chosen;
-  for (Node* p : SELF->player->listed) {
-    if (name == nullptr || p->media.name == Text(name)) chosen.push_back(p);
+  for (Node* n : from) {
+    if (name == nullptr || n->media.name == Text(name)) chosen.push_back(n);
   }
-  return HandOut(SELF->player->New(&kArrayVtbl, chosen), out);
+  return HandOut(self->player->New(vtbl, chosen), out);
 }
 
-IWMPPlaylistCollectionVtbl MakePlaylistCollectionVtbl() {
+const IWMPPlaylistCollectionVtbl kPlaylistCollectionVtbl = [] {
   auto v = Unimplemented<IWMPPlaylistCollectionVtbl>();
   v.newPlaylist = [](IWMPPlaylistCollection* self, BSTR name, IWMPPlaylist** out) {
     Node* p = SELF->player->New(&kPlaylistVtbl, {}, Text(name));
@@ -132,31 +121,27 @@ IWMPPlaylistCollectionVtbl MakePlaylistCollectionVtbl() {
     return HandOut(p, out);
   };
   v.getAll = [](IWMPPlaylistCollection* self, IWMPPlaylistArray** out) {
-    return Listed(SELF, nullptr, out);
+    return Named(SELF, SELF->player->listed, nullptr, &kArrayVtbl, out);
   };
   v.getByName = [](IWMPPlaylistCollection* self, BSTR name, IWMPPlaylistArray** out) {
-    return Listed(SELF, name, out);
+    return Named(SELF, SELF->player->listed, name, &kArrayVtbl, out);
   };
   v.remove = [](IWMPPlaylistCollection* self, IWMPPlaylist* playlist) {
     std::erase(SELF->player->listed, reinterpret_cast<Node*>(playlist));
     return S_OK;
   };
   return v;
-}
+}();
 
-IWMPMediaCollectionVtbl MakeMediaCollectionVtbl() {
+const IWMPMediaCollectionVtbl kMediaCollectionVtbl = [] {
   auto v = Unimplemented<IWMPMediaCollectionVtbl>();
   v.getByName = [](IWMPMediaCollection* self, BSTR name, IWMPPlaylist** out) {
-    std::vector<Node*> found;
-    for (Node* m : SELF->player->media) {
-      if (m->media.name == Text(name)) found.push_back(m);
-    }
-    return HandOut(SELF->player->New(&kPlaylistVtbl, found), out);
+    return Named(SELF, SELF->player->media, name, &kPlaylistVtbl, out);
   };
   return v;
-}
+}();
 
-IWMPCoreVtbl MakeCoreVtbl() {
+const IWMPCoreVtbl kCoreVtbl = [] {
   auto v = Unimplemented<IWMPCoreVtbl>();
   v.get_playlistCollection = [](IWMPCore* self, IWMPPlaylistCollection** out) {
     return HandOut(SELF->player->playlist_collection, out);
@@ -165,11 +150,7 @@ IWMPCoreVtbl MakeCoreVtbl() {
     return HandOut(SELF->player->media_collection, out);
   };
   return v;
-}
-
-const IWMPPlaylistCollectionVtbl kPlaylistCollectionVtbl = MakePlaylistCollectionVtbl();
-const IWMPMediaCollectionVtbl kMediaCollectionVtbl = MakeMediaCollectionVtbl();
-const IWMPCoreVtbl kCoreVtbl = MakeCoreVtbl();
+}();
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 #include <type_traits>
 
 #include "player/win32/hook_library.h"
@@ -39,28 +40,16 @@ EXPORT HWND __cdecl GetDeviceSelectionComboWindow(void) { return g_state.combo; 
 EXPORT void __cdecl StopAutomaticSyncProcess(void) { std::atomic_ref(g_state.stops).fetch_add(1); }
 
 EXPORT HANDLE __cdecl StandinRaiseEvent(int code) {
-  struct Call {
-    HookEventCallbackFn callback;
-    void* context;
-    int code;
-    HANDLE worker;
-  } call{g_callback, g_state.context, code, nullptr};
-  if (call.callback == nullptr) return nullptr;
-  HANDLE thread = ::CreateThread(
-      nullptr, 0,
-      [](void* param) -> DWORD {
-        auto* c = static_cast<Call*>(param);
-        c->worker = c->callback(c->context, c->code);
-        return 0;
-      },
-      &call, 0, nullptr);
-  // Code 3 reads the host's windows on this thread: the host keeps pumping meanwhile.
-  while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-    MSG msg;
+  if (g_callback == nullptr) return nullptr;
+  HANDLE worker = nullptr;
+  std::atomic<bool> done = false;
+  std::thread caller([&] { worker = g_callback(g_state.context, code), done = true; });
+  // Code 3 reads the host's windows on that thread: the host keeps pumping meanwhile.
+  for (MSG msg; !done; ::Sleep(1)) {
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
   }
-  ::CloseHandle(thread);
-  return call.worker;
+  caller.join();
+  return worker;
 }
 
 EXPORT StandinState* __cdecl StandinGetState(void) { return &g_state; }

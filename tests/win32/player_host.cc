@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace tunewell::fake {
@@ -36,16 +37,6 @@ HWND CheckList(HWND parent, int id, const std::vector<const char*>& columns,
   ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES);
   for (size_t i = 0; i < columns.size(); ++i) AddColumn(list, i, columns[i]);
   return list;
-}
-
-int AddRow(HWND list, const std::string& text, bool checked) {
-  LVITEMA item{};
-  item.mask = LVIF_TEXT;
-  item.iItem = ListView_GetItemCount(list);
-  item.pszText = const_cast<char*>(text.c_str());
-  const int row = static_cast<int>(::SendMessageA(list, LVM_INSERTITEMA, 0, LPARAM(&item)));
-  ListView_SetCheckState(list, row, checked);
-  return row;
 }
 
 INT_PTR CALLBACK ChooseColumnsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -94,6 +85,16 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 }
 
 }  // namespace
+
+int AddRow(HWND list, const std::string& text, bool checked) {
+  LVITEMA item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = ListView_GetItemCount(list);
+  item.pszText = const_cast<char*>(text.c_str());
+  const int row = static_cast<int>(::SendMessageA(list, LVM_INSERTITEMA, 0, LPARAM(&item)));
+  ListView_SetCheckState(list, row, checked);
+  return row;
+}
 
 PlayerHost::PlayerHost() {
   g_host = this;
@@ -149,23 +150,14 @@ void PlayerHost::AddSyncRow(const std::string& title, const std::string& path, b
   AddRow(sync_list, title, checked);
 }
 
-void PlayerHost::ChooseDevice(int entry) { ::SendMessageA(combo, CB_SETCURSEL, entry, 0); }
-
 void PlayerHost::SetSettings(bool automatic, const std::vector<bool>& ticks) {
   ::SendMessageA(settings_box_, BM_SETCHECK, automatic ? BST_CHECKED : BST_UNCHECKED, 0);
   for (size_t i = 0; i < ticks.size(); ++i) ListView_SetCheckState(settings_list_, i, ticks[i]);
 }
 
+// Only ShowPathColumn adds a third column.
 bool PlayerHost::HasFilePathColumn() const {
-  char text[64] = {};
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT;
-  column.pszText = text;
-  column.cchTextMax = sizeof text;
-  for (int i = 0; ::SendMessageA(sync_list, LVM_GETCOLUMNA, i, LPARAM(&column)); ++i) {
-    if (std::string(text) == "File Path") return true;
-  }
-  return false;
+  return Header_GetItemCount(ListView_GetHeader(sync_list)) == 3;
 }
 
 void PlayerHost::ShowPathColumn() {
@@ -198,12 +190,6 @@ int Pixels::Count(COLORREF colour, int x0, int y0, int x1, int y1) const {
     for (int x = std::max(x0, 0); x < std::min(x1, width); ++x) n += at(x, y) == colour;
   }
   return n;
-}
-
-RECT ScreenRect(HWND window) {
-  RECT r;
-  ::GetWindowRect(window, &r);
-  return r;
 }
 
 namespace {
@@ -261,7 +247,5 @@ void SaveScreenshot(const Pixels& pixels, const std::string& name) {
   out.write(reinterpret_cast<const char*>(&info), sizeof info);
   out.write(reinterpret_cast<const char*>(bgr.data()), bytes);
 }
-
-void Pump(DWORD ms) { WaitPumping(nullptr, ms); }
 
 }  // namespace tunewell::fake

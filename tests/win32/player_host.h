@@ -1,13 +1,10 @@
 #pragma once
 
-// The player's windows as the plug-in finds them: the main window, the Sync pane path with its
-// combo box, toolbar and lists, the header menu that leads to "Choose Columns", and the sync
-// settings dialog with its custom page. All made on the calling thread, which must keep pumping
-// messages (WaitPumping) while the plug-in's threads talk to them.
+// Stand-ins for the media player. Everything is made on the calling thread, which must keep
+// pumping messages (WaitPumping) while the plug-in's threads talk to it.
 
 #include <windows.h>
 
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,6 +12,9 @@
 
 namespace tunewell::fake {
 
+// The player's windows as the plug-in finds them: the main window, the Sync pane path with its
+// combo box, toolbar and lists, the header menu that leads to "Choose Columns", and the sync
+// settings dialog with its custom page.
 class PlayerHost {
  public:
   PlayerHost();
@@ -26,30 +26,26 @@ class PlayerHost {
   // The settings dialog's automatic-sync box and the custom page's playlist ticks.
   void SetSettings(bool automatic, const std::vector<bool>& ticks);
   bool HasFilePathColumn() const;
-  // What the "Choose Columns" dialog does when "File Path" is ticked and confirmed.
+  // What "Choose Columns" does when "File Path" is ticked and confirmed.
   void ShowPathColumn();
-
-  // Chooses the combo box's device: 0 "Removable Disk (D:)", 1 "iPod (E:)", 2 "iPod (F:)".
-  void ChooseDevice(int entry);
+  // The combo box's entry: 0 "Removable Disk (D:)", 1 "iPod (E:)", 2 "iPod (F:)".
+  void ChooseDevice(int entry) { ::SendMessageA(combo, CB_SETCURSEL, entry, 0); }
 
   HWND main = nullptr, sync_list = nullptr, device_list = nullptr, combo = nullptr;
   HWND toolbar = nullptr, eject_host = nullptr, settings = nullptr;
-  // Times the plug-in's registration announced itself to running players.
-  int add_remove_messages = 0;
+  int add_remove_messages = 0;  // the registration's announcements to running players
 
  private:
   HWND settings_box_ = nullptr, settings_list_ = nullptr;
   std::vector<std::string> paths_;
 };
 
-// A fake of the player's object model: a core with a playlist collection and a media collection
-// of items whose attributes the test sets. Objects live as long as the fake; their reference
-// counts are kept so that a test can see that everything handed out was given back.
+// The player's object model: a core with a playlist collection and a media collection of items
+// whose attributes the test sets. Objects live as long as the fake; their reference counts are
+// kept so that a test can see that everything handed out was given back.
 struct MediaSpec {
-  std::wstring name;
-  std::wstring url;
-  // "FileType", "Author", "WM/AlbumTitle", ...
-  std::map<std::wstring, std::wstring> info;
+  std::wstring name, url;
+  std::map<std::wstring, std::wstring> info;  // "FileType", "Author", "WM/AlbumTitle", ...
 };
 
 class Player {
@@ -59,16 +55,11 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // The core, to be passed as IWMPCore*.
-  void* core();
-  // Adds an item to the media collection; returns its index.
-  int AddMedia(MediaSpec media);
-  // Adds a playlist of the given items.
+  void* core();                   // an IWMPCore*
+  int AddMedia(MediaSpec media);  // answers its index
   void AddPlaylist(const std::wstring& name, const std::vector<int>& media);
-  // Playlists with that name.
   int CountPlaylists(const std::wstring& name) const;
-  // References handed out and not yet released, over all objects.
-  long LiveReferences() const;
+  long LiveReferences() const;  // handed out and not yet released, over all objects
 
   struct State;
 
@@ -76,8 +67,12 @@ class Player {
   std::unique_ptr<State> state_;
 };
 
+// A row with the text `text` appended to a list view with check boxes.
+int AddRow(HWND list, const std::string& text, bool checked);
 // Waits for `handle` while dispatching this thread's messages; false after `ms`.
 bool WaitPumping(HANDLE handle, DWORD ms);
+inline void Pump(DWORD ms) { WaitPumping(nullptr, ms); }
+
 // Pixels of a rectangle, top row first.
 struct Pixels {
   int width = 0, height = 0;
@@ -86,14 +81,16 @@ struct Pixels {
   // Pixels of `colour` in the rectangle [x0, x1) x [y0, y1).
   int Count(COLORREF colour, int x0, int y0, int x1, int y1) const;
 };
+inline RECT ScreenRect(HWND window) {
+  RECT r{};
+  ::GetWindowRect(window, &r);
+  return r;
+}
 // What the screen shows of `area` (screen coordinates).
 Pixels CaptureScreen(const RECT& area);
 // What `window` paints for WM_PRINTCLIENT, on white.
 Pixels PrintClient(HWND window);
 // As a BMP file `name`.bmp in $TUNEWELL_SCREENSHOT_DIR, when that is set.
 void SaveScreenshot(const Pixels& pixels, const std::string& name);
-RECT ScreenRect(HWND window);
-// Dispatches this thread's messages for `ms`.
-void Pump(DWORD ms);
 
 }  // namespace tunewell::fake

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "cli/silent_mp3.h"
@@ -25,7 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr char kRoot[] = "E:\\";
-constexpr DWORD kEventLimitMs = 60000;
+const std::wstring kPluginKey =
+    std::wstring(L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\") + kClsidCadenzaText;
 
 fs::path HostFolder() {
   wchar_t path[MAX_PATH];
@@ -44,19 +46,23 @@ HRESULT Call(HMODULE module, const char* name) {
 }
 
 int MusicFiles() {
-  int count = 0;
-  for (const auto& entry : fs::recursive_directory_iterator("E:\\iPod_Control\\Music")) {
-    count += entry.is_regular_file();
-  }
-  return count;
+  const auto files = fs::recursive_directory_iterator("E:\\iPod_Control\\Music");
+  return std::count_if(fs::begin(files), fs::end(files),
+                       [](auto& e) { return e.is_regular_file(); });
 }
 
+// A text or DWORD value as text.
 std::string RegText(HKEY root, const std::wstring& key, const wchar_t* name) {
-  wchar_t value[512] = {};
-  DWORD size = sizeof value;
-  return ::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size)
-             ? "<missing>"
-             : fs::path(value).string();
+  union {
+    wchar_t text[512];
+    DWORD number;
+  } value{};
+  DWORD size = sizeof value, type = 0;
+  if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, &value,
+                     &size)) {
+    return "<missing>";
+  }
+  return type == REG_DWORD ? std::to_string(value.number) : fs::path(value.text).string();
 }
 
 LONG_PTR Procedure(HWND window) {
@@ -75,16 +81,6 @@ std::pair<unsigned long, unsigned long> KeyShape(HKEY root, const std::wstring& 
   return {subkeys, values};
 }
 
-// The top-level window captioned `caption`, waited for while pumping; null after 5 seconds.
-HWND WaitForWindow(const char* caption) {
-  HWND window = nullptr;
-  for (int i = 0; i < 500 && window == nullptr; ++i) {
-    fake::Pump(10);
-    window = ::FindWindowA(nullptr, caption);
-  }
-  return window;
-}
-
 // Everything one process holds: the plug-in and the stand-ins are process-wide, as in the player.
 class PluginTest : public ::testing::Test {
  protected:
@@ -100,11 +96,8 @@ class PluginTest : public ::testing::Test {
     own_list_procedure = Procedure(host->device_list);
     own_host_procedure = Procedure(host->eject_host);
     player = new fake::Player();
-    SetRoot(kRoot);
-    state->sync_list = host->sync_list;
-    state->device_list = host->device_list;
-    state->settings = host->settings;
-    state->combo = host->combo;
+    *state = {0,          nullptr, 0, 0, "E:\\", host->sync_list, host->device_list, host->settings,
+              host->combo};
     MakeLibrary();
   }
 
@@ -147,11 +140,16 @@ class PluginTest : public ::testing::Test {
   // What the stand-in reports as the iPod root; "" for none.
   static void SetRoot(const char* root) { std::strcpy(state->root, root); }
 
-  // Raises `code` through the stand-in and waits for the worker; false when none was started.
-  static bool RaiseAndWait(int code) {
+  // Raises `code` through the stand-in and waits a minute at most for the worker, calling
+  // `meanwhile` every 20 ms; false when no worker was started.
+  static bool RaiseAndWait(int code, const std::function<void()>& meanwhile = nullptr) {
     HANDLE worker = raise(code);
     if (worker == nullptr) return false;
-    EXPECT_TRUE(fake::WaitPumping(worker, kEventLimitMs)) << "event " << code;
+    int waited = 0;
+    while (!fake::WaitPumping(worker, 20) && (waited += 20) < 60000) {
+      if (meanwhile) meanwhile();
+    }
+    EXPECT_LT(waited, 60000) << "event " << code;
     ::CloseHandle(worker);
     return true;
   }
@@ -162,12 +160,9 @@ class PluginTest : public ::testing::Test {
     EXPECT_EQ(Export<LPFNGETCLASSOBJECT>(module, "DllGetClassObject")(
                   kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
               S_OK);
-    IUnknown* object = nullptr;
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)),
+    IWMPPluginUI* ui = nullptr;  // as the player asks for it
+    EXPECT_EQ(factory->CreateInstance(nullptr, kIidWmpPluginUI, reinterpret_cast<void**>(&ui)),
               S_OK);
-    IWMPPluginUI* ui = nullptr;
-    EXPECT_EQ(object->QueryInterface(kIidWmpPluginUI, reinterpret_cast<void**>(&ui)), S_OK);
-    object->Release();
     factory_out != nullptr ? void(*factory_out = factory) : void(factory->Release());
     return ui;
   }
@@ -190,118 +185,87 @@ class PluginTest : public ::testing::Test {
   static inline LONG_PTR own_list_procedure = 0, own_host_procedure = 0;
 };
 
-TEST_F(PluginTest, RegistersOnceAndUnregistersWhatItOwns) {
+// Tunewell.dll, and a renamed copy in a folder of its own without the hook library beside it:
+// each registers its own file, once however often asked, and unregisters what it owns; the
+// object holds the module while it lives, and only a hooked module stays pinned after it.
+TEST_F(PluginTest, RegistrationAndObjectLife) {
   const std::wstring class_key = std::wstring(L"CLSID\\") + kClsidCadenzaText;
-  const std::wstring plugins = L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins";
-  const std::wstring plugin_key = plugins + L"\\" + kClsidCadenzaText;
-  ASSERT_EQ(Call(plugin, "DllRegisterServer"), S_OK);
-  ASSERT_EQ(Call(plugin, "DllRegisterServer"), S_OK);
-
   const std::wstring server = class_key + L"\\InprocServer32";
-  const struct {
-    HKEY root;
-    std::wstring key;
-    const wchar_t* name;
-    std::string value;
-  } values[] = {
-      {HKEY_CLASSES_ROOT, class_key, nullptr, "Cadenza Class"},
-      {HKEY_CLASSES_ROOT, server, nullptr, (HostFolder() / "Tunewell.dll").string()},
-      {HKEY_CLASSES_ROOT, server, L"ThreadingModel", "Apartment"},
-      {HKEY_LOCAL_MACHINE, plugin_key, L"FriendlyName", "res://Tunewell.dll/RT_STRING/#102"},
-      {HKEY_LOCAL_MACHINE, plugin_key, L"Description", "res://Tunewell.dll/RT_STRING/#103"}};
-  for (const auto& v : values) EXPECT_EQ(RegText(v.root, v.key, v.name), v.value);
-  DWORD capabilities = 0, size = sizeof capabilities;
-  EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, plugin_key.c_str(), L"Capabilities",
-                           RRF_RT_REG_DWORD, nullptr, &capabilities, &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(capabilities, 0xC0000001u);
-  // One copy: one subkey and one value under the class, none and three under the entry.
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, class_key), std::make_pair(1ul, 1ul));
-  EXPECT_EQ(KeyShape(HKEY_LOCAL_MACHINE, plugin_key), std::make_pair(0ul, 3ul));
-
-  ASSERT_EQ(Call(plugin, "DllUnregisterServer"), S_OK);
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, class_key), std::make_pair(0ul, 0ul));
-  EXPECT_EQ(KeyShape(HKEY_LOCAL_MACHINE, plugin_key), std::make_pair(0ul, 0ul));
-  EXPECT_GT(
-      KeyShape(HKEY_LOCAL_MACHINE, plugins).first + KeyShape(HKEY_CLASSES_ROOT, L"CLSID").first,
-      1ul);
-  fake::Pump(200);
-  EXPECT_EQ(host->add_remove_messages, 3);
-}
-
-TEST_F(PluginTest, ObjectLifeAndHookInstallation) {
-  const auto can_unload = [] { return Call(plugin, "DllCanUnloadNow"); };
-  IClassFactory* factory = nullptr;
-  IWMPPluginUI* ui = CreatePlugin(&factory);
-  ASSERT_NE(ui, nullptr);
-  EXPECT_EQ(can_unload(), S_FALSE);
-  factory->Release();
-  EXPECT_EQ(can_unload(), S_FALSE);
-
-  EXPECT_EQ(ui->SetCore(nullptr), S_OK);
-  EXPECT_EQ(state->installs, 0);
-  auto* core = static_cast<IWMPCore*>(player->core());
-  EXPECT_EQ(ui->SetCore(core), S_OK);
-  EXPECT_EQ(state->installs, 1);
-  EXPECT_NE(state->context, nullptr);
-  // A second core while attached: the hook keeps its one, live context.
-  void* context = state->context;
-  EXPECT_EQ(ui->SetCore(core), S_OK);
-  EXPECT_EQ(state->installs, 1);
-  EXPECT_EQ(state->context, context);
-
-  EXPECT_EQ(ui->GetProperty(L"Name", nullptr), E_POINTER);
-
-  EXPECT_EQ(ui->SetCore(nullptr), S_OK);
-  EXPECT_EQ(player->LiveReferences(), 0);
-  EXPECT_EQ(ui->Release(), 0u);
-  EXPECT_EQ(can_unload(), S_OK);
-  // Pinned once the hook holds our callback.
-  EXPECT_EQ(::FreeLibrary(plugin), TRUE);
-  EXPECT_NE(::GetModuleHandleW(L"Tunewell.dll"), nullptr);
-}
-
-// A renamed copy in a folder of its own: it names its own file to the player, and without the
-// hook library beside it, it stays loaded and does nothing.
-TEST_F(PluginTest, RenamedCopyWithoutHookLibrary) {
-  const fs::path folder = fs::temp_directory_path() / "tunewell-alone";
-  fs::create_directories(folder);
-  fs::copy_file(HostFolder() / "Tunewell.dll", folder / "Renamed.dll",
+  const fs::path alone = fs::temp_directory_path() / "tunewell-alone";
+  fs::create_directories(alone);
+  fs::copy_file(HostFolder() / "Tunewell.dll", alone / "Renamed.dll",
                 fs::copy_options::overwrite_existing);
-  HMODULE copy = ::LoadLibraryW((folder / "Renamed.dll").c_str());
-  ASSERT_NE(copy, nullptr);
-  ASSERT_EQ(Call(copy, "DllRegisterServer"), S_OK);
-  EXPECT_EQ(
-      RegText(HKEY_LOCAL_MACHINE,
-              std::wstring(L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\") + kClsidCadenzaText,
-              L"FriendlyName"),
-      "res://Renamed.dll/RT_STRING/#102");
-  EXPECT_EQ(Call(copy, "DllUnregisterServer"), S_OK);
+  for (const fs::path& dll : {HostFolder() / "Tunewell.dll", alone / "Renamed.dll"}) {
+    SCOPED_TRACE(dll.string());
+    const bool hooked = dll.parent_path() == HostFolder();
+    HMODULE module = hooked ? plugin : ::LoadLibraryW(dll.c_str());
+    ASSERT_NE(module, nullptr);
+    host->add_remove_messages = 0;
+    ASSERT_EQ(Call(module, "DllRegisterServer"), S_OK);
+    ASSERT_EQ(Call(module, "DllRegisterServer"), S_OK);
+    const std::string res = "res://" + dll.filename().string() + "/RT_STRING/#";
+    const struct {
+      HKEY root;
+      std::wstring key;
+      const wchar_t* name;
+      std::string value;
+    } values[] = {{HKEY_CLASSES_ROOT, class_key, nullptr, "Cadenza Class"},
+                  {HKEY_CLASSES_ROOT, server, nullptr, dll.string()},
+                  {HKEY_CLASSES_ROOT, server, L"ThreadingModel", "Apartment"},
+                  {HKEY_LOCAL_MACHINE, kPluginKey, L"FriendlyName", res + "102"},
+                  {HKEY_LOCAL_MACHINE, kPluginKey, L"Description", res + "103"},
+                  {HKEY_LOCAL_MACHINE, kPluginKey, L"Capabilities", std::to_string(0xC0000001u)}};
+    for (const auto& v : values) EXPECT_EQ(RegText(v.root, v.key, v.name), v.value);
+    // One copy: one subkey and one value under the class, none and three under the entry.
+    EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, class_key), std::make_pair(1ul, 1ul));
+    EXPECT_EQ(KeyShape(HKEY_LOCAL_MACHINE, kPluginKey), std::make_pair(0ul, 3ul));
+    ASSERT_EQ(Call(module, "DllUnregisterServer"), S_OK);
+    EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, class_key), std::make_pair(0ul, 0ul));
+    EXPECT_EQ(KeyShape(HKEY_LOCAL_MACHINE, kPluginKey), std::make_pair(0ul, 0ul));
+    EXPECT_GT(KeyShape(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins").first +
+                  KeyShape(HKEY_CLASSES_ROOT, L"CLSID").first,
+              1ul);
+    fake::Pump(200);
+    EXPECT_EQ(host->add_remove_messages, 3);
 
-  IWMPPluginUI* ui = CreatePlugin(nullptr, copy);
-  ASSERT_NE(ui, nullptr);
-  const StandinState before = *state;
-  EXPECT_EQ(ui->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
-  EXPECT_EQ(state->installs, before.installs);
-  EXPECT_EQ(ui->SetCore(nullptr), S_OK);
-  ui->Release();
-  EXPECT_EQ(player->LiveReferences(), 0);
-  // Nothing holds it: it may go.
-  EXPECT_EQ(Call(copy, "DllCanUnloadNow"), S_OK);
-  EXPECT_TRUE(::FreeLibrary(copy));
-  EXPECT_EQ(::GetModuleHandleW((folder / "Renamed.dll").c_str()), nullptr);
+    IClassFactory* factory = nullptr;
+    IWMPPluginUI* ui = CreatePlugin(&factory, module);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(Call(module, "DllCanUnloadNow"), S_FALSE);
+    factory->Release();
+    EXPECT_EQ(Call(module, "DllCanUnloadNow"), S_FALSE);
+    const StandinState before = *state;
+    EXPECT_EQ(ui->SetCore(nullptr), S_OK);
+    EXPECT_EQ(state->installs, before.installs);
+    auto* core = static_cast<IWMPCore*>(player->core());
+    EXPECT_EQ(ui->SetCore(core), S_OK);
+    const StandinState first = *state;
+    EXPECT_EQ(first.installs, before.installs + hooked);
+    EXPECT_NE(first.context, nullptr);
+    // A second core while attached: the hook keeps its one, live context.
+    EXPECT_EQ(ui->SetCore(core), S_OK);
+    EXPECT_EQ(std::tie(state->installs, state->context), std::tie(first.installs, first.context));
+    EXPECT_EQ(ui->GetProperty(L"Name", nullptr), E_POINTER);
+    EXPECT_EQ(ui->SetCore(nullptr), S_OK);
+    EXPECT_EQ(player->LiveReferences(), 0);
+    EXPECT_EQ(ui->Release(), 0u);
+    EXPECT_EQ(Call(module, "DllCanUnloadNow"), S_OK);
+    EXPECT_TRUE(::FreeLibrary(module));
+    EXPECT_EQ(::GetModuleHandleW(dll.filename().c_str()) != nullptr, hooked);
+  }
 }
 
 TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
   IWMPPluginUI* ui = CreatePlugin();
   std::string version;
   std::thread closer([&] {
-    HWND dialog = WaitForWindow("Tunewell Properties");
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && !(dialog = ::FindWindowA(nullptr, "Tunewell Properties")); ++i) {
+      ::Sleep(10);
+    }
     if (dialog == nullptr) return;
     ::Sleep(500);  // painted
-    char text[64] = {};
-    ::GetDlgItemTextA(dialog, 1015, text, sizeof text);
-    version = text;
+    version = WindowText(::GetDlgItem(dialog, 1015));
     fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(dialog)), "about-dialog");
     ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   });
@@ -327,16 +291,15 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
         Case{0, "", no_ipod}, Case{1, "E:", no_ipod}, Case{0, "..\\x", no_ipod}}) {
     SetRoot(c.root);
     const StandinState before = *state;
-    HANDLE worker = raise(c.code);
-    ASSERT_NE(worker, nullptr);
-    HWND box = WaitForWindow("Harborline");
-    ASSERT_NE(box, nullptr) << "event " << c.code << " root " << c.root;
-    char text[128] = {};
-    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    EXPECT_STREQ(text, c.text);
-    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(fake::WaitPumping(worker, kEventLimitMs));
-    ::CloseHandle(worker);
+    std::string text;
+    ASSERT_TRUE(RaiseAndWait(c.code, [&] {
+      HWND box = ::FindWindowA(nullptr, "Harborline");
+      if (::IsWindowVisible(box)) {  // its texts set
+        text = WindowText(::GetDlgItem(box, 0xFFFF));
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+    }));
+    EXPECT_EQ(text, c.text) << "event " << c.code << " root " << c.root;
     if (c.code == 2) {
       EXPECT_EQ(state->root_queries, before.root_queries);
     }
@@ -348,15 +311,10 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
 }
 
 TEST_F(PluginTest, SyncTabEventSyncsTheCheckedMp3sOnce) {
-  ASSERT_FALSE(host->HasFilePathColumn());
-  // The run's progress dialog comes and goes with it.
-  HANDLE worker = raise(0);
-  ASSERT_NE(worker, nullptr);
-  HWND dialog = nullptr;
-  while (!fake::WaitPumping(worker, 20)) {
+  HWND dialog = nullptr;  // the run's progress dialog, gone with it
+  ASSERT_TRUE(RaiseAndWait(0, [&] {
     if (dialog == nullptr) dialog = ::FindWindowA(nullptr, "Synchronization in Progress");
-  }
-  ::CloseHandle(worker);
+  }));
   EXPECT_NE(dialog, nullptr);
   EXPECT_FALSE(::IsWindow(dialog));
   // Morning and the first Same: the WMA, the repeat, the unknown path and the unchecked row not.
@@ -417,15 +375,6 @@ int RemoveButtonState(HWND toolbar) {
   return static_cast<int>(::SendMessageA(toolbar, TB_GETSTATE, 216, 0));
 }
 
-// Tracks listed by iTunesDB and iTunesSD.
-std::pair<int, int> DatabaseCounts(const char* root) {
-  OwnedTracks tracks;
-  EXPECT_TRUE(IPodDatabase(Env::Default(), root).ReadTrackList(&tracks).ok());
-  ShuffleDatabase shuffle(Env::Default());
-  EXPECT_TRUE(shuffle.Load(std::string(root) + "iPod_Control\\iTunes\\iTunesSD").ok());
-  return {static_cast<int>(tracks.size()), shuffle.count()};
-}
-
 TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
   HWND list = host->device_list;
   ASSERT_TRUE(RaiseAndWait(5));
@@ -465,7 +414,11 @@ TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
   // The artist's tracks go, from both databases and the music folders.
   ASSERT_TRUE(RaiseAndWait(6));
   EXPECT_EQ(MusicFiles(), 5);
-  EXPECT_EQ(DatabaseCounts(kRoot), std::make_pair(5, 5));
+  OwnedTracks tracks;
+  ShuffleDatabase shuffle(Env::Default());
+  ASSERT_TRUE(IPodDatabase(Env::Default(), kRoot).ReadTrackList(&tracks).ok());
+  ASSERT_TRUE(shuffle.Load("E:\\iPod_Control\\iTunes\\iTunesSD").ok());
+  EXPECT_EQ(std::make_pair(tracks.size(), shuffle.count()), std::make_pair(size_t{5}, 5));
   fake::Pump(200);
   EXPECT_EQ(ListView_GetItemCount(list), 1);
 
@@ -534,10 +487,7 @@ TEST_F(PluginTest, DetachGivesTheListsBack) {
   EXPECT_EQ(::FindWindowA(TOOLTIPS_CLASSA, nullptr), nullptr);
   // The player's own rows paint again.
   ListView_DeleteAllItems(list);
-  LVITEMA item{};
-  item.mask = LVIF_TEXT;
-  item.pszText = const_cast<char*>("Player's row");
-  ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  fake::AddRow(list, "Player's row", false);
   const fake::Pixels pixels = fake::PrintClient(list);
   EXPECT_GT(pixels.Count(::GetSysColor(COLOR_WINDOWTEXT), 0, 0, 100, ItemRect(list, 0).bottom), 0);
   ListView_DeleteAllItems(list);

@@ -1,5 +1,5 @@
 // The progress dialog driven as a sync run drives it, and the eject's device lookup over a
-// device tree of our own and over the system's.
+// device tree of our own (the system's is the eject event's, in plugin_test.cc).
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include <map>
 #include <thread>
 
-#include "storage/win32/system_device_tree.h"
+#include "storage/device_tree.h"
 #include "sync/win32/progress_dialog.h"
 #include "tests/win32/player_host.h"
 
@@ -28,35 +28,24 @@ std::string Text(HWND dialog, int id) {
   return ::IsWindowVisible(::GetDlgItem(dialog, id)) ? text : "<hidden>";
 }
 
-TEST(ProgressDialogTest, StepsShowTruncatedPercentages) {
+// Steps of a count of items + 2 in truncated percentages, a new count starting again from 0; the
+// dialog unowned, centred and on top, repainting on its own thread when uncovered, since a run's
+// worker pumps no messages.
+TEST(ProgressDialogTest, StepsCentredOnTopAndRepaintsWhileTheRunWorks) {
   CProgressBarDlg dialog(Plugin());
-  struct Case {
-    int items;
-    std::vector<std::string> shown;
-  } cases[] = {
-      {3, {"20 %", "40 %", "60 %", "80 %", "100 %"}},
-      {1, {"33 %"}},
-      {2, {"25 %"}},  // a new count starts again from 0
-  };
-  for (const Case& c : cases) {
-    dialog.SetItemCount(c.items);
+  const std::pair<int, std::vector<std::string>> counts[] = {
+      {3, {"20 %", "40 %", "60 %", "80 %", "100 %"}}, {1, {"33 %"}}, {3, {"20 %", "40 %"}}};
+  for (const auto& [items, shown] : counts) {
+    dialog.SetItemCount(items);
     HWND bar = ::GetDlgItem(dialog.window(), CProgressBarDlg::kBarId);
-    EXPECT_EQ(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0), c.items + 2);
-    for (size_t step = 0; step < c.shown.size(); ++step) {
+    EXPECT_EQ(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0), items + 2);
+    for (size_t step = 0; step < shown.size(); ++step) {
       dialog.Step();
-      EXPECT_EQ(Text(dialog.window(), CProgressBarDlg::kPercentId), c.shown[step]);
+      EXPECT_EQ(Text(dialog.window(), CProgressBarDlg::kPercentId), shown[step]);
       EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), static_cast<LRESULT>(step + 1));
     }
   }
-}
-
-// A run's worker pumps no messages: the dialog repaints on its own thread when uncovered.
-TEST(ProgressDialogTest, OpensCentredOnTopAndRepaintsWhileTheRunWorks) {
-  CProgressBarDlg dialog(Plugin());
-  dialog.SetItemCount(3);
   dialog.SetStatus("Copying... Artist - Morning");
-  dialog.Step();
-  dialog.Step();
   HWND window = dialog.window();
   EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr);
   EXPECT_NE(::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
@@ -86,43 +75,33 @@ TEST(ProgressDialogTest, OpensCentredOnTopAndRepaintsWhileTheRunWorks) {
   fake::SaveScreenshot(fake::CaptureScreen(box), "progress-mid-run");
 }
 
+// The summary's visible lines (their texts are the progress model's) or the failure, and nothing
+// else, then the dialog closes.
 TEST(ProgressDialogTest, EndsWithTheSummaryOrWhyTheRunFailedThenCloses) {
   const std::string failure =
       "The iPod's database cannot be used (Corruption: iTunesDB: bad header). Nothing was changed.";
-  const std::string hidden = "<hidden>";
-  struct Case {
-    SyncSummary summary;  // shown when no failure
-    std::string failure;
-    std::vector<std::string> lines;  // 1007 to 1010
-  } cases[] = {
-      {{3, 2, 3, 0},
-       "",
-       {"Copied 3 items successfully.", "Skipped 2 items that already existed on iPod.", hidden,
-        hidden}},
-      {{5, 0, 2, 4},
-       "",
-       {"Copied 2 items successfully.", "Skipped 0 items that already existed on iPod.",
-        "iPod is full. 3 items not copied due to lack of space.",
-        "Skipped 4 items that were not MP3s."}},
-      {{}, failure, {failure, hidden, hidden, hidden}},
-  };
-  for (const Case& c : cases) {
+  const std::pair<SyncSummary, std::string> cases[] = {
+      {{3, 2, 3, 0}, ""}, {{5, 0, 2, 4}, ""}, {{}, failure}};
+  for (const auto& [summary, why] : cases) {
+    std::vector<std::string> lines = {why, "<hidden>", "<hidden>", "<hidden>"};
+    for (const SummaryLine& line : SummaryLines(summary)) {
+      if (why.empty()) lines[static_cast<int>(line.id)] = line.visible ? line.text : "<hidden>";
+    }
     CProgressBarDlg dialog(Plugin(), 1500);
     dialog.SetItemCount(5);
     HWND window = dialog.window();
-    std::thread run(
-        [&] { c.failure.empty() ? dialog.ShowSummary(c.summary) : dialog.ShowFailure(c.failure); });
+    std::thread run([&] { why.empty() ? dialog.ShowSummary(summary) : dialog.ShowFailure(why); });
     ::Sleep(700);
     for (int id :
          {CProgressBarDlg::kBarId, CProgressBarDlg::kStatusId, CProgressBarDlg::kPercentId}) {
       EXPECT_EQ(Text(window, id), "<hidden>");
     }
     for (int line = 0; line < 4; ++line) {
-      EXPECT_EQ(Text(window, CProgressBarDlg::kFirstSummaryId + line), c.lines[line]);
+      EXPECT_EQ(Text(window, CProgressBarDlg::kFirstSummaryId + line), lines[line]);
     }
-    if (&c != &cases[0]) {
+    if (&summary != &cases[0].first) {
       fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(window)),
-                           &c == &cases[1] ? "progress-summary" : "progress-failure");
+                           why.empty() ? "progress-summary" : "progress-failure");
     }
     run.join();
     EXPECT_FALSE(::IsWindow(window));
@@ -164,15 +143,6 @@ TEST(DeviceLookupTest, EjectsTheGrandparentOfTheVolumeAtTheRoot) {
     EXPECT_EQ(tree.ejected,
               device != 0 ? std::vector<DeviceInstance>{device} : std::vector<DeviceInstance>{});
   }
-}
-
-TEST(DeviceLookupTest, TheSystemsTreeUnderWineHasNothingToEject) {
-  SystemDeviceTree tree;
-  std::string path;
-  DeviceInstance device = 0;
-  EXPECT_FALSE(tree.VolumeAt(0, &path, &device));
-  EXPECT_EQ(FindIPodDevice(tree, "E:\\"), 0u);
-  EXPECT_FALSE(EjectIPod(tree, "E:\\"));
 }
 
 }  // namespace
