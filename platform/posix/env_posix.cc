@@ -14,6 +14,8 @@
 #include <ctime>
 #include <mutex>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #ifdef __linux__
 #include <sys/sendfile.h>
@@ -32,6 +34,48 @@ Status PosixError(const std::string& context, int err) {
   if (err == ENOENT || err == ENOTDIR) return Status::NotFound(msg);
   if (err == ENOSPC || err == EDQUOT) return Status::NoSpace(msg);
   return Status::IOError(msg);
+}
+
+// Reads from `offset` until `length` bytes are in or the file ends; `*done` says how many.
+int ReadAt(int fd, char* data, size_t length, uint64_t offset, size_t* done) {
+  *done = 0;
+  while (*done < length) {
+    const ssize_t n = ::pread(fd, data + *done, length - *done, offset + *done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;
+    *done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Fills `data` from the start of the file. A large file's second half is read on a second
+// thread: most of such a read is the kernel zeroing and filling fresh pages, which two cores do
+// in half the time. `*done` is short when the file was shorter than `length`.
+Status ReadSpread(int fd, char* data, size_t length, size_t* done, const std::string& path) {
+  constexpr size_t kSpreadFrom = size_t{8} << 20;
+  size_t first = length;
+  size_t second_done = 0;
+  int second_error = 0;
+  std::thread second;
+  if (length >= kSpreadFrom) {
+    first = length / 2;
+    try {
+      second = std::thread(
+          [&] { second_error = ReadAt(fd, data + first, length - first, first, &second_done); });
+    } catch (const std::system_error&) {
+      first = length;  // no thread to be had: read it all here
+    }
+  }
+  const int first_error = ReadAt(fd, data, first, 0, done);
+  if (second.joinable()) second.join();
+  if (first_error != 0) return PosixError(path, first_error);
+  if (second_error != 0) return PosixError(path, second_error);
+  // A file that shrank under the first half ends there; otherwise the halves join up.
+  if (*done == first) *done += second_done;
+  return Status::Ok();
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -134,15 +178,7 @@ class PosixEnv : public Env {
     }
     contents->resize(size);
     size_t done = 0;
-    while (done < contents->size()) {
-      const ssize_t n = ::read(fd.get(), contents->data() + done, contents->size() - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return PosixError(path, errno);
-      }
-      if (n == 0) break;
-      done += static_cast<size_t>(n);
-    }
+    RETURN_IF_ERROR(ReadSpread(fd.get(), contents->data(), contents->size(), &done, path));
     contents->resize(done);
     return Status::Ok();
   }
