@@ -1,5 +1,5 @@
 // The tunewell program end to end, on real temporary folders: init, sync, list, remove and
-// autosync, and exit codes that say what happened.
+// autosync, and exit codes that say what happened; then the parts it alone uses.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,11 +7,17 @@
 #include <filesystem>
 #include <future>
 #include <random>
+#include <set>
 #include <utility>
 
 #include "cli/cli_library.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/mpeg_audio.h"
 #include "cli/silent_mp3.h"
 #include "cli/visible_text.h"
+#include "database/ipod_database.h"
+#include "platform/memory/memory_env.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "storage/ipod_lock.h"
@@ -350,6 +356,123 @@ TEST(VisibleTextTest, ControlCharactersBecomeEscapes) {
            {u"\x1B[31mred\ttab\r\n", u"\\x1B[31mred\\ttab\\r\\n"},
            {std::u16string(u"\0\x7F\u009B\u00A0", 4), u"\\x00\\x7F\\u009B\u00A0"}}) {
     EXPECT_EQ(cli::VisibleText(in), out);
+  }
+}
+
+// An ID3v2.4 tag of `size` bytes after its header.
+std::string Id3Tag(uint32_t size) {
+  std::string tag("ID3\x04\x00\x00", 6);
+  for (int shift : {21, 14, 7, 0}) tag += static_cast<char>((size >> shift) & 0x7F);
+  return tag + std::string(size, '\0');
+}
+
+TEST(HoldsMpegAudioTest, FramesAfterTagsAndNothingElse) {
+  std::string noise(32 * 1024, '\0');
+  std::mt19937 bits(11);
+  for (char& c : noise) c = static_cast<char>(bits());
+  const std::pair<std::string, bool> cases[] = {
+      {cli::SilentMp3(1), true},
+      {Id3Tag(300) + Id3Tag(5) + cli::SilentMp3(2), true},
+      {"text, not music", false},
+      {noise, false},
+      {Id3Tag(2000), false},
+      {Id3Tag(5000).substr(0, 400) + cli::SilentMp3(2), false},  // a tag longer than the file
+      {cli::SilentMp3(1) + std::string(500, 'x'), false},        // no second frame
+      {std::string(70 * 1024, 'x') + cli::SilentMp3(3), false},  // beyond the search
+      {Id3Tag(300000) + Id3Tag(9) + std::string(64 * 1024 - 10, 'x') + cli::SilentMp3(2), true},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    EXPECT_EQ(cli::HoldsMpegAudio(bytes), expected);
+    // The start that the check length asks for, asked again as it grows, decides the same.
+    std::string_view start = std::string_view(bytes).substr(0, 12);
+    while (start.size() < bytes.size() && cli::MpegAudioCheckLength(start) > start.size()) {
+      start = std::string_view(bytes).substr(0, cli::MpegAudioCheckLength(start));
+    }
+    EXPECT_EQ(cli::HoldsMpegAudio(start), expected) << start.size() << " of " << bytes.size();
+  }
+}
+
+// What the init and remove commands refuse changes nothing (in memory); their runs are above.
+int Quietly(int (*command)(Env&, const std::vector<std::string>&), Env& env,
+            std::vector<std::string> args) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int code = command(env, args);
+  ::testing::internal::GetCapturedStdout();
+  ::testing::internal::GetCapturedStderr();
+  return code;
+}
+
+TEST(InitCommandTest, NeverReplacesADatabaseNorLeavesAHalfWrittenOne) {
+  for (const char* existing : {"iTunesDB", "iTunesSD"}) {
+    MemoryEnv env;
+    ASSERT_TRUE(env.AddFile(std::string("E:/iPod_Control/iTunes/") + existing, "theirs").ok());
+    const auto before = env.TakeSnapshot();
+    EXPECT_EQ(Quietly(cli::RunInit, env, {"--ipod", "E:/", "--shuffle"}), cli::kExitUnusable);
+    EXPECT_EQ(env.TakeSnapshot(), before);
+  }
+  MemoryEnv failing;
+  failing.FailRename(true);
+  EXPECT_EQ(Quietly(cli::RunInit, failing, {"--ipod", "E:/"}), cli::kExitUnusable);
+  for (const std::string& path : failing.Paths()) EXPECT_EQ(path.find("iTunesDB"), path.npos);
+}
+
+// Picked as `list` shows the tracks, picked again once the iPod is free: while another run
+// holds it, track 4 is replaced by a new one of the same id. Track 3's file cannot be deleted.
+// Mistaken selections change nothing. Artist k%5, album k%3 for track id k+1.
+TEST(RemoveCommandTest, RemovesWhatWasShownAndIsStillThere) {
+  struct Case {
+    std::string args;  // after --ipod, split at '|'
+    int exit;
+    std::set<uint32_t> left;
+  };
+  std::vector<Case> cases = {
+      {"--artist|Unknown Artist", cli::kExitDone, {2, 3, 4, 5, 7, 8}},
+      {"--artist|Artist 2|--album|Unknown Album", cli::kExitIncomplete, {1, 2, 4, 5, 6, 7, 8}},
+      {"--id|4|--id|5", cli::kExitIncomplete, {1, 2, 3, 4, 6, 7, 8}}};
+  for (const char* usage : {"", "--id|1|--artist|Artist 1", "--album|Album 0", "--id|x", "--id|-1",
+                            "--id|99999999999", "--id|1|--id|77", "--artist|artist 1",
+                            "--artist|Artist 1|--album|Album 9", "--id|1|stray"}) {
+    cases.push_back({usage, cli::kExitUsage, {}});
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    MemoryEnv env;
+    auto sample = fixture::SampleTracks(8);
+    sample[0].artist = sample[5].artist = sample[2].album = u"";
+    fixture::IPodTree tree{3, fixture::BuildITunesDb(sample)};
+    for (const auto& t : sample) tree.files[Utf16ToUtf8(t.path)] = "audio";
+    ASSERT_TRUE(fixture::WriteIPodTree(env, "E:/", tree).ok());
+    env.FailRemove("E:/iPod_Control/Music/F02/TRK2.mp3");
+    std::vector<std::string> args = {"--ipod", "E:/"};
+    std::string rest = c.args;
+    for (size_t at = 0; !rest.empty(); rest.erase(0, at == rest.npos ? at : at + 1)) {
+      args.push_back(rest.substr(0, at = rest.find('|')));
+    }
+    std::unique_ptr<FileLock> held;
+    ASSERT_TRUE(env.LockFile(IPodLockPath("E:/"), &held).ok());
+    const auto before = env.TakeSnapshot();
+    auto run = std::async(std::launch::async, [&] { return Quietly(cli::RunRemove, env, args); });
+    while (env.Calls(MemoryEnv::Op::kLock) < 2 &&
+           run.wait_for(std::chrono::seconds(0)) == std::future_status::timeout)
+      std::this_thread::yield();
+    if (c.exit == cli::kExitUsage) {
+      held.reset();
+      EXPECT_EQ(run.get(), c.exit);
+      EXPECT_EQ(env.TakeSnapshot(), before);
+      continue;
+    }
+    sample[3].path = u":iPod_Control:Music:F00:NEW4.mp3";
+    EXPECT_TRUE(fixture::WriteWholeFile(env, "E:/iPod_Control/iTunes/iTunesDB",
+                                        fixture::BuildITunesDb(sample))
+                    .ok());
+    held.reset();
+    EXPECT_EQ(run.get(), c.exit);
+    OwnedTracks left;
+    EXPECT_TRUE(IPodDatabase(env, "E:/").ReadTrackList(&left).ok());
+    std::set<uint32_t> ids;
+    for (const auto& t : left) ids.insert(t->trackId);
+    EXPECT_EQ(ids, c.left);
   }
 }
 

@@ -1,10 +1,11 @@
-// Sync requests: which playlists, which of their items, against a fake player and an iPod in
-// memory.
+// Sync requests: the auto-sync file, which playlists, which of their items, against a fake player
+// and an iPod in memory.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "storage/random_source.h"
+#include "sync/auto_sync_file.h"
 #include "sync/track_collection.h"
 #include "tests/support/recorders.h"
 #include "tests/sync/sync_fakes.h"
@@ -16,6 +17,77 @@ using namespace fixture;  // NOLINT: the fakes of this folder
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Titles = std::vector<std::u16string>;
+using Names = std::vector<std::string>;
+using Result = AutoSyncFile::ReadResult;
+constexpr char kAutoSync[] = "/ipod/autoSync";
+
+// Reads `bytes` back through CountNames and NextName, as a request does.
+Names ReadBack(MemoryEnv& env, std::string_view bytes) {
+  EXPECT_TRUE(env.AddFile(kAutoSync, bytes).ok());
+  AutoSyncFile file(env);
+  EXPECT_EQ(file.Read(kIPodRoot), bytes.empty() ? Result::kEmpty : Result::kNames);
+  Names names;
+  std::string name;
+  size_t cursor = 0;
+  for (int i = file.CountNames(); i > 0 && file.NextName(&name, &cursor); --i) {
+    EXPECT_LE(cursor, file.data().size());
+    names.push_back(name);
+  }
+  EXPECT_FALSE(file.NextName(&name, &cursor));
+  EXPECT_EQ(file.Names(), names);
+  return names;
+}
+
+// Written as name, zero, line feed, hidden; read back alike, and never past the data when it
+// is damaged (no selection written).
+TEST(AutoSyncFileTest, WrittenAndReadBackAlikeAndDamagedFilesNeverRunPastTheData) {
+  MemoryEnv env;
+  ASSERT_TRUE(env.AddFolder("/ipod").ok());
+  const std::string long_name(300, 'x');
+  const struct {
+    std::optional<Names> selection;
+    std::string bytes;
+    Names read;
+  } cases[] = {
+      {Names{"Road Trip", "Pop"}, std::string("Road Trip\0\nPop\0\n", 16), {"Road Trip", "Pop"}},
+      {Names{}, "", {}},
+      {Names{""}, std::string("\0\n", 2), {""}},
+      // A name is stored as the reader will see it: cut to 259 bytes, or at a zero byte.
+      {Names{long_name, std::string("a\0b", 3)},
+       std::string(259, 'x') + '\0' + '\n' + "a" + '\0' + '\n',
+       {std::string(259, 'x'), "a"}},
+      {{}, std::string("Rock\0Jazz\0", 10), {"Rock", "Jazz"}},    // no line feeds
+      {{}, std::string("Rock\0\nJazz\0", 11), {"Rock", "Jazz"}},  // the last one without
+      // A last name cut short: no partial name that could match another playlist.
+      {{}, std::string("Rock\0\nRock Cla", 14), {"Rock"}},
+      {{}, "Rock", {}},
+      {{}, "\n\n\n", {}},
+      {{}, std::string("\0\0", 2), {"", ""}},
+      {{}, long_name + '\0' + '\n' + "Next" + '\0' + '\n', {std::string(259, 'x'), "Next"}},
+  };
+  for (const auto& c : cases) {
+    if (c.selection) {
+      ASSERT_TRUE(WriteAutoSyncSelection(env, kIPodRoot, *c.selection).ok());
+      EXPECT_EQ(env.Contents(kAutoSync), c.bytes);
+      EXPECT_TRUE(env.IsHidden(kAutoSync));
+    }
+    EXPECT_EQ(ReadBack(env, c.bytes), c.read) << c.bytes;
+  }
+}
+
+TEST(AutoSyncFileTest, AbsentUnreadableOrDeletedCountsAsAbsent) {
+  MemoryEnv env;
+  AutoSyncFile file(env);
+  EXPECT_EQ(file.Read(kIPodRoot), Result::kAbsent);
+  EXPECT_TRUE(file.Delete(kIPodRoot).ok());
+  ASSERT_TRUE(env.AddFile(kAutoSync, std::string("A\0\n", 3)).ok());
+  env.HoldExclusive(kAutoSync);
+  EXPECT_EQ(file.Read(kIPodRoot), Result::kAbsent);
+  EXPECT_EQ(file.CountNames(), 0);
+  env.Release(kAutoSync);
+  EXPECT_TRUE(file.Delete(kIPodRoot).ok());
+  EXPECT_FALSE(env.Exists(kAutoSync));
+}
 
 TEST(GatherTracksTest, RepeatsAcrossAndWithinPlaylistsAndFileTypes) {
   FakeLibrary library;
@@ -144,9 +216,8 @@ TEST_F(SyncRequestTest, CheckedRowsGoThroughATemporaryPlaylist) {
 // Every auto-sync file against every event. The file decides whenever there is one, even from
 // the Sync tab; without one, only the Sync tab syncs (its checked rows); event 2 only thanks.
 TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
-  const std::optional<std::vector<std::string>> files[] = {
-      std::nullopt, std::vector<std::string>{},
-      std::vector<std::string>{"Second", "Missing", "Second"}, std::vector<std::string>{"Empty"}};
+  const std::optional<Names> files[] = {std::nullopt, Names{}, Names{"Second", "Missing", "Second"},
+                                        Names{"Empty"}};
   const Titles chosen[] = {{u"One"}, {u"One", u"Two"}, {u"Two"}, {}};
   for (size_t f = 0; f < std::size(files); ++f) {
     for (int event :

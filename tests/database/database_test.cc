@@ -1,32 +1,145 @@
-// Damaged images are a Corruption naming an offset, never a crash or a read outside the image
-// (each is an exact heap copy, so AddressSanitizer sees any overrun); layouts the writer cannot
-// rewrite are still read but refused with a reason.
-#include <gtest/gtest.h>
+// The reader on well-formed images, which fields it reads from which records (other programs'
+// layouts, the real iPods' among them, are read beside libgpod by the writer's independent
+// check); damaged images, each an exact heap copy so that AddressSanitizer sees any overrun; the
+// layouts the writer may rewrite; and the sort orders.
+#include <gmock/gmock.h>
 
+#include <algorithm>
+#include <climits>
+#include <random>
 #include <vector>
 
 #include "database/database_layout.h"
 #include "database/image_view.h"
 #include "database/itunes_database.h"
+#include "database/track_list.h"
+#include "database/track_order.h"
 #include "database/track_reader.h"
+#include "platform/collation.h"
 #include "platform/memory/memory_env.h"
+#include "platform/text.h"
 #include "tests/support/itunesdb_fixture.h"
+#include "tests/support/test_tracks.h"
 
 namespace tunewell {
 namespace {
 
 using fixture::BuildITunesDb;
+using fixture::FixtureTrack;
 using fixture::ITunesDbMap;
 using fixture::ITunesDbOptions;
 using fixture::PutU32;
+using fixture::RawString;
+using fixture::Utf16Le;
 
-Status Parse(std::string_view bytes, DatabaseLayout* layout = nullptr) {
+Status Parse(std::string_view bytes, DatabaseLayout* layout = nullptr,
+             OwnedTracks* tracks = nullptr) {
   const std::vector<char> copy(bytes.begin(), bytes.end());  // exactly as long
   const ImageView view(std::string_view(copy.data(), copy.size()));
   DatabaseLayout local;
-  OwnedTracks tracks;
+  OwnedTracks read;
   RETURN_IF_ERROR(ParseLayout(view, layout ? layout : &local));
-  return ReadTracks(view, layout ? *layout : local, &tracks);
+  return ReadTracks(view, layout ? *layout : local, tracks ? tracks : &read);
+}
+
+// "id title/artist/album/genre/composer/path #number @position", texts in UTF-8.
+template <typename Tracks>
+std::vector<std::string> Describe(const Tracks& tracks) {
+  std::vector<std::string> out;
+  for (const auto& t : tracks) {
+    out.push_back(std::to_string(t->trackId) + " " + Utf16ToUtf8(t->title) + "/" +
+                  Utf16ToUtf8(t->artist) + "/" + Utf16ToUtf8(t->album) + "/" +
+                  Utf16ToUtf8(t->genre) + "/" + Utf16ToUtf8(t->composer) + "/" +
+                  Utf16ToUtf8(t->path) + " #" + std::to_string(t->trackNumber) + " @" +
+                  std::to_string(t->position));
+  }
+  return out;
+}
+
+// The tracks in file order.
+std::vector<std::string> Read(std::string_view image) {
+  OwnedTracks tracks;
+  const Status s = Parse(image, nullptr, &tracks);
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  return Describe(tracks);
+}
+
+FixtureTrack T(uint32_t id, std::u16string title, int32_t number = 0) {
+  return {.id = id, .track_number = number, .title = std::move(title)};
+}
+
+TEST(ReaderTest, LoadKeepsTheImageListsInTitleOrderAndDropsWhatItHolds) {
+  std::vector<FixtureTrack> tracks = fixture::SampleTracks(3);
+  tracks[0].title = u"Zebra", tracks[0].composer = u"Someone", tracks[0].track_number = -3;
+  const std::string image = BuildITunesDb(tracks);
+  MemoryEnv env;
+  ASSERT_TRUE(env.AddFile("/iTunesDB", image).ok());
+  ITunesDatabase db(env);
+  TrackInfo held = fixture::MakeTrack(u"Title 1", u"Artist 1", u"Album 1");
+  TrackInfo fresh = fixture::MakeTrack(u"Title 2", u"Artist 2", u"Other");
+  TrackArray candidates = {&held, &fresh};
+  ASSERT_TRUE(db.Load("/iTunesDB", &candidates, true).ok());
+  EXPECT_EQ(candidates, TrackArray{&fresh});
+  EXPECT_EQ(db.image(), image);
+  EXPECT_TRUE(db.writable().ok()) << db.writable().ToString();
+  EXPECT_THAT(Describe(db.trackList().tracks()),
+              ::testing::ElementsAre(
+                  "2 Title 1/Artist 1/Album 1/Rock//:iPod_Control:Music:F01:TRK1.mp3 #2 @2",
+                  "3 Title 2/Artist 2/Album 2/Rock//:iPod_Control:Music:F02:TRK2.mp3 #3 @3",
+                  "1 Zebra/Artist 0/Album 0/Rock/Someone/:iPod_Control:Music:F00:TRK0.mp3 #-3 @1"));
+}
+
+TEST(ReaderTest, RecordVariantsReadTheSameFields) {
+  FixtureTrack strings = T(1, u""), odd = T(2, u"");
+  strings.extra_strings = {{99, "junk that is not text"},    {1, Utf16Le(u"Title")},
+                           {6, Utf16Le(u"MPEG audio file")}, {8, Utf16Le(u"note")},
+                           {4, Utf16Le(u"Artist")},          {52, std::string(13, '\x7F')},
+                           {12, Utf16Le(u"Composer")}};
+  odd.extra_strings = {RawString{1, "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9D\x84\x9E", 2},  // UTF-8
+                       {3, Utf16Le(u"Abc") + "Z"},  // a stray last byte
+                       {4, Utf16Le(u"After")},
+                       {5, ""}};
+  const ITunesDbOptions shortest = {.dataset_header_length = 16,
+                                    .track_list_header_length = 12,
+                                    .track_header_length = 48,
+                                    .playlist_list_header_length = 12,
+                                    .playlist_header_length = 20,
+                                    .item_header_length = 28};
+  const struct {
+    const char* name;
+    std::vector<FixtureTrack> tracks;
+    ITunesDbOptions options;
+    std::vector<std::string> expected;  // in file order
+  } variants[] = {
+      {"other string types and encodings",
+       {strings, odd},
+       {},
+       {"1 Title/Artist///Composer/ #0 @1", "2 Caf\u00E9 \u20AC \U0001D11E/After/Abc/// #0 @2"}},
+      {"positions go to the first track of an item's id",
+       {T(1, u"one"), T(2, u"two"), T(5, u"five"), T(5, u"again")},
+       {.items = std::vector<fixture::FixtureItem>{{1, 7}, {5, 9}, {3, 4}}},
+       {"1 one///// #0 @7", "2 two///// #0 @-1", "5 five///// #0 @9", "5 again///// #0 @-1"}},
+      {"the shortest headers with each field", {T(1, u"one", 3)}, shortest, {"1 one///// #3 @1"}},
+      {"number cut off", {T(1, u"one", 3)}, {.track_header_length = 40}, {"1 one///// #0 @1"}},
+      {"an empty database", {}, {}, {}}};
+  for (const auto& v : variants) {
+    EXPECT_EQ(Read(BuildITunesDb(v.tracks, v.options)), v.expected) << v.name;
+  }
+}
+
+// The type-2 dataset gives the positions, wherever it lies; the type-3 one only without it.
+TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
+  for (const auto& [types, position] : std::vector<std::pair<std::vector<uint32_t>, int>>{
+           {{1, 3, 2}, 1}, {{1, 2, 3}, 1}, {{1, 3}, 51}, {{1}, -1}}) {
+    fixture::ITunesDbMap map;
+    std::string image = BuildITunesDb(fixture::SampleTracks(2), {.dataset_types = types}, &map);
+    for (const auto& pd : map.playlist_datasets) {
+      if (fixture::GetU32(image, pd.dataset + 12) != 3) continue;
+      for (uint32_t k : {0, 1}) fixture::PutU32(&image, pd.items[k] + 100, 51 + k);
+    }
+    const std::vector<std::string> read = Read(image);
+    EXPECT_TRUE(read[1].ends_with(" @" + std::to_string(position < 0 ? -1 : position + 1)));
+  }
 }
 
 void ExpectCorruptionAt(const Status& s, size_t offset, const std::string& what) {
@@ -218,6 +331,82 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
               env.AddFile("/iTunesDB", BuildITunesDb({})).ok());
   ASSERT_TRUE(db.Load("/iTunesDB", nullptr, false).ok());
   EXPECT_NE(db.writable().message().find("iTunesCDB"), std::string::npos);
+}
+
+// The orders built from sort keys, the in-place sorts and the duplicate check must agree with
+// CompareText, which is how everything else reads them back: random tracks full of ties, case
+// pairs, accents, texts that run together when concatenated and a NUL the collation cannot see.
+const std::u16string kTexts[] = {u"",       u"a",        u"A",      u"ab",
+                                 u"aB",     u"a b",      u"b",      u"B",
+                                 u"\u00E9", u"e\u0301",  u"\u20AC", u"\U0001D11E",
+                                 u"\uFFFD", u"x\u00ADy", u"xy",     u"\xD800",
+                                 u"Zz",     u"c",        u"bc",     std::u16string(u"n\0l", 3)};
+
+// Fewer values further down the chains: more ties there.
+std::vector<TrackInfo> RandomTracks(std::mt19937& random, size_t count) {
+  const int32_t numbers[] = {INT_MIN, -1, 0, 1, 2, 10, INT_MAX};
+  std::vector<TrackInfo> tracks(count);
+  for (TrackInfo& t : tracks) {
+    t = fixture::MakeTrack(kTexts[random() % 20], kTexts[random() % 6], kTexts[random() % 6],
+                           numbers[random() % 7]);
+    t.genre = kTexts[random() % 3];
+    t.composer = kTexts[random() % 3];
+  }
+  return tracks;
+}
+
+TEST(TrackOrderTest, SortsAndDuplicatesAgreeWithTheComparators) {
+  std::mt19937 random(20240601);
+  std::vector<TrackInfo> held = RandomTracks(random, 800), candidates = RandomTracks(random, 600);
+  // Added after the first sorts, with texts of their own: their keys are merged into the ranks
+  // kept, and the genre chain then takes more than 64 bits.
+  std::vector<TrackInfo> later(300);
+  for (size_t i = 0; i < later.size(); ++i) {
+    const std::u16string n(1, static_cast<char16_t>(u'一' + i));
+    later[i] = fixture::MakeTrack(u"t" + n, u"r" + n, u"l" + n, i % 2 ? INT_MIN : INT_MAX);
+    later[i].genre = u"g" + n;
+  }
+  TrackArray array = fixture::ArrayOf(held);
+  KeyedTracks keyed(array);
+  for (const TrackArray& added : {TrackArray(), fixture::ArrayOf(later)}) {
+    keyed.Append(added);
+    array.insert(array.end(), added.begin(), added.end());
+    for (SortType type : kSortIndexOrder) {
+      keyed.Sort(type);
+      TrackArray in_place = array;
+      SortTracks(in_place, type);
+      for (TrackArray sorted : {keyed.Tracks(), in_place}) {
+        for (size_t i = 1; i < sorted.size(); ++i) {
+          ASSERT_LE(CompareTracks(type, *sorted[i - 1], *sorted[i]), 0) << "at " << i;
+        }
+        TrackArray all = array;
+        std::sort(sorted.begin(), sorted.end());
+        std::sort(all.begin(), all.end());
+        ASSERT_EQ(sorted, all);
+      }
+    }
+  }
+  held.push_back(fixture::MakeTrack(u"ab", u"c", u""));
+  held.push_back(fixture::MakeTrack(kTexts[19], u"a", u"a"));
+  candidates.push_back(fixture::MakeTrack(u"a", u"c", u"b"));
+  candidates.push_back(fixture::MakeTrack(u"a", u"bc", u""));
+  candidates.push_back(fixture::MakeTrack(u"n\uFFFDl", u"a", u"a"));
+  TrackArray expected;
+  for (TrackInfo& c : candidates) {
+    if (std::none_of(held.begin(), held.end(), [&](const TrackInfo& d) {
+          return CompareText(c.title, d.title) == 0 && CompareText(c.album, d.album) == 0 &&
+                 CompareText(c.artist, d.artist) == 0;
+        })) {
+      expected.push_back(&c);
+    }
+  }
+  OwnedTracks owned;
+  for (const TrackInfo& t : held) owned.push_back(std::make_unique<TrackInfo>(t));
+  TrackArray dropped = fixture::ArrayOf(candidates);
+  TrackList(std::move(owned)).DropDuplicates(dropped);
+  EXPECT_EQ(dropped, expected);
+  EXPECT_GT(expected.size(), 50u);
+  EXPECT_LT(expected.size(), candidates.size() - 50);
 }
 
 }  // namespace
