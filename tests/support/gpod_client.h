@@ -33,7 +33,7 @@ struct GpodTrack {  // texts in UTF-8
   }
 };
 struct GpodPlaylist {             // one after the master playlist
-  std::string name, kind, rules;  // kind "podcast", "smart" or "plain"; rules as gpod_tool.c says
+  std::string name, kind, rules;  // kind "podcast", "smart" or "plain"; rules "field:action:text;"
   std::vector<uint32_t> members;  // track ids in order
   bool operator==(const GpodPlaylist&) const = default;
 };

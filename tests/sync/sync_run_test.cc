@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "storage/ipod_location.h"
@@ -300,15 +301,6 @@ Status Remove(MemoryEnv& env, std::vector<uint32_t> ids, RemovalReport* report =
   return RemoveTracksFromIPod(ipod, picked, report);
 }
 
-std::vector<uint32_t> IdsOn(MemoryEnv& env) {
-  OwnedTracks tracks;
-  EXPECT_TRUE(IPodDatabase(env, kDriveRoot).ReadTrackList(&tracks).ok());
-  std::vector<uint32_t> ids;
-  for (const auto& t : tracks) ids.push_back(t->trackId);
-  std::sort(ids.begin(), ids.end());
-  return ids;
-}
-
 void DeletedByHand(MemoryEnv& e, const std::vector<FixtureTrack>& t) { e.Erase(FileOf(t[1])); }
 void RemoveFails(MemoryEnv& e, const std::vector<FixtureTrack>& t) { e.FailRemove(FileOf(t[0])); }
 
@@ -342,7 +334,7 @@ TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
     EXPECT_EQ(report.files_deleted, c.deleted);
     EXPECT_EQ(report.files_missing, c.missing);
     EXPECT_EQ(report.files_kept.size(), static_cast<size_t>(c.kept));
-    EXPECT_EQ(IdsOn(env), (std::vector<uint32_t>{5, 6}));
+    EXPECT_EQ(TitlesOnIPod(env, kDriveRoot), (Titles{u"Title 5", u"Title 4"}));
     EXPECT_EQ(env.Contents("E:/precious.txt"), "keep me");
     EXPECT_TRUE(env.Exists("E:/iPod_Control/iTunes/iTunesSD"));
   }
@@ -375,7 +367,8 @@ TEST(RemovalTest, AFullIPodGivesUpTheBackupToRemove) {
   RemovalReport report;
   ASSERT_TRUE(Remove(env, {1, 2}, &report).ok());
   EXPECT_TRUE(report.backup_given_up);
-  EXPECT_EQ(IdsOn(env), (std::vector<uint32_t>{3, 4, 5, 6}));
+  EXPECT_EQ(TitlesOnIPod(env, kDriveRoot),
+            (Titles{u"Title 5", u"Title 2", u"Title 3", u"Title 4"}));
   EXPECT_FALSE(env.Exists(db + ".bak"));
   env.SetCapacity(std::nullopt);
   const std::string before = *env.Contents(db);
@@ -383,6 +376,107 @@ TEST(RemovalTest, AFullIPodGivesUpTheBackupToRemove) {
   EXPECT_FALSE(report.backup_given_up);
   EXPECT_EQ(env.Contents(db + ".bak"), before);
 }
+
+// A save stopped after its 1st, 2nd, ... n-th file-system call, as a crash or a pulled cable
+// stops it, with only synced bytes surviving: each database on the iPod is then exactly the old
+// one or exactly the new one, and the next sync finishes the job: the two databases in step, no
+// music file that iTunesDB does not name, no temporary file or journal left behind.
+class CrashTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(MakeIPod(env_, /*shuffle=*/true).ok());
+    // Put there by another program, named by no track: it must survive every repair.
+    ASSERT_TRUE(env_.AddFile(kSdPath, BuildITunesSd({kForeign})).ok());
+    ASSERT_TRUE(Sync({"a", "b", "c"}).status.ok());
+  }
+  bool removing() const { return GetParam(); }
+
+  SyncReport Sync(const std::vector<std::string>& names) {
+    OwnedTracks owned;
+    for (const std::string& n : names) owned.push_back(AddSource(env_, n, u"A", NarrowToWide(n)));
+    TrackArray tracks = ArrayOf(owned);
+    RecordingProgress progress;
+    RecordingNotice notice;
+    LcgRandom random(5);
+    return RunSync(SyncServices{env_, progress, notice, nullptr, &random}, kIPodRoot, tracks, 0);
+  }
+  // The save under test: two tracks added, or one removed.
+  void Save() {
+    if (!removing()) {
+      Sync({"new1", "new2"}).status.IgnoreError();  // stopped runs fail; that is the point
+      return;
+    }
+    IPodDatabase ipod(env_, kIPodRoot);
+    RemoveTracksFromIPod(ipod, {listed_[1].get()}).IgnoreError();
+  }
+  void Restore(const MemoryEnv::Snapshot& snapshot) {
+    for (const std::string& path : env_.Paths()) env_.Erase(path);
+    for (const std::string& folder : snapshot.folders) ASSERT_TRUE(env_.AddFolder(folder).ok());
+    for (const auto& [path, bytes] : snapshot.files) ASSERT_TRUE(env_.AddFile(path, bytes).ok());
+  }
+  int TotalCalls() const {
+    int total = 0;
+    for (int op = 0; op <= static_cast<int>(MemoryEnv::Op::kLock); ++op) {
+      total += env_.Calls(static_cast<MemoryEnv::Op>(op));
+    }
+    return total;
+  }
+
+  static constexpr char16_t kForeign[] = u":iPod_Control:Music:F00:PODC.mp3";
+  MemoryEnv env_;
+  OwnedTracks listed_;
+};
+
+TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
+  ASSERT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&listed_).ok());
+  const MemoryEnv::Snapshot start = env_.TakeSnapshot();
+  const std::string old_db = *env_.Contents(kDbPath), old_sd = *env_.Contents(kSdPath);
+  Save();
+  const std::string new_db = *env_.Contents(kDbPath), new_sd = *env_.Contents(kSdPath);
+  ASSERT_NE(new_db, old_db);
+  ASSERT_NE(new_sd, old_sd);
+
+  int stops = 0;
+  for (int n = 0;; ++n) {
+    SCOPED_TRACE("stopped after call " + std::to_string(n));
+    Restore(start);
+    env_.ResetCounts();
+    env_.StopAfter(n);
+    Save();
+    const bool finished = TotalCalls() <= n;
+    env_.SimulateCrash();
+    env_.ClearAllFaults();
+    const std::string db = env_.Contents(kDbPath).value_or("<none>");
+    const std::string sd = env_.Contents(kSdPath).value_or("<none>");
+    EXPECT_TRUE(db == old_db || db == new_db) << db.size() << " bytes";
+    EXPECT_TRUE(sd == old_sd || sd == new_sd) << sd.size() << " bytes";
+
+    EXPECT_TRUE(Sync({"later"}).status.ok());
+    size_t files = 0;
+    for (const std::string& path : env_.Paths()) {
+      EXPECT_FALSE(path.ends_with(".tmp") || path.ends_with(".journal")) << path;
+      files += path.find("iPod_Control") != std::string::npos && path.ends_with(".mp3");
+    }
+    std::set<std::u16string> in_db;
+    OwnedTracks on_ipod;
+    ASSERT_TRUE(IPodDatabase(env_, kIPodRoot).ReadTrackList(&on_ipod).ok());
+    for (const auto& track : on_ipod) {
+      in_db.insert(track->path);
+      // Whole, not merely present: the database must not name a copy the crash cut short.
+      EXPECT_EQ(env_.Contents(PathFromLocation(kIPodRoot, track->path)), std::string(1000, 'm'));
+    }
+    EXPECT_EQ(files, in_db.size());
+    const auto in_sd = ReadITunesSdNames(*env_.Contents(kSdPath));
+    EXPECT_EQ(in_sd.front(), kForeign);
+    EXPECT_EQ(std::set(in_sd.begin() + 1, in_sd.end()), in_db);
+    if (finished) break;
+    ++stops;
+  }
+  EXPECT_GT(stops, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(SyncAndRemoval, CrashTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Removal" : "Sync"; });
 
 }  // namespace
 }  // namespace tunewell
