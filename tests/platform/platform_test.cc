@@ -22,7 +22,6 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "tests/support/ipod_tree.h"
-#include "tests/support/temp_folder.h"
 #ifdef _WIN32
 #include <windows.h>
 

@@ -17,7 +17,7 @@
 #include "storage/music_folders.h"
 #include "storage/track_copy.h"
 #include "tests/support/recorders.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/ipod_tree.h"
 
 namespace tunewell {
 namespace {

@@ -18,8 +18,6 @@
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/test_paths.h"
 #include "tests/support/test_tracks.h"
 
 namespace tunewell {
