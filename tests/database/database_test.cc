@@ -19,7 +19,6 @@
 #include "platform/memory/memory_env.h"
 #include "platform/text.h"
 #include "tests/support/itunesdb_fixture.h"
-#include "tests/support/test_tracks.h"
 
 namespace tunewell {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/test_tracks.h"
+#include "tests/support/itunesdb_fixture.h"
 
 namespace tunewell {
 namespace {

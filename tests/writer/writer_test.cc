@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "database/database_layout.h"
@@ -18,7 +19,6 @@
 #include "tests/support/gpod_client.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
-#include "tests/support/test_tracks.h"
 
 namespace tunewell {
 namespace {
@@ -301,16 +301,21 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
     return Run(tracks, adding());
   }
 
-  // The save fails, both files are as they were, and nothing temporary is left.
-  void ExpectUnchanged(const std::string& what) {
+  // The save fails, both files are as they were, and nothing temporary is left; then the faults
+  // are cleared and the volume restored. Answers the paths the save left.
+  std::vector<std::string> ExpectUnchanged(const std::string& what) {
     const Status s = OneSave();
     EXPECT_FALSE(s.ok()) << what;
     EXPECT_EQ(env_.Contents(kDb), db_before_) << what;
     EXPECT_EQ(env_.Contents(kSd), sd_before_) << what;
-    for (const std::string& path : env_.Paths()) {
+    const std::vector<std::string> left = env_.Paths();
+    for (const std::string& path : left) {
       EXPECT_EQ(path.find(".tmp"), std::string::npos) << what << ": " << path;
     }
     EXPECT_EQ(env_.OpenFileCount(), 0) << what;
+    env_.ClearAllFaults();
+    Restore(before_);
+    return left;
   }
 
   // How often a clean save calls `op`.
@@ -345,18 +350,14 @@ TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
       env_.FailNth(op, n);
       ExpectUnchanged("call " + std::to_string(n) + " of op " +
                       std::to_string(static_cast<int>(op)));
-      env_.ClearAllFaults();
-      Restore(before_);
     }
   }
   // The renames that put iTunesDB and iTunesSD in place.
   for (const char* target : {kDb, kSd}) {
     env_.FailNth(Op::kRename, 1, target);
-    ExpectUnchanged(std::string("rename onto ") + target);
+    const auto left = ExpectUnchanged(std::string("rename onto ") + target);
     // Only a save that succeeded replaces the backup.
-    EXPECT_EQ(env_.Exists(std::string(kDb) + ".bak"), target != kDb);
-    env_.ClearAllFaults();
-    Restore(before_);
+    EXPECT_EQ(std::ranges::count(left, std::string(kDb) + ".bak"), target != kDb);
   }
 }
 
@@ -385,8 +386,6 @@ TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
   for (const auto& c : cases) {
     env_.GarbleNthAppend(1, c.flip_at, c.file);
     ExpectUnchanged(c.file + " garbled at " + std::to_string(c.flip_at));
-    env_.ClearAllFaults();
-    Restore(before_);
   }
 }
 
