@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -389,15 +390,10 @@ TEST(MemoryEnvFaultTest, CountsPartialCopiesAndCrashes) {
 #ifdef _WIN32
 using Win32Test = EnvContractTest<DiskVolume>;
 
-std::wstring Wide(const std::string& path) {
-  const std::u16string wide = NarrowToWide(path);
-  return std::wstring(wide.begin(), wide.end());
-}
-
 // Another program's handle.
 ScopedHandle Open(const std::string& path, DWORD access, DWORD share) {
-  return ScopedHandle(::CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  return ScopedHandle(::CreateFileW(std::filesystem::path(path).c_str(), access, share, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 TEST_F(Win32Test, ShareModesAndAttributes) {
@@ -430,11 +426,11 @@ TEST_F(Win32Test, ShareModesAndAttributes) {
 
   // A track copied onto the hidden one stays removable, whatever its source's attributes.
   const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
-  ASSERT_TRUE(::SetFileAttributesW(Wide(track).c_str(), kept));
+  ASSERT_TRUE(::SetFileAttributesW(std::filesystem::path(track).c_str(), kept));
   ASSERT_TRUE(env.CopyFileTo(track, copy).ok());
-  EXPECT_EQ(::GetFileAttributesW(Wide(copy).c_str()) & kept, 0u);
+  EXPECT_EQ(::GetFileAttributesW(std::filesystem::path(copy).c_str()) & kept, 0u);
   EXPECT_TRUE(env.RemoveFile(copy).ok());
-  ASSERT_TRUE(::SetFileAttributesW(Wide(track).c_str(), FILE_ATTRIBUTE_NORMAL));
+  ASSERT_TRUE(::SetFileAttributesW(std::filesystem::path(track).c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
 // Wine runs with code page 1252 unless told otherwise. Best fit would make 'a', '/' and '\' of

@@ -43,7 +43,6 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // A path below the folder.
   std::string Path(std::initializer_list<std::string_view> names) const {
     return JoinPath(path_, names);
   }
@@ -61,7 +60,6 @@ struct IPodTree {
   std::map<std::string, std::string> files{};
 };
 
-// The full path of an iPod location below `root`.
 inline std::string PathOfLocation(const std::string& root, const std::string& location) {
   std::string path = WithTrailingSeparator(root);
   for (size_t i = location.empty() || location[0] != ':' ? 0 : 1; i < location.size(); ++i) {
@@ -70,7 +68,6 @@ inline std::string PathOfLocation(const std::string& root, const std::string& lo
   return path;
 }
 
-// Writes `contents` to `path` through `env`, replacing the file.
 inline Status WriteWholeFile(Env& env, const std::string& path, const std::string& contents) {
   std::unique_ptr<WritableFile> file;
   RETURN_IF_ERROR(env.NewWritableFile(path, false, &file));

@@ -220,7 +220,6 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesD
   return std::move(w.out_);
 }
 
-// ---------------------------------------------------------------------------------------------
 // Inspection.
 
 namespace {

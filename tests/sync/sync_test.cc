@@ -83,7 +83,6 @@ std::unique_ptr<TrackInfo> AddSource(MemoryEnv& env, const std::string& name, st
   return track;
 }
 
-// The titles on the iPod in display order.
 std::vector<std::u16string> TitlesOnIPod(Env& env, const std::string& root = kIPodRoot) {
   OwnedTracks tracks;
   EXPECT_TRUE(IPodDatabase(env, root).ReadTrackList(&tracks).ok());
@@ -210,7 +209,6 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
   }
 }
 
-// Stops after the first copy.
 struct StopAfterOneCopy : StopRequest {
   bool Requested() const override { return ++asked > 1; }
   mutable int asked = 0;
@@ -455,7 +453,7 @@ TEST(RemovalTest, AFullIPodGivesUpTheBackupToRemove) {
 // stops it, with only synced bytes surviving: each database on the iPod is then exactly the old
 // one or exactly the new one, and the next sync finishes the job: the two databases in step, no
 // music file that iTunesDB does not name, no temporary file or journal left behind.
-class CrashTest : public ::testing::TestWithParam<bool> {
+class CrashTest : public SyncRunTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(MakeIPod(env_, /*shuffle=*/true).ok());
@@ -465,14 +463,11 @@ class CrashTest : public ::testing::TestWithParam<bool> {
   }
   bool removing() const { return GetParam(); }
 
-  SyncReport Sync(const std::vector<std::string>& names) {
-    OwnedTracks owned;
-    for (const std::string& n : names) owned.push_back(AddSource(env_, n, u"A", NarrowToWide(n)));
-    TrackArray tracks = ArrayOf(owned);
-    RecordingProgress progress;
-    RecordingNotice notice;
-    LcgRandom random(5);
-    return RunSync(SyncServices{env_, progress, notice, nullptr, &random}, kIPodRoot, tracks, 0);
+  SyncReport Sync(const std::vector<std::string>& names) {  // the same names drawn each time
+    random_ = LcgRandom(5);
+    owned_.clear();
+    for (const std::string& n : names) owned_.push_back(AddSource(env_, n, u"A", NarrowToWide(n)));
+    return Run();
   }
   // The save under test: two tracks added, or one removed.
   void Save() {
@@ -497,7 +492,6 @@ class CrashTest : public ::testing::TestWithParam<bool> {
   }
 
   static constexpr char16_t kForeign[] = u":iPod_Control:Music:F00:PODC.mp3";
-  MemoryEnv env_;
   OwnedTracks listed_;
 };
 
@@ -757,7 +751,7 @@ class FakeSyncList : public SyncListSource {
   std::vector<SyncListRow> CheckedRows() override { return rows; }
 };
 
-class SyncRequestTest : public ::testing::Test {
+class SyncRequestTest : public SyncRunTest {
  protected:
   void SetUp() override {
     env_.Erase("/");
@@ -783,13 +777,8 @@ class SyncRequestTest : public ::testing::Test {
                              host_, event);
   }
 
-  MemoryEnv env_;
   FakeLibrary library_;
   FakeSyncList sync_list_;
-  RecordingHost host_;
-  RecordingProgress progress_;
-  RecordingNotice notice_;
-  LcgRandom random_{3};
 };
 
 TEST_F(SyncRequestTest, CheckedRowsGoThroughATemporaryPlaylist) {

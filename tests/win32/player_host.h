@@ -67,7 +67,6 @@ class Player {
   std::unique_ptr<State> state_;
 };
 
-// A row with the text `text` appended to a list view with check boxes.
 int AddRow(HWND list, const std::string& text, bool checked);
 // Waits for `handle` while dispatching this thread's messages; false after `ms`.
 bool WaitPumping(HANDLE handle, DWORD ms);

@@ -45,7 +45,6 @@ Fn Export(HMODULE module, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
-// One of the plug-in's argument-less exports.
 HRESULT Call(HMODULE module, const char* name) {
   return Export<HRESULT(WINAPI*)()>(module, name)();
 }
@@ -142,7 +141,6 @@ class PluginTest : public ::testing::Test {
     }
   }
 
-  // What the stand-in reports as the iPod root; "" for none.
   static void SetRoot(const char* root) { std::strcpy(state->root, root); }
 
   // Raises `code` through the stand-in and waits a minute at most for the worker, calling

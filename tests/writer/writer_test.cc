@@ -221,8 +221,6 @@ TEST(JumpLetterTest, FilesTextsAsLibgpodDoes) {
   for (size_t i = 0; i < std::size(texts); ++i) EXPECT_EQ(JumpLetter(texts[i]), letters[i]) << i;
 }
 
-// ---- iTunesSD ----
-
 TEST(ShuffleWriterTest, AddsAndRemovesByExactNameAndCountsWhatItWrote) {
   MemoryEnv env;
   ASSERT_TRUE(env.AddFile(kSd, fixture::BuildITunesSd({u":first", u":Second", u":third"})).ok());
