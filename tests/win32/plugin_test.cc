@@ -23,7 +23,6 @@
 #include "storage/device_tree.h"
 #include "sync/auto_sync_file.h"
 #include "sync/win32/progress_dialog.h"
-#include "tests/win32/latchkey_standin.h"
 #include "tests/win32/player_host.h"
 
 namespace tunewell {
