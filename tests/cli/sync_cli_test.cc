@@ -28,8 +28,7 @@
 namespace tunewell {
 namespace {
 
-using fixture::RunCommand;
-using fixture::ShellQuote;
+using namespace fixture;  // NOLINT: the test helpers
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -60,7 +59,7 @@ class SyncCliTest : public ::testing::Test {
   std::string AddFile(const std::string& relative, const std::string& contents) {
     const std::string path = library_ + "/" + relative;
     std::filesystem::create_directories(ParentOf(path));
-    EXPECT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
+    EXPECT_TRUE(WriteWholeFile(env_, path, contents).ok());
     return path;
   }
   std::string AddMp3(const std::string& relative, const std::string& title,
@@ -86,18 +85,18 @@ class SyncCliTest : public ::testing::Test {
   }
 
   Env& env_ = Env::Default();
-  fixture::TempFolder temp_;
+  TempFolder temp_;
   std::string ipod_, library_, db_, out_, err_;
 };
 
 TEST_F(SyncCliTest, ListShowsTheTreeAndJsonInDisplayOrder) {
-  std::vector<fixture::FixtureTrack> tracks = {
+  std::vector<FixtureTrack> tracks = {
       {.id = 7, .track_number = 2, .title = u"Caf\u00E9 \u20AC", .artist = u"Band"},
       {.id = 3, .track_number = 1, .title = u"Say \"hi\"", .artist = u"Band", .album = u"Live"},
       {.id = 9, .title = u"Solo", .artist = u"Alone"}};
   tracks[0].composer = u"Me", tracks[0].album = u"Live", tracks[0].genre = u"Jazz";
   tracks[0].path = u":iPod_Control:Music:F01:ABCD.mp3";
-  ASSERT_TRUE(fixture::WriteWholeFile(env_, db_, fixture::BuildITunesDb(tracks)).ok());
+  ASSERT_TRUE(WriteWholeFile(env_, db_, BuildITunesDb(tracks)).ok());
   ASSERT_EQ(OnIpod("list"), 0) << err_;
   EXPECT_EQ(out_,
             "Music\n  Alone\n    Unknown Album\n      Solo  [id 9]\n  Band\n    Live\n"
@@ -177,10 +176,10 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 
   const std::string other = AddMp3("t.mp3", "Other", "Artist", "Album");
-  std::string cut = fixture::BuildITunesDb(fixture::SampleTracks(3));
+  std::string cut = BuildITunesDb(SampleTracks(3));
   cut.resize(cut.size() - 100);
   for (const std::string& db : {std::string("not a database"), cut}) {
-    ASSERT_TRUE(fixture::WriteWholeFile(env_, db_, db).ok());
+    ASSERT_TRUE(WriteWholeFile(env_, db_, db).ok());
     EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
     EXPECT_THAT(err_, HasSubstr("database cannot be used"));
     EXPECT_EQ(OnIpod("list"), 2);
@@ -220,7 +219,7 @@ TEST_F(SyncCliTest, PlantedLinksAreNeverWrittenThrough) {
   ipod_ = temp_.path() + "shuffle";
   ASSERT_EQ(OnIpod("init", "--shuffle"), 0) << err_;
   const std::string itunes = ipod_ + "/iPod_Control/iTunes/", outside = temp_.path() + "outside";
-  ASSERT_TRUE(fixture::WriteWholeFile(env_, outside, "not the iPod's").ok());
+  ASSERT_TRUE(WriteWholeFile(env_, outside, "not the iPod's").ok());
   int n = 0;
   for (const std::string& link :
        {itunes + "iTunesDB.tmp", itunes + "iTunesDB.bak.tmp", itunes + "iTunesDB.bak",
@@ -438,11 +437,11 @@ TEST(RemoveCommandTest, RemovesWhatWasShownAndIsStillThere) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
     MemoryEnv env;
-    auto sample = fixture::SampleTracks(8);
+    auto sample = SampleTracks(8);
     sample[0].artist = sample[5].artist = sample[2].album = u"";
-    fixture::IPodTree tree{3, fixture::BuildITunesDb(sample)};
+    IPodTree tree{3, BuildITunesDb(sample)};
     for (const auto& t : sample) tree.files[Utf16ToUtf8(t.path)] = "audio";
-    ASSERT_TRUE(fixture::WriteIPodTree(env, "E:/", tree).ok());
+    ASSERT_TRUE(WriteIPodTree(env, "E:/", tree).ok());
     env.FailRemove("E:/iPod_Control/Music/F02/TRK2.mp3");
     std::vector<std::string> args = {"--ipod", "E:/"};
     std::string rest = c.args;
@@ -463,9 +462,7 @@ TEST(RemoveCommandTest, RemovesWhatWasShownAndIsStillThere) {
       continue;
     }
     sample[3].path = u":iPod_Control:Music:F00:NEW4.mp3";
-    EXPECT_TRUE(fixture::WriteWholeFile(env, "E:/iPod_Control/iTunes/iTunesDB",
-                                        fixture::BuildITunesDb(sample))
-                    .ok());
+    EXPECT_TRUE(WriteWholeFile(env, "E:/iPod_Control/iTunes/iTunesDB", BuildITunesDb(sample)).ok());
     held.reset();
     EXPECT_EQ(run.get(), c.exit);
     OwnedTracks left;

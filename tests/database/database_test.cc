@@ -23,13 +23,7 @@
 namespace tunewell {
 namespace {
 
-using fixture::BuildITunesDb;
-using fixture::FixtureTrack;
-using fixture::ITunesDbMap;
-using fixture::ITunesDbOptions;
-using fixture::PutU32;
-using fixture::RawString;
-using fixture::Utf16Le;
+using namespace fixture;  // NOLINT: the image builder and the track maker
 
 Status Parse(std::string_view bytes, DatabaseLayout* layout = nullptr,
              OwnedTracks* tracks = nullptr) {
@@ -46,11 +40,10 @@ template <typename Tracks>
 std::vector<std::string> Describe(const Tracks& tracks) {
   std::vector<std::string> out;
   for (const auto& t : tracks) {
-    out.push_back(std::to_string(t->trackId) + " " + Utf16ToUtf8(t->title) + "/" +
-                  Utf16ToUtf8(t->artist) + "/" + Utf16ToUtf8(t->album) + "/" +
-                  Utf16ToUtf8(t->genre) + "/" + Utf16ToUtf8(t->composer) + "/" +
-                  Utf16ToUtf8(t->path) + " #" + std::to_string(t->trackNumber) + " @" +
-                  std::to_string(t->position));
+    out.push_back(std::to_string(t->trackId) + " " +
+                  Utf16ToUtf8(t->title + u"/" + t->artist + u"/" + t->album + u"/" + t->genre +
+                              u"/" + t->composer + u"/" + t->path) +
+                  " #" + std::to_string(t->trackNumber) + " @" + std::to_string(t->position));
   }
   return out;
 }
@@ -68,14 +61,14 @@ FixtureTrack T(uint32_t id, std::u16string title, int32_t number = 0) {
 }
 
 TEST(ReaderTest, LoadKeepsTheImageListsInTitleOrderAndDropsWhatItHolds) {
-  std::vector<FixtureTrack> tracks = fixture::SampleTracks(3);
+  std::vector<FixtureTrack> tracks = SampleTracks(3);
   tracks[0].title = u"Zebra", tracks[0].composer = u"Someone", tracks[0].track_number = -3;
   const std::string image = BuildITunesDb(tracks);
   MemoryEnv env;
   ASSERT_TRUE(env.AddFile("/iTunesDB", image).ok());
   ITunesDatabase db(env);
-  TrackInfo held = fixture::MakeTrack(u"Title 1", u"Artist 1", u"Album 1");
-  TrackInfo fresh = fixture::MakeTrack(u"Title 2", u"Artist 2", u"Other");
+  TrackInfo held = MakeTrack(u"Title 1", u"Artist 1", u"Album 1");
+  TrackInfo fresh = MakeTrack(u"Title 2", u"Artist 2", u"Other");
   TrackArray candidates = {&held, &fresh};
   ASSERT_TRUE(db.Load("/iTunesDB", &candidates, true).ok());
   EXPECT_EQ(candidates, TrackArray{&fresh});
@@ -116,7 +109,7 @@ TEST(ReaderTest, RecordVariantsReadTheSameFields) {
        {"1 Title/Artist///Composer/ #0 @1", "2 Caf\u00E9 \u20AC \U0001D11E/After/Abc/// #0 @2"}},
       {"positions go to the first track of an item's id",
        {T(1, u"one"), T(2, u"two"), T(5, u"five"), T(5, u"again")},
-       {.items = std::vector<fixture::FixtureItem>{{1, 7}, {5, 9}, {3, 4}}},
+       {.items = std::vector<FixtureItem>{{1, 7}, {5, 9}, {3, 4}}},
        {"1 one///// #0 @7", "2 two///// #0 @-1", "5 five///// #0 @9", "5 again///// #0 @-1"}},
       {"the shortest headers with each field", {T(1, u"one", 3)}, shortest, {"1 one///// #3 @1"}},
       {"number cut off", {T(1, u"one", 3)}, {.track_header_length = 40}, {"1 one///// #0 @1"}},
@@ -130,11 +123,11 @@ TEST(ReaderTest, RecordVariantsReadTheSameFields) {
 TEST(ReaderTest, PositionsComeFromTheType2Dataset) {
   for (const auto& [types, position] : std::vector<std::pair<std::vector<uint32_t>, int>>{
            {{1, 3, 2}, 1}, {{1, 2, 3}, 1}, {{1, 3}, 51}, {{1}, -1}}) {
-    fixture::ITunesDbMap map;
-    std::string image = BuildITunesDb(fixture::SampleTracks(2), {.dataset_types = types}, &map);
+    ITunesDbMap map;
+    std::string image = BuildITunesDb(SampleTracks(2), {.dataset_types = types}, &map);
     for (const auto& pd : map.playlist_datasets) {
-      if (fixture::GetU32(image, pd.dataset + 12) != 3) continue;
-      for (uint32_t k : {0, 1}) fixture::PutU32(&image, pd.items[k] + 100, 51 + k);
+      if (GetU32(image, pd.dataset + 12) != 3) continue;
+      for (uint32_t k : {0, 1}) PutU32(&image, pd.items[k] + 100, 51 + k);
     }
     const std::vector<std::string> read = Read(image);
     EXPECT_TRUE(read[1].ends_with(" @" + std::to_string(position < 0 ? -1 : position + 1)));
@@ -160,15 +153,14 @@ Status Writable(const std::string& image, int tracks = 3) {
 // Every cut is refused; with the file length patched to match, only a cut between datasets may
 // parse, and what parses is never writable.
 TEST(BoundsTest, TruncatedPrefixes) {
-  std::vector<fixture::FixtureTrack> tracks = fixture::SampleTracks(3);
+  std::vector<FixtureTrack> tracks = SampleTracks(3);
   tracks[1].extra_strings = {{8, "odd", 1}, {1, "\xC3\xA9", 2}};
-  for (const ITunesDbOptions& options :
-       {ITunesDbOptions{}, fixture::ManyDatasetLayout(), fixture::TwoDatasetLayout(),
-        ITunesDbOptions{.track_header_length = 160,
-        .dataset_types = {1, 3, 2, 4, 5},
-        .jump_tables = true,
-        .items = std::vector<fixture::FixtureItem>{{1, {}}, {2, 5}, {9, 1}},
-        .extra_playlists = 1}}) {
+  for (const ITunesDbOptions& options : {ITunesDbOptions{}, ManyDatasetLayout(), TwoDatasetLayout(),
+                                         ITunesDbOptions{.track_header_length = 160,
+                                         .dataset_types = {1, 3, 2, 4, 5},
+                                         .jump_tables = true,
+                                         .items = std::vector<FixtureItem>{{1, {}}, {2, 5}, {9, 1}},
+                                         .extra_playlists = 1}}) {
     const std::string image = BuildITunesDb(tracks, options);
     DatabaseLayout whole;
     ASSERT_TRUE(Parse(image, &whole).ok());
@@ -198,9 +190,9 @@ TEST(BoundsTest, TruncatedPrefixes) {
 TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
   const std::vector<uint32_t> lengths = {0, 1, 0x7FFFFFFF, 0xFFFFFFF0, 0xFFFFFFFF, 1u << 20};
   const std::vector<uint32_t> counts = {1000, 1000000, 0xFFFFFFFF};
-  for (const ITunesDbOptions& options : {ITunesDbOptions{}, fixture::ManyDatasetLayout()}) {
+  for (const ITunesDbOptions& options : {ITunesDbOptions{}, ManyDatasetLayout()}) {
     ITunesDbMap m;
-    const std::string image = BuildITunesDb(fixture::SampleTracks(3), options, &m);
+    const std::string image = BuildITunesDb(SampleTracks(3), options, &m);
     const auto& pd = m.playlist_datasets[0];
     const size_t string0 = m.tracks[1] + options.track_header_length;
     const size_t library = pd.playlists[0];
@@ -219,10 +211,7 @@ TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
         {"track header length", m.tracks[1] + 4, m.tracks[1], lengths},
         {"track total length", m.tracks[1] + 8, m.tracks[1], lengths},
         {"string total length", string0 + 8, string0, lengths},
-        {"text length",
-         string0 + 28,
-         string0,
-         {0xFFFFFFFF, fixture::GetU32(image, string0 + 8) - 39}},
+        {"text length", string0 + 28, string0, {0xFFFFFFFF, GetU32(image, string0 + 8) - 39}},
         {"playlist list header length", pd.playlist_list + 4, pd.playlist_list, lengths},
         {"library header length", library + 4, library, lengths},
         {"library total length", library + 8, library, lengths},
@@ -233,7 +222,7 @@ TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
          m.playlist_datasets[1].items[2], lengths},
         {"track count", m.track_list + 8, m.datasets[1], counts},
         {"data record count", library + 12, pd.items[0], counts},
-        {"item count", library + 16, library + fixture::GetU32(image, library + 8), counts}};
+        {"item count", library + 16, library + GetU32(image, library + 8), counts}};
     for (const auto& c : cases) {
       if (&c.values == &lengths) {  // a wrong tag is named with its offset
         std::string tagged = image;
@@ -256,7 +245,7 @@ TEST(BoundsTest, LyingLengthsAndCountsAreCorruptionAtTheirRecord) {
 // a rewrite lose or corrupt something (an option of the builder, or a field patched to a value)
 // is read but refused, the reason naming a word of it and an offset.
 TEST(ShapeTest, WhichLayoutsAreWritable) {
-  using Items = std::vector<fixture::FixtureItem>;
+  using Items = std::vector<FixtureItem>;
   using Map = const ITunesDbMap&;
   const auto other_position = [](Map m) { return m.playlist_datasets[1].items[0] + 100; };
   const auto position_tag = [](Map m) { return m.playlist_datasets[0].items[1] + 76; };
@@ -277,15 +266,15 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       {"four datasets", {.dataset_types = {1, 2, 3, 4}}, nullptr},
       {"playlists first", {.dataset_types = {2, 1, 3}}, nullptr},
       {"two type-2 datasets", {.dataset_types = {1, 2, 2}}, nullptr},
-      {"the many-dataset layout of real iPods", fixture::ManyDatasetLayout(), nullptr},
-      {"the two-dataset layout of early iPods", fixture::TwoDatasetLayout(), nullptr},
+      {"the many-dataset layout of real iPods", ManyDatasetLayout(), nullptr},
+      {"the two-dataset layout of early iPods", TwoDatasetLayout(), nullptr},
       {"no playlist dataset", {.dataset_types = {1}}, "library"},
-      {"a sort order this program does not sort by", fixture::ManyDatasetLayout(), "sort type",
+      {"a sort order this program does not sort by", ManyDatasetLayout(), "sort type",
        [](const ITunesDbMap& m) { return m.playlist_datasets[0].data_records[2] + 24; }, 99},
-      {"a database id used twice", fixture::ManyDatasetLayout(), "database id",
+      {"a database id used twice", ManyDatasetLayout(), "database id",
        [](const ITunesDbMap& m) { return m.tracks[2] + 112; }, 1},
       // Regenerated shorter, it would end inside its own header.
-      {"a sort index with a longer header", fixture::ManyDatasetLayout(), "form",
+      {"a sort index with a longer header", ManyDatasetLayout(), "form",
        [](const ITunesDbMap& m) { return m.playlist_datasets[0].data_records[2] + 4; }, 80},
       {"another playlist", {.extra_playlists = 1}, nullptr},
       {"jump tables", {.jump_tables = true}, nullptr},
@@ -310,7 +299,7 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       {"a longer playlist header in one dataset", {}, "", other_header, 112}};
   for (const auto& v : layouts) {
     ITunesDbMap m;
-    std::string image = BuildITunesDb(fixture::SampleTracks(3), v.options, &m);
+    std::string image = BuildITunesDb(SampleTracks(3), v.options, &m);
     v.field ? PutU32(&image, v.field(m), v.value) : void(image.append(v.value, '\0'));
     const Status s = Writable(image);
     if (v.reason == nullptr) {
@@ -323,7 +312,7 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       EXPECT_NE(s.message().find("offset"), std::string::npos) << v.name << ": " << s.message();
     }
   }
-  for (int n : {0, 1}) EXPECT_TRUE(Writable(BuildITunesDb(fixture::SampleTracks(n)), n).ok());
+  for (int n : {0, 1}) EXPECT_TRUE(Writable(BuildITunesDb(SampleTracks(n)), n).ok());
   MemoryEnv env;
   ITunesDatabase db(env);
   ASSERT_TRUE(env.AddFile("/iTunesCDB", "x").ok() &&
@@ -346,8 +335,8 @@ std::vector<TrackInfo> RandomTracks(std::mt19937& random, size_t count) {
   const int32_t numbers[] = {INT_MIN, -1, 0, 1, 2, 10, INT_MAX};
   std::vector<TrackInfo> tracks(count);
   for (TrackInfo& t : tracks) {
-    t = fixture::MakeTrack(kTexts[random() % 20], kTexts[random() % 6], kTexts[random() % 6],
-                           numbers[random() % 7]);
+    t = MakeTrack(kTexts[random() % 20], kTexts[random() % 6], kTexts[random() % 6],
+                  numbers[random() % 7]);
     t.genre = kTexts[random() % 3];
     t.composer = kTexts[random() % 3];
   }
@@ -362,12 +351,12 @@ TEST(TrackOrderTest, SortsAndDuplicatesAgreeWithTheComparators) {
   std::vector<TrackInfo> later(300);
   for (size_t i = 0; i < later.size(); ++i) {
     const std::u16string n(1, static_cast<char16_t>(u'一' + i));
-    later[i] = fixture::MakeTrack(u"t" + n, u"r" + n, u"l" + n, i % 2 ? INT_MIN : INT_MAX);
+    later[i] = MakeTrack(u"t" + n, u"r" + n, u"l" + n, i % 2 ? INT_MIN : INT_MAX);
     later[i].genre = u"g" + n;
   }
-  TrackArray array = fixture::ArrayOf(held);
+  TrackArray array = ArrayOf(held);
   KeyedTracks keyed(array);
-  for (const TrackArray& added : {TrackArray(), fixture::ArrayOf(later)}) {
+  for (const TrackArray& added : {TrackArray(), ArrayOf(later)}) {
     keyed.Append(added);
     array.insert(array.end(), added.begin(), added.end());
     for (SortType type : kSortIndexOrder) {
@@ -385,11 +374,11 @@ TEST(TrackOrderTest, SortsAndDuplicatesAgreeWithTheComparators) {
       }
     }
   }
-  held.push_back(fixture::MakeTrack(u"ab", u"c", u""));
-  held.push_back(fixture::MakeTrack(kTexts[19], u"a", u"a"));
-  candidates.push_back(fixture::MakeTrack(u"a", u"c", u"b"));
-  candidates.push_back(fixture::MakeTrack(u"a", u"bc", u""));
-  candidates.push_back(fixture::MakeTrack(u"n\uFFFDl", u"a", u"a"));
+  held.push_back(MakeTrack(u"ab", u"c", u""));
+  held.push_back(MakeTrack(kTexts[19], u"a", u"a"));
+  candidates.push_back(MakeTrack(u"a", u"c", u"b"));
+  candidates.push_back(MakeTrack(u"a", u"bc", u""));
+  candidates.push_back(MakeTrack(u"n\uFFFDl", u"a", u"a"));
   TrackArray expected;
   for (TrackInfo& c : candidates) {
     if (std::none_of(held.begin(), held.end(), [&](const TrackInfo& d) {
@@ -401,7 +390,7 @@ TEST(TrackOrderTest, SortsAndDuplicatesAgreeWithTheComparators) {
   }
   OwnedTracks owned;
   for (const TrackInfo& t : held) owned.push_back(std::make_unique<TrackInfo>(t));
-  TrackArray dropped = fixture::ArrayOf(candidates);
+  TrackArray dropped = ArrayOf(candidates);
   TrackList(std::move(owned)).DropDuplicates(dropped);
   EXPECT_EQ(dropped, expected);
   EXPECT_GT(expected.size(), 50u);

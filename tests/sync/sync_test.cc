@@ -261,12 +261,11 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
       Fresh(2, 1000, std::string(c.name) != "no iPod at all" ? std::optional(tree) : std::nullopt);
       const auto before = SnapshotWithoutLock(env_);
       if (removal) {
-        TrackInfo first;
+        TrackInfo first = MakeTrack(u"TRK0", u"", u"");
         first.trackId = 1;
-        first.path = u":iPod_Control:Music:F00:TRK0.mp3";
         IPodDatabase ipod(env_, kIPodRoot);
-        const Status s = RemoveTracksFromIPod(ipod, {&first});
-        EXPECT_THAT(s.message(), HasSubstr("nothing was removed"));
+        EXPECT_THAT(RemoveTracksFromIPod(ipod, {&first}).message(),
+                    HasSubstr("nothing was removed"));
       } else {
         const SyncReport report = Run();
         EXPECT_FALSE(report.status.ok());
@@ -348,7 +347,7 @@ std::string FileOf(const FixtureTrack& track) {
 // An iPod whose iTunesDB and iTunesSD list `tracks`, with an audio file for each track in a
 // music folder ("audio <id>") and a file outside it that no removal may touch.
 void MakeDriveIPod(MemoryEnv& env, const std::vector<FixtureTrack>& tracks) {
-  fixture::IPodTree tree{3, fixture::BuildITunesDb(tracks)};
+  IPodTree tree{3, BuildITunesDb(tracks)};
   std::vector<std::u16string> locations;
   for (const FixtureTrack& t : tracks) {
     locations.push_back(t.path);
@@ -356,8 +355,8 @@ void MakeDriveIPod(MemoryEnv& env, const std::vector<FixtureTrack>& tracks) {
       tree.files[Utf16ToUtf8(t.path)] = "audio " + std::to_string(t.id);
     }
   }
-  tree.itunes_sd = fixture::BuildITunesSd(locations);
-  ASSERT_TRUE(fixture::WriteIPodTree(env, kDriveRoot, tree).ok());
+  tree.itunes_sd = BuildITunesSd(locations);
+  ASSERT_TRUE(WriteIPodTree(env, kDriveRoot, tree).ok());
   ASSERT_TRUE(env.AddFile("E:/precious.txt", "keep me").ok());
 }
 
@@ -397,7 +396,7 @@ TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryEnv env(c.fat ? MemoryEnv::Names::kCaseInsensitive : MemoryEnv::Names::kCaseSensitive);
-    auto tracks = fixture::SampleTracks(6);
+    auto tracks = SampleTracks(6);
     for (size_t i = 0; i < c.paths.size(); ++i) tracks[i].path = c.paths[i];
     MakeDriveIPod(env, tracks);
     if (c.fault) c.fault(env, tracks);
@@ -418,7 +417,7 @@ TEST(RemovalTest, DatabasesThatCannotBeWrittenDeleteNothing) {
        {"E:/iPod_Control/iTunes/iTunesDB", "E:/iPod_Control/iTunes/iTunesSD"}) {
     SCOPED_TRACE(target);
     MemoryEnv env;
-    MakeDriveIPod(env, fixture::SampleTracks(6));
+    MakeDriveIPod(env, SampleTracks(6));
     const auto before = env.TakeSnapshot();
     env.Fail(MemoryEnv::Op::kRename, target);
     EXPECT_THAT(Remove(env, {1, 2}).message(), ::testing::HasSubstr("no audio file was deleted"));
@@ -431,7 +430,7 @@ TEST(RemovalTest, DatabasesThatCannotBeWrittenDeleteNothing) {
 // again.
 TEST(RemovalTest, AFullIPodGivesUpTheBackupToRemove) {
   MemoryEnv env;
-  MakeDriveIPod(env, fixture::SampleTracks(6));
+  MakeDriveIPod(env, SampleTracks(6));
   const std::string db = "E:/iPod_Control/iTunes/iTunesDB";
   // An older, larger database: room enough for the new files once it is gone.
   ASSERT_TRUE(env.AddFile(db + ".bak", std::string(2 * env.UsedBytes(), 'b')).ok());
@@ -745,10 +744,9 @@ TEST(TrackFromMediaTest, AttributesBecomeFields) {
   EXPECT_EQ(std::tie(r->rating, r->isVbr, r->hasLyrics), std::make_tuple(2, true, false));
 }
 
-class FakeSyncList : public SyncListSource {
- public:
-  std::vector<SyncListRow> rows;
+struct FakeSyncList : SyncListSource {
   std::vector<SyncListRow> CheckedRows() override { return rows; }
+  std::vector<SyncListRow> rows;
 };
 
 class SyncRequestTest : public SyncRunTest {
