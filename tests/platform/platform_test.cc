@@ -1,10 +1,9 @@
-// Paths, UTF conversions and collation. Sort indexes are built from keys and read back by
+// Paths, UTF conversions and collation: sort indexes are built from keys and read back by
 // comparison, so the keys must order exactly as CompareText does (the locale's collation here,
-// the Win32 locale calls under wine).
-// Then the one home of the Env behaviours: the same cases over this build's file system (POSIX,
-// or Win32 under wine) and over the in-memory one that the other tests stand on; last, what only
-// Windows does and the rest of the program relies on: share modes and attributes, the ANSI code
-// page and the locale's collation.
+// the Win32 locale calls under wine). Then the one home of the Env behaviours: the same cases
+// over this build's file system (POSIX, or Win32 under wine) and over the in-memory one that the
+// other tests stand on; last, what only Windows does and the rest of the program relies on: share
+// modes and attributes, the ANSI code page and the locale's collation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
