@@ -77,22 +77,6 @@ int CompareTracks(SortType type, const TrackInfo& a, const TrackInfo& b) {
   return CompareChain(type, a, b, CompareTrackField);
 }
 
-int CompareTitle(const TrackInfo& a, const TrackInfo& b) {
-  return CompareTracks(SortType::kTitle, a, b);
-}
-int CompareAlbum(const TrackInfo& a, const TrackInfo& b) {
-  return CompareTracks(SortType::kAlbum, a, b);
-}
-int CompareArtist(const TrackInfo& a, const TrackInfo& b) {
-  return CompareTracks(SortType::kArtist, a, b);
-}
-int CompareGenre(const TrackInfo& a, const TrackInfo& b) {
-  return CompareTracks(SortType::kGenre, a, b);
-}
-int CompareComposer(const TrackInfo& a, const TrackInfo& b) {
-  return CompareTracks(SortType::kComposer, a, b);
-}
-
 constexpr int kTextFields = 5;
 
 struct KeyedTracks::Entry {

@@ -31,19 +31,12 @@ inline bool KnownSortType(uint32_t value) {
 inline constexpr SortType kSortIndexOrder[] = {
     SortType::kTitle, SortType::kArtist, SortType::kAlbum, SortType::kGenre, SortType::kComposer};
 
-// Each returns -1, 0 or +1 and sorts ascending.
+// The comparator of `type`: -1, 0 or +1, ascending by
 //   title:    title
 //   album:    album, track number (signed), title
 //   artist:   artist, then as album
 //   genre:    genre, then as artist
 //   composer: composer, title
-int CompareTitle(const TrackInfo& a, const TrackInfo& b);
-int CompareAlbum(const TrackInfo& a, const TrackInfo& b);
-int CompareArtist(const TrackInfo& a, const TrackInfo& b);
-int CompareGenre(const TrackInfo& a, const TrackInfo& b);
-int CompareComposer(const TrackInfo& a, const TrackInfo& b);
-
-// The comparator of `type`.
 int CompareTracks(SortType type, const TrackInfo& a, const TrackInfo& b);
 
 // Tracks in an order, with their sort keys. Each key is computed at most once and only when an

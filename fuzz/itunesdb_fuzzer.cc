@@ -60,7 +60,8 @@ void FuzzOne(std::string_view bytes) {
   Check(db.trackList().count() == static_cast<int32_t>(tracks.size()));
   Check(db.image() == bytes);
   const TrackArray& titles = db.trackList().tracks();
-  for (size_t i = 1; i < titles.size(); ++i) Check(CompareTitle(*titles[i - 1], *titles[i]) <= 0);
+  for (size_t i = 1; i < titles.size(); ++i)
+    Check(CompareTracks(SortType::kTitle, *titles[i - 1], *titles[i]) <= 0);
 
   OwnedTracks display;
   Check(db.ReadTrackList(kPath, &display).ok());

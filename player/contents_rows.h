@@ -66,7 +66,6 @@ class ContentsTree {
   // The tracks of the selected rows and of every row under a selected group, collapsed or not,
   // in row order.
   TrackArray SelectedTracks() const;
-  size_t anchor() const { return anchor_; }
 
  private:
   std::vector<ContentsRow> rows_;

@@ -1,5 +1,5 @@
 // The tunewell program end to end, on real temporary folders: init, sync, list, remove and
-// autosync, and exit codes that say what happened.
+// autosync, and exit codes that say what happened; then the parts it alone uses.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,11 +7,17 @@
 #include <filesystem>
 #include <future>
 #include <random>
+#include <set>
 #include <utility>
 
 #include "cli/cli_library.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/mpeg_audio.h"
 #include "cli/silent_mp3.h"
 #include "cli/visible_text.h"
+#include "database/ipod_database.h"
+#include "platform/memory/memory_env.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "storage/ipod_lock.h"
@@ -22,8 +28,7 @@
 namespace tunewell {
 namespace {
 
-using fixture::RunCommand;
-using fixture::ShellQuote;
+using namespace fixture;  // NOLINT: the test helpers
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -54,7 +59,7 @@ class SyncCliTest : public ::testing::Test {
   std::string AddFile(const std::string& relative, const std::string& contents) {
     const std::string path = library_ + "/" + relative;
     std::filesystem::create_directories(ParentOf(path));
-    EXPECT_TRUE(fixture::WriteWholeFile(env_, path, contents).ok());
+    EXPECT_TRUE(WriteWholeFile(env_, path, contents).ok());
     return path;
   }
   std::string AddMp3(const std::string& relative, const std::string& title,
@@ -80,18 +85,18 @@ class SyncCliTest : public ::testing::Test {
   }
 
   Env& env_ = Env::Default();
-  fixture::TempFolder temp_;
+  TempFolder temp_;
   std::string ipod_, library_, db_, out_, err_;
 };
 
 TEST_F(SyncCliTest, ListShowsTheTreeAndJsonInDisplayOrder) {
-  std::vector<fixture::FixtureTrack> tracks = {
+  std::vector<FixtureTrack> tracks = {
       {.id = 7, .track_number = 2, .title = u"Caf\u00E9 \u20AC", .artist = u"Band"},
       {.id = 3, .track_number = 1, .title = u"Say \"hi\"", .artist = u"Band", .album = u"Live"},
       {.id = 9, .title = u"Solo", .artist = u"Alone"}};
   tracks[0].composer = u"Me", tracks[0].album = u"Live", tracks[0].genre = u"Jazz";
   tracks[0].path = u":iPod_Control:Music:F01:ABCD.mp3";
-  ASSERT_TRUE(fixture::WriteWholeFile(env_, db_, fixture::BuildITunesDb(tracks)).ok());
+  ASSERT_TRUE(WriteWholeFile(env_, db_, BuildITunesDb(tracks)).ok());
   ASSERT_EQ(OnIpod("list"), 0) << err_;
   EXPECT_EQ(out_,
             "Music\n  Alone\n    Unknown Album\n      Solo  [id 9]\n  Band\n    Live\n"
@@ -171,10 +176,10 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 
   const std::string other = AddMp3("t.mp3", "Other", "Artist", "Album");
-  std::string cut = fixture::BuildITunesDb(fixture::SampleTracks(3));
+  std::string cut = BuildITunesDb(SampleTracks(3));
   cut.resize(cut.size() - 100);
   for (const std::string& db : {std::string("not a database"), cut}) {
-    ASSERT_TRUE(fixture::WriteWholeFile(env_, db_, db).ok());
+    ASSERT_TRUE(WriteWholeFile(env_, db_, db).ok());
     EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
     EXPECT_THAT(err_, HasSubstr("database cannot be used"));
     EXPECT_EQ(OnIpod("list"), 2);
@@ -214,7 +219,7 @@ TEST_F(SyncCliTest, PlantedLinksAreNeverWrittenThrough) {
   ipod_ = temp_.path() + "shuffle";
   ASSERT_EQ(OnIpod("init", "--shuffle"), 0) << err_;
   const std::string itunes = ipod_ + "/iPod_Control/iTunes/", outside = temp_.path() + "outside";
-  ASSERT_TRUE(fixture::WriteWholeFile(env_, outside, "not the iPod's").ok());
+  ASSERT_TRUE(WriteWholeFile(env_, outside, "not the iPod's").ok());
   int n = 0;
   for (const std::string& link :
        {itunes + "iTunesDB.tmp", itunes + "iTunesDB.bak.tmp", itunes + "iTunesDB.bak",
@@ -350,6 +355,121 @@ TEST(VisibleTextTest, ControlCharactersBecomeEscapes) {
            {u"\x1B[31mred\ttab\r\n", u"\\x1B[31mred\\ttab\\r\\n"},
            {std::u16string(u"\0\x7F\u009B\u00A0", 4), u"\\x00\\x7F\\u009B\u00A0"}}) {
     EXPECT_EQ(cli::VisibleText(in), out);
+  }
+}
+
+// An ID3v2.4 tag of `size` bytes after its header.
+std::string Id3Tag(uint32_t size) {
+  std::string tag("ID3\x04\x00\x00", 6);
+  for (int shift : {21, 14, 7, 0}) tag += static_cast<char>((size >> shift) & 0x7F);
+  return tag + std::string(size, '\0');
+}
+
+TEST(HoldsMpegAudioTest, FramesAfterTagsAndNothingElse) {
+  std::string noise(32 * 1024, '\0');
+  std::mt19937 bits(11);
+  for (char& c : noise) c = static_cast<char>(bits());
+  const std::pair<std::string, bool> cases[] = {
+      {cli::SilentMp3(1), true},
+      {Id3Tag(300) + Id3Tag(5) + cli::SilentMp3(2), true},
+      {"text, not music", false},
+      {noise, false},
+      {Id3Tag(2000), false},
+      {Id3Tag(5000).substr(0, 400) + cli::SilentMp3(2), false},  // a tag longer than the file
+      {cli::SilentMp3(1) + std::string(500, 'x'), false},        // no second frame
+      {std::string(70 * 1024, 'x') + cli::SilentMp3(3), false},  // beyond the search
+      {Id3Tag(300000) + Id3Tag(9) + std::string(64 * 1024 - 10, 'x') + cli::SilentMp3(2), true},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    EXPECT_EQ(cli::HoldsMpegAudio(bytes), expected);
+    // The start that the check length asks for, asked again as it grows, decides the same.
+    std::string_view start = std::string_view(bytes).substr(0, 12);
+    while (start.size() < bytes.size() && cli::MpegAudioCheckLength(start) > start.size()) {
+      start = std::string_view(bytes).substr(0, cli::MpegAudioCheckLength(start));
+    }
+    EXPECT_EQ(cli::HoldsMpegAudio(start), expected) << start.size() << " of " << bytes.size();
+  }
+}
+
+// What the init and remove commands refuse changes nothing (in memory); their runs are above.
+int Quietly(int (*command)(Env&, const std::vector<std::string>&), Env& env,
+            std::vector<std::string> args) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int code = command(env, args);
+  ::testing::internal::GetCapturedStdout();
+  ::testing::internal::GetCapturedStderr();
+  return code;
+}
+
+TEST(InitCommandTest, NeverReplacesADatabaseNorLeavesAHalfWrittenOne) {
+  for (const char* existing : {"iTunesDB", "iTunesSD"}) {
+    MemoryEnv env;
+    ASSERT_TRUE(env.AddFile(std::string("E:/iPod_Control/iTunes/") + existing, "theirs").ok());
+    const auto before = env.TakeSnapshot();
+    EXPECT_EQ(Quietly(cli::RunInit, env, {"--ipod", "E:/", "--shuffle"}), cli::kExitUnusable);
+    EXPECT_EQ(env.TakeSnapshot(), before);
+  }
+  MemoryEnv failing;
+  failing.FailRename(true);
+  EXPECT_EQ(Quietly(cli::RunInit, failing, {"--ipod", "E:/"}), cli::kExitUnusable);
+  for (const std::string& path : failing.Paths()) EXPECT_EQ(path.find("iTunesDB"), path.npos);
+}
+
+// Picked as `list` shows the tracks, picked again once the iPod is free: while another run
+// holds it, track 4 is replaced by a new one of the same id. Track 3's file cannot be deleted.
+// Mistaken selections change nothing. Artist k%5, album k%3 for track id k+1.
+TEST(RemoveCommandTest, RemovesWhatWasShownAndIsStillThere) {
+  struct Case {
+    std::string args;  // after --ipod, split at '|'
+    int exit;
+    std::set<uint32_t> left;
+  };
+  std::vector<Case> cases = {
+      {"--artist|Unknown Artist", cli::kExitDone, {2, 3, 4, 5, 7, 8}},
+      {"--artist|Artist 2|--album|Unknown Album", cli::kExitIncomplete, {1, 2, 4, 5, 6, 7, 8}},
+      {"--id|4|--id|5", cli::kExitIncomplete, {1, 2, 3, 4, 6, 7, 8}}};
+  for (const char* usage : {"", "--id|1|--artist|Artist 1", "--album|Album 0", "--id|x", "--id|-1",
+                            "--id|99999999999", "--id|1|--id|77", "--artist|artist 1",
+                            "--artist|Artist 1|--album|Album 9", "--id|1|stray"}) {
+    cases.push_back({usage, cli::kExitUsage, {}});
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    MemoryEnv env;
+    auto sample = SampleTracks(8);
+    sample[0].artist = sample[5].artist = sample[2].album = u"";
+    IPodTree tree{3, BuildITunesDb(sample)};
+    for (const auto& t : sample) tree.files[Utf16ToUtf8(t.path)] = "audio";
+    ASSERT_TRUE(WriteIPodTree(env, "E:/", tree).ok());
+    env.FailRemove("E:/iPod_Control/Music/F02/TRK2.mp3");
+    std::vector<std::string> args = {"--ipod", "E:/"};
+    std::string rest = c.args;
+    for (size_t at = 0; !rest.empty(); rest.erase(0, at == rest.npos ? at : at + 1)) {
+      args.push_back(rest.substr(0, at = rest.find('|')));
+    }
+    std::unique_ptr<FileLock> held;
+    ASSERT_TRUE(env.LockFile(IPodLockPath("E:/"), &held).ok());
+    const auto before = env.TakeSnapshot();
+    auto run = std::async(std::launch::async, [&] { return Quietly(cli::RunRemove, env, args); });
+    while (env.Calls(MemoryEnv::Op::kLock) < 2 &&
+           run.wait_for(std::chrono::seconds(0)) == std::future_status::timeout)
+      std::this_thread::yield();
+    if (c.exit == cli::kExitUsage) {
+      held.reset();
+      EXPECT_EQ(run.get(), c.exit);
+      EXPECT_EQ(env.TakeSnapshot(), before);
+      continue;
+    }
+    sample[3].path = u":iPod_Control:Music:F00:NEW4.mp3";
+    EXPECT_TRUE(WriteWholeFile(env, "E:/iPod_Control/iTunes/iTunesDB", BuildITunesDb(sample)).ok());
+    held.reset();
+    EXPECT_EQ(run.get(), c.exit);
+    OwnedTracks left;
+    EXPECT_TRUE(IPodDatabase(env, "E:/").ReadTrackList(&left).ok());
+    std::set<uint32_t> ids;
+    for (const auto& t : left) ids.insert(t->trackId);
+    EXPECT_EQ(ids, c.left);
   }
 }
 

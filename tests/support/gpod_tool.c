@@ -1,20 +1,8 @@
-/* libgpod as an independent reader and writer of iTunesDB, for tests.
- *
- *   gpod_tool make DIR N   DIR/iPod_Control/{iTunes,Music/F00..F03} and an iTunesDB of N tracks
- *                          as on an iPod that desktop software has used. Track k (from 0): title
- *                          "Track k" (track 1: "Caf\u00e9 \u20ac \U0001D11E"), artist "Artist k%3",
- *                          album "Album k%2", genre "Genre k%4", composer "Composer k", number
- *                          k%10+1, path ":iPod_Control:Music:F0(k%4):GPODk.mp3", k%4 plays, k%6
- *                          stars; every third track from 3 on a podcast in "Podcasts"; the
- *                          playlists "Evens" (even tracks), "Backwards" (every track, last first)
- *                          and the smart "Artist 1".
- *   gpod_tool dump DIR     tab-separated lines: per track in file order "track ID TITLE ARTIST
- *                          ALBUM NUMBER PATH GENRE COMPOSER SIZE LENGTH_MS BITRATE YEAR RATING
- *                          VBR LYRICS DBID PLAYS MEDIATYPE", then "mpl COUNT" (tracks in the
- *                          master playlist), then per playlist after the master "playlist NAME
- *                          KIND RULES IDS" (KIND podcast, smart or plain; RULES
- *                          field:action:text;...; IDS a,b,...).
- *
+/* libgpod as an independent reader and writer of iTunesDB, for tests (read by gpod_client.cc).
+ *   gpod_tool make DIR N   an iPod folder whose iTunesDB of N tracks is that of an iPod desktop
+ *                          software has used: the tracks, podcasts and playlists of Make().
+ *   gpod_tool dump DIR     per track in file order a "track" line of the fields Dump() prints,
+ *                          then "mpl COUNT", then "playlist NAME KIND RULES IDS" per playlist.
  * Exit status: 0 done, 1 usage, 2 libgpod failed (its message on stderr). */
 
 #include <glib.h>

@@ -220,9 +220,6 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesD
   return std::move(w.out_);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Inspection.
-
 namespace {
 
 // Trusts no length: each is checked against what remains of its parent, and a record's children

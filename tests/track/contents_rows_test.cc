@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/test_tracks.h"
+#include "tests/support/itunesdb_fixture.h"
 
 namespace tunewell {
 namespace {
@@ -129,12 +129,35 @@ TEST_F(ClickTest, SelectedGroupsCoverTheirTracksAndRebuildsResetTheAnchor) {
   Click(0, true);
   ExpandAll();
   Click(9, false);
-  ASSERT_EQ(tree.anchor(), 9u);
+  // Rows too few for the anchor: a range then starts from the first row.
   tree.Reset(BuildRows({}));
-  EXPECT_EQ(tree.anchor(), 0u);
+  tree.Reset(BuildRows(library.tracks));
+  ExpandAll();
+  Click(2, false, false, true);
+  EXPECT_EQ(Selected(), u"MusicAX");
+  tree.Reset(BuildRows({}));
   // The notice rows select nothing, with or without Shift.
   for (bool shift : {false, true}) Click(1, false, false, shift);
   EXPECT_FALSE(tree.AnySelected());
+}
+
+TEST(TrackInfoTest, NumbersFromTagTexts) {
+  const std::pair<const char16_t*, int32_t> integers[] = {{u"2004", 2004},
+                                                          {u"2004-05-06T00:00:00", 2004},
+                                                          {u"  \t-17abc", -17},
+                                                          {u"+8/12", 8},
+                                                          {u"May 2004", 0},
+                                                          {u"", 0},
+                                                          {u"-", 0},
+                                                          {u"2147483648", INT32_MAX},
+                                                          {u"-2147483648", INT32_MIN},
+                                                          {u"99999999999999999999", INT32_MAX},
+                                                          {u"-99999999999999999999", INT32_MIN}};
+  for (const auto& [text, value] : integers) EXPECT_EQ(LeadingDecimalInteger(text), value);
+  const std::pair<const char16_t*, int32_t> stars[] = {
+      {u"", 0},   {u"-5", 0}, {u"0", 0},  {u"1", 1},  {u"12", 1}, {u"13", 2},  {u"37", 2},
+      {u"38", 3}, {u"62", 3}, {u"63", 4}, {u"86", 4}, {u"87", 5}, {u"100", 5}, {u"101", 0}};
+  for (const auto& [text, value] : stars) EXPECT_EQ(StarsFromRating(text), value) << value;
 }
 
 TEST(MatchTracksTest, KeepsOnlyRecordsThatAreStillTheChosenTracks) {

@@ -1,14 +1,13 @@
 // A stand-in for latchkey.dll: the six exports the plug-in binds by name, plus controls that let
 // a test raise hook events and choose what the exports answer.
 
-#include "tests/win32/latchkey_standin.h"
-
 #include <atomic>
 #include <cstring>
 #include <thread>
 #include <type_traits>
 
 #include "player/win32/hook_library.h"
+#include "tests/win32/player_host.h"
 
 #define EXPORT extern "C" __declspec(dllexport)
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Stand-ins for the media player. Everything is made on the calling thread, which must keep
-// pumping messages (WaitPumping) while the plug-in's threads talk to it.
+// Stand-ins for the media player and its hook library. Everything is made on the calling thread,
+// which must keep pumping messages (WaitPumping) while the plug-in's threads talk to it.
 
 #include <windows.h>
 
@@ -67,7 +67,6 @@ class Player {
   std::unique_ptr<State> state_;
 };
 
-// A row with the text `text` appended to a list view with check boxes.
 int AddRow(HWND list, const std::string& text, bool checked);
 // Waits for `handle` while dispatching this thread's messages; false after `ms`.
 bool WaitPumping(HANDLE handle, DWORD ms);
@@ -94,3 +93,23 @@ Pixels PrintClient(HWND window);
 void SaveScreenshot(const Pixels& pixels, const std::string& name);
 
 }  // namespace tunewell::fake
+
+// The controls of the stand-in latchkey.dll that tests use besides its six exports.
+extern "C" {
+
+// Written by the test only while no event runs; read by it once the event's worker has ended.
+struct StandinState {
+  int installs;  // installhook calls
+  void* context;
+  int root_queries;  // GetIPodRootDirectory calls
+  int stops;         // StopAutomaticSyncProcess calls
+  char root[8];      // what GetIPodRootDirectory reports; "" for no iPod
+  HWND sync_list, device_list, settings, combo;
+};
+
+// Calls the installed callback with `code` from a thread of the library's own, as the real
+// library does; answers the worker handle the callback returned (the caller closes it).
+typedef HANDLE(__cdecl* StandinRaiseEventFn)(int code);
+typedef StandinState*(__cdecl* StandinStateFn)(void);
+
+}  // extern "C"

@@ -1,25 +1,33 @@
-// The iTunesDB and iTunesSD writers, read back by the fixture's inspector (no shared code).
+// The iTunesDB and iTunesSD writers, read back by the fixture's inspector and by libgpod (no
+// shared code), and saves that fail at every point.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "database/database_layout.h"
 #include "database/empty_database.h"
+#include "database/ipod_database.h"
 #include "database/itunes_database.h"
 #include "database/layout_update.h"
 #include "database/shuffle_database.h"
 #include "database/shuffle_layout.h"
 #include "platform/memory/memory_env.h"
+#include "platform/path.h"
+#include "platform/text.h"
+#include "tests/support/gpod_client.h"
+#include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"
-#include "tests/support/test_paths.h"
-#include "tests/support/test_tracks.h"
 
 namespace tunewell {
 namespace {
 
-using fixture::MakeTrack;
+using namespace fixture;  // NOLINT: the image builder, the inspector and libgpod
+using Op = MemoryEnv::Op;
 using Titles = std::vector<std::u16string>;
-constexpr char kDb[] = "/i/iTunesDB";
-constexpr char kSd[] = "/i/iTunesSD";
+constexpr char kRoot[] = "/ipod";
+constexpr char kDb[] = "/ipod/iPod_Control/iTunes/iTunesDB";
+constexpr char kSd[] = "/ipod/iPod_Control/iTunes/iTunesSD";
 
 class WriterTest : public ::testing::Test {
  protected:
@@ -30,8 +38,8 @@ class WriterTest : public ::testing::Test {
     ITunesDatabase db(env_);
     RETURN_IF_ERROR(db.Load(kDb, nullptr, false));
     StagedFile staged;
-    RETURN_IF_ERROR(adding ? db.StageAdding(kDb, fixture::ArrayOf(tracks), &staged)
-                           : db.StageRemoving(kDb, fixture::ArrayOf(tracks), &staged));
+    RETURN_IF_ERROR(adding ? db.StageAdding(kDb, ArrayOf(tracks), &staged)
+                           : db.StageRemoving(kDb, ArrayOf(tracks), &staged));
     return staged.Commit(std::string(kDb) + ".bak");
   }
   Status Remove(const std::vector<uint32_t>& ids) {
@@ -45,16 +53,16 @@ class WriterTest : public ::testing::Test {
     EXPECT_TRUE(ParseLayout(ImageView(image), &layout).ok());
     return layout;
   }
-  fixture::InspectedDb Inspect() {
-    fixture::InspectedDb db;
+  InspectedDb Inspect() {
+    InspectedDb db;
     std::string error;
-    EXPECT_TRUE(fixture::InspectITunesDb(Image(), &db, &error)) << error;
+    EXPECT_TRUE(InspectITunesDb(Image(), &db, &error)) << error;
     return db;
   }
   // Titles in the order of the sort index `type` of the `d`th playlist dataset, read by the
   // inspector.
   Titles IndexTitles(SortType type, size_t d = 0) {
-    const fixture::InspectedDb db = Inspect();
+    const InspectedDb db = Inspect();
     Titles titles;
     size_t seen = 0;
     for (const auto& dataset : db.datasets) {
@@ -124,9 +132,9 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.first_id);
     // The first record holds a larger id than the last one.
-    std::vector<fixture::FixtureTrack> old = fixture::SampleTracks(2);
+    std::vector<FixtureTrack> old = SampleTracks(2);
     old[0].id = c.first_id, old[0].database_id = c.first_database_id;
-    const std::string image = fixture::BuildITunesDb(old);
+    const std::string image = BuildITunesDb(old);
     ASSERT_TRUE(env_.AddFile(kDb, image).ok());
     std::vector<TrackInfo> more = {MakeTrack(u"c", u"A", u"X"), MakeTrack(u"d", u"A", u"X")};
     ASSERT_TRUE(Save(more).ok());
@@ -142,7 +150,7 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
               image.substr(layout.tracks[0].offset, old_block));
     EXPECT_EQ(after.substr(new_title.offset, new_title.total_length),
               image.substr(old_title.offset, old_title.total_length));
-    const fixture::InspectedDb db = Inspect();
+    const InspectedDb db = Inspect();
     EXPECT_EQ(std::vector({db.tracks.at(2).database_id, db.tracks.at(3).database_id}),
               c.new_database_ids);
   }
@@ -152,15 +160,15 @@ TEST_F(WriterTest, NewIdsAreFreeOnesAboveTheLargestWhileThereAreAny) {
 // indexes and jump tables regenerated, albums added and dropped, removed tracks gone from every
 // playlist, the old tracks' records kept.
 TEST_F(WriterTest, OtherLayoutsAreUpdatedRecordByRecord) {
-  fixture::ITunesDbOptions shuffled = {.item_header_length = 80,
-                                       .dataset_types = {2, 1, 3, 4},
-                                       .jump_tables = true,
-                                       .extra_playlists = 1};
+  ITunesDbOptions shuffled = {.item_header_length = 80,
+                              .dataset_types = {2, 1, 3, 4},
+                              .jump_tables = true,
+                              .extra_playlists = 1};
   // With the albums listed after adding (99: no album list; none for 244-byte track headers).
-  const std::pair<fixture::ITunesDbOptions, uint32_t> layouts[] = {
-      {fixture::ManyDatasetLayout(), 1}, {fixture::TwoDatasetLayout(), 99}, {shuffled, 0}};
+  const std::pair<ITunesDbOptions, uint32_t> layouts[] = {
+      {ManyDatasetLayout(), 1}, {TwoDatasetLayout(), 99}, {shuffled, 0}};
   for (const auto& [options, added_albums] : layouts) {
-    ASSERT_TRUE(env_.AddFile(kDb, fixture::BuildITunesDb(fixture::SampleTracks(3), options)).ok());
+    ASSERT_TRUE(env_.AddFile(kDb, BuildITunesDb(SampleTracks(3), options)).ok());
     const std::string before = Image();
     std::vector<TrackInfo> tracks = {MakeTrack(u"Zed", u"A", u"New"),
                                      MakeTrack(u"Ant", u"A", u"New")};
@@ -187,7 +195,7 @@ TEST_F(WriterTest, OtherLayoutsAreUpdatedRecordByRecord) {
     }
     const auto albums = [&] {
       for (const DatasetInfo& d : Layout(Image()).datasets) {
-        if (d.type == 4) return fixture::GetU32(Image(), d.offset + d.header_length + 8);
+        if (d.type == 4) return GetU32(Image(), d.offset + d.header_length + 8);
       }
       return 99u;
     };
@@ -211,11 +219,9 @@ TEST(JumpLetterTest, FilesTextsAsLibgpodDoes) {
   for (size_t i = 0; i < std::size(texts); ++i) EXPECT_EQ(JumpLetter(texts[i]), letters[i]) << i;
 }
 
-// ---- iTunesSD ----
-
 TEST(ShuffleWriterTest, AddsAndRemovesByExactNameAndCountsWhatItWrote) {
   MemoryEnv env;
-  ASSERT_TRUE(env.AddFile(kSd, fixture::BuildITunesSd({u":first", u":Second", u":third"})).ok());
+  ASSERT_TRUE(env.AddFile(kSd, BuildITunesSd({u":first", u":Second", u":third"})).ok());
   const auto save = [&](std::vector<std::u16string> paths, bool adding) {
     std::vector<TrackInfo> tracks(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) tracks[i].path = paths[i];
@@ -223,12 +229,12 @@ TEST(ShuffleWriterTest, AddsAndRemovesByExactNameAndCountsWhatItWrote) {
     StagedFile staged;
     Status s = sd.Load(kSd);
     if (s.ok()) {
-      s = adding ? sd.StageAdding(kSd, fixture::ArrayOf(tracks), &staged)
-                 : sd.StageRemoving(kSd, fixture::ArrayOf(tracks), &staged);
+      s = adding ? sd.StageAdding(kSd, ArrayOf(tracks), &staged)
+                 : sd.StageRemoving(kSd, ArrayOf(tracks), &staged);
     }
     if (s.ok()) s = staged.Commit("");
     EXPECT_TRUE(s.ok()) << s.ToString();
-    return fixture::ReadITunesSdNames(*env.Contents(kSd));
+    return ReadITunesSdNames(*env.Contents(kSd));
   };
   // A differently cased name, a repeat and a stranger remove nothing more than the first entry.
   EXPECT_EQ(save({u":first", u":second", u":first", u":nowhere"}, false),
@@ -244,9 +250,284 @@ TEST(ShuffleWriterTest, AddsAndRemovesByExactNameAndCountsWhatItWrote) {
 TEST(ShuffleWriterTest, ReadsTheRealShuffleDatabase) {
   TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
   ShuffleDatabase sd(Env::Default());
-  ASSERT_TRUE(sd.Load(fixture::RealIpodsDir() + "/podcasts/iPod_Control/iTunes/iTunesSD").ok());
+  ASSERT_TRUE(sd.Load(RealIpodsDir() + "/podcasts/iPod_Control/iTunes/iTunesSD").ok());
   EXPECT_EQ(sd.count(), 13);
 }
+
+// Failures at every point of a save leave both database files exactly as they were, in the
+// three-dataset layout and in the many-dataset one of desktop software.
+class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(env_.AddFolder("/ipod/iPod_Control/Music/F00").ok());
+    ASSERT_TRUE(env_.AddFile(kDb, BuildEmptyITunesDb()).ok());
+    ASSERT_TRUE(env_.AddFile(kSd, BuildEmptyITunesSd()).ok());
+    old_ = {MakeTrack(u"one", u"A", u"X"), MakeTrack(u"two", u"A", u"Y"),
+            MakeTrack(u"three", u"B", u"Z")};
+    ASSERT_TRUE(Run(old_, true).ok());
+    env_.Erase(std::string(kDb) + ".bak");
+    if (std::get<1>(GetParam())) {
+      ASSERT_TRUE(env_.AddFile(kDb, BuildITunesDb(SampleTracks(3), ManyDatasetLayout())).ok());
+    }
+    before_ = env_.TakeSnapshot();
+    db_before_ = env_.Contents(kDb), sd_before_ = env_.Contents(kSd);
+  }
+
+  bool adding() const { return std::get<0>(GetParam()); }
+
+  Status Run(std::vector<TrackInfo>& tracks, bool adding) {
+    IPodDatabase ipod(env_, kRoot);
+    TrackArray array = ArrayOf(tracks);
+    RETURN_IF_ERROR(ipod.LoadForSync(adding ? &array : nullptr));
+    return adding ? ipod.SaveAfterSync(array) : ipod.SaveAfterRemoval(array);
+  }
+
+  // One save of this test's kind: two new tracks, or the removal of one old track.
+  Status OneSave() {
+    std::vector<TrackInfo> tracks;
+    if (adding()) {
+      tracks = {MakeTrack(u"four", u"C", u"W"), MakeTrack(u"five", u"C", u"W")};
+    } else {
+      tracks.resize(1);
+      tracks[0].trackId = 2;
+      tracks[0].path = old_[1].path;
+    }
+    return Run(tracks, adding());
+  }
+
+  // The save fails, both files are as they were, and nothing temporary is left; then the faults
+  // are cleared and the volume restored. Answers whether the save left a backup of iTunesDB.
+  bool ExpectUnchanged(const std::string& what) {
+    const Status s = OneSave();
+    EXPECT_FALSE(s.ok()) << what;
+    EXPECT_EQ(env_.Contents(kDb), db_before_) << what;
+    EXPECT_EQ(env_.Contents(kSd), sd_before_) << what;
+    for (const std::string& path : env_.Paths()) {
+      EXPECT_EQ(path.find(".tmp"), std::string::npos) << what << ": " << path;
+    }
+    EXPECT_EQ(env_.OpenFileCount(), 0) << what;
+    const bool backup = env_.Exists(std::string(kDb) + ".bak");
+    env_.ClearAllFaults();
+    Restore(before_);
+    return backup;
+  }
+
+  // How often a clean save calls `op`.
+  int CallsOfCleanSave(Op op) {
+    const MemoryEnv::Snapshot start = env_.TakeSnapshot();
+    env_.ResetCounts();
+    EXPECT_TRUE(OneSave().ok());
+    const int calls = env_.Calls(op);
+    Restore(start);
+    return calls;
+  }
+
+  void Restore(const MemoryEnv::Snapshot& snapshot) {
+    for (const std::string& path : env_.Paths()) {
+      if (!snapshot.files.count(path) && !snapshot.folders.count(path)) env_.Erase(path);
+    }
+    for (const auto& [path, bytes] : snapshot.files) ASSERT_TRUE(env_.AddFile(path, bytes).ok());
+  }
+
+  MemoryEnv env_;
+  std::vector<TrackInfo> old_;
+  MemoryEnv::Snapshot before_;
+  std::optional<std::string> db_before_, sd_before_;
+};
+
+TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
+  // Failing the backup's copy or rename only costs the backup; every other call is needed.
+  for (Op op : {Op::kReadFile, Op::kNewWritableFile, Op::kAppend, Op::kSync}) {
+    const int calls = CallsOfCleanSave(op);
+    ASSERT_GT(calls, 0);
+    for (int n = 1; n <= calls; ++n) {
+      env_.FailNth(op, n);
+      ExpectUnchanged("call " + std::to_string(n) + " of op " +
+                      std::to_string(static_cast<int>(op)));
+    }
+  }
+  // The renames that put iTunesDB and iTunesSD in place.
+  for (const char* target : {kDb, kSd}) {
+    env_.FailNth(Op::kRename, 1, target);
+    // Only a save that succeeded replaces the backup.
+    EXPECT_EQ(ExpectUnchanged(std::string("rename onto ") + target), target != kDb);
+  }
+}
+
+TEST_P(SaveFaultsTest, AFailedBackupDoesNotStopTheSave) {
+  // The old file goes to the backup's name, or is copied there where names cannot be swapped.
+  env_.Fail(Op::kRename, std::string(kDb) + ".bak");
+  env_.Fail(Op::kCopy);
+  ASSERT_TRUE(OneSave().ok());
+  for (const char* left : {".bak", ".bak.tmp", ".tmp"}) {
+    EXPECT_FALSE(env_.Exists(std::string(kDb) + left)) << left;
+  }
+}
+
+// A device that reports success but keeps other bytes: the read-back comparison notices, even
+// where the new file would pass its check (a flipped byte inside a title or a location).
+TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
+  const std::string db_tmp = std::string(kDb) + ".tmp", sd_tmp = std::string(kSd) + ".tmp";
+  const struct {
+    std::string file;
+    size_t flip_at;            // past the end: the last byte goes missing
+  } cases[] = {{db_tmp, 576},  // the first track's title: 104 + 96 + 92 + 244 + 40
+               {db_tmp, 20},   // the dataset count
+               {db_tmp, SIZE_MAX},
+               {sd_tmp, 53},  // the first entry's name: 18 + 35
+               {sd_tmp, SIZE_MAX}};
+  for (const auto& c : cases) {
+    env_.GarbleNthAppend(1, c.flip_at, c.file);
+    ExpectUnchanged(c.file + " garbled at " + std::to_string(c.flip_at));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AddingAndRemoving, SaveFaultsTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "Adding" : "Removing") +
+                                  (std::get<1>(info.param) ? "ManyDatasets" : "");
+                         });
+
+// Every layout the writer meets, updated and read back by readers it shares no code with:
+// libgpod and the fixture's inspector. Before and after each save libgpod and our reader read the
+// same tracks; libgpod then sees every track and playlist as before, plus the new tracks in the
+// library, or without the removed ones everywhere.
+
+struct Layout {
+  const char* name;
+  ITunesDbOptions options{};   // of the fixture's database, unless one of these two
+  const char* real = nullptr;  // a real iPod's folder
+  bool libgpod = false;        // libgpod's database of a used iPod
+  size_t gone = 0;             // the old track removed
+  size_t podcast_items = 0;    // left in the podcast playlist of the type-3 dataset
+  friend void PrintTo(const Layout& l, std::ostream* os) { *os << l.name; }
+};
+
+// Items out of order, one position out of range: the writer numbers them afresh.
+ITunesDbOptions StrangelyNumbered() {
+  return {.items = std::vector<FixtureItem>{{3, 3}, {1, 9}, {5, 1}, {2, 4}, {4, 2}}};
+}
+
+const Layout kLayouts[] = {
+    {"ThreeDatasets", StrangelyNumbered()},
+    {"ManyDatasets", ManyDatasetLayout()},
+    {"TwoDatasets", TwoDatasetLayout()},
+    // Track 6 is the one episode of its podcast, which goes with it: of two podcasts with five
+    // episodes, one with three is left.
+    {"Libgpods", {}, nullptr, true, 6, 3},
+    {"RealEarly", {}, "early"},
+    {"RealPodcasts", {}, "podcasts"},
+};
+
+class IndependentCheckTest : public ::testing::TestWithParam<Layout> {
+ protected:
+  // libgpod's reading, checked against the inspector's and our reader's. Database ids are left
+  // out: libgpod makes up random ones where early databases have none.
+  GpodDump Dump() {
+    GpodDump dump;
+    std::string error, image;
+    DatabaseLayout layout;
+    OwnedTracks ours;
+    EXPECT_TRUE(ParseDatabaseFile(Env::Default(),
+                                  root_.Path({"iPod_Control", "iTunes", "iTunesDB"}), &image,
+                                  &layout, &ours)
+                    .ok());
+    EXPECT_TRUE(InspectITunesDb(image, &inspected_, &error)) << error;
+    EXPECT_TRUE(GpodDumpOf(root_.path(), &dump, &error)) << error;
+    std::vector<GpodTrack> theirs, mine;
+    for (GpodTrack& t : dump.tracks) {
+      theirs.push_back(
+          {t.id, t.title, t.artist, t.album, t.track_number, t.path, t.genre, t.composer});
+      t.database_id = 0;
+    }
+    for (const auto& t : ours) {
+      mine.push_back({t->trackId, Utf16ToUtf8(t->title), Utf16ToUtf8(t->artist),
+                      Utf16ToUtf8(t->album), t->trackNumber, Utf16ToUtf8(t->path),
+                      Utf16ToUtf8(t->genre), Utf16ToUtf8(t->composer)});
+    }
+    EXPECT_EQ(mine, theirs);
+    EXPECT_EQ(inspected_.tracks.size(), dump.tracks.size());
+    return dump;
+  }
+
+  TempFolder root_;
+  InspectedDb inspected_;  // of the last Dump
+};
+
+TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
+  if (GpodToolPath().empty()) GTEST_SKIP() << "no libgpod in this build";
+  const Layout& l = GetParam();
+  std::string error, image;
+  if (l.libgpod) {
+    ASSERT_TRUE(GpodMake(root_.path(), 12, &error)) << error;
+  } else {
+    if (l.real) {
+      TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
+      ASSERT_TRUE(
+          Env::Default()
+              .ReadFile(JoinPath(RealIpodsDir(), {l.real, "iPod_Control", "iTunes", "iTunesDB"}),
+                        &image)
+              .ok());
+    } else {
+      std::vector<FixtureTrack> tracks = SampleTracks(5);
+      tracks[2].title = u"Euro \u20AC and clef \U0001D11E";
+      tracks[4].composer = u"Bach";
+      image = BuildITunesDb(tracks, l.options);
+    }
+    ASSERT_TRUE(WriteIPodTree(Env::Default(), root_.path(), {1, image}).ok());
+  }
+  const GpodDump before = Dump();
+
+  // Header fields at and just past the edges of their rounding.
+  std::vector<TrackInfo> fresh = {MakeTrack(u"Zz new", u"Artist 1", u"Album 0", 3),
+                                  MakeTrack(u"Aa new \U0001D11E", u"Nobody", u"Fresh")};
+  TrackInfo& full = fresh[0];
+  full.genre = u"Jazz", full.composer = u"Comp", full.rating = 3, full.year = 2004;
+  full.isVbr = full.hasLyrics = true;
+  full.fileSize = 4000000, full.bitrate = 127999;
+  full.duration = 0.9999;  // truncated, not rounded
+  fresh[1].duration = 0.0004, fresh[1].bitrate = 128000;
+  TrackArray candidates = ArrayOf(fresh);
+  IPodDatabase adding(Env::Default(), root_.path());
+  ASSERT_TRUE(adding.LoadForSync(&candidates).ok());
+  ASSERT_TRUE(adding.SaveAfterSync(candidates).ok());
+  GpodDump expected = Dump();
+  ASSERT_EQ(expected.tracks.size(), before.tracks.size() + 2);
+  EXPECT_EQ(std::vector(expected.tracks.begin(), expected.tracks.end() - 2), before.tracks);
+  // Short headers (early iPods') end before the lyrics flag and the media type.
+  const uint32_t late = expected.tracks.back().media_type;
+  EXPECT_EQ(
+      expected.tracks.end()[-2],
+      (GpodTrack{fresh[0].trackId, "Zz new", "Artist 1", "Album 0", 3, Utf16ToUtf8(fresh[0].path),
+                 "Jazz", "Comp", 4000000, 999, 127, 2004, 60, 1, late, 0, 0, late}));
+  EXPECT_EQ(expected.tracks.back(),
+            (GpodTrack{fresh[1].trackId, "Aa new \xF0\x9D\x84\x9E", "Nobody", "Fresh", 0,
+                       Utf16ToUtf8(fresh[1].path), "", "", 0, 0, 128, 0, 0, 0, 0, 0, 0, late}));
+  EXPECT_EQ(expected.playlists, before.playlists);
+  // libgpod sees no members where items have no position record (early iPods).
+  EXPECT_EQ(expected.master_count, before.master_count + (before.master_count > 0 ? 2 : 0));
+
+  TrackInfo old_one, new_one;
+  old_one.trackId = before.tracks.at(l.gone).id;
+  new_one.trackId = fresh[0].trackId;
+  IPodDatabase removing(Env::Default(), root_.path());
+  ASSERT_TRUE(removing.LoadForSync(nullptr).ok());
+  ASSERT_TRUE(removing.SaveAfterRemoval({&old_one, &new_one}).ok());
+  expected.tracks.erase(expected.tracks.end() - 2);
+  expected.tracks.erase(expected.tracks.begin() + l.gone);
+  for (GpodPlaylist& pl : expected.playlists) std::erase(pl.members, old_one.trackId);
+  const GpodDump after = Dump();
+  EXPECT_EQ(after.tracks, expected.tracks);
+  EXPECT_EQ(after.playlists, expected.playlists);
+  EXPECT_EQ(after.master_count, before.master_count);
+  if (l.podcast_items) {
+    EXPECT_EQ(inspected_.datasets.at(1).playlists.at(1).items.size(), l.podcast_items);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, IndependentCheckTest, ::testing::ValuesIn(kLayouts),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tunewell

@@ -1,22 +1,124 @@
-// Music folders, drawn names and the track copy, on the in-memory file system: for a drive root
-// and a mount folder alike.
+// iPod locations and the music files they resolve to; music folders, drawn names and the track
+// copy, on the in-memory file system, for a drive root and a mount folder alike.
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <numeric>
 
 #include "platform/memory/memory_env.h"
 #include "platform/path.h"
 #include "platform/text.h"
+#include "storage/ipod_location.h"
 #include "storage/music_folders.h"
 #include "storage/track_copy.h"
+#include "tests/support/ipod_tree.h"
 #include "tests/support/recorders.h"
 
 namespace tunewell {
 namespace {
+
+constexpr char kSep = kPathSeparator;
+
+// For a drive root a location is the full path without its first two characters. Paths outside
+// the root have none, nor has a name with a colon, which could not come back as the same path.
+TEST(IPodLocationTest, RoundTripsForDriveAndMountRootsAndOnlyInsideThem) {
+  const std::string mount = std::string(1, kSep) + "media" + kSep + "me" + kSep + "IPOD";
+  for (const std::string& root : {std::string("E:") + kSep, mount, mount + kSep}) {
+    for (const std::u16string name : {u"QKZA.mp3", u"\u00c6r\u00f8.mp3"}) {
+      const std::string path = JoinPath(WithTrailingSeparator(root),
+                                        {"iPod_Control", "Music", "F07", WideToNarrow(name)});
+      std::u16string location;
+      ASSERT_TRUE(LocationFromPath(root, path, &location).ok()) << root;
+      EXPECT_EQ(location, u":iPod_Control:Music:F07:" + name) << root;
+      EXPECT_EQ(PathFromLocation(root, location), path) << root;
+    }
+  }
+  std::u16string location = u"unchanged";
+  for (const std::string& path :
+       {mount + "2" + kSep + "x.mp3", mount, mount + kSep, std::string("relative.mp3"),
+        JoinPath(mount, {"iPod_Control", "a:b.mp3"})}) {
+    EXPECT_EQ(LocationFromPath(mount + kSep, path, &location).code(),
+              Status::Code::kInvalidArgument)
+        << path;
+  }
+  EXPECT_EQ(location, u"unchanged");
+}
+
+// Every location, resolved or refused; refused ones leave the path untouched. No location may
+// reach a file outside the music folders: iTunesDB, outside.mp3, or secret.mp3 elsewhere.
+TEST(ResolveMusicFileTest, OnlyPlainFilesInsideTheMusicFoldersResolve) {
+  namespace fs = std::filesystem;
+  using Code = Status::Code;
+  const fixture::TempFolder folder, outside_folder;
+  const fs::path ipod = folder.path(), outside = outside_folder.path();
+  const fs::path music = ipod / "iPod_Control" / "Music", secret = outside / "secret.mp3";
+  for (const fs::path& file :
+       {music / "F00" / "ABCD.mp3", ipod / "iPod_Control" / "iTunes" / "iTunesDB",
+        ipod / "outside.mp3", secret}) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "bytes";
+  }
+  const std::u16string dotdots = u":iPod_Control:Music:F00:..:..:..:" +
+                                 NarrowToWide(fs::relative(secret, music / "F00").generic_string());
+#ifndef _WIN32
+  fs::create_directory_symlink(outside, music / "F01");
+  fs::create_symlink(secret, music / "F00" / "LINK.mp3");
+#endif
+  fs::create_directories(music / "F00" / "DIRX.mp3");
+  const struct {
+    std::u16string location;
+    Code code = Code::kInvalidArgument;
+  } cases[] = {
+      {u":iPod_Control:Music:F00:ABCD.mp3", Code::kOk},
+      {u":iPod_Control:Music:F00:GONE.mp3", Code::kNotFound},
+      {u":iPod_Control:Music:F55:GONE.mp3", Code::kNotFound},
+#ifndef _WIN32
+      {u":iPod_Control:Music:F00:DIRX.mp3", Code::kRefused},
+      {u":iPod_Control:Music:F01:secret.mp3", Code::kRefused},
+      {u":iPod_Control:Music:F00:LINK.mp3", Code::kRefused},
+#endif
+      {u""},
+      {u"iPod_Control:Music:F00:ABCD.mp3"},  // no leading colon
+      {u":iPod_Control:iTunes:iTunesDB"},
+      {u":iPod_Control:Music:..:iTunes:iTunesDB"},
+      {u":iPod_Control:Music:F00:..:..:..:outside.mp3"},
+      {u":iPod_Control:Music:.:..:iTunes:iTunesDB"},
+      {u":iPod_Control:Music:F00:..."},
+      {u":iPod_Control:Music:F00:ABCD.mp3."},
+      {u":iPod_Control:Music:F00:/etc/passwd"},
+      {u":iPod_Control:Music:F00:..\\..\\..\\outside.mp3"},
+      {u":iPod_Control:Music:F00:C:\\Windows\\win.ini"},
+      {u":iPod_Control:Music::F00:ABCD.mp3"},
+      {u":iPod_Control:Music:F00:AB\nCD.mp3"},
+      {std::u16string(u":iPod_Control:Music:F00:ABCD.mp3") + u'\0' + u":..:.."},
+      {u":iPod_Control:Music"},
+      {u":iPod_Control:Music:"},
+      {u":" + NarrowToWide(secret.string())},
+      {dotdots},
+      {u":iPod_Control:Music:F00:\xD800.mp3"},  // no narrow form
+  };
+  for (const auto& c : cases) {
+    std::string path = "untouched";
+    const Status s = ResolveMusicFile(Env::Default(), folder.path(), c.location, &path);
+    EXPECT_EQ(s.code(), c.code) << Utf16ToUtf8(c.location);
+    if (c.code == Code::kInvalidArgument) {
+      EXPECT_EQ(path, "untouched");
+    }
+  }
+  std::string path;
+  ASSERT_TRUE(ResolveMusicFile(Env::Default(), folder.path(), cases[0].location, &path).ok());
+  EXPECT_EQ(path, (music / "F00" / "ABCD.mp3").string());
+  // FAT ignores case, so other spellings of the first two names are not escapes.
+  EXPECT_NE(
+      ResolveMusicFile(Env::Default(), folder.path(), u":IPOD_CONTROL:MUSIC:F00:ABCD.mp3", &path)
+          .code(),
+      Code::kInvalidArgument);
+}
 
 // Hands out the scripted numbers in order, then zeros; counts every draw.
 struct ScriptedRandom : RandomSource {

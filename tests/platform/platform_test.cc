@@ -1,31 +1,132 @@
-// The one home of the Env behaviours: the same cases over this build's file system (POSIX, or
-// Win32 under wine) and over the in-memory one that the other tests stand on; last, what only
-// Windows does and the rest of the program relies on: share modes and attributes, the ANSI code
-// page and the locale's collation.
+// Paths, UTF conversions and collation: sort indexes are built from keys and read back by
+// comparison, so the keys must order exactly as CompareText does (the locale's collation here,
+// the Win32 locale calls under wine). Then the one home of the Env behaviours: the same cases
+// over this build's file system (POSIX, or Win32 under wine) and over the in-memory one that the
+// other tests stand on; last, what only Windows does and the rest of the program relies on: share
+// modes and attributes, the ANSI code page and the locale's collation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <functional>
+#include <string>
 #include <thread>
 #include <type_traits>
 
+#include "platform/collation.h"
 #include "platform/env.h"
 #include "platform/memory/memory_env.h"
 #include "platform/path.h"
-#include "tests/support/temp_folder.h"
+#include "platform/text.h"
+#include "tests/support/ipod_tree.h"
 #ifdef _WIN32
 #include <windows.h>
 
-#include "platform/collation.h"
-#include "platform/text.h"
 #include "platform/win32/scoped_handle.h"
 #endif
 
 namespace tunewell {
 namespace {
+
+std::string P(std::string text) {  // '|' for this build's separator
+  for (char& c : text) c = c == '|' ? kPathSeparator : c;
+  return text;
+}
+
+TEST(PathTest, JoinAddAndCut) {
+  const std::pair<std::string, std::string> cases[] = {
+      {JoinPath(P("|ipod|"), {"iPod_Control", "F07"}), P("|ipod|iPod_Control|F07")},
+      {JoinPath(P("|"), {"x"}), P("|x")},
+      {JoinPath("E:/", {"x"}), "E:/x"},
+      {JoinPath("", {"a", "b"}), P("a|b")},
+      {WithTrailingSeparator(P("|media|IPOD")), P("|media|IPOD|")},
+      {WithTrailingSeparator("E:/"), "E:/"},
+      {ParentOf(P("|ipod|iPod_Control|iTunesDB")), P("|ipod|iPod_Control")},
+      {ParentOf("name.mp3"), ""},
+      {ParentOf("a/b"), "a"},
+      // The parent of a file in a root is the root, not the current folder.
+      {ParentOf(P("|iTunesDB")), P("|")},
+      {ParentOf(P("E:|iTunesDB")), P("E:|")}};
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+}
+
+TEST(UtfTest, EveryScalarValueRoundTripsAtItsLength) {
+  for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::u16string wide(1, static_cast<char16_t>(cp));
+    if (cp >= 0x10000) {
+      wide = {static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)),
+              static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF))};
+    }
+    const std::string narrow = Utf16ToUtf8(wide);
+    ASSERT_EQ(narrow.size(), 1u + (cp >= 0x80) + (cp >= 0x800) + (cp >= 0x10000)) << uint32_t{cp};
+    ASSERT_EQ(Utf8ToUtf16(narrow), wide) << uint32_t{cp};
+  }
+  EXPECT_EQ(Utf16ToUtf8(u"\xD834\xDD1E"), "\xF0\x9D\x84\x9E");
+#ifndef _WIN32
+  EXPECT_EQ(NarrowToWide("Bj\xC3\xB6rk"), u"Bj\u00F6rk");  // narrow text is UTF-8 here
+  EXPECT_EQ(WideToNarrow(u"\xD834\xDD1E"), "\xF0\x9D\x84\x9E");
+#endif
+}
+
+// Malformed input becomes replacement characters only; the valid text after it comes through.
+// Among them: cut sequences, stray continuations, beyond U+10FFFF, encoded surrogates, and
+// overlong forms (an overlong '/' must not become one).
+TEST(UtfTest, MalformedInputBecomesReplacement) {
+  const std::string_view all =
+      "\x80|\xBF\x80\x80|\xC3|\xE2\x82|\xF0\x9D\x84|\xC3\x61|\xE2\x82\xC3\xA9|\xFE\xFF|"
+      "\xF8\x88\x80\x80\x80|\xF4\x90\x80\x80|\xED\xA0\x80|\xED\xBF\xBF|\xED\xA0\xB4\xED\xB4\x9E|"
+      "\xC0\xAF|\xE0\x80\xAF|\xF0\x80\x80\xAF|\xC0\x80|\xC1\xBF|\xE0\x9F\xBF|\xF0\x8F\xBF\xBF";
+  for (size_t at = 0, bar; at < all.size(); at = bar + 1) {
+    bar = std::min(all.find('|', at), all.size());
+    const std::string_view bytes = all.substr(at, bar - at);
+    const std::u16string_view after = bytes.back() == 'a'      ? u"a"
+                                      : bytes.back() == '\xA9' ? u"\u00E9"
+                                                               : u"";
+    SCOPED_TRACE(::testing::PrintToString(std::string(bytes)));
+    const std::u16string out = Utf8ToUtf16("<" + std::string(bytes) + ">");
+    ASSERT_GE(out.size(), 3 + after.size());
+    EXPECT_EQ(out.front(), u'<');
+    EXPECT_TRUE(out.ends_with(std::u16string(after) + u">"));
+    EXPECT_EQ(out.substr(1, out.size() - 2 - after.size()).find_first_not_of(u'\uFFFD'),
+              std::u16string::npos);
+  }
+  EXPECT_EQ(Utf16ToUtf8(u"a\xD800"), "a\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToUtf8(u"\xDD1E\xD834"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToUtf8(u"\xD800\xD834\xDD1E"), "\xEF\xBF\xBD\xF0\x9D\x84\x9E");
+}
+
+TEST(CollationTest, KeysOrderExactlyAsTheComparison) {
+  // Case pairs, accents precomposed and combining, digits, punctuation, soft hyphens,
+  // ligatures, non-BMP characters, lone surrogates, prefixes and a NUL.
+  const std::u16string_view all =
+      u"a|A|abc|ABC|Abc|abd|ab|aB|abc | abc|a-bc|a.bc|co-op|coop|co op|it's|\u00E9|e\u0301|E|"
+      u"\u00C9|f|c\u00f4te|cot\u00e9|1|10|2|01|The Beatles|the beatles|\u00c6on|Aeon|\u00DF|ss|"
+      u"\u00ad|a\u00adb|-|!|~|Zz|zZ|\u0391|\u03b1|\u4E2D\u6587|\xD834\xDD1E|\xD834\xDD1F|"
+      u"z\xD83D\xDE00|\uFFFD|\xD800";
+  std::vector<std::u16string> texts = {u"", std::u16string(u"a\0b", 3)};
+  for (size_t at = 0, bar; at <= all.size(); at = bar + 1) {
+    bar = std::min(all.find(u'|', at), all.size());
+    texts.emplace_back(all.substr(at, bar - at));
+  }
+  for (const std::u16string& a : texts) {
+    EXPECT_EQ(CompareText(a, a), 0);
+    if (!a.empty()) {
+      EXPECT_EQ(CompareText(u"", a), -1) << "the empty text comes first";
+    }
+    for (const std::u16string& b : texts) {
+      const int by_key = SortKey(a).compare(SortKey(b));
+      EXPECT_EQ(CompareText(a, b), (by_key > 0) - (by_key < 0));
+      EXPECT_EQ(CompareText(a, b), -CompareText(b, a));
+    }
+  }
+  // Case-sensitive: texts that differ only in case are not equal.
+  EXPECT_NE(CompareText(u"abc", u"ABC"), 0);
+  EXPECT_NE(CompareText(u"\u00E9", u"\u00C9"), 0);
+}
 
 struct DiskVolume {
   Env& env() { return Env::Default(); }
@@ -45,11 +146,8 @@ class EnvContractTest : public ::testing::Test {
   std::string Path(std::initializer_list<std::string_view> parts) {
     return JoinPath(volume_.root(), parts);
   }
-  void Write(const std::string& path, std::string_view contents) {
-    std::unique_ptr<WritableFile> file;
-    ASSERT_TRUE(env.NewWritableFile(path, false, &file).ok()) << path;
-    ASSERT_TRUE(file->Append(contents).ok());
-    ASSERT_TRUE(file->Close().ok());
+  void Write(const std::string& path, const std::string& contents) {
+    ASSERT_TRUE(fixture::WriteWholeFile(env, path, contents).ok()) << path;
   }
   std::string Read(const std::string& path) {
     std::string contents;
@@ -291,15 +389,10 @@ TEST(MemoryEnvFaultTest, CountsPartialCopiesAndCrashes) {
 #ifdef _WIN32
 using Win32Test = EnvContractTest<DiskVolume>;
 
-std::wstring Wide(const std::string& path) {
-  const std::u16string wide = NarrowToWide(path);
-  return std::wstring(wide.begin(), wide.end());
-}
-
 // Another program's handle.
 ScopedHandle Open(const std::string& path, DWORD access, DWORD share) {
-  return ScopedHandle(::CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  return ScopedHandle(::CreateFileW(std::filesystem::path(path).c_str(), access, share, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 TEST_F(Win32Test, ShareModesAndAttributes) {
@@ -332,11 +425,11 @@ TEST_F(Win32Test, ShareModesAndAttributes) {
 
   // A track copied onto the hidden one stays removable, whatever its source's attributes.
   const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
-  ASSERT_TRUE(::SetFileAttributesW(Wide(track).c_str(), kept));
+  ASSERT_TRUE(::SetFileAttributesW(std::filesystem::path(track).c_str(), kept));
   ASSERT_TRUE(env.CopyFileTo(track, copy).ok());
-  EXPECT_EQ(::GetFileAttributesW(Wide(copy).c_str()) & kept, 0u);
+  EXPECT_EQ(::GetFileAttributesW(std::filesystem::path(copy).c_str()) & kept, 0u);
   EXPECT_TRUE(env.RemoveFile(copy).ok());
-  ASSERT_TRUE(::SetFileAttributesW(Wide(track).c_str(), FILE_ATTRIBUTE_NORMAL));
+  ASSERT_TRUE(::SetFileAttributesW(std::filesystem::path(track).c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
 // Wine runs with code page 1252 unless told otherwise. Best fit would make 'a', '/' and '\' of
