@@ -169,11 +169,11 @@ class EnvContractTest : public ::testing::Test {
 using Volumes = ::testing::Types<DiskVolume, MemoryVolume>;
 TYPED_TEST_SUITE(EnvContractTest, Volumes);
 
-// Any bytes, over several appends, come back exactly; a new file replaces the old one whole; a
-// file destroyed unclosed keeps what was appended.
+// Any bytes, over several appends, come back exactly, a large file too (read in halves); a new
+// file replaces the old one whole; a file destroyed unclosed keeps what was appended.
 TYPED_TEST(EnvContractTest, WrittenBytesReadBackExactly) {
   const std::string path = this->Path({"data.bin"});
-  std::string bytes(3 * 65536 + 17, '\0');
+  std::string bytes((9 << 20) + 17, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 + i / 7);
   std::unique_ptr<WritableFile> file;
   ASSERT_TRUE(this->env.NewWritableFile(path, false, &file).ok());
