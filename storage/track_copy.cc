@@ -74,6 +74,11 @@ Status PlanDestinations(const CopyTarget& target, size_t count, RandomSource& ra
   return Status::Ok();
 }
 
+namespace {
+
+// True when the iPod's volume has strictly more free bytes than the track's size plus the
+// margin for each of the `track_count` tracks of the caller's list. False when the free space
+// cannot be read.
 bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t track_count) {
   uint64_t free_bytes = 0;
   if (!target.env->FreeBytes(target.root, &free_bytes).ok()) return false;
@@ -82,6 +87,8 @@ bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t t
                        kRoomPerListedTrack * std::max<int64_t>(track_count, 0);
   return free_bytes > static_cast<uint64_t>(need);
 }
+
+}  // namespace
 
 CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t track_count,
                            RandomSource& random, MissingFileNotice& notice, Status* why) {

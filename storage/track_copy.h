@@ -55,11 +55,6 @@ const char* DescribeCopyResult(CopyResult result);
 // Bytes kept free on the iPod for each track of the list being copied.
 inline constexpr int64_t kRoomPerListedTrack = 2000;
 
-// True when the iPod's volume has strictly more free bytes than the track's size plus the
-// margin for each of the `track_count` tracks of the caller's list. False when the free space
-// cannot be read.
-bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t track_count);
-
 // Copies the track's source file (its path) into a music folder under a new name and, on
 // Copied, replaces its path by the new file's iPod location; on any other result the track is
 // unchanged. `track_count` is the number of tracks in the caller's list now. The missing-source
