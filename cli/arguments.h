@@ -15,8 +15,8 @@ namespace tunewell::cli {
 // given once unless it is also `repeatable`; its value may not be empty.
 struct CommandSyntax {
   std::string_view command;
-  std::set<std::string> valued;
-  std::set<std::string> flags;
+  std::set<std::string> valued = {};
+  std::set<std::string> flags = {};
   bool positionals = false;
   std::set<std::string> repeatable = {};
 };

@@ -15,7 +15,9 @@ namespace tunewell::cli {
 // `autosync --ipod DIR` alone writes an empty one, which stands for every playlist.
 int RunAutoSync(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  if (auto exit = ParseCommandLine(args, {"autosync", {"ipod"}, {"off"}, true}, &parsed)) {
+  if (auto exit = ParseCommandLine(
+          args, {.command = "autosync", .valued = {"ipod"}, .flags = {"off"}, .positionals = true},
+          &parsed)) {
     return *exit;
   }
   const bool off = parsed.flags.count("off") != 0;

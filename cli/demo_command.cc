@@ -156,7 +156,9 @@ Status CheckDemoFolder(Env& env, const std::string& folder) {
 
 int RunDemo(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  if (auto exit = ParseCommandLine(args, {"demo", {}, {}, true}, &parsed)) return *exit;
+  if (auto exit = ParseCommandLine(args, {.command = "demo", .positionals = true}, &parsed)) {
+    return *exit;
+  }
   if (parsed.positionals.size() > 1) {
     PrintError("demo takes at most one folder");
     return kExitUsage;

@@ -33,7 +33,9 @@ int ParseFolderCount(const std::string& text) {
 
 int RunInit(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  if (auto exit = ParseCommandLine(args, {"init", {"ipod", "folders"}, {"shuffle"}}, &parsed)) {
+  if (auto exit = ParseCommandLine(
+          args, {.command = "init", .valued = {"ipod", "folders"}, .flags = {"shuffle"}},
+          &parsed)) {
     return *exit;
   }
   if (!parsed.Has("ipod")) {

@@ -38,7 +38,10 @@ void PrintJson(const OwnedTracks& tracks) {
 
 int RunList(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  if (auto exit = ParseCommandLine(args, {"list", {"ipod"}, {"json"}}, &parsed)) return *exit;
+  if (auto exit = ParseCommandLine(args, {.command = "list", .valued = {"ipod"}, .flags = {"json"}},
+                                   &parsed)) {
+    return *exit;
+  }
   if (!parsed.Has("ipod")) {
     PrintError("list needs --ipod DIR");
     return kExitUsage;

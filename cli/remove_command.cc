@@ -39,7 +39,8 @@ bool SameShownName(const std::u16string& name, std::u16string_view unknown,
 
 int RunRemove(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  const CommandSyntax syntax{"remove", {"ipod", "artist", "album"}, {}, false, {"id"}};
+  const CommandSyntax syntax{
+      .command = "remove", .valued = {"ipod", "artist", "album"}, .repeatable = {"id"}};
   if (auto exit = ParseCommandLine(args, syntax, &parsed)) return *exit;
   const bool by_id = parsed.Has("id");
   const bool by_artist = parsed.Has("artist");
@@ -115,8 +116,9 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
     return kExitUnusable;
   }
   if (report.backup_given_up) {
-    PrintError("note: the iPod had no room for the new database beside the old one; the backup "
-               "iTunesDB.bak was deleted to make room");
+    PrintError(
+        "note: the iPod had no room for the new database beside the old one; the backup "
+        "iTunesDB.bak was deleted to make room");
   }
   std::fputs(out.c_str(), stdout);
   bool undeleted = removed < chosen.size();

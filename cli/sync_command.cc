@@ -155,7 +155,8 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
 
 int RunSyncCommand(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  if (auto exit = ParseCommandLine(args, {"sync", {"ipod", "library"}, {}, true}, &parsed)) {
+  if (auto exit = ParseCommandLine(
+          args, {.command = "sync", .valued = {"ipod", "library"}, .positionals = true}, &parsed)) {
     return *exit;
   }
   if (!parsed.Has("ipod")) {

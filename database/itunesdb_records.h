@@ -107,7 +107,8 @@ inline constexpr uint32_t kUtf8Encoding = 2;
 inline constexpr uint32_t kSortIndexType = 52;
 inline constexpr size_t kSortType = 24;
 inline constexpr size_t kEntryCount = 28;
-inline constexpr size_t kEntries = 72;  // entry i at kEntries + 4 * i
+inline constexpr size_t kEntries = 72;  // entry i at kEntries + kSortEntryLength * i
+inline constexpr uint32_t kSortEntryLength = 4;
 
 // Jump tables (type 53): one entry per run of tracks in the sort index of the same sort type
 // whose field starts with the same letter (digits and fields without a letter or digit under

@@ -155,7 +155,7 @@ std::vector<RegeneratedIndex> RegenerateIndexes(KeyedTracks& keyed, bool with_ju
       if (!with_jumps) continue;
       const char16_t letter = JumpLetter(JumpField(type, track));
       if (index.jumps.empty() || index.jumps.back().letter != letter) {
-        index.jumps.push_back({letter, static_cast<uint32_t>(i), 0});
+        index.jumps.push_back({.letter = letter, .first = static_cast<uint32_t>(i), .run = 0});
       }
       ++index.jumps.back().run;
     }

@@ -55,16 +55,16 @@ const char* DescribeCopyResult(CopyResult result);
 // Bytes kept free on the iPod for each track of the list being copied.
 inline constexpr int64_t kRoomPerListedTrack = 2000;
 
-// Copies the track's source file (its path) into a music folder under a new name and, on
-// Copied, replaces its path by the new file's iPod location; on any other result the track is
-// unchanged. `track_count` is the number of tracks in the caller's list now. The missing-source
-// notice goes to `notice`. When given, `why` receives the details of a failure.
 // Draws `count` more free names for the next copies into `target.planned`, each distinct from
 // the others planned, and appends their iPod locations to `locations`. Draws as those copies
 // would, so the names are the same ones they would have drawn.
 Status PlanDestinations(const CopyTarget& target, size_t count, RandomSource& random,
                         std::vector<std::u16string>* locations);
 
+// Copies the track's source file (its path) into a music folder under a new name and, on
+// Copied, replaces its path by the new file's iPod location; on any other result the track is
+// unchanged. `track_count` is the number of tracks in the caller's list now. The missing-source
+// notice goes to `notice`. When given, `why` receives the details of a failure.
 CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t track_count,
                            RandomSource& random, MissingFileNotice& notice, Status* why = nullptr);
 

@@ -17,15 +17,21 @@ std::string Format(const char* pattern, int32_t count) {
 std::array<SummaryLine, 4> SummaryLines(const SyncSummary& summary) {
   const int32_t not_copied = summary.remaining - summary.copied;
   return {{
-      {SummaryLineId::kCopied, true, Format("Copied %i items successfully.", summary.copied)},
-      {SummaryLineId::kExisting, true,
-       Format("Skipped %i items that already existed on iPod.", summary.existing)},
-      {SummaryLineId::kNoRoom, not_copied != 0,
-       Format(summary.copyFailed ? "Copying failed. %i items not copied."
-                                 : "iPod is full. %i items not copied due to lack of space.",
-              not_copied)},
-      {SummaryLineId::kNotMp3, summary.notMp3 != 0,
-       Format("Skipped %i items that were not MP3s.", summary.notMp3)},
+      {.id = SummaryLineId::kCopied,
+       .visible = true,
+       .text = Format("Copied %i items successfully.", summary.copied)},
+      {.id = SummaryLineId::kExisting,
+       .visible = true,
+       .text = Format("Skipped %i items that already existed on iPod.", summary.existing)},
+      {.id = SummaryLineId::kNoRoom,
+       .visible = not_copied != 0,
+       .text =
+           Format(summary.copyFailed ? "Copying failed. %i items not copied."
+                                     : "iPod is full. %i items not copied due to lack of space.",
+                  not_copied)},
+      {.id = SummaryLineId::kNotMp3,
+       .visible = summary.notMp3 != 0,
+       .text = Format("Skipped %i items that were not MP3s.", summary.notMp3)},
   }};
 }
 
