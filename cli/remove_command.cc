@@ -7,10 +7,10 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/visible_text.h"
+#include "contents/contents_rows.h"
 #include "database/ipod_database.h"
 #include "platform/collation.h"
 #include "platform/text.h"
-#include "player/contents_rows.h"
 #include "sync/removal_run.h"
 
 namespace tunewell::cli {
@@ -115,8 +115,9 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
     return kExitUnusable;
   }
   if (report.backup_given_up) {
-    PrintError("note: the iPod had no room for the new database beside the old one; the backup "
-               "iTunesDB.bak was deleted to make room");
+    PrintError(
+        "note: the iPod had no room for the new database beside the old one; the backup "
+        "iTunesDB.bak was deleted to make room");
   }
   std::fputs(out.c_str(), stdout);
   bool undeleted = removed < chosen.size();
