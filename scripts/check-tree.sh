@@ -3,7 +3,7 @@
 # Checks the rules the tree otherwise keeps by hand, over the C and C++ files git tracks:
 #   - which folder may include which (README: "Layers point down"), from the table below;
 #   - portable code includes no Windows or POSIX header and nothing under win32kit/, */win32/ or
-#     */posix/ (the OS files are chosen by CMake, not by #ifdef);
+#     */posix/ (platform/CMakeLists.txt, not an include, picks the OS files);
 #   - clang-format leaves every file as it is.
 # Prints file:line and the rule for each break; fails if there is one.
 set -euo pipefail
