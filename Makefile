@@ -1,5 +1,6 @@
 # The two commands: `make demo` and `make test`. Both install what is missing first.
-.PHONY: all deps build demo test test-linux test-windows fuzz fuzz-smoke bench clean
+.PHONY: all deps build demo test check-tree test-linux test-windows sanitizer-tests fuzz fuzz-smoke \
+        bench clean
 
 all: build
 
@@ -13,7 +14,11 @@ build: deps
 demo: build
 	./build/cli/tunewell demo
 
-test: deps test-linux test-windows fuzz-smoke
+# The tree check first: it takes seconds.
+test: deps check-tree test-linux test-windows sanitizer-tests fuzz-smoke
+
+check-tree:
+	scripts/check-tree.sh
 
 test-linux:
 	cmake --preset default
@@ -22,6 +27,10 @@ test-linux:
 
 test-windows:
 	scripts/windows-tests.sh
+
+# The threaded tests under ThreadSanitizer, and under AddressSanitizer and UBSan.
+sanitizer-tests:
+	scripts/sanitizer-tests.sh
 
 fuzz-smoke:
 	scripts/fuzz.sh 30

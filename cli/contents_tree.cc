@@ -4,8 +4,8 @@
 #include <string>
 
 #include "cli/visible_text.h"
+#include "contents/contents_rows.h"
 #include "platform/text.h"
-#include "player/contents_rows.h"
 
 namespace tunewell::cli {
 

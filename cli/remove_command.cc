@@ -7,10 +7,10 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/visible_text.h"
+#include "contents/contents_rows.h"
 #include "database/ipod_database.h"
 #include "platform/collation.h"
 #include "platform/text.h"
-#include "player/contents_rows.h"
 #include "sync/removal_run.h"
 
 namespace tunewell::cli {

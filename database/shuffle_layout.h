@@ -15,8 +15,8 @@ namespace tunewell {
 namespace sd {
 // The header.
 inline constexpr size_t kEntryCount = 0;
-inline constexpr size_t kHeaderUnknown = 3;     // 0x010800
-inline constexpr size_t kHeaderLengthField = 6; // 18
+inline constexpr size_t kHeaderUnknown = 3;      // 0x010800
+inline constexpr size_t kHeaderLengthField = 6;  // 18
 inline constexpr size_t kHeaderLength = 18;
 inline constexpr uint32_t kHeaderUnknownValue = 0x010800;
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <set>
+#include <unordered_map>
 
 #include "platform/text.h"
 #include "storage/ipod_location.h"
@@ -95,6 +96,24 @@ Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
   // Deletions that failed are the caller's to report; kept, they would stop every later run.
   ClearJournal(ipod.env(), ipod.root()).IgnoreError();
   return Status::Ok();
+}
+
+TrackArray MatchTracks(const TrackArray& on_ipod, const std::vector<TrackInfo>& chosen) {
+  std::unordered_multimap<uint32_t, const TrackInfo*> by_id;
+  for (const TrackInfo& want : chosen) by_id.emplace(want.trackId, &want);
+  TrackArray matched;
+  for (TrackInfo* track : on_ipod) {
+    const auto [first, last] = by_id.equal_range(track->trackId);
+    for (auto it = first; it != last; ++it) {
+      const TrackInfo& want = *it->second;
+      if (want.path == track->path && want.title == track->title && want.artist == track->artist &&
+          want.album == track->album) {
+        matched.push_back(track);
+        break;
+      }
+    }
+  }
+  return matched;
 }
 
 }  // namespace tunewell

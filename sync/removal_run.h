@@ -38,4 +38,8 @@ using RemovalPick = std::function<TrackArray(const TrackArray& listed)>;
 Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
                                   RemovalReport* report = nullptr);
 
+// The records of `on_ipod` that are still the tracks of `chosen`: same id, location, title,
+// artist and album. What a removal picks again once it holds the iPod.
+TrackArray MatchTracks(const TrackArray& on_ipod, const std::vector<TrackInfo>& chosen);
+
 }  // namespace tunewell

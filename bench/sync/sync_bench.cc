@@ -116,7 +116,9 @@ class SyncFixture {
     for (const FolderEntry& folder : folders) {
       const std::string path = JoinPath(music, {folder.name});
       Check(env_.ListFolder(path, &files));
-      for (const FolderEntry& file : files) env_.RemoveFile(JoinPath(path, {file.name})).IgnoreError();
+      for (const FolderEntry& file : files) {
+        env_.RemoveFile(JoinPath(path, {file.name})).IgnoreError();
+      }
     }
     copies_.clear();
     tracks_.clear();

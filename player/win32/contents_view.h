@@ -15,8 +15,8 @@
 #include <optional>
 #include <string>
 
+#include "contents/contents_rows.h"
 #include "platform/status.h"
-#include "player/contents_rows.h"
 #include "player/win32/eject_button.h"
 #include "player/win32/hook_binding.h"
 #include "player/win32/window_subclass.h"

@@ -1,7 +1,6 @@
-#include "player/contents_rows.h"
+#include "contents/contents_rows.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "platform/collation.h"
 
@@ -142,24 +141,6 @@ TrackArray ContentsTree::SelectedTracks() const {
     if ((row.selected || covering != -1) && row.track != nullptr) tracks.push_back(row.track);
   }
   return tracks;
-}
-
-TrackArray MatchTracks(const TrackArray& on_ipod, const std::vector<TrackInfo>& chosen) {
-  std::unordered_multimap<uint32_t, const TrackInfo*> by_id;
-  for (const TrackInfo& want : chosen) by_id.emplace(want.trackId, &want);
-  TrackArray matched;
-  for (TrackInfo* track : on_ipod) {
-    const auto [first, last] = by_id.equal_range(track->trackId);
-    for (auto it = first; it != last; ++it) {
-      const TrackInfo& want = *it->second;
-      if (want.path == track->path && want.title == track->title && want.artist == track->artist &&
-          want.album == track->album) {
-        matched.push_back(track);
-        break;
-      }
-    }
-  }
-  return matched;
 }
 
 }  // namespace tunewell

@@ -72,8 +72,4 @@ class ContentsTree {
   size_t anchor_ = 0;
 };
 
-// The records of `on_ipod` that are still the tracks of `chosen`: same id, location, title,
-// artist and album. What a removal picks again once it holds the iPod.
-TrackArray MatchTracks(const TrackArray& on_ipod, const std::vector<TrackInfo>& chosen);
-
 }  // namespace tunewell

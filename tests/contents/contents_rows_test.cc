@@ -1,4 +1,4 @@
-#include "player/contents_rows.h"
+#include "contents/contents_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -139,33 +139,6 @@ TEST_F(ClickTest, SelectedGroupsCoverTheirTracksAndRebuildsResetTheAnchor) {
   // The notice rows select nothing, with or without Shift.
   for (bool shift : {false, true}) Click(1, false, false, shift);
   EXPECT_FALSE(tree.AnySelected());
-}
-
-TEST(TrackInfoTest, NumbersFromTagTexts) {
-  const std::pair<const char16_t*, int32_t> integers[] = {{u"2004", 2004},
-                                                          {u"2004-05-06T00:00:00", 2004},
-                                                          {u"  \t-17abc", -17},
-                                                          {u"+8/12", 8},
-                                                          {u"May 2004", 0},
-                                                          {u"", 0},
-                                                          {u"-", 0},
-                                                          {u"2147483648", INT32_MAX},
-                                                          {u"-2147483648", INT32_MIN},
-                                                          {u"99999999999999999999", INT32_MAX},
-                                                          {u"-99999999999999999999", INT32_MIN}};
-  for (const auto& [text, value] : integers) EXPECT_EQ(LeadingDecimalInteger(text), value);
-  const std::pair<const char16_t*, int32_t> stars[] = {
-      {u"", 0},   {u"-5", 0}, {u"0", 0},  {u"1", 1},  {u"12", 1}, {u"13", 2},  {u"37", 2},
-      {u"38", 3}, {u"62", 3}, {u"63", 4}, {u"86", 4}, {u"87", 5}, {u"100", 5}, {u"101", 0}};
-  for (const auto& [text, value] : stars) EXPECT_EQ(StarsFromRating(text), value) << value;
-}
-
-TEST(MatchTracksTest, KeepsOnlyRecordsThatAreStillTheChosenTracks) {
-  Library now({u"A/X/a", u"A/X/b", u"A/X/c"});
-  std::vector<TrackInfo> chosen = {now.owned[0], now.owned[1], now.owned[2]};
-  chosen[1].title = u"other";  // id 2 now names another track
-  chosen[2].trackId = 9;
-  EXPECT_EQ(Titles(MatchTracks(now.tracks, chosen)), u"a");
 }
 
 }  // namespace
