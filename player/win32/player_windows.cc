@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "win32kit/boundary.h"
 #include "win32kit/thread_handoff.h"
 
 namespace tunewell {
@@ -25,13 +26,20 @@ struct Search {
   HWND found;
 };
 
+// The enumeration callbacks run inside the system's code: a throw stops the search instead.
+constexpr auto kStopSearch = [] { return BOOL{FALSE}; };
+
 BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param) {
-  auto* s = reinterpret_cast<Search*>(param);
-  if (s->class_name != nullptr && ClassName(window) != s->class_name) return TRUE;
-  if (s->title != nullptr && WindowText(window) != s->title) return TRUE;
-  if (s->class_name != nullptr && !::IsWindowVisible(window)) return TRUE;
-  s->found = window;
-  return FALSE;
+  return ProcedureEntry(
+      [&] {
+        auto* s = reinterpret_cast<Search*>(param);
+        if (s->class_name != nullptr && ClassName(window) != s->class_name) return TRUE;
+        if (s->title != nullptr && WindowText(window) != s->title) return TRUE;
+        if (s->class_name != nullptr && !::IsWindowVisible(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      kStopSearch);
 }
 
 // The first top-level window of `thread` (any thread when 0) of class `class_name` (any when
@@ -47,12 +55,16 @@ HWND FindTopLevel(DWORD thread, const char* class_name, const char* title) {
 }
 
 BOOL CALLBACK VisitCustomPage(HWND window, LPARAM param) {
-  if (!::IsWindowEnabled(window) || !::IsWindowVisible(window)) return TRUE;
-  if (ClassName(window) != kDialogClass) return TRUE;
-  const std::string title = WindowText(window);
-  if (title != "Custom Sync Settings" && title != "Configure Sync") return TRUE;
-  *reinterpret_cast<HWND*>(param) = window;
-  return FALSE;
+  return ProcedureEntry(
+      [&] {
+        if (!::IsWindowEnabled(window) || !::IsWindowVisible(window)) return TRUE;
+        if (ClassName(window) != kDialogClass) return TRUE;
+        const std::string title = WindowText(window);
+        if (title != "Custom Sync Settings" && title != "Configure Sync") return TRUE;
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+      },
+      kStopSearch);
 }
 
 template <typename Find>
