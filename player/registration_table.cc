@@ -17,18 +17,23 @@ constexpr std::string_view kPluginKey =
 // Background plug-in, has a property page, switched on when installed.
 constexpr uint32_t kCapabilities = 0xC0000001;
 
-using Type = Entry::Type;
+constexpr Entry Text(Root root, std::string_view key, std::string_view name,
+                     std::string_view text) {
+  return {root, key, name, Entry::Type::kText, text, 0};
+}
+
+constexpr Entry Number(Root root, std::string_view key, std::string_view name, uint32_t number) {
+  return {root, key, name, Entry::Type::kNumber, "", number};
+}
 
 // The player resolves res:// by file name, so its entries name the file as it is installed.
 constexpr Entry kEntries[] = {
-    {Root::kClassesRoot, kClassKey, "", Type::kText, "Cadenza Class", 0},
-    {Root::kClassesRoot, kServerKey, "", Type::kText, "[ModulePath]", 0},
-    {Root::kClassesRoot, kServerKey, "ThreadingModel", Type::kText, "Apartment", 0},
-    {Root::kLocalMachine, kPluginKey, "FriendlyName", Type::kText,
-     "res://[ModuleFile]/RT_STRING/#102", 0},
-    {Root::kLocalMachine, kPluginKey, "Description", Type::kText,
-     "res://[ModuleFile]/RT_STRING/#103", 0},
-    {Root::kLocalMachine, kPluginKey, "Capabilities", Type::kNumber, "", kCapabilities},
+    Text(Root::kClassesRoot, kClassKey, "", "Cadenza Class"),
+    Text(Root::kClassesRoot, kServerKey, "", "[ModulePath]"),
+    Text(Root::kClassesRoot, kServerKey, "ThreadingModel", "Apartment"),
+    Text(Root::kLocalMachine, kPluginKey, "FriendlyName", "res://[ModuleFile]/RT_STRING/#102"),
+    Text(Root::kLocalMachine, kPluginKey, "Description", "res://[ModuleFile]/RT_STRING/#103"),
+    Number(Root::kLocalMachine, kPluginKey, "Capabilities", kCapabilities),
 };
 
 // True when `key` lies strictly below `ancestor`.
