@@ -137,7 +137,7 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   CommandLineHost host(root, &rows, &progress);
   SyncServices services{env, progress, progress};
   services.stop = &InstallStopHandlers();
-  const SyncReport report = HandleSyncRequest(services, library, host, kEventSyncTab);
+  const SyncReport report = HandleSyncRequest(services, library, host, HookEvent::kSyncTab);
 
   if (report.status.IsStopped()) return kExitStopped;
   if (!report.status.ok()) return kExitUnusable;

@@ -36,7 +36,8 @@ void FuzzOne(std::string_view bytes) {
   }
   if (parsed.ok()) {
     Check(tracks.size() == layout.track_count);
-    (void)CheckWritableShape(view, layout);
+    // Either answer will do: only a crash or a sanitizer's report fails here.
+    CheckWritableShape(view, layout).IgnoreError();
   } else {
     Check(parsed.IsCorruption());
   }

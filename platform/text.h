@@ -6,7 +6,8 @@
 namespace tunewell {
 
 // Narrow text is the ANSI code page on Windows and UTF-8 elsewhere. Characters the target cannot
-// hold become '?' (narrow) or U+FFFD (wide).
+// hold become '?' (narrow) or U+FFFD (wide); on Windows a text of 2^31 units or more becomes
+// that one character.
 std::u16string NarrowToWide(std::string_view text);
 std::string WideToNarrow(std::u16string_view text);
 

@@ -20,9 +20,12 @@ DeviceInstance FindIPodDevice(DeviceTree& tree, const std::string& ipod_root) {
   return 0;
 }
 
-bool EjectIPod(DeviceTree& tree, const std::string& ipod_root) {
+Status EjectIPod(DeviceTree& tree, const std::string& ipod_root) {
   const DeviceInstance device = FindIPodDevice(tree, ipod_root);
-  return device != 0 && tree.RequestEject(device);
+  if (device == 0) return Status::NotFound(ipod_root + ": no device carries this volume");
+  if (!tree.RequestEject(device))
+    return Status::Refused(ipod_root + ": the system would not eject it");
+  return Status::Ok();
 }
 
 }  // namespace tunewell

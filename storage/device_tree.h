@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/status.h"
+
 namespace tunewell {
 
 // A node of the device tree; 0 is none.
@@ -31,7 +33,8 @@ class DeviceTree {
 // first listed volume with the same volume name. 0 when none matches.
 DeviceInstance FindIPodDevice(DeviceTree& tree, const std::string& ipod_root);
 
-// Ejects that device; false when none was found or the system refused.
-bool EjectIPod(DeviceTree& tree, const std::string& ipod_root);
+// Ejects that device. NotFound when there is none, Refused when the system would not eject it
+// (a program still has a file open on it, say).
+Status EjectIPod(DeviceTree& tree, const std::string& ipod_root);
 
 }  // namespace tunewell

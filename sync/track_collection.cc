@@ -47,7 +47,7 @@ class WaitCursor {
 }  // namespace
 
 PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::string& ipod_root,
-                                int event_type, SyncListSource* sync_list) {
+                                HookEvent event, SyncListSource* sync_list) {
   PlaylistChoice choice;
   AutoSyncFile file(env);
   const bool outranked = sync_list != nullptr && sync_list->OutranksAutoSync();
@@ -60,7 +60,7 @@ PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::str
       choice.playlists = library.GetAllPlaylists();
       break;
     case AutoSyncFile::ReadResult::kAbsent:
-      if (event_type == kEventSyncTab) {
+      if (event == HookEvent::kSyncTab) {
         choice.playlists.push_back(BuildTempPlaylist(library, sync_list).playlist);
       }
       break;
@@ -148,9 +148,9 @@ void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* 
 }
 
 SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& library, SyncHost& host,
-                             int event_type) {
+                             HookEvent event) {
   SyncReport report;
-  if (event_type == kEventNoticeOnly) {
+  if (event == HookEvent::kNoticeOnly) {
     host.ShowNotice(kSyncFromSyncTabNotice, kNoticeCaption);
     return report;
   }
@@ -162,11 +162,10 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
     report.status = Status::NotFound("no iPod was found");
     return report;
   }
-  SyncListSource* sync_list = event_type == kEventSyncTab ? host.GetSyncList() : nullptr;
+  SyncListSource* sync_list = event == HookEvent::kSyncTab ? host.GetSyncList() : nullptr;
 
-  const PlaylistChoice choice =
-      CollectPlaylists(services.env, library, root, event_type, sync_list);
-  if ((event_type == kEventSyncSettings || event_type == kEventRefreshAndSync) &&
+  const PlaylistChoice choice = CollectPlaylists(services.env, library, root, event, sync_list);
+  if ((event == HookEvent::kSyncSettings || event == HookEvent::kRefreshAndSync) &&
       choice.itemTotal >= 1) {
     host.StopAutomaticSyncProcess();
   }
@@ -174,7 +173,7 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
   OwnedTracks owned;
   int32_t not_mp3_count = 0, repeat_count = 0;
   GatherTracks(choice.playlists, &owned, &not_mp3_count, &repeat_count);
-  if (event_type == kEventSyncTab) RemoveTempPlaylist(library);
+  if (event == HookEvent::kSyncTab) RemoveTempPlaylist(library);
 
   TrackArray tracks;
   tracks.reserve(owned.size());

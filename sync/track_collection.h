@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "hook/hook_events.h"
 #include "sync/auto_sync_file.h"
 #include "sync/player_library.h"
 #include "sync/sync_host.h"
@@ -22,12 +23,6 @@ inline constexpr char kSyncFromSyncTabNotice[] =
     "Thank you for using Harborline. Please sync from the Sync Tab.";
 inline constexpr char kNoIPodNotice[] = "No iPod was found. Connect the iPod and sync again.";
 
-// Hook event numbers a request treats apart.
-inline constexpr int kEventSyncTab = 0;
-inline constexpr int kEventNoticeOnly = 2;
-inline constexpr int kEventSyncSettings = 3;
-inline constexpr int kEventRefreshAndSync = 4;
-
 struct PlaylistChoice {
   PlaylistArray playlists;
   // The chosen playlists' item counts together.
@@ -41,7 +36,7 @@ struct PlaylistChoice {
 // temporary playlist of the Sync list's checked rows for a sync from the Sync tab, none for any
 // other event. A Sync list that outranks the file is used as if there were none.
 PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::string& ipod_root,
-                                int event_type, SyncListSource* sync_list);
+                                HookEvent event, SyncListSource* sync_list);
 
 struct TempPlaylist {
   std::shared_ptr<PlayerPlaylist> playlist;
@@ -68,9 +63,9 @@ std::unique_ptr<TrackInfo> TrackFromMedia(PlayerMedia& media, int32_t position);
 void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* not_mp3_count,
                   int32_t* repeat_count = nullptr);
 
-// The whole request for hook event `event_type`: event 2 only shows a notice; without an iPod
+// The whole request for hook event `event`: kNoticeOnly only shows a notice; without an iPod
 // the request stops with a notice; otherwise the chosen tracks go to RunSync.
 SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& library, SyncHost& host,
-                             int event_type);
+                             HookEvent event);
 
 }  // namespace tunewell

@@ -29,8 +29,10 @@ namespace tunewell {
 
 namespace {
 
-Status PosixError(const std::string& context, int err) {
-  const std::string msg = context + ": " + std::strerror(err);
+// The one translation of an errno into a Status: the call that failed, what it failed on (a path,
+// or "from -> to"), and the system's words.
+Status PosixError(const char* call, const std::string& subject, int err) {
+  const std::string msg = std::string(call) + " " + subject + ": " + std::strerror(err);
   if (err == ENOENT || err == ENOTDIR) return Status::NotFound(msg);
   if (err == ENOSPC || err == EDQUOT) return Status::NoSpace(msg);
   return Status::IOError(msg);
@@ -71,8 +73,8 @@ Status ReadSpread(int fd, char* data, size_t length, size_t* done, const std::st
   }
   const int first_error = ReadAt(fd, data, first, 0, done);
   if (second.joinable()) second.join();
-  if (first_error != 0) return PosixError(path, first_error);
-  if (second_error != 0) return PosixError(path, second_error);
+  if (first_error != 0) return PosixError("pread", path, first_error);
+  if (second_error != 0) return PosixError("pread", path, second_error);
   // A file that shrank under the first half ends there; otherwise the halves join up.
   if (*done == first) *done += second_done;
   return Status::Ok();
@@ -103,7 +105,7 @@ Status WriteAll(int fd, const char* data, size_t size, const std::string& path) 
     const ssize_t n = ::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return PosixError(path, errno);
+      return PosixError("write", path, errno);
     }
     data += n;
     size -= static_cast<size_t>(n);
@@ -124,7 +126,7 @@ class PosixWritableFile : public WritableFile {
 
   Status Sync() override {
     if (fd_ < 0) return Status::IOError(path_ + ": sync after close");
-    if (::fsync(fd_) != 0) return PosixError(path_, errno);
+    if (::fsync(fd_) != 0) return PosixError("fsync", path_, errno);
     return Status::Ok();
   }
 
@@ -132,7 +134,7 @@ class PosixWritableFile : public WritableFile {
     if (fd_ < 0) return Status::Ok();
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) return PosixError(path_, errno);
+    if (::close(fd) != 0) return PosixError("close", path_, errno);
     return Status::Ok();
   }
 
@@ -166,9 +168,9 @@ class PosixEnv : public Env {
   Status ReadFileStart(const std::string& path, size_t limit, std::string* contents) override {
     contents->clear();
     ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return PosixError(path, errno);
+    if (fd.get() < 0) return PosixError("open", path, errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
+    if (::fstat(fd.get(), &st) != 0) return PosixError("fstat", path, errno);
     if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
     const size_t size = std::min(static_cast<size_t>(st.st_size), limit);
     if (contents->capacity() < size) {
@@ -186,16 +188,16 @@ class PosixEnv : public Env {
   Status ProbeFile(const std::string& path, bool /*share_read*/) override {
     // POSIX has no share modes: an existing readable file always opens.
     ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return PosixError(path, errno);
+    if (fd.get() < 0) return PosixError("open", path, errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
+    if (::fstat(fd.get(), &st) != 0) return PosixError("fstat", path, errno);
     if (S_ISDIR(st.st_mode)) return Status::IOError(path + ": is a folder");
     return Status::Ok();
   }
 
   Status FileSize(const std::string& path, uint64_t* size) override {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return PosixError(path, errno);
+    if (::stat(path.c_str(), &st) != 0) return PosixError("stat", path, errno);
     *size = static_cast<uint64_t>(st.st_size);
     return Status::Ok();
   }
@@ -210,7 +212,7 @@ class PosixEnv : public Env {
 
   Status Identify(const std::string& path, FileIdentity* identity) override {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return PosixError(path, errno);
+    if (::stat(path.c_str(), &st) != 0) return PosixError("stat", path, errno);
     identity->kind = S_ISREG(st.st_mode)   ? PathKind::kFile
                      : S_ISDIR(st.st_mode) ? PathKind::kFolder
                                            : PathKind::kOther;
@@ -222,7 +224,7 @@ class PosixEnv : public Env {
   Status ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override {
     entries->clear();
     DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr) return PosixError(path, errno);
+    if (dir == nullptr) return PosixError("opendir", path, errno);
     while (struct dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
@@ -239,40 +241,42 @@ class PosixEnv : public Env {
 
   Status FreeBytes(const std::string& path, uint64_t* bytes) override {
     struct statvfs st;
-    if (::statvfs(path.c_str(), &st) != 0) return PosixError(path, errno);
+    if (::statvfs(path.c_str(), &st) != 0) return PosixError("statvfs", path, errno);
     *bytes = static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
     return Status::Ok();
   }
 
   Status NewWritableFile(const std::string& path, bool /*hidden*/,
                          std::unique_ptr<WritableFile>* file) override {
-    const int fd = CreateNew(path);
-    if (fd < 0) return PosixError(path, errno);
+    const char* call = nullptr;
+    const int fd = CreateNew(path, &call);
+    if (fd < 0) return PosixError(call, path, errno);
     *file = std::make_unique<PosixWritableFile>(path, fd);
     return Status::Ok();
   }
 
   Status CopyFileTo(const std::string& from, const std::string& to) override {
     ScopedFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) return PosixError(from, errno);
+    if (in.get() < 0) return PosixError("open", from, errno);
     struct stat st;
-    if (::fstat(in.get(), &st) != 0) return PosixError(from, errno);
+    if (::fstat(in.get(), &st) != 0) return PosixError("fstat", from, errno);
     // The target is removed before it is created: a copy onto itself would lose the file.
     struct stat target;
     if (::lstat(to.c_str(), &target) == 0 && target.st_dev == st.st_dev &&
         target.st_ino == st.st_ino) {
       return Status::InvalidArgument(from + ": cannot copy a file onto itself");
     }
-    ScopedFd out(CreateNew(to));
-    if (out.get() < 0) return PosixError(to, errno);
-    Status s = CopyContents(in.get(), out.get(), static_cast<uint64_t>(st.st_size), to);
+    const char* call = nullptr;
+    ScopedFd out(CreateNew(to, &call));
+    if (out.get() < 0) return PosixError(call, to, errno);
+    Status s = CopyContents(in.get(), out.get(), static_cast<uint64_t>(st.st_size), from, to);
     if (!s.ok()) return s;
-    if (::close(out.release()) != 0) return PosixError(to, errno);
+    if (::close(out.release()) != 0) return PosixError("close", to, errno);
     return Status::Ok();
   }
 
   Status RemoveFile(const std::string& path) override {
-    if (::unlink(path.c_str()) != 0) return PosixError(path, errno);
+    if (::unlink(path.c_str()) != 0) return PosixError("unlink", path, errno);
     return Status::Ok();
   }
 
@@ -283,7 +287,7 @@ class PosixEnv : public Env {
     }
     const int err = errno;
     if (err != EINVAL && err != ENOSYS && err != EOPNOTSUPP) {
-      return PosixError(a + " <-> " + b, err);
+      return PosixError("renameat2", a + " <-> " + b, err);
     }
 #endif
     return Env::ExchangeFiles(a, b);
@@ -292,9 +296,9 @@ class PosixEnv : public Env {
   Status FileEquals(const std::string& path, std::string_view expected, bool* equal) override {
     *equal = false;
     ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return PosixError(path, errno);
+    if (fd.get() < 0) return PosixError("open", path, errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return PosixError(path, errno);
+    if (::fstat(fd.get(), &st) != 0) return PosixError("fstat", path, errno);
     if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
     // In pieces that stay in the processor's cache, rather than a second image of the file.
     constexpr size_t kPiece = size_t{256} << 10;
@@ -304,7 +308,7 @@ class PosixEnv : public Env {
       const ssize_t n = ::read(fd.get(), piece.get(), kPiece);
       if (n < 0) {
         if (errno == EINTR) continue;
-        return PosixError(path, errno);
+        return PosixError("read", path, errno);
       }
       if (n == 0) break;
       const size_t got = static_cast<size_t>(n);
@@ -319,26 +323,28 @@ class PosixEnv : public Env {
   }
 
   Status RenameFile(const std::string& from, const std::string& to) override {
-    if (::rename(from.c_str(), to.c_str()) != 0) return PosixError(from + " -> " + to, errno);
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+      return PosixError("rename", from + " -> " + to, errno);
+    }
     return Status::Ok();
   }
 
   Status SyncFolder(const std::string& path) override {
     ScopedFd fd(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0) return PosixError(path, errno);
+    if (fd.get() < 0) return PosixError("open", path, errno);
     // Some file systems (FAT through FUSE, network mounts) cannot sync a folder; the rename
     // itself has happened, so only real I/O errors count.
     if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) {
-      return PosixError(path, errno);
+      return PosixError("fsync", path, errno);
     }
     return Status::Ok();
   }
 
   Status SyncVolume(const std::string& path) override {
     ScopedFd fd(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0) return PosixError(path, errno);
+    if (fd.get() < 0) return PosixError("open", path, errno);
 #ifdef __linux__
-    if (::syncfs(fd.get()) != 0) return PosixError(path, errno);
+    if (::syncfs(fd.get()) != 0) return PosixError("syncfs", path, errno);
 #else
     ::sync();
 #endif
@@ -348,7 +354,7 @@ class PosixEnv : public Env {
   Status CreateFolder(const std::string& path) override {
     if (::mkdir(path.c_str(), 0755) != 0) {
       if (errno == EEXIST && KindOf(path) == PathKind::kFolder) return Status::Ok();
-      return PosixError(path, errno);
+      return PosixError("mkdir", path, errno);
     }
     return Status::Ok();
   }
@@ -361,14 +367,14 @@ class PosixEnv : public Env {
     if (fd < 0) {
       const int err = errno;
       LockRegistry::ForProcess().Release(path, token);
-      return PosixError(path, err);
+      return PosixError("open", path, err);
     }
     while (::flock(fd, LOCK_EX) != 0) {
       if (errno == EINTR) continue;
       const int err = errno;
       ::close(fd);
       LockRegistry::ForProcess().Release(path, token);
-      return PosixError(path, err);
+      return PosixError("flock", path, err);
     }
     *lock = std::make_unique<PosixFileLock>(path, token, fd);
     return Status::Ok();
@@ -379,13 +385,16 @@ class PosixEnv : public Env {
  private:
   // A file created new, never written through a link or another name of an existing file
   // planted at `path` (which could lead outside the iPod): what is there is unlinked first,
-  // and one planted again before the create makes it fail. -1 with errno on failure.
-  static int CreateNew(const std::string& path) {
+  // and one planted again before the create makes it fail. -1 with errno and `*call` on failure.
+  static int CreateNew(const std::string& path, const char** call) {
+    *call = "unlink";
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    *call = "open";
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   }
 
-  static Status CopyContents(int in, int out, uint64_t size, const std::string& to) {
+  static Status CopyContents(int in, int out, [[maybe_unused]] uint64_t size,
+                             const std::string& from, const std::string& to) {
 #ifdef __linux__
     uint64_t left = size;
     while (left > 0) {
@@ -393,23 +402,23 @@ class PosixEnv : public Env {
       if (n < 0) {
         if (errno == EINTR) continue;
         if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) break;
-        return PosixError(to, errno);
+        return PosixError("copy_file_range", from + " -> " + to, errno);
       }
       if (n == 0) break;
       left -= static_cast<uint64_t>(n);
     }
     if (left == 0) return Status::Ok();
     // Fall back to plain reads and writes from wherever the fast path stopped.
-    if (::lseek(in, static_cast<off_t>(size - left), SEEK_SET) < 0) return PosixError(to, errno);
-#else
-    (void)size;
+    if (::lseek(in, static_cast<off_t>(size - left), SEEK_SET) < 0) {
+      return PosixError("lseek", from, errno);
+    }
 #endif
     std::string buffer(1 << 20, '\0');
     for (;;) {
       const ssize_t n = ::read(in, buffer.data(), buffer.size());
       if (n < 0) {
         if (errno == EINTR) continue;
-        return PosixError(to, errno);
+        return PosixError("read", from, errno);
       }
       if (n == 0) return Status::Ok();
       Status s = WriteAll(out, buffer.data(), static_cast<size_t>(n), to);

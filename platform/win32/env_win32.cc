@@ -12,7 +12,7 @@
 #include "platform/lock_registry.h"
 #include "platform/path.h"
 #include "platform/text.h"
-#include "platform/win32/scoped_handle.h"
+#include "win32kit/scoped_handle.h"
 
 namespace tunewell {
 
@@ -31,8 +31,7 @@ std::string SystemMessage(DWORD error) {
   std::u16string text;
   if (size > 0 && buffer != nullptr) text.assign(buffer, buffer + size);
   ::LocalFree(buffer);
-  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ' ||
-                           text.back() == u'.')) {
+  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
     text.pop_back();
   }
   std::string message = WideToNarrow(text);
@@ -40,9 +39,10 @@ std::string SystemMessage(DWORD error) {
   return message + " (" + std::to_string(error) + ")";
 }
 
-// The one translation of a Windows error code into a Status about `context` (usually a path).
-Status Win32Error(const std::string& context, DWORD error) {
-  const std::string msg = context + ": " + SystemMessage(error);
+// The one translation of a Windows error code into a Status: the call that failed, what it
+// failed on (a path, or "from -> to"), and the system's words.
+Status Win32Error(const char* call, const std::string& subject, DWORD error) {
+  const std::string msg = std::string(call) + " " + subject + ": " + SystemMessage(error);
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -59,7 +59,9 @@ Status Win32Error(const std::string& context, DWORD error) {
   }
 }
 
-Status LastError(const std::string& context) { return Win32Error(context, ::GetLastError()); }
+Status LastError(const char* call, const std::string& subject) {
+  return Win32Error(call, subject, ::GetLastError());
+}
 
 constexpr DWORD kNoAttributes = INVALID_FILE_ATTRIBUTES;
 
@@ -93,7 +95,7 @@ class Win32WritableFile : public WritableFile {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size(), 1u << 30));
       DWORD written = 0;
       if (!::WriteFile(handle_.get(), data.data(), chunk, &written, nullptr)) {
-        return LastError(path_);
+        return LastError("WriteFile", path_);
       }
       if (written == 0) return Status::IOError(path_ + ": write made no progress");
       data.remove_prefix(written);
@@ -103,13 +105,13 @@ class Win32WritableFile : public WritableFile {
 
   Status Sync() override {
     if (!handle_.valid()) return Status::IOError(path_ + ": sync after close");
-    if (!::FlushFileBuffers(handle_.get())) return LastError(path_);
+    if (!::FlushFileBuffers(handle_.get())) return LastError("FlushFileBuffers", path_);
     return Status::Ok();
   }
 
   Status Close() override {
     if (!handle_.valid()) return Status::Ok();
-    if (!handle_.reset()) return LastError(path_);
+    if (!handle_.reset()) return LastError("CloseHandle", path_);
     return Status::Ok();
   }
 
@@ -148,9 +150,9 @@ class Win32Env : public Env {
   Status ReadFileStart(const std::string& path, size_t limit, std::string* contents) override {
     contents->clear();
     ScopedHandle file = OpenExisting(ToWide(path), GENERIC_READ, 0);
-    if (!file.valid()) return LastError(path);
+    if (!file.valid()) return LastError("CreateFileW", path);
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.get(), &size)) return LastError(path);
+    if (!::GetFileSizeEx(file.get(), &size)) return LastError("GetFileSizeEx", path);
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) return Status::IOError(path + ": not a file");
     contents->resize(std::min(static_cast<size_t>(size.QuadPart), limit));
     size_t done = 0;
@@ -158,7 +160,7 @@ class Win32Env : public Env {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents->size() - done, 1u << 30));
       DWORD read = 0;
       if (!::ReadFile(file.get(), contents->data() + done, chunk, &read, nullptr)) {
-        const Status s = LastError(path);
+        const Status s = LastError("ReadFile", path);
         contents->clear();
         return s;
       }
@@ -179,7 +181,7 @@ class Win32Env : public Env {
       if (attributes != kNoAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return Status::IOError(path + ": is a folder");
       }
-      return Win32Error(path, error);
+      return Win32Error("CreateFileW", path, error);
     }
     return Status::Ok();
   }
@@ -187,7 +189,7 @@ class Win32Env : public Env {
   Status FileSize(const std::string& path, uint64_t* size) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) {
-      return LastError(path);
+      return LastError("GetFileAttributesExW", path);
     }
     *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return Status::Ok();
@@ -209,11 +211,13 @@ class Win32Env : public Env {
     ScopedHandle handle(::CreateFileW(ToWide(path).c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle.valid()) return LastError(path);
+    if (!handle.valid()) return LastError("CreateFileW", path);
     *identity = FileIdentity{PathKind::kOther, 0, 0};
     if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return Status::Ok();
     BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(handle.get(), &info)) return LastError(path);
+    if (!::GetFileInformationByHandle(handle.get(), &info)) {
+      return LastError("GetFileInformationByHandle", path);
+    }
     identity->kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder
                      : (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? PathKind::kOther
                                                                              : PathKind::kFile;
@@ -231,7 +235,7 @@ class Win32Env : public Env {
       const DWORD error = ::GetLastError();
       // An empty drive root has not even "." to find.
       if (error == ERROR_FILE_NOT_FOUND && KindOf(path) == PathKind::kFolder) return Status::Ok();
-      return Win32Error(path, error);
+      return Win32Error("FindFirstFileW", path, error);
     }
     do {
       const std::u16string name(reinterpret_cast<const char16_t*>(found.cFileName));
@@ -244,7 +248,7 @@ class Win32Env : public Env {
     const DWORD error = ::GetLastError();
     if (error != ERROR_NO_MORE_FILES) {
       entries->clear();
-      return Win32Error(path, error);
+      return Win32Error("FindNextFileW", path, error);
     }
     return Status::Ok();
   }
@@ -256,7 +260,7 @@ class Win32Env : public Env {
     ULARGE_INTEGER total_free;
     if (!::GetDiskFreeSpaceExW(ToWide(WithTrailingSeparator(folder)).c_str(), nullptr, nullptr,
                                &total_free)) {
-      return LastError(path);
+      return LastError("GetDiskFreeSpaceExW", path);
     }
     *bytes = total_free.QuadPart;
     return Status::Ok();
@@ -275,7 +279,7 @@ class Win32Env : public Env {
         ClearedBlockingAttributes(wide)) {
       handle = create();
     }
-    if (!handle.valid()) return LastError(path);
+    if (!handle.valid()) return LastError("CreateFileW", path);
     *file = std::make_unique<Win32WritableFile>(path, std::move(handle));
     return Status::Ok();
   }
@@ -287,7 +291,7 @@ class Win32Env : public Env {
     if (!copied && ::GetLastError() == ERROR_ACCESS_DENIED && ClearedBlockingAttributes(wide_to)) {
       copied = ::CopyFileW(wide_from.c_str(), wide_to.c_str(), FALSE);
     }
-    if (!copied) return LastError(from + " -> " + to);
+    if (!copied) return LastError("CopyFileW", from + " -> " + to);
     // The copy takes the source's attributes. A read-only track would become a file that can
     // never be removed from the iPod; the copy is a plain file, as it is on POSIX.
     const DWORD attributes = AttributesOf(wide_to);
@@ -295,23 +299,24 @@ class Win32Env : public Env {
         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (attributes != kNoAttributes && (attributes & kDropped) != 0 &&
         !::SetFileAttributesW(wide_to.c_str(), attributes & ~kDropped)) {
-      return LastError(to);
+      return LastError("SetFileAttributesW", to);
     }
     // On the device before a database names it.
     ScopedHandle copy = OpenExisting(wide_to, GENERIC_WRITE, FILE_SHARE_READ);
-    if (!copy.valid() || !::FlushFileBuffers(copy.get())) return LastError(to);
+    if (!copy.valid()) return LastError("CreateFileW", to);
+    if (!::FlushFileBuffers(copy.get())) return LastError("FlushFileBuffers", to);
     return Status::Ok();
   }
 
   Status RemoveFile(const std::string& path) override {
-    if (!::DeleteFileW(ToWide(path).c_str())) return LastError(path);
+    if (!::DeleteFileW(ToWide(path).c_str())) return LastError("DeleteFileW", path);
     return Status::Ok();
   }
 
   Status RenameFile(const std::string& from, const std::string& to) override {
     if (!::MoveFileExW(ToWide(from).c_str(), ToWide(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return LastError(from + " -> " + to);
+      return LastError("MoveFileExW", from + " -> " + to);
     }
     return Status::Ok();
   }
@@ -328,7 +333,7 @@ class Win32Env : public Env {
       if (error == ERROR_ALREADY_EXISTS && KindOf(path) == PathKind::kFolder) {
         return Status::Ok();
       }
-      return Win32Error(path, error);
+      return Win32Error("CreateDirectoryW", path, error);
     }
     return Status::Ok();
   }
@@ -341,7 +346,7 @@ class Win32Env : public Env {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) {
-      const Status s = LastError(path);
+      const Status s = LastError("CreateFileW", path);
       LockRegistry::ForProcess().Release(path, token);
       return s;
     }
@@ -349,7 +354,7 @@ class Win32Env : public Env {
     OVERLAPPED at = {};
     if (!::LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, kLockRangeLow, kLockRangeHigh,
                       &at)) {
-      const Status s = LastError(path);
+      const Status s = LastError("LockFileEx", path);
       handle.reset();
       LockRegistry::ForProcess().Release(path, token);
       return s;

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <climits>
-#include <stdexcept>
 
 #include "platform/text.h"
 
@@ -11,17 +10,16 @@ namespace tunewell {
 
 namespace {
 
-// The conversion calls count in int; no text this program handles comes near that.
-int CheckedLength(size_t size) {
-  if (size > static_cast<size_t>(INT_MAX)) throw std::length_error("text too long to convert");
-  return static_cast<int>(size);
-}
+// The conversion calls count in int. No text this program handles comes near that; one that
+// did converts as text the code page cannot hold.
+bool Convertible(size_t size) { return size <= static_cast<size_t>(INT_MAX); }
 
 }  // namespace
 
 std::u16string NarrowToWide(std::string_view text) {
   if (text.empty()) return std::u16string();
-  const int in_size = CheckedLength(text.size());
+  if (!Convertible(text.size())) return std::u16string(1, u'\uFFFD');
+  const int in_size = static_cast<int>(text.size());
   const int out_size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), in_size, nullptr, 0);
   if (out_size <= 0) return std::u16string(text.size(), u'\uFFFD');
   std::u16string out(static_cast<size_t>(out_size), u'\0');
@@ -32,7 +30,8 @@ std::u16string NarrowToWide(std::string_view text) {
 
 std::string WideToNarrow(std::u16string_view text) {
   if (text.empty()) return std::string();
-  const int in_size = CheckedLength(text.size());
+  if (!Convertible(text.size())) return std::string(1, '?');
+  const int in_size = static_cast<int>(text.size());
   const wchar_t* in = reinterpret_cast<const wchar_t*>(text.data());
   // No best fit: a character the code page lacks becomes '?' rather than a look-alike, which in
   // a path could be a separator or a different, existing file.

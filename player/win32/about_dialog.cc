@@ -4,6 +4,7 @@
 
 #include "player/win32/cadenza.h"
 #include "player/win32/module.h"
+#include "win32kit/boundary.h"
 
 namespace tunewell {
 
@@ -37,7 +38,7 @@ std::string VersionLine(HMODULE module) {
   return line;
 }
 
-INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR AboutMessage(HWND dialog, UINT message, WPARAM wparam) {
   switch (message) {
     case WM_INITDIALOG:
       ::SetDlgItemTextA(dialog, kVersionLineId, VersionLine(module::Handle()).c_str());
@@ -50,6 +51,11 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wparam, LPARAM
       break;
   }
   return FALSE;
+}
+
+INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  return ProcedureEntry([&] { return AboutMessage(dialog, message, wparam); },
+                        [] { return INT_PTR{FALSE}; });
 }
 
 }  // namespace

@@ -2,19 +2,11 @@
 
 #include <vector>
 
+#include "hook/player_controls.h"
 #include "player/win32/player_windows.h"
 #include "sync/auto_sync_file.h"
 
 namespace tunewell {
-
-namespace {
-
-constexpr int kAutoSyncBoxId = 2122;
-constexpr int kCustomPageBoxId = 2161;
-constexpr int kPlaylistHostId = 2224;
-constexpr int kPlaylistListId = 1;
-
-}  // namespace
 
 void SaveAutoSyncSelection(Env& env, HWND dialog, const std::string& ipod_root) {
   if (dialog == nullptr || ipod_root.empty()) return;
@@ -22,7 +14,8 @@ void SaveAutoSyncSelection(Env& env, HWND dialog, const std::string& ipod_root) 
   HWND box = ::GetDlgItem(dialog, kAutoSyncBoxId);
   if (box == nullptr && page != nullptr) box = ::GetDlgItem(page, kCustomPageBoxId);
   if (box != nullptr && (::SendMessageA(box, BM_GETCHECK, 0, 0) & 1) == 0) {
-    (void)AutoSyncFile(env).Delete(ipod_root);
+    // A file that could not be deleted keeps the old selection; there is no one to tell here.
+    AutoSyncFile(env).Delete(ipod_root).IgnoreError();
     return;
   }
   HWND host = ::GetDlgItem(page != nullptr ? page : dialog, kPlaylistHostId);
@@ -34,7 +27,7 @@ void SaveAutoSyncSelection(Env& env, HWND dialog, const std::string& ipod_root) 
     if (ListRowChecked(list, row)) names.push_back(ListCellText(list, row, 0));
   }
   // A failed write keeps the previous selection whole; there is no one to tell here.
-  (void)WriteAutoSyncSelection(env, ipod_root, names);
+  WriteAutoSyncSelection(env, ipod_root, names).IgnoreError();
 }
 
 }  // namespace tunewell

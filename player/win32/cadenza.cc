@@ -3,6 +3,7 @@
 #include "player/win32/module.h"
 #include "player/win32/player_views.h"
 #include "player/win32/sync_controller.h"
+#include "win32kit/boundary.h"
 
 namespace tunewell {
 
@@ -18,32 +19,35 @@ SyncController& Controller() {
 CCadenza::CCadenza() { module::AddObject(); }
 
 CCadenza::~CCadenza() {
-  // A player that forgot SetCore(null) must not leave its core held by the controller.
-  if (has_core_) Controller().Detach(this);
+  // A player that forgot SetCore(null) must not leave its core held by the controller. Release
+  // answers a count, not an error: a failure here has no one to go to.
+  if (has_core_) ProcedureEntry([this] { Controller().Detach(this); }, [] {});
   module::RemoveObject();
 }
 
 HRESULT CCadenza::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidWmpPluginUI)) {
-    *object = static_cast<IWMPPluginUI*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return ComEntry([&] {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidWmpPluginUI)) {
+      *object = static_cast<IWMPPluginUI*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  });
 }
 
-ULONG CCadenza::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
+ULONG CCadenza::AddRef() noexcept { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
 
-ULONG CCadenza::Release() {
+ULONG CCadenza::Release() noexcept {
   const LONG refs = ::InterlockedDecrement(&refs_);
   if (refs == 0) delete this;
   return static_cast<ULONG>(refs);
 }
 
 HRESULT CCadenza::SetCore(IWMPCore* core) {
-  try {
+  return ComEntry([&] {
     if (core == nullptr) {
       if (has_core_) Controller().Detach(this);
       has_core_ = false;
@@ -53,28 +57,24 @@ HRESULT CCadenza::SetCore(IWMPCore* core) {
     Controller().Attach(core, this);
     has_core_ = true;
     return S_OK;
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
-HRESULT CCadenza::Create(HWND, HWND*) { return E_NOTIMPL; }
-HRESULT CCadenza::Destroy() { return E_NOTIMPL; }
+HRESULT CCadenza::Create(HWND, HWND*) noexcept { return E_NOTIMPL; }
+HRESULT CCadenza::Destroy() noexcept { return E_NOTIMPL; }
 
 HRESULT CCadenza::DisplayPropertyPage(HWND parent) {
-  try {
+  return ComEntry([&] {
     ShowAboutDialog(parent);
     return S_OK;
-  } catch (...) {
-    return E_FAIL;
-  }
+  });
 }
 
-HRESULT CCadenza::GetProperty(const WCHAR*, VARIANT* value) {
+HRESULT CCadenza::GetProperty(const WCHAR*, VARIANT* value) noexcept {
   return value == nullptr ? E_POINTER : E_NOTIMPL;
 }
 
-HRESULT CCadenza::SetProperty(const WCHAR*, const VARIANT*) { return E_NOTIMPL; }
-HRESULT CCadenza::TranslateAccelerator(MSG*) { return E_NOTIMPL; }
+HRESULT CCadenza::SetProperty(const WCHAR*, const VARIANT*) noexcept { return E_NOTIMPL; }
+HRESULT CCadenza::TranslateAccelerator(MSG*) noexcept { return E_NOTIMPL; }
 
 }  // namespace tunewell

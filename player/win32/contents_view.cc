@@ -7,9 +7,10 @@
 #include <new>
 
 #include "database/ipod_database.h"
-#include "player/win32/gdi.h"
 #include "player/win32/player_windows.h"
 #include "sync/removal_run.h"
+#include "win32kit/boundary.h"
+#include "win32kit/scoped_gdi.h"
 
 namespace tunewell {
 
@@ -44,7 +45,7 @@ void DrawExpander(HDC dc, int x, int y, bool expanded, COLORREF frame, COLORREF 
 
 void UpdateToolbarButton(bool any_selected) {
   if (HWND toolbar = FindSyncPaneControl(kSyncToolbarId)) {
-    ::SendMessageW(toolbar, TB_SETSTATE, ContentsView::kRemoveButtonId,
+    ::SendMessageW(toolbar, TB_SETSTATE, kRemoveButtonId,
                    MAKELONG(any_selected ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE, 0));
   }
 }
@@ -60,18 +61,16 @@ ContentsView& ContentsView::Instance() {
 LRESULT CALLBACK ContentsView::DeviceListProcedure(HWND list, UINT message, WPARAM wparam,
                                                    LPARAM lparam) {
   ContentsView& view = Instance();
-  try {
-    return view.ListMessage(list, message, wparam, lparam);
-  } catch (...) {
-    // Nothing may unwind into the player's window code.
-    return view.list_.CallOriginal(list, message, wparam, lparam);
-  }
+  return ProcedureEntry([&] { return view.ListMessage(list, message, wparam, lparam); },
+                        [&] { return view.list_.CallOriginal(list, message, wparam, lparam); });
 }
 
 LRESULT CALLBACK ContentsView::EjectHostProcedure(HWND host, UINT message, WPARAM wparam,
                                                   LPARAM lparam) {
   ContentsView& view = Instance();
-  return view.eject_.HostMessage(host, message, wparam, lparam, view.active());
+  return ProcedureEntry(
+      [&] { return view.eject_.HostMessage(host, message, wparam, lparam, view.active()); },
+      [&] { return view.eject_.CallOriginal(host, message, wparam, lparam); });
 }
 
 bool ContentsView::Showing() {

@@ -25,8 +25,6 @@ namespace tunewell {
 
 class ContentsView {
  public:
-  static constexpr int kDeviceListId = 210;
-  static constexpr int kRemoveButtonId = 216;
   // How long a refresh waits for the iPod to show in the device combo box.
   static constexpr DWORD kRefreshWaitMs = 30000;
 

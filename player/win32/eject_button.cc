@@ -28,13 +28,12 @@ void EjectButton::LoadIcon() {
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&classes);
   // The icon never changes: made once, and never freed under a paint.
-  icon_ =
-      ScopedGdiObject<HBITMAP>(::LoadBitmapW(module::Handle(), MAKEINTRESOURCEW(kEjectBitmapId)));
+  icon_.reset(::LoadBitmapW(module::Handle(), MAKEINTRESOURCEW(kEjectBitmapId)));
   BITMAP info{};
   if (icon_.get() == nullptr || !::GetObjectW(icon_.get(), sizeof info, &info)) return;
   icon_size_ = {info.bmWidth, info.bmHeight};
-  mask_ = ScopedGdiObject<HBITMAP>(::CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr));
-  ScopedMemoryDC icon_dc(nullptr), mask_dc(nullptr);
+  mask_.reset(::CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr));
+  ScopedMemoryDC icon_dc(::CreateCompatibleDC(nullptr)), mask_dc(::CreateCompatibleDC(nullptr));
   ScopedSelectObject icon_in(icon_dc.get(), icon_.get()), mask_in(mask_dc.get(), mask_.get());
   // Black source pixels become 1 in the mask, all others 0.
   ::SetBkColor(icon_dc.get(), RGB(0, 0, 0));
@@ -98,7 +97,7 @@ void EjectButton::Paint(HWND host) {
   const SIZE size = WindowSize(host);
   const int x = size.cx - icon_size_.cx - 4, y = (size.cy - icon_size_.cy - 4) / 2;
   ScopedWindowDC dc(host);
-  ScopedMemoryDC source(dc.get());
+  ScopedMemoryDC source(::CreateCompatibleDC(dc.get()));
   {
     ScopedSelectObject in(source.get(), mask_.get());
     ::BitBlt(dc.get(), x, y, icon_size_.cx, icon_size_.cy, source.get(), 0, 0, SRCAND);
@@ -115,30 +114,29 @@ void EjectButton::TrackHover(HWND host, int x, int y) {
     return;
   }
   // Stays where it first appeared while the pointer moves inside the zone.
-  if (tooltip_ != nullptr) return;
+  if (tooltip_.valid()) return;
   POINT at{x, y};
   ::ClientToScreen(host, &at);
-  tooltip_ =
-      ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
-  if (tooltip_ == nullptr) return;
+  tooltip_.reset(::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                   nullptr, nullptr));
+  if (!tooltip_.valid()) return;
   TOOLINFOA tool{};
   tool.cbSize = TTTOOLINFOA_V1_SIZE;
   tool.uFlags = TTF_TRACK;
   tool.lpszText = const_cast<char*>(kEjectTooltip);
-  ::SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-  ::SendMessageA(tooltip_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y + 20));
-  ::SendMessageA(tooltip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  ::SendMessageA(tooltip_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  ::SendMessageA(tooltip_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y + 20));
+  ::SendMessageA(tooltip_.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }
 
 void EjectButton::HideTooltip() {
-  if (tooltip_ == nullptr) return;
+  if (!tooltip_.valid()) return;
   TOOLINFOA tool{};
   tool.cbSize = TTTOOLINFOA_V1_SIZE;
-  ::SendMessageA(tooltip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
-  ::DestroyWindow(tooltip_);
-  tooltip_ = nullptr;
+  ::SendMessageA(tooltip_.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+  tooltip_.reset();
 }
 
 }  // namespace tunewell

@@ -8,8 +8,9 @@
 
 #include <mutex>
 
-#include "player/win32/gdi.h"
 #include "player/win32/window_subclass.h"
+#include "win32kit/scoped_gdi.h"
+#include "win32kit/scoped_window.h"
 
 namespace tunewell {
 
@@ -20,6 +21,10 @@ class EjectButton {
  public:
   // Takes over `host` unless it is already ours; `procedure` forwards to HostMessage.
   void Subclass(HWND host, WNDPROC procedure);
+  // The host's own procedure.
+  LRESULT CallOriginal(HWND host, UINT message, WPARAM wparam, LPARAM lparam) const {
+    return host_.CallOriginal(host, message, wparam, lparam);
+  }
   // Removes the tooltip and gives the host its own procedure back.
   void Restore();
   // Repaints the host, which shows the icon only while the view is active.
@@ -38,8 +43,8 @@ class EjectButton {
   // Bitmap 107 and its mask: 1 where the icon is black, which lets the host show through.
   ScopedGdiObject<HBITMAP> icon_, mask_;
   SIZE icon_size_{};
-  // Owned by the interface thread, like the host.
-  HWND tooltip_ = nullptr;
+  // Made and destroyed on the interface thread, like the host.
+  ScopedWindow tooltip_;
   bool tracking_ = false;
 };
 

@@ -1,31 +1,14 @@
 #include "player/win32/hook_binding.h"
 
 #include <cctype>
-#include <vector>
+
+#include "win32kit/module_path.h"
 
 namespace tunewell {
 
-std::wstring HookLibraryPath(HMODULE plugin) {
-  // Long paths are fine here; the buffer grows until the whole path fits.
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(plugin, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return L"";
-    if (length < buffer.size()) {
-      std::wstring path(buffer.data(), length);
-      const size_t slash = path.find_last_of(L"\\/");
-      path.resize(slash == std::wstring::npos ? 0 : slash + 1);
-      return path +
-             std::wstring(hook::kLibraryName, hook::kLibraryName + sizeof hook::kLibraryName - 1);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 FARPROC HookBinding::BindHookExport(const char* name) {
   std::call_once(load_once_, [this] {
-    const std::wstring path = HookLibraryPath(plugin_);
+    const std::wstring path = PathBesideModule(plugin_, hook::kLibraryName);
     if (!path.empty()) library_ = ::LoadLibraryW(path.c_str());
   });
   return library_ == nullptr ? nullptr : ::GetProcAddress(library_, name);

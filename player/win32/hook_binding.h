@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "player/win32/hook_library.h"
+#include "hook/win32/hook_library.h"
 
 namespace tunewell {
 
@@ -44,8 +44,5 @@ class HookBinding {
   std::once_flag load_once_;
   HMODULE library_ = nullptr;
 };
-
-// The library's full path: the plug-in's path with its file name replaced.
-std::wstring HookLibraryPath(HMODULE plugin);
 
 }  // namespace tunewell

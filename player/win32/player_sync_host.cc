@@ -28,7 +28,7 @@ std::string PlayerSyncHost::GetIPodRootDirectory() {
 }
 
 SyncListSource* PlayerSyncHost::GetSyncList() {
-  HWND list = hook_.SyncListView(hook::kSyncListId);
+  HWND list = hook_.SyncListView(kSyncListId);
   if (list == nullptr) return nullptr;
   rows_ = std::make_unique<SyncListRows>(list);
   return rows_.get();

@@ -26,7 +26,7 @@ void PlayerViews::RemoveSelectedTracks() {
 void PlayerViews::EjectIPod(const std::string& ipod_root) {
   SystemDeviceTree tree;
   // A refused eject leaves the iPod mounted, as the system's own eject would; nothing to add.
-  (void)tunewell::EjectIPod(tree, ipod_root);
+  tunewell::EjectIPod(tree, ipod_root).IgnoreError();
 }
 
 std::unique_ptr<SyncProgress> PlayerViews::OpenProgress() {

@@ -3,9 +3,9 @@
 #include <commctrl.h>
 
 #include <cstring>
-#include <memory>
 
-#include "platform/win32/scoped_handle.h"
+#include "win32kit/boundary.h"
+#include "win32kit/thread_handoff.h"
 
 namespace tunewell {
 
@@ -26,13 +26,20 @@ struct Search {
   HWND found;
 };
 
+// The enumeration callbacks run inside the system's code: a throw stops the search instead.
+constexpr auto kStopSearch = [] { return BOOL{FALSE}; };
+
 BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param) {
-  auto* s = reinterpret_cast<Search*>(param);
-  if (s->class_name != nullptr && ClassName(window) != s->class_name) return TRUE;
-  if (s->title != nullptr && WindowText(window) != s->title) return TRUE;
-  if (s->class_name != nullptr && !::IsWindowVisible(window)) return TRUE;
-  s->found = window;
-  return FALSE;
+  return ProcedureEntry(
+      [&] {
+        auto* s = reinterpret_cast<Search*>(param);
+        if (s->class_name != nullptr && ClassName(window) != s->class_name) return TRUE;
+        if (s->title != nullptr && WindowText(window) != s->title) return TRUE;
+        if (s->class_name != nullptr && !::IsWindowVisible(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      kStopSearch);
 }
 
 // The first top-level window of `thread` (any thread when 0) of class `class_name` (any when
@@ -48,12 +55,16 @@ HWND FindTopLevel(DWORD thread, const char* class_name, const char* title) {
 }
 
 BOOL CALLBACK VisitCustomPage(HWND window, LPARAM param) {
-  if (!::IsWindowEnabled(window) || !::IsWindowVisible(window)) return TRUE;
-  if (ClassName(window) != kDialogClass) return TRUE;
-  const std::string title = WindowText(window);
-  if (title != "Custom Sync Settings" && title != "Configure Sync") return TRUE;
-  *reinterpret_cast<HWND*>(param) = window;
-  return FALSE;
+  return ProcedureEntry(
+      [&] {
+        if (!::IsWindowEnabled(window) || !::IsWindowVisible(window)) return TRUE;
+        if (ClassName(window) != kDialogClass) return TRUE;
+        const std::string title = WindowText(window);
+        if (title != "Custom Sync Settings" && title != "Configure Sync") return TRUE;
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+      },
+      kStopSearch);
 }
 
 template <typename Find>
@@ -65,18 +76,11 @@ HWND Poll(Find find, int tries, DWORD pause_ms) {
   return nullptr;
 }
 
-struct ColumnSwitch {
-  HWND header;
-  bool show;
-};
-
 // Opens "Choose Columns" from the header's context menu, ticks or unticks "File Path" and
 // confirms. The key goes to the menu itself rather than to whatever has the focus, so another
 // window never receives it.
-DWORD WINAPI ColumnSwitchWorker(void* param) {
-  const std::unique_ptr<ColumnSwitch> owned(static_cast<ColumnSwitch*>(param));
-  const ColumnSwitch job = *owned;
-  const DWORD ui_thread = ::GetWindowThreadProcessId(job.header, nullptr);
+void SwitchColumn(HWND header, bool show) {
+  const DWORD ui_thread = ::GetWindowThreadProcessId(header, nullptr);
   ::Sleep(150);
   HWND menu = Poll([&] { return FindTopLevel(ui_thread, kMenuClass, nullptr); }, 50, 10);
   if (menu != nullptr) {
@@ -92,15 +96,15 @@ DWORD WINAPI ColumnSwitchWorker(void* param) {
     if ((menu = FindTopLevel(ui_thread, kMenuClass, nullptr)) != nullptr) {
       ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     }
-    return 1;
+    return;
   }
-  HWND list = ::GetDlgItem(dialog, 220);
+  HWND list = ::GetDlgItem(dialog, kChooseColumnsListId);
   const int rows = ListRowCount(list);
   for (int row = 0; row < rows; ++row) {
     if (ListCellText(list, row, 0) != kFilePathColumn) continue;
     LVITEMA item{};
     item.stateMask = kStateImageMask;
-    item.state = INDEXTOSTATEIMAGEMASK(job.show ? 2 : 1);
+    item.state = INDEXTOSTATEIMAGEMASK(show ? 2 : 1);
     ::SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     break;
   }
@@ -108,7 +112,6 @@ DWORD WINAPI ColumnSwitchWorker(void* param) {
   ::SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                         reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)), SMTO_NORMAL,
                         kSendLimitMs, &ignored);
-  return 1;
 }
 
 }  // namespace
@@ -169,10 +172,8 @@ bool FindFilePathColumn(HWND header, int* index) {
 void ShowFilePathColumn(HWND list) {
   HWND header = ::GetWindow(list, GW_CHILD);
   if (header == nullptr) return;
-  auto job = std::make_unique<ColumnSwitch>(ColumnSwitch{header, true});
-  ScopedHandle worker(::CreateThread(nullptr, 0, ColumnSwitchWorker, job.get(), 0, nullptr));
+  const ScopedHandle worker = HandOffToThread([header] { SwitchColumn(header, true); });
   if (!worker.valid()) return;
-  job.release();  // the worker owns it now
   // The player may hold the right-click until its menu and dialog close: never wait forever.
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutA(header, WM_RBUTTONDOWN, 0, 0, SMTO_NORMAL, kSendLimitMs, &ignored);

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "hook/player_controls.h"
+
 namespace tunewell {
 
 inline constexpr char kPlayerWindowTitle[] = "Windows Media Player";
@@ -14,18 +16,14 @@ inline constexpr char kChooseColumnsTitle[] = "Choose Columns";
 inline constexpr char kFilePathColumn[] = "File Path";
 inline constexpr char kDialogClass[] = "#32770";
 
-// Sync pane controls below the player window.
-inline constexpr int kDeviceComboId = 208;
-inline constexpr int kSyncToolbarId = 209;
-inline constexpr int kEjectHostId = 219;
-
 // The window's text as narrow text, at most 259 bytes.
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
 
 // The first top-level window titled exactly "Windows Media Player", or null.
 HWND FindPlayerWindow();
-// Player window -> child 0 -> its first child -> child 0 -> child `id`; null when a step fails.
+// Player window -> child 0 -> its first child -> child 0 -> child `id` (kDeviceComboId,
+// kSyncToolbarId, kEjectHostId); null when a step fails.
 HWND FindSyncPaneControl(int id);
 
 // True when the combo box's selected entry ends with "(X:)" for the root "X:\".

@@ -1,107 +1,109 @@
-// DllRegisterServer and DllUnregisterServer: the class key and the player's UI plug-in entry.
+// DllRegisterServer and DllUnregisterServer: the registration table written and removed, with
+// calls that Windows XP has.
 
+#include <iterator>
 #include <string>
-#include <vector>
+#include <string_view>
 
+#include "player/registration_table.h"
 #include "player/win32/module.h"
-#include "player/win32/plugin_ui.h"
+#include "win32kit/boundary.h"
+#include "win32kit/module_path.h"
+#include "win32kit/scoped_key.h"
 
 namespace tunewell {
 
 namespace {
 
-constexpr wchar_t kPluginsKey[] = L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\";
-// Background plug-in, has a property page, switched on when installed.
-constexpr DWORD kCapabilities = 0xC0000001;
+using registration::Entry;
 
-std::wstring ClassKey() { return std::wstring(L"CLSID\\") + kClsidCadenzaText; }
-std::wstring PluginKey() { return std::wstring(kPluginsKey) + kClsidCadenzaText; }
+HKEY RootKey(registration::Root root) {
+  return root == registration::Root::kClassesRoot ? HKEY_CLASSES_ROOT : HKEY_LOCAL_MACHINE;
+}
 
-std::wstring ModulePath() {
-  std::vector<wchar_t> buffer(MAX_PATH);
+HRESULT FromWin32(LONG result) { return HRESULT_FROM_WIN32(static_cast<DWORD>(result)); }
+
+// The table's texts are ASCII.
+std::wstring Wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+void ReplaceAll(std::wstring* text, std::string_view placeholder, const std::wstring& value) {
+  const std::wstring wide = Wide(placeholder);
+  for (size_t at = text->find(wide); at != std::wstring::npos;
+       at = text->find(wide, at + value.size())) {
+    text->replace(at, wide.size(), value);
+  }
+}
+
+// Removes `path` below `parent` and everything below it; a key that is not there is fine.
+// (RegDeleteKeyW takes only keys without subkeys, and RegDeleteTreeW came after XP.)
+LONG DeleteKeyTree(HKEY parent, const std::wstring& path) {
+  HKEY opened = nullptr;
+  LONG r = ::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &opened);
+  if (r == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (r != ERROR_SUCCESS) return r;
+  ScopedKey key(opened);
   for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(module::Handle(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return L"";
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
+    wchar_t name[256];  // a key name has at most 255 characters
+    DWORD length = static_cast<DWORD>(std::size(name));
+    // Always the first: the one before it is gone.
+    r = ::RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (r == ERROR_NO_MORE_ITEMS) break;
+    if (r != ERROR_SUCCESS) return r;
+    if ((r = DeleteKeyTree(key.get(), name)) != ERROR_SUCCESS) return r;
   }
+  key.reset();
+  r = ::RegDeleteKeyW(parent, path.c_str());
+  return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
 }
 
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  ~ScopedKey() {
-    if (key_ != nullptr) ::RegCloseKey(key_);
+LONG Write(const Entry& entry, const std::wstring& module_path, const std::wstring& module_file) {
+  HKEY created = nullptr;
+  const LONG r = ::RegCreateKeyExW(RootKey(entry.root), Wide(entry.key).c_str(), 0, nullptr, 0,
+                                   KEY_SET_VALUE, nullptr, &created, nullptr);
+  if (r != ERROR_SUCCESS) return r;
+  const ScopedKey key(created);
+  const std::wstring name = Wide(entry.name);
+  const wchar_t* value_name = name.empty() ? nullptr : name.c_str();
+  if (entry.type == Entry::Type::kNumber) {
+    const DWORD number = entry.number;
+    return ::RegSetValueExW(key.get(), value_name, 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&number), sizeof number);
   }
-  HKEY get() const { return key_; }
-  HKEY* Out() { return &key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-// Removes `path` and everything below it; a key that is not there is fine.
-LONG DeleteTree(HKEY root, const std::wstring& path) {
-  const LONG result = ::RegDeleteTreeW(root, path.c_str());
-  return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
-}
-
-LONG SetText(HKEY key, const wchar_t* name, const std::wstring& text) {
-  return ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+  std::wstring text = Wide(entry.text);
+  ReplaceAll(&text, registration::kModulePath, module_path);
+  ReplaceAll(&text, registration::kModuleFile, module_file);
+  return ::RegSetValueExW(key.get(), value_name, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-// A fresh key: whatever an earlier registration left below it goes first.
-LONG CreateFresh(HKEY root, const std::wstring& path, ScopedKey* key) {
-  if (const LONG result = DeleteTree(root, path); result != ERROR_SUCCESS) return result;
-  return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key->Out(),
-                           nullptr);
+// Deletes every owned key, whatever fails; the first failure.
+LONG Unregister() {
+  LONG first = ERROR_SUCCESS;
+  for (const registration::OwnedKey& owned : registration::OwnedKeys()) {
+    const LONG r = DeleteKeyTree(RootKey(owned.root), Wide(owned.key));
+    if (first == ERROR_SUCCESS) first = r;
+  }
+  return first;
 }
 
 LONG Register() {
-  const std::wstring path = ModulePath();
+  const std::wstring path = ModulePath(module::Handle());
   if (path.empty()) return static_cast<LONG>(::GetLastError());
-  ScopedKey class_key, server_key, plugin_key;
-  LONG r = CreateFresh(HKEY_CLASSES_ROOT, ClassKey(), &class_key);
-  if (r == ERROR_SUCCESS) r = SetText(class_key.get(), nullptr, L"Cadenza Class");
-  if (r == ERROR_SUCCESS) {
-    r = ::RegCreateKeyExW(class_key.get(), L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
-                          server_key.Out(), nullptr);
-  }
-  if (r == ERROR_SUCCESS) r = SetText(server_key.get(), nullptr, path);
-  if (r == ERROR_SUCCESS) r = SetText(server_key.get(), L"ThreadingModel", L"Apartment");
-  if (r != ERROR_SUCCESS) return r;
-
-  // The player resolves res:// by file name, so the entry names the file as it is installed.
   const std::wstring file = path.substr(path.find_last_of(L"\\/") + 1);
-  r = CreateFresh(HKEY_LOCAL_MACHINE, PluginKey(), &plugin_key);
-  if (r == ERROR_SUCCESS) {
-    r = SetText(plugin_key.get(), L"FriendlyName", L"res://" + file + L"/RT_STRING/#102");
+  // Fresh keys: whatever an earlier registration left below them goes first.
+  if (const LONG r = Unregister(); r != ERROR_SUCCESS) return r;
+  for (const Entry& entry : registration::Entries()) {
+    if (const LONG r = Write(entry, path, file); r != ERROR_SUCCESS) return r;
   }
-  if (r == ERROR_SUCCESS) {
-    r = SetText(plugin_key.get(), L"Description", L"res://" + file + L"/RT_STRING/#103");
-  }
-  if (r == ERROR_SUCCESS) {
-    r = ::RegSetValueExW(plugin_key.get(), L"Capabilities", 0, REG_DWORD,
-                         reinterpret_cast<const BYTE*>(&kCapabilities), sizeof kCapabilities);
-  }
-  return r;
-}
-
-LONG Unregister() {
-  const LONG r = DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
-  const LONG s = DeleteTree(HKEY_LOCAL_MACHINE, PluginKey());
-  return r != ERROR_SUCCESS ? r : s;
+  return ERROR_SUCCESS;
 }
 
 // Tells a running player to look at its plug-ins again, whatever the outcome.
-HRESULT Announce(LONG result) {
+HRESULT Announce(HRESULT result) {
   const UINT message = ::RegisterWindowMessageA("WMPlayer_PluginAddRemove");
   if (message != 0) ::PostMessageA(HWND_BROADCAST, message, 0, 0);
-  return HRESULT_FROM_WIN32(static_cast<DWORD>(result));
+  return result;
 }
 
 }  // namespace
@@ -109,20 +111,14 @@ HRESULT Announce(LONG result) {
 }  // namespace tunewell
 
 STDAPI DllRegisterServer() {
-  try {
-    const LONG result = tunewell::Register();
-    // Half an entry would point the player at a class it cannot create.
-    if (result != ERROR_SUCCESS) tunewell::Unregister();
-    return tunewell::Announce(result);
-  } catch (...) {
-    return tunewell::Announce(ERROR_OUTOFMEMORY);
-  }
+  using namespace tunewell;
+  const HRESULT result = ComEntry([] { return FromWin32(Register()); });
+  // Half an entry would point the player at a class it cannot create.
+  if (FAILED(result)) ComEntry([] { return FromWin32(Unregister()); });
+  return Announce(result);
 }
 
 STDAPI DllUnregisterServer() {
-  try {
-    return tunewell::Announce(tunewell::Unregister());
-  } catch (...) {
-    return tunewell::Announce(ERROR_OUTOFMEMORY);
-  }
+  using namespace tunewell;
+  return Announce(ComEntry([] { return FromWin32(Unregister()); }));
 }

@@ -8,17 +8,6 @@
 
 namespace tunewell {
 
-namespace {
-
-constexpr int kEventRefresh = 4;
-constexpr int kEventAttachView = 5;
-constexpr int kEventRemoveSelected = 6;
-constexpr int kEventEject = 7;
-constexpr int kEventDetachView = 8;
-constexpr int kEventAttachViewAgain = 9;
-
-}  // namespace
-
 SyncController& SyncController::Instance(HMODULE plugin, ViewEvents& views) {
   // Never destroyed: at process exit the player's objects may already be gone.
   static SyncController* const controller = new SyncController(plugin, views);
@@ -60,9 +49,9 @@ void SyncController::RememberRoot(const std::string& root) {
   last_root_ = root;
 }
 
-bool SyncController::BeforeWorker(int code) {
+bool SyncController::BeforeWorker(HookEvent event) {
   if (!attached()) return false;
-  if (code == kEventSyncSettings) {
+  if (event == HookEvent::kSyncSettings) {
     // The settings dialog is only open until the hook library's thread goes on.
     const std::string root = hook_.IPodRoot();
     if (!root.empty()) {
@@ -73,20 +62,20 @@ bool SyncController::BeforeWorker(int code) {
   return true;
 }
 
-void SyncController::RunEvent(int code) {
-  switch (code) {
-    case kEventRefresh:
+void SyncController::RunEvent(HookEvent event) {
+  switch (event) {
+    case HookEvent::kRefreshAndSync:
       views_.RefreshContentsView();
-      HandleSyncRequest(code);
+      HandleSyncRequest(event);
       break;
-    case kEventAttachView:
-    case kEventAttachViewAgain:
+    case HookEvent::kAttachView:
+    case HookEvent::kAttachViewAgain:
       views_.AttachContentsView();
       break;
-    case kEventRemoveSelected:
+    case HookEvent::kRemoveSelected:
       views_.RemoveSelectedTracks();
       break;
-    case kEventEject: {
+    case HookEvent::kEject: {
       std::string root;
       {
         std::lock_guard lock(mutex_);
@@ -95,15 +84,15 @@ void SyncController::RunEvent(int code) {
       views_.EjectIPod(root);
       break;
     }
-    case kEventDetachView:
+    case HookEvent::kDetachView:
       views_.DetachContentsView();
       break;
     default:
-      HandleSyncRequest(code);
+      HandleSyncRequest(event);
   }
 }
 
-void SyncController::HandleSyncRequest(int code) {
+void SyncController::HandleSyncRequest(HookEvent event) {
   // The request keeps the core alive even if the player lets go of the plug-in meanwhile.
   ComPtr<IWMPCore> core = Core();
   if (!core) return;
@@ -113,7 +102,7 @@ void SyncController::HandleSyncRequest(int code) {
   MessageBoxNotice notice;
   const SyncServices services{Env::Default(), *progress, notice, &host, nullptr};
   // What the run did, the user has seen in its progress window or its notices.
-  (void)tunewell::HandleSyncRequest(services, library, host, code);
+  tunewell::HandleSyncRequest(services, library, host, event).status.IgnoreError();
 }
 
 }  // namespace tunewell

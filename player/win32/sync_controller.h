@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "hook/hook_events.h"
 #include "player/view_events.h"
 #include "player/win32/com_ptr.h"
 #include "player/win32/hook_binding.h"
@@ -33,14 +34,14 @@ class SyncController {
   void Detach(const void* owner);
   bool attached();
 
-  // The hook event `code`, on the hook library's thread: the work that must happen before it
-  // returns (the settings dialog read of code 3). False when the controller is inert.
-  bool BeforeWorker(int code);
-  // The hook event `code`, on a worker thread of its own.
-  void RunEvent(int code);
+  // `event` on the hook library's thread: the work that must happen before it returns (the
+  // settings dialog read of kSyncSettings). False when the controller is inert.
+  bool BeforeWorker(HookEvent event);
+  // `event` on a worker thread of its own.
+  void RunEvent(HookEvent event);
 
  private:
-  void HandleSyncRequest(int code);
+  void HandleSyncRequest(HookEvent event);
   void RememberRoot(const std::string& root);
   ComPtr<IWMPCore> Core();
 

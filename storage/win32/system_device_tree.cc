@@ -19,25 +19,21 @@ SystemDeviceTree::SystemDeviceTree()
     : volumes_(::SetupDiGetClassDevsA(&kVolumeInterface, nullptr, nullptr,
                                       DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
 
-SystemDeviceTree::~SystemDeviceTree() {
-  if (volumes_ != INVALID_HANDLE_VALUE) ::SetupDiDestroyDeviceInfoList(volumes_);
-}
-
 bool SystemDeviceTree::VolumeAt(uint32_t index, std::string* device_path, DeviceInstance* device) {
-  if (volumes_ == INVALID_HANDLE_VALUE) return false;
+  if (!volumes_.valid()) return false;
   SP_DEVICE_INTERFACE_DATA volume{};
   volume.cbSize = sizeof volume;
-  if (!::SetupDiEnumDeviceInterfaces(volumes_, nullptr, &kVolumeInterface, index, &volume)) {
+  if (!::SetupDiEnumDeviceInterfaces(volumes_.get(), nullptr, &kVolumeInterface, index, &volume)) {
     return false;
   }
   DWORD size = 0;
-  ::SetupDiGetDeviceInterfaceDetailA(volumes_, &volume, nullptr, 0, &size, nullptr);
+  ::SetupDiGetDeviceInterfaceDetailA(volumes_.get(), &volume, nullptr, 0, &size, nullptr);
   std::vector<char> buffer(std::max<DWORD>(size, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)));
   auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
   detail->cbSize = sizeof *detail;
   SP_DEVINFO_DATA info{};
   info.cbSize = sizeof info;
-  if (!::SetupDiGetDeviceInterfaceDetailA(volumes_, &volume, detail,
+  if (!::SetupDiGetDeviceInterfaceDetailA(volumes_.get(), &volume, detail,
                                           static_cast<DWORD>(buffer.size()), nullptr, &info)) {
     // Listed but unreadable: passed over like a volume that is not mounted.
     device_path->clear();

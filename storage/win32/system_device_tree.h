@@ -4,10 +4,9 @@
 // Configuration Manager, volume names from the volume mount points.
 
 #include <windows.h>
-// (after <windows.h>, which it needs)
-#include <setupapi.h>
 
 #include "storage/device_tree.h"
+#include "win32kit/scoped_device_info.h"
 
 namespace tunewell {
 
@@ -15,9 +14,6 @@ class SystemDeviceTree : public DeviceTree {
  public:
   // Takes the list of present volumes; an empty one when the system gives none.
   SystemDeviceTree();
-  ~SystemDeviceTree() override;
-  SystemDeviceTree(const SystemDeviceTree&) = delete;
-  SystemDeviceTree& operator=(const SystemDeviceTree&) = delete;
 
   bool VolumeAt(uint32_t index, std::string* device_path, DeviceInstance* device) override;
   DeviceInstance Parent(DeviceInstance device) override;
@@ -25,7 +21,7 @@ class SystemDeviceTree : public DeviceTree {
   bool RequestEject(DeviceInstance device) override;
 
  private:
-  HDEVINFO volumes_;
+  ScopedDeviceInfoList volumes_;
 };
 
 }  // namespace tunewell

@@ -5,13 +5,15 @@
 #include <algorithm>
 #include <future>
 
+#include "win32kit/boundary.h"
+
 namespace tunewell {
 
 namespace {
 
 constexpr UINT kCloseMessage = WM_APP + 1;
 
-INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+INT_PTR DialogMessage(HWND dialog, UINT message) {
   switch (message) {
     case WM_INITDIALOG:
       return TRUE;
@@ -27,6 +29,11 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     default:
       return FALSE;
   }
+}
+
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+  return ProcedureEntry([&] { return DialogMessage(dialog, message); },
+                        [] { return INT_PTR{FALSE}; });
 }
 
 void CentreInWorkArea(HWND window) {
@@ -49,22 +56,24 @@ bool CProgressBarDlg::Open() {
   ::InitCommonControlsEx(&classes);
   std::promise<HWND> created;
   std::future<HWND> window = created.get_future();
-  ui_ = std::thread([this, &created] {
-    HWND dialog =
-        ::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kDialogId), nullptr, DialogProc, 0);
-    created.set_value(dialog);
-    if (dialog == nullptr) return;
-    ::ShowWindow(dialog, SW_SHOWNORMAL);
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-      if (!::IsDialogMessageW(dialog, &msg)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-    }
-  });
+  ui_ = std::thread([this, &created] { ThreadEntry([&] { RunLoop(created); }); });
   window_ = window.get();
   return window_ != nullptr;
+}
+
+void CProgressBarDlg::RunLoop(std::promise<HWND>& created) {
+  HWND dialog =
+      ::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kDialogId), nullptr, DialogProc, 0);
+  created.set_value(dialog);
+  if (dialog == nullptr) return;
+  ::ShowWindow(dialog, SW_SHOWNORMAL);
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (!::IsDialogMessageW(dialog, &msg)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
 }
 
 void CProgressBarDlg::Close() {

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -48,7 +49,8 @@ class CProgressBarDlg : public SyncProgress {
   bool Open();
   void Close();
   void ShowOnly(int id_from, int id_to);
-  void RunLoop();
+  // The dialog's thread: makes it, hands it to `created` and runs its messages until it closes.
+  void RunLoop(std::promise<HWND>& created);
 
   HMODULE resources_;
   DWORD hold_ms_;

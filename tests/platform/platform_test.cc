@@ -25,7 +25,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "platform/win32/scoped_handle.h"
+#include "win32kit/scoped_handle.h"
 #endif
 
 namespace tunewell {
@@ -384,6 +384,20 @@ TEST(MemoryEnvFaultTest, CountsPartialCopiesAndCrashes) {
   EXPECT_EQ(*env.Contents(kDb) + *env.Contents("/ipod/A.mp3"), "");
   EXPECT_EQ(env.Contents(kSong), std::string(100, 's'));
   EXPECT_FALSE(tmp->Append("x").ok());  // the writer died with the program
+}
+
+// The system's errors name the call that failed as well as the path.
+TEST(SystemEnvTest, ErrorsNameTheFailedCall) {
+  DiskVolume volume;
+  const std::string missing = JoinPath(volume.root(), {"missing.mp3"});
+  std::string contents;
+  const Status s = volume.env().ReadFile(missing, &contents);
+#ifdef _WIN32
+  EXPECT_TRUE(s.message().starts_with("CreateFileW " + missing + ": ")) << s.message();
+  EXPECT_TRUE(s.message().ends_with(". (2)")) << s.message();
+#else
+  EXPECT_EQ(s.message(), "open " + missing + ": No such file or directory");
+#endif
 }
 
 #ifdef _WIN32

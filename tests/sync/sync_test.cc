@@ -769,7 +769,7 @@ class SyncRequestTest : public SyncRunTest {
   void Check(const std::string& title, const std::string& file) {
     sync_list_.rows.push_back({title, "/music/" + file});
   }
-  SyncReport Request(int event) {
+  SyncReport Request(HookEvent event) {
     progress_ = RecordingProgress();
     return HandleSyncRequest(SyncServices{env_, progress_, notice_, nullptr, &random_}, library_,
                              host_, event);
@@ -791,7 +791,7 @@ TEST_F(SyncRequestTest, CheckedRowsGoThroughATemporaryPlaylist) {
   Check("Tune", "tune.wma");
   Check("One", "moved/one.mp3");          // no library item has this path any more
   library_.AddPlaylist(u"TunewellTemp");  // left over from an earlier request
-  const SyncReport report = Request(kEventSyncTab);
+  const SyncReport report = Request(HookEvent::kSyncTab);
   EXPECT_TRUE(report.complete());
   EXPECT_EQ(report.summary, (SyncSummary{2, 0, 2, 1}));
   EXPECT_THAT(TitlesOnIPod(env_), ElementsAre(u"Song", u"Two"));
@@ -803,7 +803,7 @@ TEST_F(SyncRequestTest, CheckedRowsGoThroughATemporaryPlaylist) {
 
   // Without a Sync list the temporary playlist stays empty.
   host_.sync_list = nullptr;
-  EXPECT_EQ(Request(kEventSyncTab).total, 0);
+  EXPECT_EQ(Request(HookEvent::kSyncTab).total, 0);
   EXPECT_EQ(library_.new_playlists, 2);
   EXPECT_THAT(library_.Names(), IsEmpty());
 }
@@ -815,9 +815,10 @@ TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
                                         Names{"Empty"}};
   const Titles chosen[] = {{u"One"}, {u"One", u"Two"}, {u"Two"}, {}};
   for (size_t f = 0; f < std::size(files); ++f) {
-    for (int event :
-         {kEventSyncTab, 1, kEventNoticeOnly, kEventSyncSettings, kEventRefreshAndSync}) {
-      SCOPED_TRACE("file " + std::to_string(f) + ", event " + std::to_string(event));
+    for (HookEvent event : {HookEvent::kSyncTab, HookEvent::kSync, HookEvent::kNoticeOnly,
+                            HookEvent::kSyncSettings, HookEvent::kRefreshAndSync}) {
+      SCOPED_TRACE("file " + std::to_string(f) + ", event " +
+                   std::to_string(static_cast<int>(event)));
       SetUp();
       library_.AddPlaylist(u"Second", {Song(u"Two", "two.mp3")});
       library_.AddPlaylist(u"Other", {Song(u"One", "one.mp3")});
@@ -828,21 +829,22 @@ TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
       }
       const auto before = env_.TakeSnapshot();
       Request(event);
-      if (event == kEventNoticeOnly) {
+      if (event == HookEvent::kNoticeOnly) {
         EXPECT_THAT(host_.notices.shown,
                     ElementsAre(std::string(kNoticeCaption) + ": " + kSyncFromSyncTabNotice));
         EXPECT_EQ(std::tie(host_.root_asks, host_.waits), std::make_tuple(0, 0));
         EXPECT_EQ(env_.TakeSnapshot(), before);
         continue;
       }
-      const Titles expected = !files[f] && event != kEventSyncTab ? Titles{} : chosen[f];
+      const Titles expected = !files[f] && event != HookEvent::kSyncTab ? Titles{} : chosen[f];
       EXPECT_EQ(TitlesOnIPod(env_), expected);
       EXPECT_EQ(progress_.calls.empty(), expected.empty());
       // The player's own sync stops only for settings and refresh events with work to do.
       const bool stops =
-          (event == kEventSyncSettings || event == kEventRefreshAndSync) && !expected.empty();
+          (event == HookEvent::kSyncSettings || event == HookEvent::kRefreshAndSync) &&
+          !expected.empty();
       EXPECT_EQ(host_.stops, stops ? 1 : 0);
-      EXPECT_EQ(library_.new_playlists, !files[f] && event == kEventSyncTab ? 1 : 0);
+      EXPECT_EQ(library_.new_playlists, !files[f] && event == HookEvent::kSyncTab ? 1 : 0);
       EXPECT_EQ(library_.Names(), (Titles{u"Second", u"Other", u"Empty"}));
       EXPECT_EQ(host_.wait_depth, 0);
     }
@@ -854,7 +856,7 @@ TEST_F(SyncRequestTest, NoIPodRootStopsWithANotice) {
   Check("One", "one.mp3");
   host_.root.clear();
   const auto before = env_.TakeSnapshot();
-  EXPECT_FALSE(Request(kEventSyncTab).status.ok());
+  EXPECT_FALSE(Request(HookEvent::kSyncTab).status.ok());
   EXPECT_THAT(host_.notices.shown, ElementsAre(std::string(kNoticeCaption) + ": " + kNoIPodNotice));
   EXPECT_THAT(progress_.calls, IsEmpty());
   EXPECT_EQ(std::tie(library_.new_playlists, host_.wait_depth), std::make_tuple(0, 0));

@@ -6,7 +6,8 @@
 #include <thread>
 #include <type_traits>
 
-#include "player/win32/hook_library.h"
+#include "hook/player_controls.h"
+#include "hook/win32/hook_library.h"
 #include "tests/win32/player_host.h"
 
 #define EXPORT extern "C" __declspec(dllexport)
@@ -31,7 +32,9 @@ EXPORT int __cdecl GetIPodRootDirectory(char* root) {
 }
 
 EXPORT HWND __cdecl GetSyncListViewHWnd(int id) {
-  return id == 204 ? g_state.sync_list : id == 210 ? g_state.device_list : nullptr;
+  return id == tunewell::kSyncListId     ? g_state.sync_list
+         : id == tunewell::kDeviceListId ? g_state.device_list
+                                         : nullptr;
 }
 
 EXPORT HWND __cdecl GetSyncSettingsDlgHWnd(void) { return g_state.settings; }

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "hook/player_controls.h"
+
 namespace tunewell::fake {
 
 namespace {
@@ -48,14 +50,16 @@ HWND CheckList(HWND parent, int id, const std::vector<const char*>& columns,
 
 INT_PTR CALLBACK ChooseColumnsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   if (message == WM_INITDIALOG) {
-    HWND list = CheckList(dialog, 220, {"Column"});
+    HWND list = CheckList(dialog, kChooseColumnsListId, {"Column"});
     for (const char* name : {"Title", "Length", "File Path", "Genre"}) AddRow(list, name, false);
     Child(dialog, "BUTTON", "OK", IDOK, BS_DEFPUSHBUTTON);
     return TRUE;
   }
   if (message == WM_COMMAND && LOWORD(wparam) == IDOK) {
     // Applied before the dialog goes, as the player does on OK.
-    if (ListView_GetCheckState(::GetDlgItem(dialog, 220), 2)) g_host->ShowPathColumn();
+    if (ListView_GetCheckState(::GetDlgItem(dialog, kChooseColumnsListId), 2)) {
+      g_host->ShowPathColumn();
+    }
     ::EndDialog(dialog, IDOK);
     return TRUE;
   }
@@ -118,19 +122,19 @@ PlayerHost::PlayerHost() {
   ::UpdateWindow(main);
   // Player window -> child 0 -> its first child -> child 0 -> the Sync pane's controls.
   HWND pane = Child(Child(Child(main, "STATIC", "", 0), "STATIC", "", 7), "STATIC", "", 0);
-  combo = Child(pane, WC_COMBOBOXA, "", 208, CBS_DROPDOWNLIST, {10, 10, 180, 200});
+  combo = Child(pane, WC_COMBOBOXA, "", kDeviceComboId, CBS_DROPDOWNLIST, {10, 10, 180, 200});
   for (const char* device : {"Removable Disk (D:)", "iPod (E:)", "iPod (F:)"}) {
     ::SendMessageA(combo, CB_ADDSTRING, 0, LPARAM(device));
   }
   ChooseDevice(1);
-  toolbar =
-      Child(pane, TOOLBARCLASSNAMEA, "", 209, CCS_NOPARENTALIGN | CCS_NORESIZE, {200, 8, 100, 30});
+  toolbar = Child(pane, TOOLBARCLASSNAMEA, "", kSyncToolbarId, CCS_NOPARENTALIGN | CCS_NORESIZE,
+                  {200, 8, 100, 30});
   ::SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-  TBBUTTON button{I_IMAGENONE, 216, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, INT_PTR(0)};
+  TBBUTTON button{I_IMAGENONE, kRemoveButtonId, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, INT_PTR(0)};
   ::SendMessageA(toolbar, TB_ADDBUTTONSA, 1, LPARAM(&button));
-  eject_host = Child(pane, "STATIC", "", 219, 0, {310, 10, 200, 24});
-  sync_list = CheckList(pane, 204, {"Title", "Length"}, {10, 50, 300, 380});
-  device_list = CheckList(pane, 210, {"Title"}, {320, 50, 290, 380});
+  eject_host = Child(pane, "STATIC", "", kEjectHostId, 0, {310, 10, 200, 24});
+  sync_list = CheckList(pane, kSyncListId, {"Title", "Length"}, {10, 50, 300, 380});
+  device_list = CheckList(pane, kDeviceListId, {"Title"}, {320, 50, 290, 380});
   ListView_SetColumnWidth(device_list, 0, 260);
   HWND header = ListView_GetHeader(sync_list);
   g_header_proc = reinterpret_cast<WNDPROC>(
@@ -138,11 +142,11 @@ PlayerHost::PlayerHost() {
 
   settings = ::CreateWindowExA(0, "#32770", "Sync Settings", WS_POPUP | WS_VISIBLE, 100, 100, 400,
                                300, main, nullptr, nullptr, nullptr);
-  settings_box_ = Child(settings, "BUTTON", "Sync automatically", 2122, BS_AUTOCHECKBOX);
+  settings_box_ = Child(settings, "BUTTON", "Sync automatically", kAutoSyncBoxId, BS_AUTOCHECKBOX);
   HWND page = Child(settings, "#32770", "Custom Sync Settings", 5);
-  Child(page, "BUTTON", "", 2161, BS_AUTOCHECKBOX);
-  settings_list_ =
-      CheckList(Child(Child(page, "STATIC", "", 2224), "STATIC", "", 3), 1, {"Playlist"});
+  Child(page, "BUTTON", "", kCustomPageBoxId, BS_AUTOCHECKBOX);
+  settings_list_ = CheckList(Child(Child(page, "STATIC", "", kPlaylistHostId), "STATIC", "", 3),
+                             kPlaylistListId, {"Playlist"});
   for (int k = 1; k <= 5; ++k) AddRow(settings_list_, "Playlist " + std::to_string(k), false);
 }
 

@@ -18,6 +18,7 @@
 
 #include "cli/silent_mp3.h"
 #include "database/ipod_database.h"
+#include "hook/player_controls.h"
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
 #include "storage/device_tree.h"
@@ -374,7 +375,7 @@ int Box(int level) { return level * 15 + 7; }
 int Text(int level) { return level * 15 + 30; }
 
 int RemoveButtonState(HWND toolbar) {
-  return static_cast<int>(::SendMessageA(toolbar, TB_GETSTATE, 216, 0));
+  return static_cast<int>(::SendMessageA(toolbar, TB_GETSTATE, kRemoveButtonId, 0));
 }
 
 TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
@@ -652,7 +653,7 @@ TEST(DeviceLookupTest, EjectsTheGrandparentOfTheVolumeAtTheRoot) {
            {"E:\\", 23}, {"F:\\", 0}, {"G:\\", 0}, {"E:", 0}, {"", 0}}) {
     FakeTree tree;
     EXPECT_EQ(FindIPodDevice(tree, root), device) << root;
-    EXPECT_EQ(EjectIPod(tree, root), device != 0) << root;
+    EXPECT_EQ(EjectIPod(tree, root).ok(), device != 0) << root;
     EXPECT_EQ(tree.ejected,
               device != 0 ? std::vector<DeviceInstance>{device} : std::vector<DeviceInstance>{});
   }
