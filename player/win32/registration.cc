@@ -1,5 +1,7 @@
 // DllRegisterServer and DllUnregisterServer: the class key and the player's UI plug-in entry.
 
+#include <shlwapi.h>
+
 #include <string>
 #include <vector>
 
@@ -43,9 +45,10 @@ class ScopedKey {
   HKEY key_ = nullptr;
 };
 
-// Removes `path` and everything below it; a key that is not there is fine.
+// Removes `path` and everything below it; a key that is not there is fine. (Not RegDeleteTreeW:
+// Windows XP has none.)
 LONG DeleteTree(HKEY root, const std::wstring& path) {
-  const LONG result = ::RegDeleteTreeW(root, path.c_str());
+  const LONG result = ::SHDeleteKeyW(root, path.c_str());
   return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
 
