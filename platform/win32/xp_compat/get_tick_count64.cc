@@ -23,7 +23,8 @@ ULONGLONG WINAPI TunewellGetTickCount64() {
                                    [] { return static_cast<uint32_t>(::GetTickCount()); });
 }
 
-ULONGLONG(WINAPI* tunewell_imp_GetTickCount64)
-() __asm__("__imp__GetTickCount64@0") = TunewellGetTickCount64;
+using TickCount64Function = ULONGLONG(WINAPI*)();
+extern const TickCount64Function tunewell_imp_GetTickCount64 __asm__("__imp__GetTickCount64@0") =
+    TunewellGetTickCount64;
 
 }  // extern "C"
