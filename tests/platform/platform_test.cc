@@ -9,15 +9,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 #include <type_traits>
-#include <utility>
-#include <vector>
 
 #include "platform/collation.h"
 #include "platform/env.h"
@@ -141,7 +138,6 @@ TEST(TickCountTest, CarriesAtEachWrapAndNeverGoesBack) {
   for (const auto& [reading, count] : readings_and_counts) {
     EXPECT_EQ(ExtendTickCount(last, [&] { return reading; }), count) << reading;
   }
-  // Another caller stores its count between this one's reading and its store.
   int reads = 0;
   const auto overtaken = [&] {
     if (reads++ > 0) return uint32_t{0x301};
