@@ -4,3 +4,8 @@
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(TUNEWELL_MINGW_PREFIX i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
+
+# The player runs on Windows XP (0x0501): the headers then declare nothing newer, so a call to a
+# later function fails to compile here rather than to load there. scripts/check-plugin-dll.sh
+# checks what the runtime libraries import.
+set(TUNEWELL_WINDOWS_VERSION 0x0501)

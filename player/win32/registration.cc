@@ -1,7 +1,8 @@
 // DllRegisterServer and DllUnregisterServer: the registration table written and removed, with
 // calls that Windows XP has.
 
-#include <iterator>
+#include <shlwapi.h>
+
 #include <string>
 #include <string_view>
 
@@ -35,24 +36,9 @@ void ReplaceAll(std::wstring* text, std::string_view placeholder, const std::wst
 }
 
 // Removes `path` below `parent` and everything below it; a key that is not there is fine.
-// (RegDeleteKeyW takes only keys without subkeys, and RegDeleteTreeW came after XP.)
+// (RegDeleteTreeW came after XP; SHDeleteKeyW is there from Windows 2000 on.)
 LONG DeleteKeyTree(HKEY parent, const std::wstring& path) {
-  HKEY opened = nullptr;
-  LONG r = ::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &opened);
-  if (r == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  if (r != ERROR_SUCCESS) return r;
-  ScopedKey key(opened);
-  for (;;) {
-    wchar_t name[256];  // a key name has at most 255 characters
-    DWORD length = static_cast<DWORD>(std::size(name));
-    // Always the first: the one before it is gone.
-    r = ::RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (r == ERROR_NO_MORE_ITEMS) break;
-    if (r != ERROR_SUCCESS) return r;
-    if ((r = DeleteKeyTree(key.get(), name)) != ERROR_SUCCESS) return r;
-  }
-  key.reset();
-  r = ::RegDeleteKeyW(parent, path.c_str());
+  const LONG r = static_cast<LONG>(::SHDeleteKeyW(parent, path.c_str()));
   return r == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : r;
 }
 

@@ -21,6 +21,7 @@
 #include "platform/memory/memory_env.h"
 #include "platform/path.h"
 #include "platform/text.h"
+#include "platform/win32/xp_compat/tick_count64.h"
 #include "tests/support/ipod_tree.h"
 #ifdef _WIN32
 #include <windows.h>
@@ -126,6 +127,24 @@ TEST(CollationTest, KeysOrderExactlyAsTheComparison) {
   // Case-sensitive: texts that differ only in case are not equal.
   EXPECT_NE(CompareText(u"abc", u"ABC"), 0);
   EXPECT_NE(CompareText(u"\u00E9", u"\u00C9"), 0);
+}
+
+// The i686 binaries' GetTickCount64: carried at each wrap, and never back, not even for a reading
+// taken before another caller's later count was stored (which is no wrap, and is read again).
+TEST(TickCountTest, CarriesAtEachWrapAndNeverGoesBack) {
+  const std::vector<std::pair<uint32_t, uint64_t>> readings_and_counts = {
+      {0, 0}, {5, 5}, {5, 5}, {0xFFFFFFF0, 0xFFFFFFF0}, {0x10, 0x1'0000'0010}, {2, 0x2'0000'0002}};
+  std::atomic<uint64_t> last{0};
+  for (const auto& [reading, count] : readings_and_counts) {
+    EXPECT_EQ(ExtendTickCount(last, [&] { return reading; }), count) << reading;
+  }
+  int reads = 0;
+  const auto overtaken = [&] {
+    if (reads++ > 0) return uint32_t{0x301};
+    EXPECT_EQ(ExtendTickCount(last, [] { return uint32_t{0x300}; }), 0x2'0000'0300u);
+    return uint32_t{0x200};
+  };
+  EXPECT_EQ(ExtendTickCount(last, overtaken), 0x2'0000'0301u);
 }
 
 struct DiskVolume {
