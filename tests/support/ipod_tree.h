@@ -96,6 +96,23 @@ inline Status WriteIPodTree(Env& env, const std::string& root, const IPodTree& t
   return Status::Ok();
 }
 
+// The files below iPod_Control/Music under `root`, however deep; 0 without that folder.
+inline int CountMusicFiles(Env& env, const std::string& root) {
+  int files = 0;
+  std::vector<std::string> folders = {PathOfLocation(root, ":iPod_Control:Music")};
+  while (!folders.empty()) {
+    const std::string folder = std::move(folders.back());
+    folders.pop_back();
+    std::vector<FolderEntry> entries;
+    if (!env.ListFolder(folder, &entries).ok()) continue;
+    for (const FolderEntry& entry : entries) {
+      if (entry.is_folder) folders.push_back(JoinPath(folder, {entry.name}));
+      files += !entry.is_folder;
+    }
+  }
+  return files;
+}
+
 #ifdef TUNEWELL_REAL_IPODS_DIR
 // The databases taken from real iPods (beside the checkout in CI, not in a fresh clone, or where
 // TUNEWELL_REAL_IPODS says); "" when missing.
