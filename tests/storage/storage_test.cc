@@ -291,30 +291,25 @@ TEST_P(StorageTest, CopyOutcomes) {
   }
 }
 
-// Names planned ahead are the ones copies drawing for themselves with the same seed take, a
-// name drawn twice included (the second copy finds the first one's file there).
+// Names planned ahead are the ones that copies drawing their own take with the same draws, a
+// name drawn twice too: the copy finds the first one's file there.
 TEST_P(StorageTest, PlannedNamesAreTheOnesTheCopiesWouldDraw) {
-  const std::function<std::unique_ptr<RandomSource>()> seeds[] = {
-      [] { return std::make_unique<LcgRandom>(7); },
-      [] { return std::make_unique<ScriptedRandom>("3QKZA3QKZAWXYZ"); }};
-  for (const auto& seed : seeds) {
-    Fresh();
-    MakeFolders(4);
-    CopyTarget target = CopyTarget::For(*env_, root());
-    std::deque<std::string> planned;
-    target.planned = &planned;
-    std::vector<std::u16string> plan;
-    ASSERT_TRUE(PlanDestinations(target, 3, *seed(), &plan).ok());
-    target.planned = nullptr;
-    const std::unique_ptr<RandomSource> random = seed();
-    fixture::RecordingNotice notice;
-    for (const std::u16string& location : plan) {
-      TrackInfo track;
-      track.path = NarrowToWide(kSource);
-      ASSERT_EQ(CopyTrackToIPod(target, track, 3, *random, notice), CopyResult::Copied);
-      EXPECT_EQ(track.path, location);
-    }
+  MakeFolders(4);
+  CopyTarget target = CopyTarget::For(*env_, root());
+  std::deque<std::string> planned;
+  target.planned = &planned;
+  ScriptedRandom planning("3QKZA3QKZAWXYZ1ABCD"), copying(planning.script);
+  std::vector<std::u16string> plan;
+  ASSERT_TRUE(PlanDestinations(target, 3, planning, &plan).ok());
+  target.planned = nullptr;
+  fixture::RecordingNotice notice;
+  for (const std::u16string& location : plan) {
+    TrackInfo track;
+    track.path = NarrowToWide(kSource);
+    ASSERT_EQ(CopyTrackToIPod(target, track, 3, copying, notice), CopyResult::Copied);
+    EXPECT_EQ(track.path, location);
   }
+  EXPECT_EQ(copying.draws, planning.draws);
 }
 
 }  // namespace

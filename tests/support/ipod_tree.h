@@ -96,21 +96,19 @@ inline Status WriteIPodTree(Env& env, const std::string& root, const IPodTree& t
   return Status::Ok();
 }
 
-// The files below iPod_Control/Music under `root`, however deep; 0 without that folder.
-inline int CountMusicFiles(Env& env, const std::string& root) {
+// The files in `folder` and below it; 0 when it cannot be listed.
+inline int CountFiles(Env& env, const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  if (!env.ListFolder(folder, &entries).ok()) return 0;
   int files = 0;
-  std::vector<std::string> folders = {PathOfLocation(root, ":iPod_Control:Music")};
-  while (!folders.empty()) {
-    const std::string folder = std::move(folders.back());
-    folders.pop_back();
-    std::vector<FolderEntry> entries;
-    if (!env.ListFolder(folder, &entries).ok()) continue;
-    for (const FolderEntry& entry : entries) {
-      if (entry.is_folder) folders.push_back(JoinPath(folder, {entry.name}));
-      files += !entry.is_folder;
-    }
+  for (const FolderEntry& e : entries) {
+    files += e.is_folder ? CountFiles(env, JoinPath(folder, {e.name})) : 1;
   }
   return files;
+}
+
+inline int CountMusicFiles(Env& env, const std::string& root) {
+  return CountFiles(env, PathOfLocation(root, ":iPod_Control:Music"));
 }
 
 #ifdef TUNEWELL_REAL_IPODS_DIR

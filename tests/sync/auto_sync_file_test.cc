@@ -2,12 +2,6 @@
 
 #include "sync/auto_sync_file.h"
 
-#include <gtest/gtest.h>
-
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "tests/sync/sync_fixture.h"
 
 namespace tunewell {

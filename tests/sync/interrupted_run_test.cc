@@ -1,11 +1,7 @@
 // Runs stopped after every file-system call, and the next run that finishes what they left.
 
-#include <gtest/gtest.h>
-
 #include <set>
 
-#include "storage/ipod_location.h"
-#include "sync/removal_run.h"
 #include "tests/sync/sync_fixture.h"
 
 namespace tunewell {

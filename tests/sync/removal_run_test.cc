@@ -3,9 +3,6 @@
 
 #include "sync/removal_run.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 #include "tests/sync/sync_fixture.h"

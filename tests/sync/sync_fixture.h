@@ -3,7 +3,7 @@
 // What the sync program's tests share: an iPod and sources in memory, a recorded progress, and
 // the fixture that runs a sync over them.
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <memory>
 #include <optional>
@@ -14,8 +14,10 @@
 #include "database/ipod_database.h"
 #include "platform/memory/memory_env.h"
 #include "platform/text.h"
+#include "storage/ipod_location.h"
 #include "storage/random_source.h"
 #include "sync/progress.h"
+#include "sync/removal_run.h"
 #include "sync/sync_run.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/support/itunesdb_fixture.h"

@@ -3,14 +3,7 @@
 
 #include "sync/track_collection.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "sync/auto_sync_file.h"
 #include "sync/player_library.h"
