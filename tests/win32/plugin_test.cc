@@ -2,8 +2,7 @@
 // and hook events raised through the stand-in latchkey.dll against an iPod mapped as E:.
 // Run by scripts/plugin-tests.sh, which maps E: and checks the iPod's databases afterwards.
 // Each test sets up the plug-in and the iPod it needs, so any order or selection runs.
-// Last, the progress dialog driven as a sync run drives it, and the eject's device lookup over a
-// device tree of our own (the system's is the eject event's).
+// Last, the progress dialog driven as a sync run drives it.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <thread>
 #include <utility>
 
@@ -23,7 +21,6 @@
 #include "database/ipod_database.h"
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
-#include "storage/device_tree.h"
 #include "sync/auto_sync_file.h"
 #include "sync/win32/progress_dialog.h"
 #include "tests/support/ipod_tree.h"
@@ -670,43 +667,6 @@ TEST(ProgressDialogTest, EndsWithTheSummaryOrWhyTheRunFailedThenCloses) {
     }
     run.join();
     EXPECT_FALSE(::IsWindow(window));
-  }
-}
-
-// Volumes v1 (no volume mounted), v2 at E:, v3 at G: without a grandparent.
-class FakeTree : public DeviceTree {
- public:
-  bool VolumeAt(uint32_t index, std::string* path, DeviceInstance* device) override {
-    if (index >= 3) return false;
-    *path = "\\\\?\\v" + std::to_string(index + 1);
-    *device = (index + 1) * 10 + 1;
-    return true;
-  }
-  DeviceInstance Parent(DeviceInstance device) override {
-    return device == 21 ? 22 : device == 22 ? 23 : device == 31 ? 32 : 0;
-  }
-  bool VolumeName(const std::string& mount_point, std::string* name) override {
-    const auto found = mounts.find(mount_point);
-    if (found != mounts.end()) *name = found->second;
-    return found != mounts.end();
-  }
-  bool RequestEject(DeviceInstance device) override {
-    ejected.push_back(device);
-    return true;
-  }
-  std::map<std::string, std::string> mounts = {
-      {"\\\\?\\v2\\", "{B}"}, {"\\\\?\\v3\\", "{C}"}, {"E:\\", "{B}"}, {"G:\\", "{C}"}};
-  std::vector<DeviceInstance> ejected;
-};
-
-TEST(DeviceLookupTest, EjectsTheGrandparentOfTheVolumeAtTheRoot) {
-  for (const auto& [root, device] : std::map<std::string, DeviceInstance>{
-           {"E:\\", 23}, {"F:\\", 0}, {"G:\\", 0}, {"E:", 0}, {"", 0}}) {
-    FakeTree tree;
-    EXPECT_EQ(FindIPodDevice(tree, root), device) << root;
-    EXPECT_EQ(EjectIPod(tree, root), device != 0) << root;
-    EXPECT_EQ(tree.ejected,
-              device != 0 ? std::vector<DeviceInstance>{device} : std::vector<DeviceInstance>{});
   }
 }
 
