@@ -130,7 +130,8 @@ class PluginTest : public ::testing::Test {
     ASSERT_TRUE(fixture::WriteIPodTree(Env::Default(), kRoot, tree).ok());
   }
 
-  // Source files and the player's library: each playlist "Playlist k" holds one new song.
+  // Source files and the player's library: each playlist "Playlist k" holds its own song and
+  // Morning.
   static void MakeLibrary() {
     const fs::path music = fs::temp_directory_path() / "tunewell-plugin-test";
     fs::remove_all(music);
@@ -368,7 +369,7 @@ TEST_F(PluginTest, SettingsEventSavesTheSelectionAndSyncsIt) {
   host->SetSettings(true, {false, true, false, true, false});
   ASSERT_TRUE(RaiseAndWait(3));
   EXPECT_EQ(AutoSyncBytes(), std::string("Playlist 2\0\nPlaylist 4\0\n", 24));
-  EXPECT_EQ(MusicFiles(), 2);
+  EXPECT_EQ(MusicFiles(), 3);
   EXPECT_EQ(state->stops, 1);
 }
 
@@ -382,7 +383,7 @@ TEST_F(PluginTest, OtherEventsSyncWhatTheSelectionNames) {
   };
   // An empty selection stands for every playlist; unknown names give nothing.
   for (const Case& c :
-       {Case{1, {"No such list", "Playlist 5"}, 1}, Case{12, {"Playlist 1"}, 2}, Case{-1, {}, 5}}) {
+       {Case{1, {"No such list", "Playlist 5"}, 2}, Case{12, {"Playlist 1"}, 3}, Case{-1, {}, 6}}) {
     SetAutoSync(c.names);
     ASSERT_TRUE(RaiseAndWait(c.code));
     EXPECT_EQ(MusicFiles(), c.files) << "event " << c.code;
