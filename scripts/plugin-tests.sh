@@ -85,7 +85,7 @@ done
 
 # The tracks the plug-in's last runs left, which tunewell.exe adds to.
 titles() {
-  "$tunewell" list --ipod "$work/ipod" --json | grep -o '"title": "[^"]*"' |
+  "$tunewell" list --ipod "$work/ipod" --json | { grep -o '"title": "[^"]*"' || true; } |
     sed 's/"title": "\(.*\)"/\1/'
 }
 left="$(titles)"
