@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Usage: scripts/fuzz.sh SECONDS
 # Builds the "fuzz" preset (clang; ASan, UBSan and coverage on everything), runs the iTunesDB
-# reader's tests under the sanitizers, then fuzzes the reader for SECONDS seconds from seeds
-# made by the fixture builder plus the real iPod databases (cut down to their first tracks).
+# reader's and writer's tests under the sanitizers, then fuzzes the reader for SECONDS seconds
+# from seeds made by the fixture builder plus the real iPod databases (cut down to their first
+# tracks).
 # New inputs collect in build-fuzz/fuzz/corpus; a crashing input lands in
 # build-fuzz/fuzz/artifacts. Fails on any crash, leak, sanitizer report or test failure.
 set -euo pipefail
@@ -17,7 +18,7 @@ cmake --build --preset fuzz --target itunesdb_fuzzer itunesdb_seeds tunewell_dat
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-echo "fuzz: the reader's tests under ASan and UBSan" >&2
+echo "fuzz: the reader's and writer's tests under ASan and UBSan" >&2
 "$build/tests/database/tunewell_database_tests" --gtest_brief=1
 
 rm -rf "$out/seeds"

@@ -16,20 +16,21 @@ CopyResult Fail(CopyResult result, Status status, Status* why) {
   return result;
 }
 
-// A free name in one of the target's music folders, not among `taken`.
+// A free name in one of the target's music folders, not among `taken`. A taken name costs a new
+// name in the same folder, as it would cost the copy that found that name's file there.
 Status DrawDestination(const CopyTarget& target, RandomSource& random,
                        const std::deque<std::string>* taken, std::string* destination) {
-  const std::string music = MusicDirectory(target.root) + kPathSeparator + "F";
+  std::string folder = MusicDirectory(target.root) + kPathSeparator + "F";
+  RETURN_IF_ERROR(GenerateDirName(target.music_folders, random, &folder));
+  folder += kPathSeparator;
   for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-    *destination = music;
-    RETURN_IF_ERROR(GenerateDirName(target.music_folders, random, destination));
-    *destination += kPathSeparator;
+    *destination = folder;
     RETURN_IF_ERROR(GenerateFileName(*target.env, 4, random, destination));
     if (taken == nullptr || std::find(taken->begin(), taken->end(), *destination) == taken->end()) {
       return Status::Ok();
     }
   }
-  return Status::NoSpace("no free file name left among the planned ones in " + music);
+  return Status::NoSpace("no free file name left among the planned ones in " + folder);
 }
 
 }  // namespace

@@ -238,6 +238,7 @@ Status MemoryEnv::Strike(Op op, std::initializer_list<std::string_view> keys,
                          const std::string& what) {
   ++calls_[op];
   if (calls_left_ && (*calls_left_)-- <= 0) {
+    ++faults_fired_;
     return Status::IOError(what + ": the process has stopped");
   }
   bool fail = false;
@@ -258,8 +259,9 @@ Status MemoryEnv::Strike(Op op, std::initializer_list<std::string_view> keys,
       ++it;
     }
   }
-  if (fail) return Status::IOError(what + ": injected failure of " + OpName(op));
-  return Status::Ok();
+  if (!fail) return Status::Ok();
+  ++faults_fired_;
+  return Status::IOError(what + ": injected failure of " + OpName(op));
 }
 
 uint64_t MemoryEnv::Room() const {
@@ -432,6 +434,7 @@ Status MemoryEnv::CopyFileTo(const std::string& from, const std::string& to) {
   std::optional<uint64_t> limit;
   for (auto it = copy_limits_.begin(); it != copy_limits_.end();) {
     if (--it->first == 0) {
+      if (!limit) ++faults_fired_;
       limit = limit ? std::min(*limit, it->second) : it->second;
       it = copy_limits_.erase(it);
     } else {
@@ -663,6 +666,7 @@ Status MemoryEnv::Append(const std::string& key, const std::string& path, uint64
     } else if (!kept.empty()) {
       kept.pop_back();
     }
+    ++faults_fired_;
     it = garbles_.erase(it);
   }
   node->data.append(kept);
@@ -735,6 +739,19 @@ void MemoryEnv::Erase(const std::string& path) {
   if (p.valid) EraseTree(p.Key(), p.IsRoot());
 }
 
+void MemoryEnv::Restore(const Snapshot& snapshot) {
+  // A path of the other kind now goes too, and takes what lies below it.
+  const Snapshot now = TakeSnapshot();
+  for (const std::string& folder : now.folders) {
+    if (!snapshot.folders.contains(folder)) Erase(folder);
+  }
+  for (const auto& [path, bytes] : now.files) {
+    if (!snapshot.files.contains(path)) Erase(path);
+  }
+  for (const std::string& folder : snapshot.folders) AddFolder(folder).IgnoreError();
+  for (const auto& [path, bytes] : snapshot.files) AddFile(path, bytes).IgnoreError();
+}
+
 void MemoryEnv::SetNow(uint64_t seconds) {
   std::lock_guard<std::mutex> guard(mutex_);
   now_ = seconds;
@@ -801,9 +818,15 @@ int MemoryEnv::Calls(Op op) const {
   return it == calls_.end() ? 0 : it->second;
 }
 
+int MemoryEnv::FaultsFired() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return faults_fired_;
+}
+
 void MemoryEnv::ResetCounts() {
   std::lock_guard<std::mutex> guard(mutex_);
   calls_.clear();
+  faults_fired_ = 0;
 }
 
 // ---- Faults ----

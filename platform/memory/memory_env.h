@@ -108,6 +108,9 @@ class MemoryEnv : public Env {
   Status AddFile(const std::string& path, std::string_view contents);
   // Creates a folder and its parents.
   Status AddFolder(const std::string& path);
+  // Puts back the files and folders of `snapshot`, their bytes durable, and removes everything
+  // else: a volume to run the same steps on again.
+  void Restore(const Snapshot& snapshot);
   // Removes a file, or a folder with everything in it, as if another program did. Missing is
   // fine.
   void Erase(const std::string& path);
@@ -128,6 +131,9 @@ class MemoryEnv : public Env {
   int OpenFileCount() const;
   // Calls of `op` since construction or ResetCounts, failed ones included.
   int Calls(Op op) const;
+  // Faults that struck since construction or ResetCounts: calls failed or refused after
+  // StopAfter, copies cut short, appends garbled.
+  int FaultsFired() const;
   void ResetCounts();
 
   // ---- Faults ----
@@ -226,6 +232,7 @@ class MemoryEnv : public Env {
   std::vector<Rule> garbles_;                          // countdown and key; flip_at in `at`
   std::optional<int> calls_left_;                      // StopAfter
   std::map<Op, int> calls_;
+  int faults_fired_ = 0;
   std::optional<uint64_t> capacity_;
   std::optional<uint64_t> free_answer_;
   uint64_t used_ = 0;

@@ -77,12 +77,6 @@ class SyncCliTest : public ::testing::Test {
     }
     return titles;
   }
-  int MusicFileCount() {
-    namespace fs = std::filesystem;
-    const auto files = fs::recursive_directory_iterator(ipod_ + "/iPod_Control/Music");
-    return static_cast<int>(std::count_if(fs::begin(files), fs::end(files),
-                                          [](const auto& e) { return e.is_regular_file(); }));
-  }
 
   Env& env_ = Env::Default();
   TempFolder temp_;
@@ -124,10 +118,10 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
             "Skipped 1 items that were not MP3s.\n");
   EXPECT_THAT(err_, HasSubstr("Copying... A Artist - Alpha"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));  // tags read
-  EXPECT_EQ(MusicFileCount(), 3);
+  EXPECT_EQ(CountMusicFiles(env_, ipod_), 3);
   ASSERT_EQ(OnIpod("remove", "--artist 'A Artist'"), 0) << err_;
   EXPECT_THAT(ListedTitles(), ElementsAre("Beta"));
-  EXPECT_EQ(MusicFileCount(), 1);
+  EXPECT_EQ(CountMusicFiles(env_, ipod_), 1);
 
   // The auto-sync selection decides a sync with no PATH, over the library's playlists, whose
   // entries are relative to the list (BOM, CRLF and streams allowed).
@@ -186,7 +180,8 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
     EXPECT_THAT(err_, HasSubstr("offset"));
     EXPECT_EQ(out_, "");
     std::string bytes;
-    EXPECT_TRUE(env_.ReadFile(db_, &bytes).ok() && bytes == db && MusicFileCount() == 1);
+    EXPECT_TRUE(env_.ReadFile(db_, &bytes).ok() && bytes == db &&
+                CountMusicFiles(env_, ipod_) == 1);
   }
   env_.RemoveFile(db_).IgnoreError();
   EXPECT_EQ(OnIpod("list"), 2);
@@ -206,7 +201,7 @@ TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
                       &ignored);
   });
   EXPECT_EQ(run.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
-  EXPECT_EQ(MusicFileCount(), 0);
+  EXPECT_EQ(CountMusicFiles(env_, ipod_), 0);
   held.reset();
   EXPECT_EQ(run.get(), 0);
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
@@ -276,10 +271,10 @@ TEST_F(SyncCliTest, AKilledOrInterruptedSyncIsCleanedUpByTheNextRun) {
     EXPECT_EQ(out_, std::to_string(c.exit_code) + "\n");
     EXPECT_THAT(ListedTitles(), ::testing::IsEmpty());
     if (c.clean_at_once) {
-      EXPECT_EQ(MusicFileCount(), 0);
+      EXPECT_EQ(CountMusicFiles(env_, ipod_), 0);
     }
     ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
-    EXPECT_EQ(MusicFileCount(), kSongs);
+    EXPECT_EQ(CountMusicFiles(env_, ipod_), kSongs);
     EXPECT_EQ(env_.KindOf(ipod_ + "/iPod_Control/iTunes/Tunewell.journal"), PathKind::kNone);
     std::filesystem::remove_all(ipod_);
     ASSERT_EQ(OnIpod("init"), 0) << err_;

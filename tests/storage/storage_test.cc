@@ -1,5 +1,6 @@
 // iPod locations and the music files they resolve to; music folders, drawn names and the track
-// copy, on the in-memory file system, for a drive root and a mount folder alike.
+// copy, on the in-memory file system, for a drive root and a mount folder alike; the eject's
+// device lookup over a device tree of our own (the system's is the plug-in's eject event's).
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <numeric>
 
 #include "platform/memory/memory_env.h"
 #include "platform/path.h"
 #include "platform/text.h"
+#include "storage/device_tree.h"
 #include "storage/ipod_location.h"
 #include "storage/music_folders.h"
 #include "storage/track_copy.h"
@@ -288,6 +291,64 @@ TEST_P(StorageTest, CopyOutcomes) {
       EXPECT_FALSE(why.ok());
     }
     EXPECT_TRUE(!env_->Exists(held(*this)) || env_->Contents(held(*this)) == "theirs");
+  }
+}
+
+// Names planned ahead are the ones that copies drawing their own take with the same draws, a
+// name drawn twice too: the copy finds the first one's file there.
+TEST_P(StorageTest, PlannedNamesAreTheOnesTheCopiesWouldDraw) {
+  MakeFolders(4);
+  CopyTarget target = CopyTarget::For(*env_, root());
+  std::deque<std::string> planned;
+  target.planned = &planned;
+  ScriptedRandom planning("3QKZA3QKZAWXYZ1ABCD"), copying(planning.script);
+  std::vector<std::u16string> plan;
+  ASSERT_TRUE(PlanDestinations(target, 3, planning, &plan).ok());
+  target.planned = nullptr;
+  fixture::RecordingNotice notice;
+  for (const std::u16string& location : plan) {
+    TrackInfo track;
+    track.path = NarrowToWide(kSource);
+    ASSERT_EQ(CopyTrackToIPod(target, track, 3, copying, notice), CopyResult::Copied);
+    EXPECT_EQ(track.path, location);
+  }
+  EXPECT_EQ(copying.draws, planning.draws);
+}
+
+// Volumes v1 (no volume mounted), v2 at E:, v3 at G: without a grandparent.
+class FakeTree : public DeviceTree {
+ public:
+  bool VolumeAt(uint32_t index, std::string* path, DeviceInstance* device) override {
+    if (index >= 3) return false;
+    *path = "\\\\?\\v" + std::to_string(index + 1);
+    *device = (index + 1) * 10 + 1;
+    return true;
+  }
+  DeviceInstance Parent(DeviceInstance device) override {
+    return device == 21 ? 22 : device == 22 ? 23 : device == 31 ? 32 : 0;
+  }
+  bool VolumeName(const std::string& mount_point, std::string* name) override {
+    const auto found = mounts.find(mount_point);
+    if (found != mounts.end()) *name = found->second;
+    return found != mounts.end();
+  }
+  bool RequestEject(DeviceInstance device) override {
+    ejected.push_back(device);
+    return true;
+  }
+  std::map<std::string, std::string> mounts = {
+      {"\\\\?\\v2\\", "{B}"}, {"\\\\?\\v3\\", "{C}"}, {"E:\\", "{B}"}, {"G:\\", "{C}"}};
+  std::vector<DeviceInstance> ejected;
+};
+
+TEST(DeviceLookupTest, EjectsTheGrandparentOfTheVolumeAtTheRoot) {
+  for (const auto& [root, device] : std::map<std::string, DeviceInstance>{
+           {"E:\\", 23}, {"F:\\", 0}, {"G:\\", 0}, {"E:", 0}, {"", 0}}) {
+    FakeTree tree;
+    EXPECT_EQ(FindIPodDevice(tree, root), device) << root;
+    EXPECT_EQ(EjectIPod(tree, root).ok(), device != 0) << root;
+    EXPECT_EQ(tree.ejected,
+              device != 0 ? std::vector<DeviceInstance>{device} : std::vector<DeviceInstance>{});
   }
 }
 

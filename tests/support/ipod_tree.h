@@ -96,6 +96,21 @@ inline Status WriteIPodTree(Env& env, const std::string& root, const IPodTree& t
   return Status::Ok();
 }
 
+// The files in `folder` and below it; 0 when it cannot be listed.
+inline int CountFiles(Env& env, const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  if (!env.ListFolder(folder, &entries).ok()) return 0;
+  int files = 0;
+  for (const FolderEntry& e : entries) {
+    files += e.is_folder ? CountFiles(env, JoinPath(folder, {e.name})) : 1;
+  }
+  return files;
+}
+
+inline int CountMusicFiles(Env& env, const std::string& root) {
+  return CountFiles(env, PathOfLocation(root, ":iPod_Control:Music"));
+}
+
 #ifdef TUNEWELL_REAL_IPODS_DIR
 // The databases taken from real iPods (beside the checkout in CI, not in a fresh clone, or where
 // TUNEWELL_REAL_IPODS says); "" when missing.

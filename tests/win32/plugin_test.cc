@@ -1,8 +1,8 @@
 // Tunewell.dll loaded into a stand-in player under wine: registration, the COM object's life,
 // and hook events raised through the stand-in latchkey.dll against an iPod mapped as E:.
 // Run by scripts/plugin-tests.sh, which maps E: and checks the iPod's databases afterwards.
-// Last, the progress dialog driven as a sync run drives it, and the eject's device lookup over a
-// device tree of our own (the system's is the eject event's).
+// Each test sets up the plug-in and the iPod it needs, so any order or selection runs.
+// Last, the progress dialog driven as a sync run drives it.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,17 +13,18 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <thread>
+#include <utility>
 
 #include "cli/silent_mp3.h"
+#include "database/empty_database.h"
 #include "database/ipod_database.h"
 #include "hook/player_controls.h"
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
-#include "storage/device_tree.h"
 #include "sync/auto_sync_file.h"
 #include "sync/win32/progress_dialog.h"
+#include "tests/support/ipod_tree.h"
 #include "tests/win32/player_host.h"
 
 namespace tunewell {
@@ -49,11 +50,7 @@ HRESULT Call(HMODULE module, const char* name) {
   return Export<HRESULT(WINAPI*)()>(module, name)();
 }
 
-int MusicFiles() {
-  const auto files = fs::recursive_directory_iterator("E:\\iPod_Control\\Music");
-  return std::count_if(fs::begin(files), fs::end(files),
-                       [](auto& e) { return e.is_regular_file(); });
-}
+int MusicFiles() { return fixture::CountMusicFiles(Env::Default(), kRoot); }
 
 // A text or DWORD value as text.
 std::string RegText(HKEY root, const std::wstring& key, const wchar_t* name) {
@@ -105,7 +102,37 @@ class PluginTest : public ::testing::Test {
     MakeLibrary();
   }
 
-  // Source files and the player's library: each playlist "Playlist k" holds one new song.
+  // The player as every test finds it: E: its iPod, in the combo box too, no "File Path" column,
+  // no stop counted. Whatever else a test needs (the plug-in attached, its view, a fresh iPod) it
+  // sets up.
+  void SetUp() override {
+    SetRoot(kRoot);
+    host->ChooseDevice(1);
+    ListView_DeleteColumn(host->sync_list, 2);
+    state->stops = 0;
+  }
+  // The player takes the view off its lists and lets go of the plug-in.
+  void TearDown() override {
+    if (attached == nullptr) return;
+    RaiseAndWait(8);
+    attached->SetCore(nullptr);
+    std::exchange(attached, nullptr)->Release();
+  }
+
+  // The plug-in as the player creates it and hands it the core.
+  static void Attach() {
+    attached = CreatePlugin();
+    ASSERT_EQ(attached->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
+  }
+  // E: as `tunewell init --shuffle` makes it: empty databases and twenty music folders.
+  static void FreshIPod() {
+    for (const auto& entry : fs::directory_iterator(kRoot)) fs::remove_all(entry.path());
+    const fixture::IPodTree tree{20, BuildEmptyITunesDb(), BuildEmptyITunesSd()};
+    ASSERT_TRUE(fixture::WriteIPodTree(Env::Default(), kRoot, tree).ok());
+  }
+
+  // Source files and the player's library: each playlist "Playlist k" holds its own song and
+  // Morning.
   static void MakeLibrary() {
     const fs::path music = fs::temp_directory_path() / "tunewell-plugin-test";
     fs::remove_all(music);
@@ -183,7 +210,7 @@ class PluginTest : public ::testing::Test {
   static inline StandinState* state = nullptr;
   static inline fake::PlayerHost* host = nullptr;
   static inline fake::Player* player = nullptr;
-  // The plug-in the player keeps between the event tests.
+  // The plug-in attached to the player, until the test's end.
   static inline IWMPPluginUI* attached = nullptr;
   static inline LONG_PTR own_list_procedure = 0, own_host_procedure = 0;
 };
@@ -243,7 +270,8 @@ TEST_F(PluginTest, RegistrationAndObjectLife) {
     auto* core = static_cast<IWMPCore*>(player->core());
     EXPECT_EQ(ui->SetCore(core), S_OK);
     const StandinState first = *state;
-    EXPECT_EQ(first.installs, before.installs + hooked);
+    // The hook goes in once per process, whichever object came first.
+    EXPECT_EQ(first.installs, hooked ? 1 : before.installs);
     EXPECT_NE(first.context, nullptr);
     // A second core while attached: the hook keeps its one, live context.
     EXPECT_EQ(ui->SetCore(core), S_OK);
@@ -281,8 +309,8 @@ TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
 // The notice event, and requests while the hook library reports no iPod or no drive root:
 // a message box each, found by its caption, and nothing else.
 TEST_F(PluginTest, NoticesAndNothingElse) {
-  attached = CreatePlugin();
-  ASSERT_EQ(attached->SetCore(static_cast<IWMPCore*>(player->core())), S_OK);
+  Attach();
+  const int files = MusicFiles();
   const char* no_ipod = "No iPod was found. Connect the iPod and sync again.";
   struct Case {
     int code;
@@ -307,13 +335,14 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
       EXPECT_EQ(state->root_queries, before.root_queries);
     }
   }
-  SetRoot(kRoot);
-  EXPECT_EQ(MusicFiles(), 0);
+  EXPECT_EQ(MusicFiles(), files);
   EXPECT_EQ(state->stops, 0);
   EXPECT_FALSE(host->HasFilePathColumn());
 }
 
 TEST_F(PluginTest, SyncTabEventSyncsTheCheckedMp3sOnce) {
+  FreshIPod();
+  Attach();
   HWND dialog = nullptr;  // the run's progress dialog, gone with it
   ASSERT_TRUE(RaiseAndWait(0, [&] {
     if (dialog == nullptr) dialog = ::FindWindowA(nullptr, "Synchronization in Progress");
@@ -330,20 +359,24 @@ TEST_F(PluginTest, SyncTabEventSyncsTheCheckedMp3sOnce) {
 }
 
 TEST_F(PluginTest, SettingsEventSavesTheSelectionAndSyncsIt) {
+  FreshIPod();
+  Attach();
   SetAutoSync({"Playlist 5"});
   host->SetSettings(false, {true, true, true, true, true});
   ASSERT_TRUE(RaiseAndWait(3));
   EXPECT_EQ(AutoSyncBytes(), "<absent>");
-  EXPECT_EQ(MusicFiles(), 2);
+  EXPECT_EQ(MusicFiles(), 0);
 
   host->SetSettings(true, {false, true, false, true, false});
   ASSERT_TRUE(RaiseAndWait(3));
   EXPECT_EQ(AutoSyncBytes(), std::string("Playlist 2\0\nPlaylist 4\0\n", 24));
-  EXPECT_EQ(MusicFiles(), 4);
+  EXPECT_EQ(MusicFiles(), 3);
   EXPECT_EQ(state->stops, 1);
 }
 
 TEST_F(PluginTest, OtherEventsSyncWhatTheSelectionNames) {
+  FreshIPod();
+  Attach();
   struct Case {
     int code;
     std::vector<std::string> names;
@@ -351,12 +384,12 @@ TEST_F(PluginTest, OtherEventsSyncWhatTheSelectionNames) {
   };
   // An empty selection stands for every playlist; unknown names give nothing.
   for (const Case& c :
-       {Case{1, {"No such list", "Playlist 5"}, 5}, Case{12, {"Playlist 1"}, 6}, Case{-1, {}, 7}}) {
+       {Case{1, {"No such list", "Playlist 5"}, 2}, Case{12, {"Playlist 1"}, 3}, Case{-1, {}, 6}}) {
     SetAutoSync(c.names);
     ASSERT_TRUE(RaiseAndWait(c.code));
     EXPECT_EQ(MusicFiles(), c.files) << "event " << c.code;
   }
-  EXPECT_EQ(state->stops, 1);
+  EXPECT_EQ(state->stops, 0);
 }
 
 RECT ItemRect(HWND list, int item) {
@@ -379,6 +412,13 @@ int RemoveButtonState(HWND toolbar) {
 }
 
 TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
+  // Morning and Same by Artist from the Sync tab, then every playlist's song by Lister.
+  FreshIPod();
+  Attach();
+  ASSERT_TRUE(RaiseAndWait(0));
+  SetAutoSync({});
+  ASSERT_TRUE(RaiseAndWait(1));
+  ASSERT_EQ(MusicFiles(), 7);
   HWND list = host->device_list;
   ASSERT_TRUE(RaiseAndWait(5));
   EXPECT_NE(Procedure(list), own_list_procedure);
@@ -438,6 +478,12 @@ TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
 }
 
 TEST_F(PluginTest, EjectIconAndTooltip) {
+  Attach();
+  // A request that syncs nothing still remembers E: for the eject.
+  SetAutoSync({"No such list"});
+  ASSERT_TRUE(RaiseAndWait(1));
+  ASSERT_TRUE(RaiseAndWait(5));
+  fake::Pump(200);
   HWND eject = host->eject_host;  // 200 x 24, the view active
   ::RedrawWindow(eject, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   const RECT at = fake::ScreenRect(eject);
@@ -482,8 +528,11 @@ TEST_F(PluginTest, EjectIconAndTooltip) {
 }
 
 TEST_F(PluginTest, DetachGivesTheListsBack) {
-  ASSERT_TRUE(RaiseAndWait(8));
+  Attach();
+  ASSERT_TRUE(RaiseAndWait(5));
   HWND list = host->device_list;
+  ASSERT_NE(Procedure(list), own_list_procedure);
+  ASSERT_TRUE(RaiseAndWait(8));
   EXPECT_EQ(Procedure(list), own_list_procedure);
   EXPECT_EQ(Procedure(host->eject_host), own_host_procedure);
   ::SendMessageA(host->eject_host, WM_MOUSEMOVE, 0, MAKELPARAM(190, 10));
@@ -497,6 +546,8 @@ TEST_F(PluginTest, DetachGivesTheListsBack) {
 }
 
 TEST_F(PluginTest, EventsAfterTheCoreIsGoneDoNothing) {
+  Attach();
+  const int files = MusicFiles();
   // A refresh waiting for the iPod to be chosen ends when the player lets go of the plug-in.
   host->ChooseDevice(0);
   HANDLE waiting = raise(4);
@@ -506,12 +557,12 @@ TEST_F(PluginTest, EventsAfterTheCoreIsGoneDoNothing) {
   EXPECT_TRUE(fake::WaitPumping(waiting, 5000));
   ::CloseHandle(waiting);
   host->ChooseDevice(1);
-  EXPECT_EQ(attached->Release(), 0u);
+  EXPECT_EQ(std::exchange(attached, nullptr)->Release(), 0u);
   EXPECT_EQ(player->LiveReferences(), 0);
   const StandinState before = *state;
   for (int code : {0, 3, 7}) EXPECT_FALSE(RaiseAndWait(code));
   EXPECT_EQ(state->root_queries, before.root_queries);
-  EXPECT_EQ(MusicFiles(), 5);
+  EXPECT_EQ(MusicFiles(), files);
 }
 
 // The window rules the events do not reach: controls that are not there, and combo entries that
@@ -619,43 +670,6 @@ TEST(ProgressDialogTest, EndsWithTheSummaryOrWhyTheRunFailedThenCloses) {
     }
     run.join();
     EXPECT_FALSE(::IsWindow(window));
-  }
-}
-
-// Volumes v1 (no volume mounted), v2 at E:, v3 at G: without a grandparent.
-class FakeTree : public DeviceTree {
- public:
-  bool VolumeAt(uint32_t index, std::string* path, DeviceInstance* device) override {
-    if (index >= 3) return false;
-    *path = "\\\\?\\v" + std::to_string(index + 1);
-    *device = (index + 1) * 10 + 1;
-    return true;
-  }
-  DeviceInstance Parent(DeviceInstance device) override {
-    return device == 21 ? 22 : device == 22 ? 23 : device == 31 ? 32 : 0;
-  }
-  bool VolumeName(const std::string& mount_point, std::string* name) override {
-    const auto found = mounts.find(mount_point);
-    if (found != mounts.end()) *name = found->second;
-    return found != mounts.end();
-  }
-  bool RequestEject(DeviceInstance device) override {
-    ejected.push_back(device);
-    return true;
-  }
-  std::map<std::string, std::string> mounts = {
-      {"\\\\?\\v2\\", "{B}"}, {"\\\\?\\v3\\", "{C}"}, {"E:\\", "{B}"}, {"G:\\", "{C}"}};
-  std::vector<DeviceInstance> ejected;
-};
-
-TEST(DeviceLookupTest, EjectsTheGrandparentOfTheVolumeAtTheRoot) {
-  for (const auto& [root, device] : std::map<std::string, DeviceInstance>{
-           {"E:\\", 23}, {"F:\\", 0}, {"G:\\", 0}, {"E:", 0}, {"", 0}}) {
-    FakeTree tree;
-    EXPECT_EQ(FindIPodDevice(tree, root), device) << root;
-    EXPECT_EQ(EjectIPod(tree, root).ok(), device != 0) << root;
-    EXPECT_EQ(tree.ejected,
-              device != 0 ? std::vector<DeviceInstance>{device} : std::vector<DeviceInstance>{});
   }
 }
 

@@ -308,7 +308,7 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
     EXPECT_EQ(env_.OpenFileCount(), 0) << what;
     const bool backup = env_.Exists(std::string(kDb) + ".bak");
     env_.ClearAllFaults();
-    Restore(before_);
+    env_.Restore(before_);
     return backup;
   }
 
@@ -318,15 +318,8 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
     env_.ResetCounts();
     EXPECT_TRUE(OneSave().ok());
     const int calls = env_.Calls(op);
-    Restore(start);
+    env_.Restore(start);
     return calls;
-  }
-
-  void Restore(const MemoryEnv::Snapshot& snapshot) {
-    for (const std::string& path : env_.Paths()) {
-      if (!snapshot.files.count(path) && !snapshot.folders.count(path)) env_.Erase(path);
-    }
-    for (const auto& [path, bytes] : snapshot.files) ASSERT_TRUE(env_.AddFile(path, bytes).ok());
   }
 
   MemoryEnv env_;
