@@ -136,7 +136,7 @@ TEST(TickCountTest, CarriesAtEachWrapAndNeverGoesBack) {
       {0, 0}, {5, 5}, {5, 5}, {0xFFFFFFF0, 0xFFFFFFF0}, {0x10, 0x1'0000'0010}, {2, 0x2'0000'0002}};
   std::atomic<uint64_t> last{0};
   for (const auto& [reading, count] : readings_and_counts) {
-    EXPECT_EQ(ExtendTickCount(last, [&] { return reading; }), count) << reading;
+    EXPECT_EQ(ExtendTickCount(last, [r = reading] { return r; }), count) << reading;
   }
   int reads = 0;
   const auto overtaken = [&] {
