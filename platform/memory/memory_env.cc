@@ -740,7 +740,7 @@ void MemoryEnv::Erase(const std::string& path) {
 }
 
 void MemoryEnv::Restore(const Snapshot& snapshot) {
-  // A path of the other kind now goes too, and takes what lies below it.
+  // Whatever the snapshot lacks goes first, a path that changed kind included.
   const Snapshot now = TakeSnapshot();
   for (const std::string& folder : now.folders) {
     if (!snapshot.folders.contains(folder)) Erase(folder);

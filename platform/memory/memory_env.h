@@ -109,7 +109,7 @@ class MemoryEnv : public Env {
   // Creates a folder and its parents.
   Status AddFolder(const std::string& path);
   // Puts back the files and folders of `snapshot`, their bytes durable, and removes everything
-  // else: a volume to run the same steps on again.
+  // else: a volume to run the same steps on again. Faults, holds and counts stay.
   void Restore(const Snapshot& snapshot);
   // Removes a file, or a folder with everything in it, as if another program did. Missing is
   // fine.
