@@ -50,13 +50,13 @@ class DeviceTree {
 
 struct IPodDevice {
   DeviceInstance node = 0;  // 0 when none was found
-  std::string instanceId;
+  std::string instanceId;   // as InstanceId gives it
 };
 
-// The removable device that carries the volume mounted at `ipod_root` ("E:\"): the grandparent
-// of the first listed volume with the same volume name, where the volume hangs under its disk
-// (removable media on XP); otherwise, with the volume under the volume manager, the first
-// removable ancestor of the disk with the volume's device number.
+// The removable device that carries the volume mounted at `ipod_root` ("E:\"), for the first
+// listed volume with the same volume name: the volume's grandparent when that is removable (XP
+// hangs a volume on removable media under its disk); otherwise the first removable ancestor of
+// the disk with the volume's device number (the volume hangs under the volume manager).
 IPodDevice FindIPodDevice(DeviceTree& tree, const std::string& ipod_root);
 
 // Ejects that device. NotFound when there is none, Refused when the system would not eject it
