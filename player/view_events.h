@@ -20,7 +20,7 @@ class ViewEvents {
   // Rebuilds the contents view from the iPod's database.
   virtual void RefreshContentsView() = 0;
   virtual void RemoveSelectedTracks() = 0;
-  // `ipod_root` as the hook library last reported it; "" when it never did.
+  // Ejects the iPod mounted at `ipod_root` ("E:\").
   virtual void EjectIPod(const std::string& ipod_root) = 0;
   // Where one sync run reports; lives until the run has shown its summary.
   virtual std::unique_ptr<SyncProgress> OpenProgress() = 0;

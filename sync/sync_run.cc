@@ -107,10 +107,12 @@ class SyncRun {
 };
 
 bool SyncRun::OpenAndRecover(const std::string& ipod_root) {
-  if (ipod_root.empty()) {
-    return Fail(Status::InvalidArgument("no iPod root"), "No iPod was found. Nothing was copied.");
-  }
-  Status s = IPodLock::Acquire(env_, ipod_root, &lock_);
+  // The lock comes before the progress window: a run waiting for another's shows nothing over
+  // the other's window until its own turn.
+  Status s = ipod_root.empty() ? Status::InvalidArgument("no iPod root")
+                               : IPodLock::Acquire(env_, ipod_root, &lock_);
+  progress_.SetItemCount(report_.total);
+  if (ipod_root.empty()) return Fail(s, "No iPod was found. Nothing was copied.");
   if (!s.ok()) {
     return Fail(s, "The iPod cannot be used (" + s.ToString() + "). Nothing was changed.");
   }
@@ -260,7 +262,6 @@ SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, T
   report.total = Count(tracks);
   report.summary.notMp3 = not_mp3_count;
   if (report.total == 0) return report;
-  services.progress.SetItemCount(report.total);
 
   SyncRun run(services, tracks, report);
   if (!run.OpenAndRecover(ipod_root)) return report;

@@ -56,9 +56,9 @@ struct SyncReport {
 // them in its databases. On return `tracks` holds exactly the tracks copied, in copy order, each
 // path now its iPod location. `not_mp3_count` only goes to the summary. An empty list returns at
 // once without a word to `progress`. The run holds the iPod's lock from before the database is
-// read until it is written, so runs and removals on one iPod take turns; it first finishes what
-// an interrupted run left behind, and journals its own copies until it ends. A run that copies
-// nothing writes nothing.
+// read (and before `progress` hears of the run) until it is written, so runs and removals on one
+// iPod take turns; it first finishes what an interrupted run left behind, and journals its own
+// copies until it ends. A run that copies nothing writes nothing.
 SyncReport RunSync(const SyncServices& services, const std::string& ipod_root, TrackArray& tracks,
                    int32_t not_mp3_count);
 

@@ -157,8 +157,9 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
   WaitCursor wait(host);
   const std::string root = host.GetIPodRootDirectory();
   if (root.empty()) {
-    // Without a root every path below would name the current folder instead of an iPod.
-    host.ShowNotice(kNoIPodNotice, kNoticeCaption);
+    // Without a root every path below would name the current folder instead of an iPod. Only
+    // the user's own sync hears why; the player's automatic events end silently.
+    if (event == HookEvent::kSyncTab) host.ShowNotice(kNoIPodNotice, kNoticeCaption);
     report.status = Status::NotFound("no iPod was found");
     return report;
   }

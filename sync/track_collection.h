@@ -64,7 +64,7 @@ void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* 
                   int32_t* repeat_count = nullptr);
 
 // The whole request for hook event `event`: kNoticeOnly only shows a notice; without an iPod
-// the request stops with a notice; otherwise the chosen tracks go to RunSync.
+// the request stops, with a notice for kSyncTab; otherwise the chosen tracks go to RunSync.
 SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& library, SyncHost& host,
                              HookEvent event);
 

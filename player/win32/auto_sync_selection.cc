@@ -24,7 +24,10 @@ void SaveAutoSyncSelection(Env& env, HWND dialog, const std::string& ipod_root) 
   std::vector<std::string> names;
   const int rows = ListRowCount(list);
   for (int row = 0; row < rows; ++row) {
-    if (ListRowChecked(list, row)) names.push_back(ListCellText(list, row, 0));
+    // The settings dialog's own state images may carry more than the tick.
+    if ((ListRowStateImage(list, row) & kCheckedStateImage) != 0) {
+      names.push_back(ListCellText(list, row, 0));
+    }
   }
   // A failed write keeps the previous selection whole; there is no one to tell here.
   WriteAutoSyncSelection(env, ipod_root, names).IgnoreError();

@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kTextBuffer = 260;
 constexpr UINT kStateImageMask = 0xF000;
-constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
+static_assert(kCheckedStateImage == INDEXTOSTATEIMAGEMASK(2));
 constexpr char kMenuClass[] = "#32768";
 
 // How long ShowFilePathColumn lets the player and its worker take, in all.
@@ -191,9 +191,13 @@ int ListRowCount(HWND list) {
   return list == nullptr ? 0 : static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
+UINT ListRowStateImage(HWND list, int row) {
+  return static_cast<UINT>(::SendMessageA(list, LVM_GETITEMSTATE, row, kStateImageMask)) &
+         kStateImageMask;
+}
+
 bool ListRowChecked(HWND list, int row) {
-  const LRESULT state = ::SendMessageA(list, LVM_GETITEMSTATE, row, kStateImageMask);
-  return (state & kStateImageMask) == kChecked;
+  return ListRowStateImage(list, row) == kCheckedStateImage;
 }
 
 std::string ListCellText(HWND list, int row, int column) {

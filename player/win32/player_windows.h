@@ -41,7 +41,10 @@ void ShowFilePathColumn(HWND list);
 // Settings" or "Configure Sync", or null.
 HWND FindCustomSyncPage(HWND parent);
 
-// List-view rows: the state image 2 of a check box list, and a cell's text (259 bytes at most).
+// List-view rows: the state image bits (mask 0xF000), checked as exactly state image 2 (0x2000),
+// and a cell's text (259 bytes at most).
+inline constexpr UINT kCheckedStateImage = 0x2000;
+UINT ListRowStateImage(HWND list, int row);
 bool ListRowChecked(HWND list, int row);
 std::string ListCellText(HWND list, int row, int column);
 int ListRowCount(HWND list);

@@ -76,12 +76,15 @@ void SyncController::RunEvent(HookEvent event) {
       views_.RemoveSelectedTracks();
       break;
     case HookEvent::kEject: {
-      std::string root;
-      {
+      // The iPod there now: drive letters move, and the user may eject before any sync.
+      std::string root = hook_.IPodRoot();
+      if (root.empty()) {
         std::lock_guard lock(mutex_);
         root = last_root_;
+      } else {
+        RememberRoot(root);
       }
-      views_.EjectIPod(root);
+      if (!root.empty()) views_.EjectIPod(root);
       break;
     }
     case HookEvent::kDetachView:

@@ -51,7 +51,7 @@ class SyncController {
   std::mutex mutex_;
   ComPtr<IWMPCore> core_;
   const void* owner_ = nullptr;
-  // The root as the hook library last reported it, for the eject.
+  // The root as the hook library last reported it, for an eject while it reports none.
   std::string last_root_;
 };
 

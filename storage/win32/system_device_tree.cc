@@ -1,39 +1,51 @@
 #include "storage/win32/system_device_tree.h"
 
 #include <cfgmgr32.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <vector>
+
+#include "win32kit/scoped_handle.h"
 
 namespace tunewell {
 
 namespace {
 
-// The volume device interface class.
+// The device interface classes of volumes and of disks.
 constexpr GUID kVolumeInterface = {
     0x53F5630D, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+constexpr GUID kDiskInterface = {
+    0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+
+HDEVINFO PresentInterfaces(const GUID& kind) {
+  return ::SetupDiGetClassDevsA(&kind, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+}
 
 }  // namespace
 
-SystemDeviceTree::SystemDeviceTree()
-    : volumes_(::SetupDiGetClassDevsA(&kVolumeInterface, nullptr, nullptr,
-                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
+SystemDeviceTree::SystemDeviceTree() : volumes_(PresentInterfaces(kVolumeInterface)) {}
 
-bool SystemDeviceTree::VolumeAt(uint32_t index, std::string* device_path, DeviceInstance* device) {
-  if (!volumes_.valid()) return false;
-  SP_DEVICE_INTERFACE_DATA volume{};
-  volume.cbSize = sizeof volume;
-  if (!::SetupDiEnumDeviceInterfaces(volumes_.get(), nullptr, &kVolumeInterface, index, &volume)) {
-    return false;
+bool SystemDeviceTree::InterfaceAt(DeviceClass kind, uint32_t index, std::string* device_path,
+                                   DeviceInstance* device) {
+  if (kind == DeviceClass::kDisk && !disks_listed_) {
+    disks_.reset(PresentInterfaces(kDiskInterface));
+    disks_listed_ = true;
   }
+  const ScopedDeviceInfoList& list = kind == DeviceClass::kDisk ? disks_ : volumes_;
+  const GUID& guid = kind == DeviceClass::kDisk ? kDiskInterface : kVolumeInterface;
+  if (!list.valid()) return false;
+  SP_DEVICE_INTERFACE_DATA found{};
+  found.cbSize = sizeof found;
+  if (!::SetupDiEnumDeviceInterfaces(list.get(), nullptr, &guid, index, &found)) return false;
   DWORD size = 0;
-  ::SetupDiGetDeviceInterfaceDetailA(volumes_.get(), &volume, nullptr, 0, &size, nullptr);
+  ::SetupDiGetDeviceInterfaceDetailA(list.get(), &found, nullptr, 0, &size, nullptr);
   std::vector<char> buffer(std::max<DWORD>(size, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)));
   auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
   detail->cbSize = sizeof *detail;
   SP_DEVINFO_DATA info{};
   info.cbSize = sizeof info;
-  if (!::SetupDiGetDeviceInterfaceDetailA(volumes_.get(), &volume, detail,
+  if (!::SetupDiGetDeviceInterfaceDetailA(list.get(), &found, detail,
                                           static_cast<DWORD>(buffer.size()), nullptr, &info)) {
     // Listed but unreadable: passed over like a volume that is not mounted.
     device_path->clear();
@@ -57,6 +69,34 @@ bool SystemDeviceTree::VolumeName(const std::string& mount_point, std::string* n
   }
   *name = volume;
   return true;
+}
+
+bool SystemDeviceTree::StorageNumberOf(const std::string& device_path, StorageNumber* number) {
+  // No access asked: the number is there for anyone, and no medium needs to be inserted.
+  const ScopedHandle device(::CreateFileA(device_path.c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+  if (!device.valid()) return false;
+  STORAGE_DEVICE_NUMBER answer{};
+  DWORD bytes = 0;
+  if (!::DeviceIoControl(device.get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &answer,
+                         sizeof answer, &bytes, nullptr)) {
+    return false;
+  }
+  *number = {static_cast<uint32_t>(answer.DeviceType), static_cast<uint32_t>(answer.DeviceNumber)};
+  return true;
+}
+
+bool SystemDeviceTree::Removable(DeviceInstance device) {
+  ULONG capabilities = 0, size = sizeof capabilities;
+  return ::CM_Get_DevNode_Registry_PropertyA(device, CM_DRP_CAPABILITIES, nullptr, &capabilities,
+                                             &size, 0) == CR_SUCCESS &&
+         (capabilities & CM_DEVCAP_REMOVABLE) != 0;
+}
+
+std::string SystemDeviceTree::InstanceId(DeviceInstance device) {
+  char id[MAX_DEVICE_ID_LEN + 1] = {};
+  return ::CM_Get_Device_IDA(device, id, MAX_DEVICE_ID_LEN, 0) == CR_SUCCESS ? id : "";
 }
 
 bool SystemDeviceTree::RequestEject(DeviceInstance device) {

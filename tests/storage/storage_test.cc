@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <numeric>
 
 #include "platform/memory/memory_env.h"
@@ -315,40 +314,109 @@ TEST_P(StorageTest, PlannedNamesAreTheOnesTheCopiesWouldDraw) {
   EXPECT_EQ(copying.draws, planning.draws);
 }
 
-// Volumes v1 (no volume mounted), v2 at E:, v3 at G: without a grandparent.
-class FakeTree : public DeviceTree {
- public:
-  bool VolumeAt(uint32_t index, std::string* path, DeviceInstance* device) override {
-    if (index >= 3) return false;
-    *path = "\\\\?\\v" + std::to_string(index + 1);
-    *device = (index + 1) * 10 + 1;
-    return true;
-  }
-  DeviceInstance Parent(DeviceInstance device) override {
-    return device == 21 ? 22 : device == 22 ? 23 : device == 31 ? 32 : 0;
-  }
-  bool VolumeName(const std::string& mount_point, std::string* name) override {
-    const auto found = mounts.find(mount_point);
-    if (found != mounts.end()) *name = found->second;
-    return found != mounts.end();
-  }
-  bool RequestEject(DeviceInstance device) override {
-    ejected.push_back(device);
-    return true;
-  }
-  std::map<std::string, std::string> mounts = {
-      {"\\\\?\\v2\\", "{B}"}, {"\\\\?\\v3\\", "{C}"}, {"E:\\", "{B}"}, {"G:\\", "{C}"}};
-  std::vector<DeviceInstance> ejected;
+// A device tree as Device Manager shows it, one node a line under its parent (one level up):
+// removable devices, volumes with their mount ("" for none) and device number, disks with theirs.
+// A node's device path is its id, a volume's name its mount.
+enum FakeKind { kNode, kRemovable, kVolume, kDisk };
+struct FakeNode {
+  int depth = 0;
+  std::string id = "";
+  FakeKind kind = kNode;
+  std::string mount = "";
+  StorageNumber number = {};
 };
 
-TEST(DeviceLookupTest, EjectsTheGrandparentOfTheVolumeAtTheRoot) {
-  for (const auto& [root, device] : std::map<std::string, DeviceInstance>{
-           {"E:\\", 23}, {"F:\\", 0}, {"G:\\", 0}, {"E:", 0}, {"", 0}}) {
-    FakeTree tree;
-    EXPECT_EQ(FindIPodDevice(tree, root), device) << root;
-    EXPECT_EQ(EjectIPod(tree, root).ok(), device != 0) << root;
-    EXPECT_EQ(tree.ejected,
-              device != 0 ? std::vector<DeviceInstance>{device} : std::vector<DeviceInstance>{});
+class FakeTree : public DeviceTree {
+ public:
+  explicit FakeTree(std::vector<FakeNode> nodes) : nodes_(std::move(nodes)) {}
+  bool InterfaceAt(DeviceClass kind, uint32_t index, std::string* path,
+                   DeviceInstance* device) override {
+    const auto wanted = kind == DeviceClass::kDisk ? kDisk : kVolume;
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+      if (nodes_[i].kind != wanted || index-- != 0) continue;
+      return *path = nodes_[i].id, *device = i + 1, true;
+    }
+    return false;
+  }
+  DeviceInstance Parent(DeviceInstance device) override {
+    for (size_t up = device - 1; up-- > 0;) {
+      if (nodes_[up].depth < At(device).depth) return static_cast<DeviceInstance>(up + 1);
+    }
+    return 0;
+  }
+  bool VolumeName(const std::string& mount_point, std::string* name) override {
+    const FakeNode* n = Find(mount_point);
+    return n != nullptr && !n->mount.empty() && (*name = n->mount, true);
+  }
+  bool StorageNumberOf(const std::string& path, StorageNumber* number) override {
+    const FakeNode* n = Find(path + "\\");
+    return n != nullptr && n->kind >= kVolume && (*number = n->number, true);
+  }
+  bool Removable(DeviceInstance device) override { return At(device).kind == kRemovable; }
+  std::string InstanceId(DeviceInstance device) override { return At(device).id; }
+  bool RequestEject(DeviceInstance device) override {
+    return ejected.push_back(At(device).id), true;
+  }
+  std::vector<std::string> ejected;
+
+ private:
+  const FakeNode& At(DeviceInstance device) const { return nodes_.at(device - 1); }
+  // The node mounted at `key`, or whose device path (its id) `key` is with a backslash added.
+  const FakeNode* Find(const std::string& key) const {
+    for (const FakeNode& n : nodes_) {
+      if ((!n.mount.empty() && key == n.mount) || key == n.id + "\\") return &n;
+    }
+    return nullptr;
+  }
+  std::vector<FakeNode> nodes_;
+};
+
+constexpr StorageNumber kDisk0{7, 0}, kDisk1{7, 1}, kCdRom1{2, 1};  // FILE_DEVICE_DISK, _CD_ROM
+constexpr char kXpIPod[] = "USB\\VID_05AC&PID_1209\\000A270012345678";
+constexpr char kVistaIPod[] = "USB\\VID_05AC&PID_1261\\000A27001C8E4A12";
+
+// XP: a volume on removable media hangs under its disk, under the USB device; a card reader's
+// empty slot is listed with no volume mounted. (A fixed disk's volumes lie as from Vista on.)
+const std::vector<FakeNode> kXpTree = {
+    {0, "HTREE\\ROOT\\0"},
+    {1, "USB\\ROOT_HUB20\\4&2B8E9BB&0"},
+    {2, "USB\\VID_0BDA&PID_0151\\20071114173400000", kRemovable},
+    {3, "USBSTOR\\DISK&VEN_GENERIC-&PROD_SD_MMC\\2007111417&0", kDisk, "", {7, 0}},
+    {4, "STORAGE\\REMOVABLEMEDIA\\7&3A1D0B0&0&RM", kVolume, "", {7, 0}},
+    {2, kXpIPod, kRemovable},
+    {3, "USBSTOR\\DISK&VEN_APPLE&PROD_IPOD&REV_1.62\\000A270012345678&0", kDisk, "", kDisk1},
+    {4, "STORAGE\\REMOVABLEMEDIA\\7&1C2B4D9&0&RM", kVolume, "E:\\", kDisk1}};
+
+// Vista and later (and XP for USB disks that report fixed media): every volume hangs under the
+// volume manager, whose parent is the root; only the device number leads to the disk. G: is a
+// DVD drive numbered like the iPod's disk, in another type.
+const std::vector<FakeNode> kVistaTree = {
+    {0, "HTREE\\ROOT\\0"},
+    {1, "ROOT\\VOLMGR\\0000"},
+    {2, "STORAGE\\VOLUME\\{5B1E0D2A-7C3F-11DC}#0000000000100000", kVolume, "C:\\", kDisk0},
+    {2, "STORAGE\\VOLUME\\_??_USBSTOR#DISK&VEN_APPLE&PROD_IPOD", kVolume, "E:\\", kDisk1},
+    {2, "STORAGE\\VOLUME\\_??_IDE#CDROMHL-DT-ST_DVDRAM_GSA-H62N", kVolume, "G:\\", kCdRom1},
+    {1, "PCI\\VEN_8086&DEV_2929\\3&21436425&0&FA"},
+    {2, "SCSI\\DISK&VEN_&PROD_ST3500418AS\\4&3B7A1AB&0&000000", kDisk, "", kDisk0},
+    {1, "USB\\ROOT_HUB20\\4&1D3F5E46&0"},
+    {2, kVistaIPod, kRemovable},
+    {3, "USBSTOR\\DISK&VEN_APPLE&PROD_IPOD&REV_1.62\\000A27001C8E4A12&0", kDisk, "", kDisk1}};
+
+// The USB device under the iPod's volume, both ways; nothing for a fixed disk, a DVD drive, a
+// root with no volume or a root that is not one.
+TEST(DeviceLookupTest, EjectsTheRemovableDeviceThatCarriesTheVolume) {
+  using Cases = std::vector<std::pair<std::string, std::string>>;  // root, device
+  const std::pair<const std::vector<FakeNode>*, Cases> shapes[] = {
+      {&kXpTree, {{"E:\\", kXpIPod}, {"F:\\", ""}, {"E:", ""}, {"", ""}}},
+      {&kVistaTree, {{"C:\\", ""}, {"G:\\", ""}, {"E:\\", kVistaIPod}}}};
+  for (const auto& [shape, cases] : shapes) {
+    for (const auto& [root, device] : cases) {
+      SCOPED_TRACE(root + (shape == &kXpTree ? " on XP" : " on Vista"));
+      FakeTree tree(*shape);
+      EXPECT_EQ(FindIPodDevice(tree, root).instanceId, device);
+      EXPECT_EQ(EjectIPod(tree, root).ok(), !device.empty());
+      EXPECT_EQ(tree.ejected, std::vector<std::string>(!device.empty(), device));
+    }
   }
 }
 

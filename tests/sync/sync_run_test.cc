@@ -157,7 +157,8 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
   }
 }
 
-// One change to an iPod at a time: a run and a removal wait for the lock before they read.
+// One change to an iPod at a time: a run and a removal wait for the lock before they read, and
+// a run shows no progress until it holds it.
 TEST_F(SyncRunTest, RunsAndRemovalsWaitForTheLockBeforeReading) {
   for (bool removal : {false, true}) {
     SCOPED_TRACE(removal ? "removal" : "sync");
@@ -176,6 +177,7 @@ TEST_F(SyncRunTest, RunsAndRemovalsWaitForTheLockBeforeReading) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(env_.Calls(MemoryEnv::Op::kLock), 1);
     EXPECT_EQ(env_.Calls(MemoryEnv::Op::kReadFile), 0);
+    EXPECT_TRUE(progress_.calls.empty());
     held.Release();
     other.join();
     EXPECT_GT(env_.Calls(MemoryEnv::Op::kReadFile), 0);

@@ -252,11 +252,13 @@ TEST_F(SyncRequestTest, AutoSyncFileByEvent) {
   }
 }
 
-TEST_F(SyncRequestTest, NoIPodRootStopsWithANotice) {
+// Without an iPod a request stops before anything else; only a sync from the Sync tab says why.
+TEST_F(SyncRequestTest, NoIPodRootStopsWithANoticeForTheSyncTabOnly) {
   Song(u"One", "one.mp3");
   Check("One", "one.mp3");
   host_.root.clear();
   const auto before = env_.TakeSnapshot();
+  EXPECT_FALSE(Request(HookEvent::kSync).status.ok());
   EXPECT_FALSE(Request(HookEvent::kSyncTab).status.ok());
   EXPECT_THAT(host_.notices.shown, ElementsAre(std::string(kNoticeCaption) + ": " + kNoIPodNotice));
   EXPECT_THAT(progress_.calls, IsEmpty());

@@ -32,14 +32,6 @@ HWND Child(HWND parent, const char* cls, const char* text, int id, DWORD style =
                            nullptr, nullptr);
 }
 
-void AddColumn(HWND list, int index, const char* text, int width = 100) {
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH;
-  column.cx = width;
-  column.pszText = const_cast<char*>(text);
-  ::SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
-}
-
 HWND CheckList(HWND parent, int id, const std::vector<const char*>& columns,
                RECT at = {0, 0, 300, 200}) {
   HWND list = Child(parent, WC_LISTVIEWA, "", id, LVS_REPORT | WS_BORDER, at);
@@ -96,6 +88,14 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 }
 
 }  // namespace
+
+void AddColumn(HWND list, int index, const char* text, int width) {
+  LVCOLUMNA column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  column.cx = width;
+  column.pszText = const_cast<char*>(text);
+  ::SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+}
 
 int AddRow(HWND list, const std::string& text, bool checked) {
   LVITEMA item{};

@@ -68,6 +68,7 @@ class Player {
 };
 
 int AddRow(HWND list, const std::string& text, bool checked);
+void AddColumn(HWND list, int index, const char* text, int width = 100);
 // Waits for `handle` while dispatching this thread's messages; false after `ms`.
 bool WaitPumping(HANDLE handle, DWORD ms);
 inline void Pump(DWORD ms) { WaitPumping(nullptr, ms); }

@@ -20,8 +20,10 @@
 #include "database/empty_database.h"
 #include "database/ipod_database.h"
 #include "hook/player_controls.h"
+#include "player/win32/auto_sync_selection.h"
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
+#include "player/win32/sync_controller.h"
 #include "sync/auto_sync_file.h"
 #include "sync/win32/progress_dialog.h"
 #include "tests/support/ipod_tree.h"
@@ -276,7 +278,9 @@ TEST_F(PluginTest, RegistrationAndObjectLife) {
     // A second core while attached: the hook keeps its one, live context.
     EXPECT_EQ(ui->SetCore(core), S_OK);
     EXPECT_EQ(std::tie(state->installs, state->context), std::tie(first.installs, first.context));
+    VARIANT value{};
     EXPECT_EQ(ui->GetProperty(L"Name", nullptr), E_POINTER);
+    EXPECT_EQ(ui->GetProperty(L"Name", &value), E_NOTIMPL);
     EXPECT_EQ(ui->SetCore(nullptr), S_OK);
     EXPECT_EQ(player->LiveReferences(), 0);
     EXPECT_EQ(ui->Release(), 0u);
@@ -306,8 +310,8 @@ TEST_F(PluginTest, PropertyPageShowsTheModulesVersion) {
   ui->Release();
 }
 
-// The notice event, and requests while the hook library reports no iPod or no drive root:
-// a message box each, found by its caption, and nothing else.
+// The notice, and requests while the hook library reports no iPod or no drive root: a message
+// box, found by its caption, for the notice and the Sync tab's sync only; nothing else.
 TEST_F(PluginTest, NoticesAndNothingElse) {
   Attach();
   const int files = MusicFiles();
@@ -319,7 +323,7 @@ TEST_F(PluginTest, NoticesAndNothingElse) {
   };
   for (const Case& c :
        {Case{2, kRoot, "Thank you for using Harborline. Please sync from the Sync Tab."},
-        Case{0, "", no_ipod}, Case{1, "E:", no_ipod}, Case{0, "..\\x", no_ipod}}) {
+        Case{0, "", no_ipod}, Case{1, "E:", ""}, Case{3, "", ""}, Case{0, "..\\x", no_ipod}}) {
     SetRoot(c.root);
     const StandinState before = *state;
     std::string text;
@@ -358,38 +362,57 @@ TEST_F(PluginTest, SyncTabEventSyncsTheCheckedMp3sOnce) {
   EXPECT_EQ(state->stops, 0);
 }
 
-TEST_F(PluginTest, SettingsEventSavesTheSelectionAndSyncsIt) {
-  FreshIPod();
-  Attach();
-  SetAutoSync({"Playlist 5"});
-  host->SetSettings(false, {true, true, true, true, true});
-  ASSERT_TRUE(RaiseAndWait(3));
-  EXPECT_EQ(AutoSyncBytes(), "<absent>");
-  EXPECT_EQ(MusicFiles(), 0);
-
-  host->SetSettings(true, {false, true, false, true, false});
-  ASSERT_TRUE(RaiseAndWait(3));
-  EXPECT_EQ(AutoSyncBytes(), std::string("Playlist 2\0\nPlaylist 4\0\n", 24));
-  EXPECT_EQ(MusicFiles(), 3);
-  EXPECT_EQ(state->stops, 1);
+// What the settings dialog says: its own automatic-sync box, or without one the custom page's;
+// the rows whose state image includes the tick; an empty selection without a playlist list.
+TEST_F(PluginTest, SettingsDialogSelection) {
+  HWND dialog = host->settings, page = FindCustomSyncPage(dialog);
+  HWND own_box = ::GetDlgItem(dialog, kAutoSyncBoxId),
+       page_box = ::GetDlgItem(page, kCustomPageBoxId);
+  HWND list =
+      ::GetDlgItem(::GetWindow(::GetDlgItem(page, kPlaylistHostId), GW_CHILD), kPlaylistListId);
+  host->SetSettings(false, {false, true, false, false, false});
+  ListView_SetItemState(list, 2, INDEXTOSTATEIMAGEMASK(4), LVIS_STATEIMAGEMASK);
+  ListView_SetItemState(list, 3, INDEXTOSTATEIMAGEMASK(3), LVIS_STATEIMAGEMASK);
+  // The dialog's box 2122 (-1: none), the page's 2161 ticked, a list, and the file made. The
+  // last case leaves the dialog whole.
+  const std::tuple<int, bool, bool, std::string> cases[] = {
+      {-1, false, true, "<absent>"},
+      {-1, true, true, std::string("Playlist 2\0\nPlaylist 4\0\n", 24)},
+      {1, false, false, ""},
+      {0, true, true, "<absent>"}};
+  for (const auto& [own, page_ticked, has_list, file] : cases) {
+    SetAutoSync({"Before"});
+    ::SetWindowLongPtrA(own_box, GWLP_ID, own < 0 ? 0 : kAutoSyncBoxId);
+    ::SendMessageA(own_box, BM_SETCHECK, own > 0, 0);
+    ::SendMessageA(page_box, BM_SETCHECK, page_ticked, 0);
+    ::SetWindowLongPtrA(list, GWLP_ID, has_list ? kPlaylistListId : 0);
+    SaveAutoSyncSelection(Env::Default(), dialog, kRoot);
+    EXPECT_EQ(AutoSyncBytes(), file) << own << page_ticked << has_list;
+  }
 }
 
-TEST_F(PluginTest, OtherEventsSyncWhatTheSelectionNames) {
+// Automatic events sync what the selection names, the settings event first saving the dialog's;
+// an empty selection stands for every playlist, unknown names give nothing. Of these events only
+// the settings event stops the player's own sync.
+TEST_F(PluginTest, AutomaticEventsSyncWhatTheSelectionNames) {
   FreshIPod();
   Attach();
+  host->SetSettings(true, {false, true, false, true, false});
   struct Case {
     int code;
     std::vector<std::string> names;
     int files;
   };
-  // An empty selection stands for every playlist; unknown names give nothing.
-  for (const Case& c :
-       {Case{1, {"No such list", "Playlist 5"}, 2}, Case{12, {"Playlist 1"}, 3}, Case{-1, {}, 6}}) {
+  for (const Case& c : {Case{3, {"Playlist 5"}, 3}, Case{1, {"No such list", "Playlist 5"}, 4},
+                        Case{12, {"Playlist 1"}, 5}, Case{-1, {}, 6}}) {
     SetAutoSync(c.names);
     ASSERT_TRUE(RaiseAndWait(c.code));
     EXPECT_EQ(MusicFiles(), c.files) << "event " << c.code;
+    if (c.code == 3) {
+      EXPECT_EQ(AutoSyncBytes(), std::string("Playlist 2\0\nPlaylist 4\0\n", 24));
+    }
   }
-  EXPECT_EQ(state->stops, 0);
+  EXPECT_EQ(state->stops, 1);
 }
 
 RECT ItemRect(HWND list, int item) {
@@ -479,9 +502,6 @@ TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
 
 TEST_F(PluginTest, EjectIconAndTooltip) {
   Attach();
-  // A request that syncs nothing still remembers E: for the eject.
-  SetAutoSync({"No such list"});
-  ASSERT_TRUE(RaiseAndWait(1));
   ASSERT_TRUE(RaiseAndWait(5));
   fake::Pump(200);
   HWND eject = host->eject_host;  // 200 x 24, the view active
@@ -522,9 +542,18 @@ TEST_F(PluginTest, EjectIconAndTooltip) {
   EXPECT_NE(move(WM_MOUSEHOVER, 190, 10), nullptr);
   EXPECT_EQ(move(WM_MOUSELEAVE, 0, 0), nullptr);
 
-  // The eject event finds no device for E: under wine, and E: stays.
-  ASSERT_TRUE(RaiseAndWait(7));
-  EXPECT_NE(::GetFileAttributesA("E:\\iPod_Control"), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(RaiseAndWait(7));  // under wine no device carries E:
+  // The eject takes the iPod the hook library reports now, else the last one it reported.
+  struct Ejects : NoViewEvents {
+    void EjectIPod(const std::string& root) override { roots.push_back(root); }
+    std::vector<std::string> roots;
+  } ejects;
+  SyncController controller(plugin, ejects);
+  for (const char* root : {"", "F:\\", "", "E:\\"}) {
+    SetRoot(root);
+    controller.RunEvent(HookEvent::kEject);
+  }
+  EXPECT_EQ(ejects.roots, (std::vector<std::string>{"F:\\", "F:\\", "E:\\"}));
 }
 
 TEST_F(PluginTest, DetachGivesTheListsBack) {
@@ -577,8 +606,14 @@ TEST(PlayerWindowsTest, FindsTheControlsItWorks) {
   ::SendMessageA(host.combo, CB_SETCURSEL, 3, 0);
   EXPECT_FALSE(DeviceComboShowsIPod(host.combo, "E:\\"));
   int index = -7;
-  EXPECT_FALSE(FindFilePathColumn(::GetWindow(host.sync_list, GW_CHILD), &index));
+  HWND header = ::GetWindow(host.sync_list, GW_CHILD);
+  EXPECT_FALSE(FindFilePathColumn(header, &index));
   EXPECT_EQ(index, -7);
+  // Two "File Path" columns: the second counts.
+  host.ShowPathColumn();
+  fake::AddColumn(host.sync_list, 0, kFilePathColumn);
+  EXPECT_TRUE(FindFilePathColumn(header, &index));
+  EXPECT_EQ(index, 3);
 }
 
 // The dialog's template lives in the plug-in.
