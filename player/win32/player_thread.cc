@@ -12,8 +12,8 @@ namespace {
 
 constexpr char kWindowClass[] = "TunewellPlayerThread";
 
-// The module our window procedure lives in, whichever copy of the plug-in this is: a class of
-// one copy must not outlive it in another.
+// The module whose code our window procedure is: each copy of the plug-in in a process (a renamed
+// one, say) registers the class for itself.
 HMODULE OwnModule() {
   HMODULE module = nullptr;
   ::GetModuleHandleExW(
@@ -31,7 +31,7 @@ struct PlayerThread::Work {
   std::exception_ptr thrown;
 };
 
-PlayerThread::PlayerThread(IWMPCore* core, std::chrono::milliseconds start_limit)
+PlayerThread::PlayerThread(Key, IWMPCore* core, std::chrono::milliseconds start_limit)
     : start_limit_(start_limit), core_(ComPtr<IWMPCore>::Share(core)) {}
 
 std::shared_ptr<PlayerThread> PlayerThread::Open(IWMPCore* core,
@@ -43,7 +43,7 @@ std::shared_ptr<PlayerThread> PlayerThread::Open(IWMPCore* core,
   cls.hInstance = module;
   cls.lpszClassName = kWindowClass;
   ::RegisterClassExA(&cls);  // fails harmlessly when an earlier Open registered it
-  std::shared_ptr<PlayerThread> thread(new PlayerThread(core, start_limit));
+  const auto thread = std::make_shared<PlayerThread>(Key{}, core, start_limit);
   thread->window_.reset(::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                           module, nullptr));
   if (!thread->window_.valid()) {
@@ -114,7 +114,9 @@ LRESULT CALLBACK PlayerThread::Procedure(HWND window, UINT message, WPARAM wpara
       [&]() -> LRESULT {
         if (message != kPlayerThreadWork) return ::DefWindowProcA(window, message, wparam, lparam);
         auto* self = reinterpret_cast<PlayerThread*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-        if (self != nullptr) self->RunWaiting();
+        // Kept to the end: the player's calls may pump messages, and a SetCore(NULL) among them
+        // would leave the last owner on a worker that goes once its work is done.
+        if (self != nullptr) self->shared_from_this()->RunWaiting();
         return 0;
       },
       [&] { return ::DefWindowProcA(window, message, wparam, lparam); });

@@ -24,7 +24,7 @@ namespace tunewell {
 // number of the application's range does.
 inline constexpr UINT kPlayerThreadWork = WM_APP;
 
-class PlayerThread : public PlayerLibraryAccess {
+class PlayerThread : public PlayerLibraryAccess, public std::enable_shared_from_this<PlayerThread> {
  public:
   // How long work waits for the player's thread to take it up.
   static constexpr std::chrono::milliseconds kStartLimit{30000};
@@ -33,6 +33,13 @@ class PlayerThread : public PlayerLibraryAccess {
   // window cannot be made.
   static std::shared_ptr<PlayerThread> Open(IWMPCore* core,
                                             std::chrono::milliseconds start_limit = kStartLimit);
+  // For Open only.
+  struct Key {
+   private:
+    friend class PlayerThread;
+    Key() = default;
+  };
+  PlayerThread(Key, IWMPCore* core, std::chrono::milliseconds start_limit);
   PlayerThread(const PlayerThread&) = delete;
   PlayerThread& operator=(const PlayerThread&) = delete;
   // Close must have run, on the player's thread, before the last owner lets go.
@@ -44,14 +51,13 @@ class PlayerThread : public PlayerLibraryAccess {
 
   // From any other thread: runs `work` over the core on the player's thread. Work the thread has
   // not taken up within the start limit, or before Close, is dropped unrun. Work it has taken up
-  // is waited for to its end: the thread is busy with it alone, and `work` may hold the caller's
-  // data, so it must not be left half-done.
+  // is waited for to its end, however long: it is then what that thread does, and it writes to
+  // the caller's data.
   bool Run(const std::function<void(PlayerLibrary&)>& work) override;
 
  private:
   struct Work;
 
-  PlayerThread(IWMPCore* core, std::chrono::milliseconds start_limit);
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   // On the player's thread: every work that waits, in order.
   void RunWaiting();
