@@ -5,6 +5,7 @@
 // line over files and .m3u playlists, tests with a fake. Objects are shared, as the player's
 // reference-counted ones are.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -51,6 +52,16 @@ class PlayerLibrary {
 
   // Media collection: the items with that title, as a playlist.
   virtual std::shared_ptr<PlayerPlaylist> GetMediaByName(std::u16string_view title) = 0;
+};
+
+// Where a library's objects may be called. The player's belong to its own thread: work that
+// needs them runs there whole, and no object of the library leaves it, only plain data.
+class PlayerLibraryAccess {
+ public:
+  virtual ~PlayerLibraryAccess() = default;
+  // Runs `work` with the library; false when it cannot, and `work` has then not run at all. What
+  // `work` throws comes out here.
+  virtual bool Run(const std::function<void(PlayerLibrary&)>& work) = 0;
 };
 
 }  // namespace tunewell

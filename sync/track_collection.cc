@@ -12,18 +12,6 @@ namespace {
 
 bool SameText(std::u16string_view a, std::u16string_view b) { return CompareText(a, b) == 0; }
 
-// The first playlist of each name the auto-sync file holds, in file order.
-PlaylistArray NamedPlaylists(PlayerLibrary& library, const AutoSyncFile& file) {
-  PlaylistArray chosen;
-  std::string name;
-  size_t cursor = 0;
-  for (int i = file.CountNames(); i > 0 && file.NextName(&name, &cursor); --i) {
-    PlaylistArray found = library.GetPlaylistsByName(NarrowToWide(name));
-    if (!found.empty() && found.front() != nullptr) chosen.push_back(found.front());
-  }
-  return chosen;
-}
-
 // Title, album and artist, as keys that are equal exactly when CompareText finds the texts
 // equal, so that one look-up finds an earlier item with all three, instead of a walk.
 using ItemKey = std::tuple<std::string, std::string, std::string>;
@@ -46,22 +34,36 @@ class WaitCursor {
 
 }  // namespace
 
-PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::string& ipod_root,
-                                HookEvent event, SyncListSource* sync_list) {
-  PlaylistChoice choice;
+PlaylistQuery ReadPlaylistQuery(Env& env, const std::string& ipod_root, HookEvent event,
+                                SyncListSource* sync_list) {
+  PlaylistQuery query;
+  query.event = event;
   AutoSyncFile file(env);
   const bool outranked = sync_list != nullptr && sync_list->OutranksAutoSync();
-  choice.autoSync = outranked ? AutoSyncFile::ReadResult::kAbsent : file.Read(ipod_root);
-  switch (choice.autoSync) {
+  query.autoSync = outranked ? AutoSyncFile::ReadResult::kAbsent : file.Read(ipod_root);
+  if (query.autoSync == AutoSyncFile::ReadResult::kNames) query.names = file.Names();
+  if (query.autoSync == AutoSyncFile::ReadResult::kAbsent && event == HookEvent::kSyncTab &&
+      sync_list != nullptr) {
+    query.rows = sync_list->CheckedRows();
+  }
+  return query;
+}
+
+PlaylistChoice CollectPlaylists(PlayerLibrary& library, const PlaylistQuery& query) {
+  PlaylistChoice choice;
+  switch (query.autoSync) {
     case AutoSyncFile::ReadResult::kNames:
-      choice.playlists = NamedPlaylists(library, file);
+      for (const std::string& name : query.names) {
+        PlaylistArray found = library.GetPlaylistsByName(NarrowToWide(name));
+        if (!found.empty()) choice.playlists.push_back(found.front());
+      }
       break;
     case AutoSyncFile::ReadResult::kEmpty:
       choice.playlists = library.GetAllPlaylists();
       break;
     case AutoSyncFile::ReadResult::kAbsent:
-      if (event == HookEvent::kSyncTab) {
-        choice.playlists.push_back(BuildTempPlaylist(library, sync_list).playlist);
+      if (query.event == HookEvent::kSyncTab) {
+        choice.playlists.push_back(BuildTempPlaylist(library, query.rows).playlist);
       }
       break;
   }
@@ -70,11 +72,11 @@ PlaylistChoice CollectPlaylists(Env& env, PlayerLibrary& library, const std::str
   return choice;
 }
 
-TempPlaylist BuildTempPlaylist(PlayerLibrary& library, SyncListSource* sync_list) {
+TempPlaylist BuildTempPlaylist(PlayerLibrary& library, const std::vector<SyncListRow>& rows) {
   TempPlaylist temp;
   temp.playlist = library.NewPlaylist(kTempPlaylistName);
-  if (temp.playlist == nullptr || sync_list == nullptr) return temp;
-  for (const SyncListRow& row : sync_list->CheckedRows()) {
+  if (temp.playlist == nullptr) return temp;
+  for (const SyncListRow& row : rows) {
     std::shared_ptr<PlayerMedia> media =
         FindLibraryMedia(library, NarrowToWide(row.title), NarrowToWide(row.path));
     if (media == nullptr) continue;
@@ -147,8 +149,20 @@ void GatherTracks(const PlaylistArray& playlists, OwnedTracks* tracks, int32_t* 
   }
 }
 
-SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& library, SyncHost& host,
-                             HookEvent event) {
+GatheredTracks GatherRequestTracks(PlayerLibrary& library, const PlaylistQuery& query) {
+  GatheredTracks gathered;
+  {
+    // The playlists go before the temporary one is deleted.
+    const PlaylistChoice choice = CollectPlaylists(library, query);
+    gathered.itemTotal = choice.itemTotal;
+    GatherTracks(choice.playlists, &gathered.tracks, &gathered.notMp3Count, &gathered.repeatCount);
+  }
+  if (query.event == HookEvent::kSyncTab) RemoveTempPlaylist(library);
+  return gathered;
+}
+
+SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibraryAccess& library,
+                             SyncHost& host, HookEvent event) {
   SyncReport report;
   if (event == HookEvent::kNoticeOnly) {
     host.ShowNotice(kSyncFromSyncTabNotice, kNoticeCaption);
@@ -165,25 +179,39 @@ SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& librar
   }
   SyncListSource* sync_list = event == HookEvent::kSyncTab ? host.GetSyncList() : nullptr;
 
-  const PlaylistChoice choice = CollectPlaylists(services.env, library, root, event, sync_list);
+  // The Sync list's rows are read here: they are the player's windows, not its objects.
+  const PlaylistQuery query = ReadPlaylistQuery(services.env, root, event, sync_list);
+  GatheredTracks gathered;
+  if (!library.Run([&](PlayerLibrary& player) { gathered = GatherRequestTracks(player, query); })) {
+    report.status = Status::Busy("the player's library did not answer; nothing was changed");
+    return report;
+  }
   if ((event == HookEvent::kSyncSettings || event == HookEvent::kRefreshAndSync) &&
-      choice.itemTotal >= 1) {
+      gathered.itemTotal >= 1) {
     host.StopAutomaticSyncProcess();
   }
 
-  OwnedTracks owned;
-  int32_t not_mp3_count = 0, repeat_count = 0;
-  GatherTracks(choice.playlists, &owned, &not_mp3_count, &repeat_count);
-  if (event == HookEvent::kSyncTab) RemoveTempPlaylist(library);
-
   TrackArray tracks;
-  tracks.reserve(owned.size());
-  for (const auto& track : owned) tracks.push_back(track.get());
+  tracks.reserve(gathered.tracks.size());
+  for (const auto& track : gathered.tracks) tracks.push_back(track.get());
   SyncServices run = services;
   run.host = &host;
-  report = RunSync(run, root, tracks, not_mp3_count);
-  report.repeats = repeat_count;
+  report = RunSync(run, root, tracks, gathered.notMp3Count);
+  report.repeats = gathered.repeatCount;
   return report;
+}
+
+SyncReport HandleSyncRequest(const SyncServices& services, PlayerLibrary& library, SyncHost& host,
+                             HookEvent event) {
+  struct Direct : PlayerLibraryAccess {
+    explicit Direct(PlayerLibrary& l) : library(l) {}
+    bool Run(const std::function<void(PlayerLibrary&)>& work) override {
+      work(library);
+      return true;
+    }
+    PlayerLibrary& library;
+  } direct(library);
+  return HandleSyncRequest(services, direct, host, event);
 }
 
 }  // namespace tunewell

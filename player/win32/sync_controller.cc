@@ -3,7 +3,6 @@
 #include "player/win32/auto_sync_selection.h"
 #include "player/win32/module.h"
 #include "player/win32/player_sync_host.h"
-#include "player/win32/wmp_library.h"
 #include "sync/track_collection.h"
 
 namespace tunewell {
@@ -15,33 +14,35 @@ SyncController& SyncController::Instance(HMODULE plugin, ViewEvents& views) {
 }
 
 void SyncController::Attach(IWMPCore* core, const void* owner) {
+  std::shared_ptr<PlayerThread> replaced = PlayerThread::Open(core);
   {
     std::lock_guard lock(mutex_);
-    core_ = ComPtr<IWMPCore>::Share(core);
+    player_.swap(replaced);
     owner_ = owner;
   }
+  if (replaced) replaced->Close();
   std::call_once(install_once_, [this] {
     if (hook_.InstallHook(&HookEventCallback, this)) module::Pin();
   });
 }
 
 void SyncController::Detach(const void* owner) {
-  ComPtr<IWMPCore> released;
   std::lock_guard lock(mutex_);
   if (owner != owner_) return;
-  released = std::move(core_);
+  // Requests whose work still waits for the player's thread end without it.
+  if (player_) std::exchange(player_, nullptr)->Close();
   owner_ = nullptr;
   views_.EndWaits();
 }
 
 bool SyncController::attached() {
   std::lock_guard lock(mutex_);
-  return static_cast<bool>(core_);
+  return static_cast<bool>(player_);
 }
 
-ComPtr<IWMPCore> SyncController::Core() {
+std::shared_ptr<PlayerThread> SyncController::Player() {
   std::lock_guard lock(mutex_);
-  return core_.Copy();
+  return player_;
 }
 
 void SyncController::RememberRoot(const std::string& root) {
@@ -96,16 +97,16 @@ void SyncController::RunEvent(HookEvent event) {
 }
 
 void SyncController::HandleSyncRequest(HookEvent event) {
-  // The request keeps the core alive even if the player lets go of the plug-in meanwhile.
-  ComPtr<IWMPCore> core = Core();
-  if (!core) return;
-  WmpLibrary library(core.get());
+  // The player's objects are reached through its own thread only, and not at all once it has
+  // let go of the plug-in.
+  const std::shared_ptr<PlayerThread> player = Player();
+  if (!player) return;
   PlayerSyncHost host(hook_, views_, [this](const std::string& root) { RememberRoot(root); });
   const std::unique_ptr<SyncProgress> progress = views_.OpenProgress();
   MessageBoxNotice notice;
   const SyncServices services{Env::Default(), *progress, notice, &host, nullptr};
   // What the run did, the user has seen in its progress window or its notices.
-  tunewell::HandleSyncRequest(services, library, host, event).status.IgnoreError();
+  tunewell::HandleSyncRequest(services, *player, host, event).status.IgnoreError();
 }
 
 }  // namespace tunewell

@@ -8,13 +8,14 @@
 #include <windows.h>
 #include <wmp.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "hook/hook_events.h"
 #include "player/view_events.h"
-#include "player/win32/com_ptr.h"
 #include "player/win32/hook_binding.h"
+#include "player/win32/player_thread.h"
 
 namespace tunewell {
 
@@ -28,7 +29,8 @@ class SyncController {
   SyncController(const SyncController&) = delete;
   SyncController& operator=(const SyncController&) = delete;
 
-  // Takes a reference on `core` on behalf of `owner` and installs the hook, once per process.
+  // Takes a reference on `core` on behalf of `owner`, on the thread that hands it over and whose
+  // it stays, and installs the hook, once per process.
   void Attach(IWMPCore* core, const void* owner);
   // Lets go of the core if `owner` gave the current one; events are ignored from then on.
   void Detach(const void* owner);
@@ -43,13 +45,13 @@ class SyncController {
  private:
   void HandleSyncRequest(HookEvent event);
   void RememberRoot(const std::string& root);
-  ComPtr<IWMPCore> Core();
+  std::shared_ptr<PlayerThread> Player();
 
   HookBinding hook_;
   ViewEvents& views_;
   std::once_flag install_once_;
   std::mutex mutex_;
-  ComPtr<IWMPCore> core_;
+  std::shared_ptr<PlayerThread> player_;
   const void* owner_ = nullptr;
   // The root as the hook library last reported it, for an eject while it reports none.
   std::string last_root_;

@@ -1,6 +1,7 @@
 #pragma once
 
-// The player's library as a sync request sees it, over the player's own COM objects.
+// The player's library as a sync request sees it, over the player's own COM objects: made,
+// used and destroyed on the player's thread alone (PlayerThread).
 
 #include <windows.h>
 #include <wmp.h>

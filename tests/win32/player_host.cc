@@ -9,6 +9,7 @@
 #include <wmp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -270,17 +271,42 @@ struct Node {
   MediaSpec media;
   std::vector<Node*> items;
 };
-#define SELF reinterpret_cast<Node*>(self)
 
-HRESULT STDMETHODCALLTYPE NotImpl() { return E_NOTIMPL; }
+}  // namespace
+
+struct Player::State {
+  Node *core = nullptr, *playlist_collection = nullptr, *media_collection = nullptr;
+  std::deque<Node> nodes;
+  std::vector<Node*> media;
+  // Playlists the collection lists, in order; removed ones leave it.
+  std::vector<Node*> listed;
+  // The thread the objects belong to, and the calls that came on another.
+  const DWORD thread = ::GetCurrentThreadId();
+  std::atomic<int> elsewhere = 0;
+  Node* New(const void* vtbl, std::vector<Node*> items = {}, const std::wstring& name = L"") {
+    return &nodes.emplace_back(Node{vtbl, 0, this, {name, L"", {}}, std::move(items)});
+  }
+};
+
+namespace {
+
+// Every method, reference counting included, starts here.
+Node* Called(void* self) {
+  Node* node = static_cast<Node*>(self);
+  if (::GetCurrentThreadId() != node->player->thread) ++node->player->elsewhere;
+  return node;
+}
+#define SELF Called(self)
+
+HRESULT STDMETHODCALLTYPE NotImpl(void* self) { return Called(self), E_NOTIMPL; }
 HRESULT HandOut(Node* node, void* out) {
   return ++node->refs, *static_cast<void**>(out) = node, S_OK;
 }
-HRESULT STDMETHODCALLTYPE QueryInterface(Node* self, REFIID, void** out) {
-  return HandOut(self, out);
+HRESULT STDMETHODCALLTYPE QueryInterface(void* self, REFIID, void** out) {
+  return HandOut(SELF, out);
 }
-ULONG STDMETHODCALLTYPE AddRef(Node* self) { return ++self->refs; }
-ULONG STDMETHODCALLTYPE Release(Node* self) { return --self->refs; }
+ULONG STDMETHODCALLTYPE AddRef(void* self) { return ++SELF->refs; }
+ULONG STDMETHODCALLTYPE Release(void* self) { return --SELF->refs; }
 
 template <typename Vtbl>
 Vtbl Unimplemented() {
@@ -302,26 +328,11 @@ HRESULT Item(Node* list, LONG index, void* out) {
   return HandOut(list->items[index], out);
 }
 
-}  // namespace
-
-struct Player::State {
-  Node *core = nullptr, *playlist_collection = nullptr, *media_collection = nullptr;
-  std::deque<Node> nodes;
-  std::vector<Node*> media;
-  // Playlists the collection lists, in order; removed ones leave it.
-  std::vector<Node*> listed;
-  Node* New(const void* vtbl, std::vector<Node*> items = {}, const std::wstring& name = L"") {
-    return &nodes.emplace_back(Node{vtbl, 0, this, {name, L"", {}}, std::move(items)});
-  }
-};
-
-namespace {
-
 const IWMPMediaVtbl kMediaVtbl = [] {
   auto v = Unimplemented<IWMPMediaVtbl>();
   v.get_name = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->media.name), S_OK; };
   v.get_sourceURL = [](IWMPMedia* self, BSTR* out) { return *out = Text(SELF->media.url), S_OK; };
-  v.get_duration = [](IWMPMedia*, double* out) { return *out = 185.5, S_OK; };
+  v.get_duration = [](IWMPMedia* self, double* out) { return SELF, *out = 185.5, S_OK; };
   v.getItemInfo = [](IWMPMedia* self, BSTR name, BSTR* out) {
     const auto found = SELF->media.info.find(Text(name));
     *out = Text(found == SELF->media.info.end() ? L"" : found->second);
@@ -429,6 +440,8 @@ int Player::CountPlaylists(const std::wstring& name) const {
   return static_cast<int>(std::count_if(state_->listed.begin(), state_->listed.end(),
                                         [&](Node* p) { return p->media.name == name; }));
 }
+
+int Player::TakeCallsElsewhere() { return state_->elsewhere.exchange(0); }
 
 long Player::LiveReferences() const {
   long live = 0;

@@ -42,7 +42,8 @@ class PlayerHost {
 
 // The player's object model: a core with a playlist collection and a media collection of items
 // whose attributes the test sets. Objects live as long as the fake; their reference counts are
-// kept so that a test can see that everything handed out was given back.
+// kept so that a test can see that everything handed out was given back. They belong to the
+// thread that made the fake, and count every call that comes on another.
 struct MediaSpec {
   std::wstring name, url;
   std::map<std::wstring, std::wstring> info;  // "FileType", "Author", "WM/AlbumTitle", ...
@@ -60,6 +61,7 @@ class Player {
   void AddPlaylist(const std::wstring& name, const std::vector<int>& media);
   int CountPlaylists(const std::wstring& name) const;
   long LiveReferences() const;  // handed out and not yet released, over all objects
+  int TakeCallsElsewhere();     // calls on another thread since the last take
 
   struct State;
 

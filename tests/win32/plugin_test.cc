@@ -21,6 +21,7 @@
 #include "database/ipod_database.h"
 #include "hook/player_controls.h"
 #include "player/win32/auto_sync_selection.h"
+#include "player/win32/player_thread.h"
 #include "player/win32/player_windows.h"
 #include "player/win32/plugin_ui.h"
 #include "player/win32/sync_controller.h"
@@ -113,12 +114,15 @@ class PluginTest : public ::testing::Test {
     ListView_DeleteColumn(host->sync_list, 2);
     state->stops = 0;
   }
-  // The player takes the view off its lists and lets go of the plug-in.
+  // The player takes the view off its lists and lets go of the plug-in. Every call on its
+  // objects, reference counting included, came on its own thread.
   void TearDown() override {
-    if (attached == nullptr) return;
-    RaiseAndWait(8);
-    attached->SetCore(nullptr);
-    std::exchange(attached, nullptr)->Release();
+    if (attached != nullptr) {
+      RaiseAndWait(8);
+      attached->SetCore(nullptr);
+      std::exchange(attached, nullptr)->Release();
+    }
+    EXPECT_EQ(player->TakeCallsElsewhere(), 0);
   }
 
   // The plug-in as the player creates it and hands it the core.
@@ -575,23 +579,60 @@ TEST_F(PluginTest, DetachGivesTheListsBack) {
 }
 
 TEST_F(PluginTest, EventsAfterTheCoreIsGoneDoNothing) {
+  FreshIPod();
   Attach();
-  const int files = MusicFiles();
-  // A refresh waiting for the iPod to be chosen ends when the player lets go of the plug-in.
+  // A refresh waiting for the iPod to be chosen, and a Sync tab request whose work waits for the
+  // player's thread, end when the player lets go of the plug-in; that work never runs.
   host->ChooseDevice(0);
-  HANDLE waiting = raise(4);
-  ASSERT_NE(waiting, nullptr);
-  EXPECT_FALSE(fake::WaitPumping(waiting, 500));
+  HANDLE waiting[] = {raise(4), raise(0)};
+  ASSERT_TRUE(waiting[0] && waiting[1]);
+  MSG msg;
+  const auto work_posted = [&] {
+    return ::PeekMessageA(&msg, nullptr, kPlayerThreadWork, kPlayerThreadWork, PM_NOREMOVE);
+  };
+  // Everything but that work is answered here.
+  for (int i = 0; i < 6000 && !work_posted(); ++i) {
+    while (::PeekMessageA(&msg, nullptr, 0, kPlayerThreadWork - 1, PM_REMOVE) ||
+           ::PeekMessageA(&msg, nullptr, kPlayerThreadWork + 1, ~0u, PM_REMOVE)) {
+      ::DispatchMessageA(&msg);
+    }
+    ::Sleep(10);
+  }
+  ASSERT_TRUE(work_posted());
+  EXPECT_EQ(::WaitForMultipleObjects(2, waiting, FALSE, 0), WAIT_TIMEOUT);
   ASSERT_EQ(attached->SetCore(nullptr), S_OK);
-  EXPECT_TRUE(fake::WaitPumping(waiting, 5000));
-  ::CloseHandle(waiting);
+  for (HANDLE worker : waiting) {
+    EXPECT_TRUE(fake::WaitPumping(worker, 5000));
+    ::CloseHandle(worker);
+  }
   host->ChooseDevice(1);
   EXPECT_EQ(std::exchange(attached, nullptr)->Release(), 0u);
   EXPECT_EQ(player->LiveReferences(), 0);
+  EXPECT_EQ(player->CountPlaylists(L"TunewellTemp"), 0);
   const StandinState before = *state;
   for (int code : {0, 3, 7}) EXPECT_FALSE(RaiseAndWait(code));
   EXPECT_EQ(state->root_queries, before.root_queries);
-  EXPECT_EQ(MusicFiles(), files);
+  EXPECT_EQ(MusicFiles(), 0);
+  // A core handed over again is reached again.
+  Attach();
+  ASSERT_TRUE(RaiseAndWait(0));
+  EXPECT_EQ(MusicFiles(), 2);
+}
+
+// Work the player's thread does not take up in time is dropped, and never runs there later.
+TEST(PlayerThreadTest, WorkNotTakenUpInTimeNeverRuns) {
+  fake::Player player;
+  const auto thread =
+      PlayerThread::Open(static_cast<IWMPCore*>(player.core()), std::chrono::milliseconds(500));
+  ASSERT_NE(thread, nullptr);
+  int ran = 0;
+  bool answered = true;
+  std::thread([&] { answered = thread->Run([&](PlayerLibrary&) { ++ran; }); }).join();
+  fake::Pump(200);
+  EXPECT_EQ(std::tie(answered, ran), std::make_tuple(false, 0));
+  thread->Close();
+  EXPECT_EQ(std::make_pair(player.LiveReferences(), player.TakeCallsElsewhere()),
+            std::make_pair(0l, 0));
 }
 
 // The window rules the events do not reach: controls that are not there, and combo entries that
