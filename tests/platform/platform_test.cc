@@ -1,9 +1,6 @@
-// Paths, UTF conversions and collation: sort indexes are built from keys and read back by
-// comparison, so the keys must order exactly as CompareText does (the locale's collation here,
-// the Win32 locale calls under wine). Then the one home of the Env behaviours: the same cases
-// over this build's file system (POSIX, or Win32 under wine) and over the in-memory one that the
-// other tests stand on; last, what only Windows does and the rest of the program relies on: share
-// modes and attributes, the ANSI code page and the locale's collation.
+// Paths, UTF conversions and collation; the one home of the Env behaviours, the same cases over
+// this build's file system and over the in-memory one the other tests stand on; then what only
+// Windows does and the program relies on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,9 +97,10 @@ TEST(UtfTest, MalformedInputBecomesReplacement) {
   EXPECT_EQ(Utf16ToUtf8(u"\xD800\xD834\xDD1E"), "\xEF\xBF\xBD\xF0\x9D\x84\x9E");
 }
 
+// Sort indexes are built from keys and read back by comparison. Among the texts: case pairs,
+// accents precomposed and combining, digits, punctuation, soft hyphens, ligatures, non-BMP
+// characters, lone surrogates, prefixes and a NUL.
 TEST(CollationTest, KeysOrderExactlyAsTheComparison) {
-  // Case pairs, accents precomposed and combining, digits, punctuation, soft hyphens,
-  // ligatures, non-BMP characters, lone surrogates, prefixes and a NUL.
   const std::u16string_view all =
       u"a|A|abc|ABC|Abc|abd|ab|aB|abc | abc|a-bc|a.bc|co-op|coop|co op|it's|\u00E9|e\u0301|E|"
       u"\u00C9|f|c\u00f4te|cot\u00e9|1|10|2|01|The Beatles|the beatles|\u00c6on|Aeon|\u00DF|ss|"
