@@ -251,9 +251,7 @@ TEST(ShuffleWriterTest, ReadsTheRealShuffleDatabase) {
 class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(env_.AddFolder("/ipod/iPod_Control/Music/F00").ok());
-    ASSERT_TRUE(env_.AddFile(kDb, BuildEmptyITunesDb()).ok());
-    ASSERT_TRUE(env_.AddFile(kSd, BuildEmptyITunesSd()).ok());
+    ASSERT_TRUE(WriteIPodTree(env_, kRoot, {1, BuildEmptyITunesDb(), BuildEmptyITunesSd()}).ok());
     old_ = {MakeTrack(u"one", u"A", u"X"), MakeTrack(u"two", u"A", u"Y"),
             MakeTrack(u"three", u"B", u"Z")};
     ASSERT_TRUE(Run(old_, true).ok());
@@ -262,7 +260,6 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
       ASSERT_TRUE(env_.AddFile(kDb, BuildITunesDb(SampleTracks(3), ManyDatasetLayout())).ok());
     }
     before_ = env_.TakeSnapshot();
-    db_before_ = env_.Contents(kDb), sd_before_ = env_.Contents(kSd);
   }
 
   bool adding() const { return std::get<0>(GetParam()); }
@@ -287,8 +284,8 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
   bool ExpectUnchanged(const std::string& what) {
     const Status s = OneSave();
     EXPECT_FALSE(s.ok()) << what;
-    EXPECT_EQ(env_.Contents(kDb), db_before_) << what;
-    EXPECT_EQ(env_.Contents(kSd), sd_before_) << what;
+    EXPECT_EQ(env_.Contents(kDb), before_.files.at(kDb)) << what;
+    EXPECT_EQ(env_.Contents(kSd), before_.files.at(kSd)) << what;
     for (const std::string& path : env_.Paths()) {
       EXPECT_EQ(path.find(".tmp"), std::string::npos) << what << ": " << path;
     }
@@ -299,7 +296,6 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
     return backup;
   }
 
-  // How often a clean save calls `op`.
   int CallsOfCleanSave(Op op) {
     const MemoryEnv::Snapshot start = env_.TakeSnapshot();
     env_.ResetCounts();
@@ -312,7 +308,6 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
   MemoryEnv env_;
   std::vector<TrackInfo> old_;
   MemoryEnv::Snapshot before_;
-  std::optional<std::string> db_before_, sd_before_;
 };
 
 TEST_P(SaveFaultsTest, EveryFailingCallLeavesBothFilesAsTheyWere) {
@@ -402,8 +397,8 @@ const Layout kLayouts[] = {
 
 class IndependentCheckTest : public ::testing::TestWithParam<Layout> {
  protected:
-  // libgpod's reading, checked against the inspector's and our reader's. Database ids are left
-  // out: libgpod makes up random ones where early databases have none.
+  // libgpod's reading, checked against our reader's, of an image the inspector finds well formed.
+  // Database ids are left out: libgpod makes up random ones where early databases have none.
   GpodDump Dump() {
     GpodDump dump;
     std::string error, image;
@@ -427,7 +422,6 @@ class IndependentCheckTest : public ::testing::TestWithParam<Layout> {
                       Utf16ToUtf8(t->genre), Utf16ToUtf8(t->composer)});
     }
     EXPECT_EQ(mine, theirs);
-    EXPECT_EQ(inspected_.tracks.size(), dump.tracks.size());
     return dump;
   }
 
