@@ -20,6 +20,7 @@ void SyncController::Attach(IWMPCore* core, const void* owner) {
     core_ = ComPtr<IWMPCore>::Share(core);
     owner_ = owner;
   }
+  views_.Open();
   std::call_once(install_once_, [this] {
     if (hook_.InstallHook(&HookEventCallback, this)) module::Pin();
   });
@@ -27,11 +28,14 @@ void SyncController::Attach(IWMPCore* core, const void* owner) {
 
 void SyncController::Detach(const void* owner) {
   ComPtr<IWMPCore> released;
-  std::lock_guard lock(mutex_);
-  if (owner != owner_) return;
-  released = std::move(core_);
-  owner_ = nullptr;
-  views_.EndWaits();
+  {
+    std::lock_guard lock(mutex_);
+    if (owner != owner_) return;
+    released = std::move(core_);
+    owner_ = nullptr;
+  }
+  // Not under the lock: giving the player its windows back sends to them.
+  views_.Close();
 }
 
 bool SyncController::attached() {
