@@ -24,8 +24,11 @@ class ViewEvents {
   virtual void EjectIPod(const std::string& ipod_root) = 0;
   // Where one sync run reports; lives until the run has shown its summary.
   virtual std::unique_ptr<SyncProgress> OpenProgress() = 0;
-  // The plug-in lets go of the player: waits for the iPod end now.
-  virtual void EndWaits() {}
+  // The plug-in has the player's core: events may show the contents view.
+  virtual void Open() {}
+  // The core is gone: waits for the iPod end now, and the view gives the player its windows back
+  // and stays away, whatever a worker still running does, until Open.
+  virtual void Close() {}
 };
 
 class NoViewEvents : public ViewEvents {

@@ -10,8 +10,9 @@ namespace tunewell {
 namespace {
 
 SyncController& Controller() {
-  static PlayerViews views(module::Handle());
-  return SyncController::Instance(module::Handle(), views);
+  // Never destroyed, like the controller and the view that keep it.
+  static PlayerViews* const views = new PlayerViews(module::Handle());
+  return SyncController::Instance(module::Handle(), *views);
 }
 
 }  // namespace

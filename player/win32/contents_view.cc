@@ -43,13 +43,6 @@ void DrawExpander(HDC dc, int x, int y, bool expanded, COLORREF frame, COLORREF 
   }
 }
 
-void UpdateToolbarButton(bool any_selected) {
-  if (HWND toolbar = FindSyncPaneControl(kSyncToolbarId)) {
-    ::SendMessageW(toolbar, TB_SETSTATE, kRemoveButtonId,
-                   MAKELONG(any_selected ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE, 0));
-  }
-}
-
 }  // namespace
 
 ContentsView& ContentsView::Instance() {
@@ -61,8 +54,12 @@ ContentsView& ContentsView::Instance() {
 LRESULT CALLBACK ContentsView::DeviceListProcedure(HWND list, UINT message, WPARAM wparam,
                                                    LPARAM lparam) {
   ContentsView& view = Instance();
-  return ProcedureEntry([&] { return view.ListMessage(list, message, wparam, lparam); },
-                        [&] { return view.list_.CallOriginal(list, message, wparam, lparam); });
+  return ProcedureEntry(
+      [&] {
+        return view.list_.Serves(list) ? view.ListMessage(list, message, wparam, lparam)
+                                       : view.list_.CallOriginal(list, message, wparam, lparam);
+      },
+      [&] { return view.list_.CallOriginal(list, message, wparam, lparam); });
 }
 
 LRESULT CALLBACK ContentsView::EjectHostProcedure(HWND host, UINT message, WPARAM wparam,
@@ -76,12 +73,34 @@ LRESULT CALLBACK ContentsView::EjectHostProcedure(HWND host, UINT message, WPARA
 bool ContentsView::Showing() {
   if (!active_) return false;
   std::string root;
+  HWND combo;
+  HookBinding* hook;
   {
     std::lock_guard lock(mutex_);
     root = root_;
+    combo = combo_;
+    hook = hook_;
+  }
+  // The combo box the refresh found: no search through other threads' windows on each paint.
+  if (!::IsWindow(combo) && hook != nullptr) {
+    combo = hook->DeviceCombo();
+    std::lock_guard lock(mutex_);
+    combo_ = combo;
   }
   // Another device chosen: its list is the player's again until the iPod is back.
-  return DeviceComboShowsIPod(FindSyncPaneControl(kDeviceComboId), root);
+  return DeviceComboShowsIPod(combo, root);
+}
+
+void ContentsView::UpdateToolbarButton(bool any_selected) {
+  HWND toolbar;
+  {
+    std::lock_guard lock(mutex_);
+    toolbar = toolbar_;
+  }
+  if (::IsWindow(toolbar)) {
+    ::SendMessageW(toolbar, TB_SETSTATE, kRemoveButtonId,
+                   MAKELONG(any_selected ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE, 0));
+  }
 }
 
 LRESULT ContentsView::ListMessage(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -103,11 +122,12 @@ LRESULT ContentsView::ListMessage(HWND list, UINT message, WPARAM wparam, LPARAM
     case WM_PAINT: {
       // Painted whenever the list paints, not only when someone asks for WM_PRINTCLIENT.
       if (!Showing()) break;
-      AdjustItemCount(list);
       if (wparam != 0) {
+        AdjustItemCount(list);
         PaintRows(list, reinterpret_cast<HDC>(wparam));
         return 0;
       }
+      const int items = AdjustItemCount(list);
       PAINTSTRUCT paint;
       HDC dc = ::BeginPaint(list, &paint);
       RECT area;
@@ -118,8 +138,10 @@ LRESULT ContentsView::ListMessage(HWND list, UINT message, WPARAM wparam, LPARAM
         area.top = bar.bottom - bar.top;
       }
       Fill(dc, area, Solid(ListView_GetBkColor(list), ::GetSysColor(COLOR_WINDOW)));
-      PaintRows(list, dc);
+      const int painted = PaintRows(list, dc);
       ::EndPaint(list, &paint);
+      // Rebuilt after the count was set: the rebuild's repaint went into this paint.
+      if (painted != items) ::InvalidateRect(list, nullptr, TRUE);
       return 0;
     }
     default:
@@ -128,7 +150,7 @@ LRESULT ContentsView::ListMessage(HWND list, UINT message, WPARAM wparam, LPARAM
   return list_.CallOriginal(list, message, wparam, lparam);
 }
 
-void ContentsView::AdjustItemCount(HWND list) {
+int ContentsView::AdjustItemCount(HWND list) {
   int wanted;
   {
     std::lock_guard lock(mutex_);
@@ -142,9 +164,10 @@ void ContentsView::AdjustItemCount(HWND list) {
     item.pszText = const_cast<char*>("");
     ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
   }
+  return wanted;
 }
 
-void ContentsView::PaintRows(HWND list, HDC dc) {
+int ContentsView::PaintRows(HWND list, HDC dc) {
   ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
   const COLORREF window = ::GetSysColor(COLOR_WINDOW);
   const COLORREF text = Solid(ListView_GetTextColor(list), ::GetSysColor(COLOR_WINDOWTEXT));
@@ -175,6 +198,7 @@ void ContentsView::PaintRows(HWND list, HDC dc) {
                 DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS |
                     (notice ? DT_CENTER : DT_LEFT));
   }
+  return static_cast<int>(shown.size());
 }
 
 void ContentsView::Click(HWND list, int x, int y, bool ctrl, bool shift) {
@@ -196,67 +220,81 @@ void ContentsView::Click(HWND list, int x, int y, bool ctrl, bool shift) {
   ::InvalidateRect(list, nullptr, TRUE);
 }
 
-void ContentsView::Build(std::optional<OwnedTracks> tracks) {
-  bool built = false;
-  if (tracks) {
-    try {
-      TrackArray order;
-      order.reserve(tracks->size());
-      for (const auto& track : *tracks) order.push_back(track.get());
-      std::vector<ContentsRow> rows = BuildRows(order);
-      std::lock_guard lock(mutex_);
-      tracks_ = std::move(*tracks);
-      tree_.Reset(std::move(rows));
-      active_ = true;
-      built = true;
-    } catch (const std::bad_alloc&) {
-      // Inactive below: the player's own list is better than half a tree.
-    }
+std::optional<ContentsView::Contents> ContentsView::MakeContents(
+    std::optional<OwnedTracks> tracks) {
+  if (!tracks) return std::nullopt;
+  try {
+    TrackArray order;
+    order.reserve(tracks->size());
+    for (const auto& track : *tracks) order.push_back(track.get());
+    std::vector<ContentsRow> rows = BuildRows(order);
+    return Contents{std::move(*tracks), std::move(rows)};
+  } catch (const std::bad_alloc&) {
+    // The player's own list is better than half a tree.
+    return std::nullopt;
   }
-  if (!built) {
+}
+
+void ContentsView::Show(std::optional<Contents> contents) {
+  {
     std::lock_guard lock(mutex_);
-    active_ = false;
-    tree_.Clear();
-    tracks_.clear();
+    if (contents) {
+      tracks_ = std::move(contents->tracks);
+      tree_.Reset(std::move(contents->rows));
+    } else {
+      tree_.Clear();
+      tracks_.clear();
+    }
+    active_ = contents.has_value();
   }
   eject_.Repaint();
   if (HWND list = list_.window()) ::InvalidateRect(list, nullptr, TRUE);
 }
 
-void ContentsView::SubclassWindows(HookBinding& hook) {
-  std::lock_guard lock(subclass_mutex_);
-  list_.Install(hook.SyncListView(kDeviceListId), &DeviceListProcedure);
-  if (list_.window() != nullptr) {
-    eject_.Subclass(FindSyncPaneControl(kEjectHostId), &EjectHostProcedure);
+void ContentsView::GiveBack() {
+  eject_.Restore();
+  list_.Remove();
+}
+
+void ContentsView::Open() {
+  std::lock_guard lock(session_mutex_);
+  open_ = true;
+}
+
+void ContentsView::Close() {
+  {
+    std::lock_guard lock(session_mutex_);
+    open_ = false;
+    ++generation_;
   }
+  wake_.notify_all();
+  Detach();
 }
 
 void ContentsView::Attach(HookBinding& hook) {
   {
-    std::lock_guard lock(subclass_mutex_);
-    eject_.Restore();
-    list_.Remove();
+    std::lock_guard lock(session_mutex_);
+    if (!open_) return;
   }
+  GiveBack();
   const std::string root = hook.IPodRoot();
   if (!root.empty() && DeviceComboShowsIPod(hook.DeviceCombo(), root)) {
-    SubclassWindows(hook);
     Refresh(hook);
   } else {
-    Build(std::nullopt);
+    Show(std::nullopt);
   }
 }
 
 void ContentsView::Detach() {
-  Build(std::nullopt);
-  std::lock_guard lock(subclass_mutex_);
-  eject_.Restore();
-  list_.Remove();
+  Show(std::nullopt);
+  GiveBack();
 }
 
 bool ContentsView::Refresh(HookBinding& hook) {
   uint64_t generation;
   {
-    std::lock_guard lock(wait_mutex_);
+    std::lock_guard lock(session_mutex_);
+    if (!open_) return false;
     generation = generation_;
   }
   const auto deadline =
@@ -268,20 +306,33 @@ bool ContentsView::Refresh(HookBinding& hook) {
     if (!found) found = !(root = hook.IPodRoot()).empty();
     if (found && !shows) shows = DeviceComboShowsIPod(combo, root);
     if (found && shows) break;
-    std::unique_lock lock(wait_mutex_);
+    std::unique_lock lock(session_mutex_);
     if (generation_ != generation || std::chrono::steady_clock::now() >= deadline) return false;
     wake_.wait_for(lock, std::chrono::milliseconds(100), [&] { return generation_ != generation; });
   }
   IPodDatabase ipod(Env::Default(), root);
   OwnedTracks tracks;
-  const Status read = ipod.ReadTrackList(&tracks);
-  {
-    std::lock_guard lock(mutex_);
-    root_ = root;
-  }
-  SubclassWindows(hook);
+  const bool read = ipod.ReadTrackList(&tracks).ok();
   // An iPod whose database cannot be read shows the player's own list.
-  Build(read.ok() ? std::optional<OwnedTracks>(std::move(tracks)) : std::nullopt);
+  std::optional<Contents> contents =
+      MakeContents(read ? std::optional<OwnedTracks>(std::move(tracks)) : std::nullopt);
+  // Found before the lock: the search sends to windows of the interface thread.
+  HWND list = hook.SyncListView(kDeviceListId);
+  HWND host = FindSyncPaneControl(kEjectHostId), toolbar = FindSyncPaneControl(kSyncToolbarId);
+
+  std::lock_guard lock(session_mutex_);
+  // The player let go of the plug-in meanwhile: its windows stay its own.
+  if (generation_ != generation) return false;
+  {
+    std::lock_guard view_lock(mutex_);
+    root_ = root;
+    combo_ = combo;
+    if (toolbar != nullptr) toolbar_ = toolbar;
+    hook_ = &hook;
+  }
+  list_.Install(list, &DeviceListProcedure);
+  if (list_.window() != nullptr) eject_.Subclass(host, &EjectHostProcedure);
+  Show(std::move(contents));
   return true;
 }
 
@@ -299,14 +350,6 @@ Status ContentsView::RemoveSelected(HookBinding& hook) {
       ipod, [&](const TrackArray& listed) { return MatchTracks(listed, chosen); });
   Refresh(hook);
   return s;
-}
-
-void ContentsView::EndWaits() {
-  {
-    std::lock_guard lock(wait_mutex_);
-    ++generation_;
-  }
-  wake_.notify_all();
 }
 
 }  // namespace tunewell

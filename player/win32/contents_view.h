@@ -4,8 +4,8 @@
 // the iPod is the chosen device, and it paints the rows of the contents tree, expands and
 // selects them with the mouse, and sets the Sync pane's toolbar button 216. One per process.
 //
-// Workers rebuild the rows while the interface thread paints and clicks them: one lock guards
-// the rows and the tracks, and is never held while a message is sent to another thread.
+// Workers rebuild the rows while the interface thread paints and clicks them. No lock of the view
+// is held while a message goes to another thread: the interface thread may be waiting for it.
 
 #include <windows.h>
 
@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "contents/contents_rows.h"
 #include "platform/status.h"
@@ -31,6 +32,11 @@ class ContentsView {
   // The process's view.
   static ContentsView& Instance();
 
+  // The plug-in has the player's core: events may show the view.
+  void Open();
+  // The core is gone: every wait ends now, the player gets its windows back, and no refresh or
+  // attach begun before shows the view again; none does until Open.
+  void Close();
   // Gives the lists back their procedures, then takes them again and rebuilds when the iPod is
   // the chosen device; otherwise the view goes inactive.
   void Attach(HookBinding& hook);
@@ -38,43 +44,57 @@ class ContentsView {
   void Detach();
   // Waits until the hook library reports the iPod and the combo box shows it, then rebuilds the
   // rows from its database (inactive when that cannot be read). Gives up, leaving the view as
-  // it was, after kRefreshWaitMs or at EndWaits; false then.
+  // it was, after kRefreshWaitMs or at Close; false then.
   bool Refresh(HookBinding& hook);
   // Removes the selected tracks, as they still are on the iPod once it is locked, then
   // refreshes. Nothing is written when nothing is selected.
   Status RemoveSelected(HookBinding& hook);
-  // Ends every wait now running: the plug-in is letting go of the player.
-  void EndWaits();
 
   bool active() const { return active_.load(); }
 
  private:
+  // The rows of a track list, built before they replace the shown ones.
+  struct Contents {
+    OwnedTracks tracks;
+    std::vector<ContentsRow> rows;
+  };
+
   ContentsView() = default;
   static LRESULT CALLBACK DeviceListProcedure(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK EjectHostProcedure(HWND, UINT, WPARAM, LPARAM);
   LRESULT ListMessage(HWND list, UINT message, WPARAM wparam, LPARAM lparam);
   // The view shows only while active with the iPod chosen in the Sync pane.
   bool Showing();
-  void SubclassWindows(HookBinding& hook);
-  // Rows for `tracks`, or inactive without them; never half built.
-  void Build(std::optional<OwnedTracks> tracks);
-  void AdjustItemCount(HWND list);
-  void PaintRows(HWND list, HDC dc);
+  void UpdateToolbarButton(bool any_selected);
+  // Both windows' own procedures back. Sends to them: never called with a lock held.
+  void GiveBack();
+  // Rows for `tracks`; none without tracks or without memory for their rows.
+  static std::optional<Contents> MakeContents(std::optional<OwnedTracks> tracks);
+  // Shows `contents`, or goes inactive without them.
+  void Show(std::optional<Contents> contents);
+  // Both answer the number of rows shown as they saw it.
+  int AdjustItemCount(HWND list);
+  int PaintRows(HWND list, HDC dc);
   void Click(HWND list, int x, int y, bool ctrl, bool shift);
 
-  std::mutex mutex_;  // guards tree_, tracks_ and root_
+  std::mutex mutex_;  // guards tree_, tracks_, root_ and the Sync pane's windows
   ContentsTree tree_;
   OwnedTracks tracks_;
   std::string root_;
+  // The windows the last refresh found, and the binding that finds the combo box again.
+  HWND combo_ = nullptr, toolbar_ = nullptr;
+  HookBinding* hook_ = nullptr;
   std::atomic<bool> active_{false};
 
-  std::mutex subclass_mutex_;
   WindowSubclass list_;
   EjectButton eject_;
 
-  std::mutex wait_mutex_;
+  // Guards generation_ and open_. A refresh takes the windows under it, so Close either sees
+  // them taken and gives them back, or the refresh sees the new generation and takes nothing.
+  std::mutex session_mutex_;
   std::condition_variable wake_;
-  uint64_t generation_ = 0;
+  uint64_t generation_ = 0;  // changes at Close
+  bool open_ = false;
 };
 
 }  // namespace tunewell

@@ -46,10 +46,11 @@ void EjectButton::Subclass(HWND host, WNDPROC procedure) {
 }
 
 void EjectButton::Restore() {
-  HWND host = host_.window();
-  if (host == nullptr || !host_.installed()) return;
-  DWORD_PTR ignored;
-  ::SendMessageTimeoutW(host, HideTooltipMessage(), 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+  if (host_.installed()) {
+    DWORD_PTR ignored;
+    ::SendMessageTimeoutW(host_.window(), HideTooltipMessage(), 0, 0, SMTO_ABORTIFHUNG, 2000,
+                          &ignored);
+  }
   host_.Remove();
 }
 
@@ -64,7 +65,7 @@ LRESULT EjectButton::HostMessage(HWND host, UINT message, WPARAM wparam, LPARAM 
     return 0;
   }
   const LRESULT answer = host_.CallOriginal(host, message, wparam, lparam);
-  if (!view_active) {
+  if (!view_active || !host_.Serves(host)) {
     HideTooltip();
     return answer;
   }

@@ -22,10 +22,11 @@ class EjectButton {
   // Takes over `host` unless it is already ours; `procedure` forwards to HostMessage.
   void Subclass(HWND host, WNDPROC procedure);
   // The host's own procedure.
-  LRESULT CallOriginal(HWND host, UINT message, WPARAM wparam, LPARAM lparam) const {
+  LRESULT CallOriginal(HWND host, UINT message, WPARAM wparam, LPARAM lparam) {
     return host_.CallOriginal(host, message, wparam, lparam);
   }
-  // Removes the tooltip and gives the host its own procedure back.
+  // Removes the tooltip and gives the host its own procedure back. Sends to the host's thread:
+  // never called with a lock held.
   void Restore();
   // Repaints the host, which shows the icon only while the view is active.
   void Repaint() const;

@@ -33,6 +33,8 @@ std::unique_ptr<SyncProgress> PlayerViews::OpenProgress() {
   return std::make_unique<CProgressBarDlg>(plugin_);
 }
 
-void PlayerViews::EndWaits() { ContentsView::Instance().EndWaits(); }
+void PlayerViews::Open() { ContentsView::Instance().Open(); }
+
+void PlayerViews::Close() { ContentsView::Instance().Close(); }
 
 }  // namespace tunewell

@@ -21,7 +21,8 @@ class PlayerViews : public ViewEvents {
   void RemoveSelectedTracks() override;
   void EjectIPod(const std::string& ipod_root) override;
   std::unique_ptr<SyncProgress> OpenProgress() override;
-  void EndWaits() override;
+  void Open() override;
+  void Close() override;
 
  private:
   HMODULE plugin_;

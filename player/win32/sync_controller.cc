@@ -21,18 +21,24 @@ void SyncController::Attach(IWMPCore* core, const void* owner) {
     owner_ = owner;
   }
   if (replaced) replaced->Close();
+  views_.Open();
   std::call_once(install_once_, [this] {
     if (hook_.InstallHook(&HookEventCallback, this)) module::Pin();
   });
 }
 
 void SyncController::Detach(const void* owner) {
-  std::lock_guard lock(mutex_);
-  if (owner != owner_) return;
+  std::shared_ptr<PlayerThread> closed;
+  {
+    std::lock_guard lock(mutex_);
+    if (owner != owner_) return;
+    closed = std::exchange(player_, nullptr);
+    owner_ = nullptr;
+  }
   // Requests whose work still waits for the player's thread end without it.
-  if (player_) std::exchange(player_, nullptr)->Close();
-  owner_ = nullptr;
-  views_.EndWaits();
+  if (closed) closed->Close();
+  // Not under the lock: giving the player its windows back sends to them.
+  views_.Close();
 }
 
 bool SyncController::attached() {

@@ -32,7 +32,8 @@ class SyncController {
   // Takes a reference on `core` on behalf of `owner`, on the thread that hands it over and whose
   // it stays, and installs the hook, once per process.
   void Attach(IWMPCore* core, const void* owner);
-  // Lets go of the core if `owner` gave the current one; events are ignored from then on.
+  // Lets go of the core if `owner` gave the current one: events are ignored from then on, and the
+  // player has its windows back.
   void Detach(const void* owner);
   bool attached();
 

@@ -1,56 +1,107 @@
 #include "player/win32/window_subclass.h"
 
+#include <algorithm>
+
 #include "player/win32/module.h"
 
 namespace tunewell {
 
 namespace {
 
-LONG_PTR SetProcedure(HWND window, bool unicode, WNDPROC procedure) {
+WNDPROC Procedure(HWND window, bool unicode) {
+  return reinterpret_cast<WNDPROC>(unicode ? ::GetWindowLongPtrW(window, GWLP_WNDPROC)
+                                           : ::GetWindowLongPtrA(window, GWLP_WNDPROC));
+}
+
+WNDPROC SetProcedure(HWND window, bool unicode, WNDPROC procedure) {
   const auto value = reinterpret_cast<LONG_PTR>(procedure);
-  return unicode ? ::SetWindowLongPtrW(window, GWLP_WNDPROC, value)
-                 : ::SetWindowLongPtrA(window, GWLP_WNDPROC, value);
+  return reinterpret_cast<WNDPROC>(unicode ? ::SetWindowLongPtrW(window, GWLP_WNDPROC, value)
+                                           : ::SetWindowLongPtrA(window, GWLP_WNDPROC, value));
 }
 
 }  // namespace
 
+std::vector<WindowSubclass::Link>::iterator WindowSubclass::Find(HWND window) {
+  return std::find_if(links_.begin(), links_.end(),
+                      [window](const Link& link) { return link.window == window; });
+}
+
 bool WindowSubclass::Install(HWND window, WNDPROC procedure) {
-  if (window == nullptr || (installed_ && window_ == window)) return false;
-  if (installed_) Remove();
+  if (window == nullptr || Serves(window)) return false;
+  Remove();
   // The window will call into this module for as long as it lives.
   module::Pin();
-  const bool unicode = ::IsWindowUnicode(window) != FALSE;
-  unicode_ = unicode;
-  window_ = window;
-  ours_ = procedure;
-  const auto own = unicode ? ::GetWindowLongPtrW(window, GWLP_WNDPROC)
-                           : ::GetWindowLongPtrA(window, GWLP_WNDPROC);
-  original_ = reinterpret_cast<WNDPROC>(own);
-  SetProcedure(window, unicode, procedure);
-  installed_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    ours_ = procedure;
+    auto link = Find(window);
+    // Its own procedure back on top: someone took ours out of the chain.
+    if (link != links_.end() && Procedure(window, link->unicode) == link->original) {
+      links_.erase(link);
+      link = links_.end();
+    }
+    if (link == links_.end()) {
+      const bool unicode = ::IsWindowUnicode(window) != FALSE;
+      // (A message that comes meanwhile waits for the lock, and so for the link.)
+      links_.push_back({window, SetProcedure(window, unicode, procedure), unicode});
+    }
+    window_ = window;
+    installed_ = true;
+  }
   ::InvalidateRect(window, nullptr, TRUE);
   return true;
 }
 
 void WindowSubclass::Remove() {
-  if (!installed_.exchange(false)) return;
-  HWND window = window_;
-  const auto now = unicode_ ? ::GetWindowLongPtrW(window, GWLP_WNDPROC)
-                            : ::GetWindowLongPtrA(window, GWLP_WNDPROC);
-  // Someone who subclassed after us still chains to us; cutting them out would break them.
-  if (reinterpret_cast<WNDPROC>(now) == ours_.load()) SetProcedure(window, unicode_, original_);
+  HWND window;
+  {
+    std::lock_guard lock(mutex_);
+    installed_ = false;
+    window = window_;
+    const auto link = Find(window);
+    if (link == links_.end()) return;
+    if (Procedure(window, link->unicode) == ours_) {
+      SetProcedure(window, link->unicode, link->original);
+      links_.erase(link);
+    }
+  }
   ::InvalidateRect(window, nullptr, TRUE);
 }
 
-LRESULT WindowSubclass::CallOriginal(HWND window, UINT message, WPARAM wparam,
-                                     LPARAM lparam) const {
-  WNDPROC original = original_;
-  if (unicode_) {
-    return original != nullptr ? ::CallWindowProcW(original, window, message, wparam, lparam)
-                               : ::DefWindowProcW(window, message, wparam, lparam);
+HWND WindowSubclass::window() const {
+  std::lock_guard lock(mutex_);
+  return window_;
+}
+
+bool WindowSubclass::installed() const {
+  std::lock_guard lock(mutex_);
+  return installed_;
+}
+
+bool WindowSubclass::Serves(HWND window) const {
+  std::lock_guard lock(mutex_);
+  return installed_ && window_ == window;
+}
+
+LRESULT WindowSubclass::CallOriginal(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Link link{window, nullptr, ::IsWindowUnicode(window) != FALSE};
+  {
+    std::lock_guard lock(mutex_);
+    if (const auto found = Find(window); found != links_.end()) link = *found;
   }
-  return original != nullptr ? ::CallWindowProcA(original, window, message, wparam, lparam)
-                             : ::DefWindowProcA(window, message, wparam, lparam);
+  // Not under the lock: the original may send messages to windows of other threads.
+  const LRESULT answer =
+      link.original == nullptr
+          ? (link.unicode ? ::DefWindowProcW : ::DefWindowProcA)(window, message, wparam, lparam)
+          : (link.unicode ? ::CallWindowProcW : ::CallWindowProcA)(link.original, window, message,
+                                                                   wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    // Its handle may come back for another window, whose chain does not hold ours.
+    std::lock_guard lock(mutex_);
+    if (const auto found = Find(window); found != links_.end()) links_.erase(found);
+    if (window_ == window) installed_ = false;
+  }
+  return answer;
 }
 
 }  // namespace tunewell

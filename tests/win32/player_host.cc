@@ -84,6 +84,7 @@ LRESULT CALLBACK HeaderProc(HWND header, UINT message, WPARAM wparam, LPARAM lpa
 }
 
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (g_host != nullptr && g_host->main_seen) g_host->main_seen(message);
   if (message == g_add_remove && g_host != nullptr) ++g_host->add_remove_messages;
   return ::DefWindowProcA(window, message, wparam, lparam);
 }
@@ -155,6 +156,44 @@ PlayerHost::~PlayerHost() {
   ::DestroyWindow(settings);
   ::DestroyWindow(main);
   g_host = nullptr;
+}
+
+namespace {
+
+struct Foreign {
+  WNDPROC next;
+  UINT counted;
+  int passes;
+  std::vector<UINT> passing;
+};
+std::map<HWND, Foreign> g_foreign;
+
+LRESULT CALLBACK ForeignProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Foreign& foreign = g_foreign[window];
+  foreign.passes += message == foreign.counted;
+  // Come round again: DefWindowProc ends the loop, and a paint.
+  if (std::ranges::count(foreign.passing, message) != 0) {
+    return ::DefWindowProcA(window, message, wparam, lparam);
+  }
+  foreign.passing.push_back(message);
+  const LRESULT answer = ::CallWindowProcA(foreign.next, window, message, wparam, lparam);
+  foreign.passing.pop_back();
+  return answer;
+}
+
+}  // namespace
+
+void SubclassAfter(HWND window, UINT counted) {
+  const auto next = ::SetWindowLongPtrA(window, GWLP_WNDPROC, LONG_PTR(&ForeignProc));
+  g_foreign[window] = {reinterpret_cast<WNDPROC>(next), counted, 0, {}};
+}
+
+int ForeignPasses(HWND window) { return g_foreign[window].passes; }
+
+void LeaveChain(HWND window) {
+  if (::GetWindowLongPtrA(window, GWLP_WNDPROC) == LONG_PTR(&ForeignProc)) {
+    ::SetWindowLongPtrA(window, GWLP_WNDPROC, LONG_PTR(g_foreign[window].next));
+  }
 }
 
 void PlayerHost::AddSyncRow(const std::string& title, const std::string& path, bool checked) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,10 +36,19 @@ class PlayerHost {
   HWND toolbar = nullptr, eject_host = nullptr, settings = nullptr;
   int add_remove_messages = 0;  // the registration's announcements to running players
 
+  std::function<void(UINT)> main_seen;  // sees each message to the main window first
+
  private:
   HWND settings_box_ = nullptr, settings_list_ = nullptr;
   std::vector<std::string> paths_;
 };
+
+// Someone else's procedure put on top of `window`'s chain, one to a window, counting the messages
+// `counted` that reach it; one that comes round again while it passes goes to DefWindowProc,
+// ending the loop. It leaves, as its owner would, only from the top of the chain.
+void SubclassAfter(HWND window, UINT counted);
+int ForeignPasses(HWND window);
+void LeaveChain(HWND window);
 
 // The player's object model: a core with a playlist collection and a media collection of items
 // whose attributes the test sets. Objects live as long as the fake; their reference counts are

@@ -447,8 +447,16 @@ TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
   ASSERT_TRUE(RaiseAndWait(1));
   ASSERT_EQ(MusicFiles(), 7);
   HWND list = host->device_list;
+  // The view finds the combo box again once the one the refresh saw is gone, and paints and
+  // clicks without the path to the Sync pane.
+  HWND gone = state->combo = ::CreateWindowExA(0, WC_COMBOBOXA, "", WS_CHILD | CBS_DROPDOWNLIST, 0,
+                                               0, 99, 99, host->main, nullptr, nullptr, nullptr);
+  ::SendMessageA(gone, CB_SETCURSEL, ::SendMessageA(gone, CB_ADDSTRING, 0, LPARAM("iPod (E:)")), 0);
   ASSERT_TRUE(RaiseAndWait(5));
   EXPECT_NE(Procedure(list), own_list_procedure);
+  ::DestroyWindow(gone);
+  state->combo = host->combo;
+  ::SetWindowTextA(host->main, "Windows Media Player - elsewhere");
   // Rows are painted by the list's own paint as by WM_PRINTCLIENT.
   fake::Pump(200);
   EXPECT_EQ(ListView_GetItemCount(list), 1);
@@ -477,9 +485,7 @@ TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
   }
   fake::Pump(200);
   fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(list)), "contents-expanded-selection");
-  ClickItem(list, -1, 10);
-  EXPECT_EQ(RemoveButtonState(host->toolbar), TBSTATE_INDETERMINATE);
-  ClickItem(list, 1, Text(1));
+  ::SetWindowTextA(host->main, kPlayerWindowTitle);
 
   // The artist's tracks go, from both databases and the music folders.
   ASSERT_TRUE(RaiseAndWait(6));
@@ -492,7 +498,7 @@ TEST_F(PluginTest, ContentsViewPaintsSelectsAndRemoves) {
   fake::Pump(200);
   EXPECT_EQ(ListView_GetItemCount(list), 1);
 
-  // Another iPod, with no music on it: two notice rows that select nothing.
+  // Another iPod, with no music on it: two notice rows, which select nothing.
   SetRoot("F:\\");
   host->ChooseDevice(2);
   ASSERT_TRUE(RaiseAndWait(5));
@@ -560,22 +566,34 @@ TEST_F(PluginTest, EjectIconAndTooltip) {
   EXPECT_EQ(ejects.roots, (std::vector<std::string>{"F:\\", "F:\\", "E:\\"}));
 }
 
-TEST_F(PluginTest, DetachGivesTheListsBack) {
+// Someone else (the hook library, another plug-in) subclasses the lists after us, and later
+// leaves: attach and detach never put ours in a chain twice. Each message passes theirs once,
+// ours shows the eject tooltip while attached, and the last detach leaves both chains whole.
+TEST_F(PluginTest, AttachAndDetachAmongOtherSubclassers) {
+  const HWND windows[] = {host->device_list, host->eject_host};
   Attach();
   ASSERT_TRUE(RaiseAndWait(5));
-  HWND list = host->device_list;
-  ASSERT_NE(Procedure(list), own_list_procedure);
-  ASSERT_TRUE(RaiseAndWait(8));
-  EXPECT_EQ(Procedure(list), own_list_procedure);
-  EXPECT_EQ(Procedure(host->eject_host), own_host_procedure);
-  ::SendMessageA(host->eject_host, WM_MOUSEMOVE, 0, MAKELPARAM(190, 10));
-  EXPECT_EQ(::FindWindowA(TOOLTIPS_CLASSA, nullptr), nullptr);
-  // The player's own rows paint again.
-  ListView_DeleteAllItems(list);
-  fake::AddRow(list, "Player's row", false);
-  const fake::Pixels pixels = fake::PrintClient(list);
-  EXPECT_GT(pixels.Count(::GetSysColor(COLOR_WINDOWTEXT), 0, 0, 100, ItemRect(list, 0).bottom), 0);
-  ListView_DeleteAllItems(list);
+  for (HWND window : windows) fake::SubclassAfter(window, WM_MOUSEMOVE);
+  bool on_top = true;
+  const auto event = [&](int code) {
+    ASSERT_TRUE(RaiseAndWait(code));
+    for (int i : {0, 1}) {
+      const int before = fake::ForeignPasses(windows[i]);  // a loop would pass theirs twice
+      ::SendMessageA(windows[i], WM_MOUSEMOVE, 0, MAKELPARAM(190, 10));
+      EXPECT_EQ(fake::ForeignPasses(windows[i]) - before, on_top) << "event " << code;
+    }
+    EXPECT_EQ(::FindWindowA(TOOLTIPS_CLASSA, nullptr) != nullptr, code != 8) << "event " << code;
+    ::SendMessageA(host->eject_host, WM_MOUSELEAVE, 0, 0);
+  };
+  for (int code : {9, 8, 5, 8}) event(code);
+  // Past a fault ours may chain to itself, a loop no stand-in can stop: go no further.
+  ASSERT_FALSE(HasFailure());
+  // Theirs leaves while ours passes everything on: ours is back on top.
+  for (HWND window : windows) fake::LeaveChain(window);
+  on_top = false;
+  for (int code : {5, 9, 8}) event(code);
+  EXPECT_EQ(std::make_pair(Procedure(host->device_list), Procedure(host->eject_host)),
+            std::make_pair(own_list_procedure, own_host_procedure));
 }
 
 TEST_F(PluginTest, EventsAfterTheCoreIsGoneDoNothing) {
@@ -617,6 +635,35 @@ TEST_F(PluginTest, EventsAfterTheCoreIsGoneDoNothing) {
   Attach();
   ASSERT_TRUE(RaiseAndWait(0));
   EXPECT_EQ(MusicFiles(), 2);
+}
+
+// The player lets go of the plug-in while the view shows and a refresh waits for the iPod to be
+// chosen, or is past that wait (finding the Sync pane's controls): the lists are the player's
+// again and stay so.
+TEST_F(PluginTest, LettingGoGivesTheWindowsBack) {
+  for (const bool past_wait : {false, true}) {
+    SCOPED_TRACE(past_wait);
+    host->ChooseDevice(1);
+    Attach();
+    ASSERT_TRUE(RaiseAndWait(5));
+    ASSERT_NE(Procedure(host->device_list), own_list_procedure);
+    bool let_go = past_wait;
+    host->main_seen = [&](UINT message) {
+      if (message == WM_GETTEXT && std::exchange(let_go, false)) attached->SetCore(nullptr);
+    };
+    if (!past_wait) host->ChooseDevice(0);
+    HANDLE refresh = raise(4);
+    if (!past_wait) {
+      EXPECT_FALSE(fake::WaitPumping(refresh, 500));
+      attached->SetCore(nullptr);
+    }
+    EXPECT_TRUE(fake::WaitPumping(refresh, 5000));
+    ::CloseHandle(refresh);
+    EXPECT_EQ(std::make_pair(Procedure(host->device_list), Procedure(host->eject_host)),
+              std::make_pair(own_list_procedure, own_host_procedure));
+    EXPECT_EQ(std::exchange(attached, nullptr)->Release(), 0u);
+    host->main_seen = nullptr;
+  }
 }
 
 // Work the player's thread does not take up in time is dropped, and never runs there later.
