@@ -11,8 +11,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-win32}"
 allowed="$root/scripts/xp-imports.txt"
-# Every i686 binary we ship. (The hook library joins them when it is built here.)
-shipped=(player/Tunewell.dll cli/tunewell.exe)
+# Every i686 binary we ship.
+shipped=(player/Tunewell.dll cli/tunewell.exe latchkey/latchkey.dll)
 
 status=0
 fail() { echo "check-plugin-dll: $binary: $*" >&2; status=1; }
