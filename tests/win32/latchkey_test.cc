@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -24,8 +26,7 @@
 #include "hook/player_controls.h"
 #include "hook/win32/hook_library.h"
 #include "platform/env.h"
-#include "player/win32/player_views.h"
-#include "player/win32/sync_controller.h"
+#include "player/win32/plugin_ui.h"
 #include "tests/support/ipod_tree.h"
 #include "tests/win32/player_host.h"
 
@@ -35,9 +36,11 @@ namespace {
 namespace fs = std::filesystem;
 constexpr int kDrivesEntry = 0, kGEntry = 3;  // the combo box's "Removable Disk (D:)", "iPod (G:)"
 
-// Real input: a click at a point of `window`'s client area, at the centre of it, or of item
+// Real input: a click at a point of `window`'s client area (its centre by default), of item
 // `index` as `rect_message` measures it (or `x` pixels into it); a key.
-void Click(HWND window, int x, int y) {
+void Click(HWND window, int x = -1, int y = -1) {
+  RECT r;
+  if (x < 0 && ::GetClientRect(window, &r)) x = r.right / 2, y = r.bottom / 2;
   POINT at{x, y};
   ::ClientToScreen(window, &at);
   INPUT input[3] = {};
@@ -54,11 +57,6 @@ void Click(HWND window, int x, int y) {
   ::SendInput(3, input, sizeof(INPUT));
   fake::Pump(60);
 }
-void ClickCentre(HWND window) {
-  RECT r;
-  ::GetClientRect(window, &r);
-  Click(window, r.right / 2, r.bottom / 2);
-}
 void ClickItem(HWND window, UINT rect_message, int index, int x = -1) {
   RECT r{};  // (LVIR_BOUNDS)
   ::SendMessageA(window, rect_message, index, reinterpret_cast<LPARAM>(&r));
@@ -74,7 +72,7 @@ void Key(WORD key) {
 
 // Opens the combo box's list and clicks `entry` in it.
 void ChooseInCombo(HWND combo, int entry) {
-  ClickCentre(combo);
+  Click(combo);
   COMBOBOXINFO info{};
   info.cbSize = sizeof info;
   ::GetComboBoxInfo(combo, &info);
@@ -108,87 +106,78 @@ class LatchkeyTest : public ::testing::Test {
     ::ShowWindow(host->settings, SW_HIDE);
   }
 
-  // The library's calls of the recording callback: code, thread, and for code 3 whether the
-  // settings dialog was still open, its OK not yet taken.
-  struct Call {
-    int code;
-    DWORD thread;
-    bool settings_open;
-    bool operator==(const Call&) const = default;
-  };
+  // The recording callback: the codes, the threads they came on, and whether the settings
+  // dialog was still open at code 3, its OK not yet taken.
   static HANDLE __cdecl Record(void*, int code) {
     const std::lock_guard lock(mutex);
-    const bool open = code == 3 && ::IsWindowVisible(host->settings) && host->settings_oks == 0;
-    calls.push_back({code, ::GetCurrentThreadId(), open});
+    codes.push_back(code);
+    threads.insert(::GetCurrentThreadId());
+    if (code == 3) settings_open = ::IsWindowVisible(host->settings) && host->settings_oks == 0;
     return ::CreateEventA(nullptr, FALSE, FALSE, nullptr);  // as a worker's, which it closes
   }
   // What the plug-in does to toolbar button 216 as rows are selected in its view, and not.
   static void RemoveButton(LPARAM state) {
     ::SendMessageA(host->toolbar, TB_SETSTATE, kRemoveButtonId, state);
   }
-  static std::vector<Call> TakeCalls() {
+  static std::vector<int> TakeCodes() {
     const std::lock_guard lock(mutex);
-    return std::exchange(calls, {});
+    return std::exchange(codes, {});
   }
 
   static inline HMODULE library = nullptr, plugin = nullptr;
   static inline fake::PlayerHost* host = nullptr;
   static inline std::mutex mutex;
-  static inline std::vector<Call> calls;
+  static inline std::vector<int> codes;
+  static inline std::set<DWORD> threads;
+  static inline bool settings_open = false;
 };
 
 TEST_F(LatchkeyTest, EachActionRaisesItsEventOnceOnTheLibrarysThread) {
   host->ChooseDevice(kDrivesEntry);
   fake::Export<InstallHookFn>(library, "installhook")(&Record, nullptr);
   fake::Pump(600);
-  TakeCalls();
+  TakeCodes();
   const struct {
     const char* action;
     std::function<void()> act;
     std::vector<int> codes;
   } rows[] = {
-      {"Start Sync, no iPod chosen", [] { ClickCentre(host->start_sync); }, {}},
+      {"Start Sync, no iPod chosen", [] { Click(host->start_sync); }, {}},
       {"eject zone, no iPod chosen", [] { Click(host->eject_host, 195, 12); }, {}},
       {"iPod chosen", [] { ChooseInCombo(host->combo, kGEntry); }, {5}},
-      {"Start Sync", [] { ClickCentre(host->start_sync); }, {0}},
+      {"Start Sync", [] { Click(host->start_sync); }, {0}},
       {"remove button", [] { ClickItem(host->toolbar, TB_GETITEMRECT, 0); }, {6}},
-      {"Delete in the device list", [] { ClickCentre(host->device_list), Key(VK_DELETE); }, {6}},
-      {"Delete, nothing selected", [] { RemoveButton(TBSTATE_INDETERMINATE), Key(VK_DELETE); }, {}},
-      {"nothing selected, then a row", [] { RemoveButton(TBSTATE_ENABLED); }, {}},
+      {"Delete in the device list", [] { Click(host->device_list), Key(VK_DELETE); }, {6}},
+      {"Delete, nothing selected",
+       [] { RemoveButton(TBSTATE_INDETERMINATE), Key(VK_DELETE), RemoveButton(TBSTATE_ENABLED); },
+       {}},
       {"eject zone", [] { Click(host->eject_host, 195, 12); }, {7}},
       {"beside the eject zone", [] { Click(host->eject_host, 150, 12); }, {}},
       {"settings confirmed",
-       [] {
-         ::ShowWindow(host->settings, SW_SHOW), ClickCentre(::GetDlgItem(host->settings, IDOK));
-       },
+       [] { ::ShowWindow(host->settings, SW_SHOW), Click(::GetDlgItem(host->settings, IDOK)); },
        {3}},
       {"volume arrival, told to two windows",
        [] { VolumeArrives(host->main, 'G'), VolumeArrives(host->settings, 'G'); },
        {4}},
-      {"Now Playing tab", [] { ClickCentre(::GetDlgItem(host->main, 310)); }, {8}},
-      {"Sync tab again", [] { ClickCentre(::GetDlgItem(host->main, 311)); }, {9}},
+      {"Now Playing tab", [] { Click(::GetDlgItem(host->main, 310)); }, {8}},
+      {"Sync tab again", [] { Click(::GetDlgItem(host->main, 311)); }, {9}},
       {"another device", [] { ChooseInCombo(host->combo, kDrivesEntry); }, {8}},
   };
-  DWORD library_thread = 0;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.action);
     row.act();
-    std::vector<Call> got;
+    std::vector<int> got;
     PumpUntil(
         [&] {
-          for (const Call& call : TakeCalls()) got.push_back(call);
+          for (int code : TakeCodes()) got.push_back(code);
           return !row.codes.empty() && got.size() >= row.codes.size();
         },
         row.codes.empty() ? 300 : 3000);
-    std::vector<int> codes;
-    for (const Call& call : got) {
-      codes.push_back(call.code);
-      if (library_thread == 0) library_thread = call.thread;
-      EXPECT_EQ(call, (Call{call.code, library_thread, call.code == 3}));
-    }
-    EXPECT_EQ(codes, row.codes);
+    EXPECT_EQ(got, row.codes);
   }
-  EXPECT_NE(library_thread, ::GetCurrentThreadId());
+  ASSERT_EQ(threads.size(), 1u);
+  EXPECT_NE(*threads.begin(), ::GetCurrentThreadId());
+  EXPECT_TRUE(settings_open);
   // The player's own handlers: its sync only where no iPod was chosen, the OK after the event.
   EXPECT_EQ(std::make_pair(host->own_syncs, host->settings_oks), std::make_pair(1, 1));
 
@@ -200,9 +189,7 @@ TEST_F(LatchkeyTest, EachActionRaisesItsEventOnceOnTheLibrarysThread) {
     if (stops == 1) fake::Export<StopAutomaticSyncProcessFn>(library, "StopAutomaticSyncProcess")();
     EXPECT_TRUE(PumpUntil([&] { return host->own_stops == stops; }, 2000));
   }
-  const std::vector<Call> chosen = TakeCalls();
-  ASSERT_EQ(chosen.size(), 1u);
-  EXPECT_EQ(chosen[0].code, 5);
+  EXPECT_EQ(TakeCodes(), std::vector<int>{5});
 }
 
 // From the interface thread, the iPod last found; from any other, as found now.
@@ -237,15 +224,9 @@ TEST_F(LatchkeyTest, ExportsFindThePlayersWindowsAndTheIPod) {
 }
 
 // The whole way in one player: the user chooses the iPod, ticks two rows and presses Start
-// Sync; the plug-in copies them onto G: with its progress dialog, shows the new tree, and a click
-// on the eject icon ejects G:.
+// Sync; Tunewell.dll copies them onto G: with its progress dialog and shows the new tree; a click
+// on the eject icon raises the eject, as the library's log tells.
 TEST_F(LatchkeyTest, SyncFromTheSyncTabThenEject) {
-  // (The device tree's part of an eject has tests of its own.)
-  struct Views : PlayerViews {
-    using PlayerViews::PlayerViews;
-    void EjectIPod(const std::string& root) override { ejected = root; }
-    std::string ejected;
-  };
   static fake::Player player;
   for (const char* title : {"Harbour", "Lantern"}) {
     const fs::path path = fs::temp_directory_path() / ("latchkey-" + std::string(title) + ".mp3");
@@ -256,19 +237,29 @@ TEST_F(LatchkeyTest, SyncFromTheSyncTabThenEject) {
   }
   host->ChooseDevice(kDrivesEntry);
   fake::Pump(600);
-  // The library holds the controller as its context for as long as the process lives.
-  static Views views(plugin);
-  static SyncController controller(plugin, views);
-  controller.Attach(static_cast<IWMPCore*>(player.core()), &player);
+  const fs::path log = fs::temp_directory_path() / "latchkey.log";
+  fs::remove(log);
+  const DWORD on = 1;  // the log
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Tunewell", L"LatchkeyLog", REG_DWORD, &on, 4);
+  IClassFactory* factory = nullptr;
+  IWMPPluginUI* ui = nullptr;  // as the player makes it
+  fake::Export<LPFNGETCLASSOBJECT>(plugin, "DllGetClassObject")(kClsidCadenza, IID_IClassFactory,
+                                                                reinterpret_cast<void**>(&factory));
+  ASSERT_EQ(factory->CreateInstance(nullptr, kIidWmpPluginUI, reinterpret_cast<void**>(&ui)), S_OK);
+  factory->Release();
+  ASSERT_EQ(ui->SetCore(static_cast<IWMPCore*>(player.core())), S_OK);
   ChooseInCombo(host->combo, kGEntry);
-  ASSERT_TRUE(PumpUntil([] { return ListView_GetItemCount(host->device_list) == 2; }));
+  const auto painted_rows = [] {
+    return fake::PrintClient(host->device_list), ListView_GetItemCount(host->device_list);
+  };
+  ASSERT_TRUE(PumpUntil([&] { return painted_rows() == 2; }));
   for (int row : {0, 1}) {
     ClickItem(host->sync_list, LVM_GETITEMRECT, row, 9);  // its check box
     EXPECT_TRUE(ListView_GetCheckState(host->sync_list, row));
   }
   fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(host->main)), "latchkey-rows-ticked");
   const int own_syncs = host->own_syncs;
-  ClickCentre(host->start_sync);
+  Click(host->start_sync);
   HWND progress = nullptr;
   ASSERT_TRUE(PumpUntil(
       [&] { return (progress = ::FindWindowA(nullptr, "Synchronization in Progress")) != nullptr; },
@@ -279,11 +270,20 @@ TEST_F(LatchkeyTest, SyncFromTheSyncTabThenEject) {
   EXPECT_EQ(fixture::CountMusicFiles(Env::Default(), "G:\\"), 2);
   EXPECT_EQ(host->own_syncs, own_syncs);
   // The new tree, collapsed: "Music".
-  EXPECT_TRUE(PumpUntil([] { return ListView_GetItemCount(host->device_list) == 1; }));
+  EXPECT_TRUE(PumpUntil([&] { return painted_rows() == 1; }));
+  fake::Pump(300);
   fake::SaveScreenshot(fake::CaptureScreen(fake::ScreenRect(host->main)), "latchkey-contents");
   Click(host->eject_host, 195, 12);
-  EXPECT_TRUE(PumpUntil([] { return views.ejected == "G:\\"; }));
-  controller.Detach(&player);
+  const auto logged = [&](const std::string& line) {
+    std::ifstream in(log);
+    return std::string(std::istreambuf_iterator<char>(in), {}).find(line) != std::string::npos;
+  };
+  EXPECT_TRUE(PumpUntil([&] { return logged("eject icon clicked -> event 7"); }));
+  // The window tree it found, with the action of each event.
+  EXPECT_TRUE(logged("SysListView32 id=210 visible") && logged("Start Sync pressed -> event 0"));
+  ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Tunewell", L"LatchkeyLog");
+  ui->SetCore(nullptr);
+  EXPECT_EQ(ui->Release(), 0u);
 }
 
 }  // namespace
