@@ -31,7 +31,12 @@ constexpr DWORD kSettingsLimitMs = 30000;
 // The system tells every top-level window of an arrival: one event for all of them.
 constexpr DWORD kSameArrivalMs = 3000;
 
-bool Due(DWORD due) { return static_cast<LONG>(due - ::GetTickCount()) <= 0; }
+// Milliseconds until `due`, 0 once it has passed (ticks wrap: compared as a difference).
+DWORD Left(DWORD due) {
+  const auto left = static_cast<LONG>(due - ::GetTickCount());
+  return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+bool Due(DWORD due) { return Left(due) == 0; }
 
 }  // namespace
 
@@ -45,7 +50,7 @@ void Watcher::Install(HookEventCallbackFn callback, void* context) {
   callback_ = callback;
   if (ui_thread_ != 0) return;
   ui_thread_ = ::GetCurrentThreadId();
-  settings_event_ = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  settings_event_.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
   const ScopedHandle ready(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   HANDLE ready_event = ready.get();
   const ScopedHandle thread = HandOffToThread([this, ready_event] {
@@ -77,7 +82,8 @@ void Watcher::RaiseAndWait(Action action) {
   if (!::PostThreadMessageW(thread_, kMsgAction, static_cast<WPARAM>(action), asked)) return;
   const DWORD end = ::GetTickCount() + kSettingsLimitMs;
   while (settings_done_ < asked && !Due(end)) {
-    ::MsgWaitForMultipleObjects(1, &settings_event_, FALSE, end - ::GetTickCount(), QS_SENDMESSAGE);
+    HANDLE done = settings_event_.get();
+    ::MsgWaitForMultipleObjects(1, &done, FALSE, Left(end), QS_SENDMESSAGE);
     MSG message;  // serves what other threads send here, and takes nothing from the queue
     ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
@@ -94,8 +100,7 @@ void Watcher::Run() {
   DWORD due = ::GetTickCount();
   for (;;) {
     if (Due(due)) due = ::GetTickCount() + (Look() ? kLookEveryMs : kSettleMs);
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, Due(due) ? 0 : due - ::GetTickCount(),
-                                QS_ALLINPUT);
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, Left(due), QS_ALLINPUT);
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == kMsgLookSoon) {
@@ -115,7 +120,7 @@ void Watcher::HandleMessage(const MSG& message) {
       Raise(static_cast<Action>(message.wParam));
       if (message.lParam != 0) {
         settings_done_ = static_cast<long>(message.lParam);
-        ::SetEvent(settings_event_);
+        ::SetEvent(settings_event_.get());
       }
       break;
     case kMsgArrival: {

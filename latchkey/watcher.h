@@ -11,6 +11,7 @@
 #include "hook/win32/hook_library.h"
 #include "latchkey/actions.h"
 #include "latchkey/drive_probe.h"
+#include "win32kit/scoped_handle.h"
 
 namespace tunewell::latchkey {
 
@@ -55,7 +56,7 @@ class Watcher {
   std::atomic<DWORD> ui_thread_ = 0, thread_ = 0;
   std::atomic<char> chosen_drive_ = 0, root_drive_ = 0;
   std::atomic<long> settings_asked_ = 0, settings_done_ = 0;
-  HANDLE settings_event_ = nullptr;
+  ScopedHandle settings_event_;
 
   // The library's thread only. Windows are compared, never used: they may have died.
   struct Seen {
