@@ -3,16 +3,16 @@
 # Each must load on Windows XP SP3, where the player runs: every function it imports must be
 # listed under its DLL in scripts/xp-imports.txt. Tunewell.dll must also be the player's plug-in:
 # its machine, the export directory's name and its four undecorated exports, and every resource
-# the player and the plug-in load. (The x86_64 builds, for the players of Vista and later, are not
-# checked here.)
+# the player and the plug-in load; latchkey.dll its six undecorated exports and its version.
+# (The x86_64 builds, for the players of Vista and later, are not checked here.)
 #   check-plugin-dll.sh [BUILD_DIR]        (default build-win32)
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-win32}"
 allowed="$root/scripts/xp-imports.txt"
-# Every i686 binary we ship. (The hook library joins them when it is built here.)
-shipped=(player/Tunewell.dll cli/tunewell.exe)
+# Every i686 binary we ship.
+shipped=(player/Tunewell.dll cli/tunewell.exe latchkey/latchkey.dll)
 
 status=0
 fail() { echo "check-plugin-dll: $binary: $*" >&2; status=1; }
@@ -35,15 +35,19 @@ check_imports() {
 $outside"
 }
 
+# The export names, sorted, on one line.
+exports() {
+  i686-w64-mingw32-objdump -p "$binary" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    awk '/^\t\[/ {print $NF}' | LC_ALL=C sort -u | tr '\n' ' '
+}
+
 check_plugin() {
-  local headers exports resources icon expected
+  local headers resources icon expected
   headers="$(i686-w64-mingw32-objdump -p "$binary")"
   grep -Eq '^Name[[:space:]]+[0-9a-f]+ CADENZA\.DLL$' <<<"$headers" ||
     fail "export directory not named CADENZA.DLL"
-  exports="$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" |
-             awk '/^\t\[/ {print $NF}' | sort -u | tr '\n' ' ')"
-  [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
-    fail "exports are '$exports'"
+  [ "$(exports)" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
+    fail "exports are '$(exports)'"
 
   resources="$(i686-w64-mingw32-windres -i "$binary" -J coff -O rc)"
   for expected in '^107 2 /\* RT_BITMAP \*/$' '^104 DIALOGEX 0, 0, 202, 145$' \
@@ -62,6 +66,15 @@ check_plugin() {
     fail "bitmap 107 is not 16 x 16 at 8 bits per pixel with 256 colours"
 }
 
+# The hook library: the six functions the plug-in looks up by name, undecorated, and the
+# plug-in's version.
+check_hook_library() {
+  [ "$(exports)" = "GetDeviceSelectionComboWindow GetIPodRootDirectory GetSyncListViewHWnd \
+GetSyncSettingsDlgHWnd StopAutomaticSyncProcess installhook " ] || fail "exports are '$(exports)'"
+  i686-w64-mingw32-windres -i "$binary" -J coff -O rc | grep -q '^ FILEVERSION 1, 1, 0, 15$' ||
+    fail "no version block of 1.1.0.15"
+}
+
 for name in "${shipped[@]}"; do
   binary="$build/$name"
   if [ ! -f "$binary" ]; then fail "missing"; continue; fi
@@ -70,9 +83,12 @@ for name in "${shipped[@]}"; do
     continue
   fi
   check_imports
-  case "$name" in */Tunewell.dll) check_plugin ;; esac
+  case "$name" in
+    */Tunewell.dll) check_plugin ;;
+    */latchkey.dll) check_hook_library ;;
+  esac
 done
 [ "$status" -eq 0 ] &&
   echo "check-plugin-dll: ${shipped[*]}: i386, imports present on Windows XP SP3;" \
-       "Tunewell.dll: CADENZA.DLL, four exports, resources ok" >&2
+       "Tunewell.dll: CADENZA.DLL, four exports, resources ok; latchkey.dll: six exports" >&2
 exit "$status"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the real Tunewell.dll inside the stand-in player under wine64 on an Xvfb display, with
-# drive E: mapped onto a fresh iPod folder; then tunewell.exe syncs onto E:\ as well. Afterwards
-# the iPod's database is read from Linux, by our own reader and by libgpod. Screenshots of the
-# plug-in's windows land in build/screenshots/ as PNGs.
+# drive E: mapped onto a fresh iPod folder; then tunewell.exe syncs onto E:\ as well. Then our
+# latchkey.dll in the same player, worked with real input, with the plug-in syncing onto G:.
+# Afterwards the iPods' databases are read from Linux, by our own reader and by libgpod.
+# Screenshots of the plug-in's windows land in build/screenshots/ as PNGs.
 # Arguments go to the test program (--gtest_filter=..., --gtest_shuffle; GTEST_* variables reach
 # it too); a filtered run needs only the screenshots of the tests it ran.
 # Needs build-win64 built (scripts/windows-tests.sh does that) and the Linux build's tunewell and
@@ -15,6 +16,7 @@ cd "$root"
 prefix="$root/build-win64/wineprefix"
 wine_run=("$root/cmake/wine-run.sh" "--prefix=$prefix")
 host_exe="$root/build-win64/tests/win32/tunewell_plugin_tests.exe"
+latchkey_exe="$root/build-win64/tests/win32/latchkey/tunewell_latchkey_tests.exe"
 cli_exe="$root/build-win64/cli/tunewell.exe"
 tunewell="$root/build/cli/tunewell"
 gpod_tool="$root/build/tests/support/gpod_tool"
@@ -24,7 +26,7 @@ fail() { echo "plugin-tests: $*" >&2; exit 1; }
 for tool in Xvfb convert; do
   command -v "$tool" >/dev/null || fail "$tool is missing (run scripts/install-deps.sh)"
 done
-[ -x "$host_exe" ] && [ -x "$cli_exe" ] || fail "build-win64 is not built"
+[ -x "$host_exe" ] && [ -x "$latchkey_exe" ] && [ -x "$cli_exe" ] || fail "build-win64 is not built"
 if [ ! -x "$tunewell" ] || [ ! -x "$gpod_tool" ]; then
   cmake --preset default >/dev/null
   cmake --build --preset default --target tunewell gpod_tool
@@ -33,12 +35,14 @@ fi
 work="$(mktemp -d)"
 drive="$prefix/dosdevices/e:"
 empty_drive="$prefix/dosdevices/f:"
+latchkey_drive="$prefix/dosdevices/g:"
 xvfb_pid=""
 cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   "${wine_run[@]}" --wait || true
   [ -L "$drive" ] && rm -f "$drive"
   [ -L "$empty_drive" ] && rm -f "$empty_drive"
+  [ -L "$latchkey_drive" ] && rm -f "$latchkey_drive"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -48,8 +52,10 @@ trap cleanup EXIT
 "${wine_run[@]}" --wait || true
 "$tunewell" init --ipod "$work/ipod" --shuffle >/dev/null
 "$tunewell" init --ipod "$work/empty" >/dev/null
+"$tunewell" init --ipod "$work/latchkey" --shuffle >/dev/null
 ln -sfn "$work/ipod" "$drive"
 ln -sfn "$work/empty" "$empty_drive"
+ln -sfn "$work/latchkey" "$latchkey_drive"
 
 # A display of our own: the first free number from 90 on.
 for n in $(seq 90 150); do
@@ -69,9 +75,11 @@ done
 
 mkdir -p "$screens"
 shots=(about-dialog progress-mid-run progress-summary progress-failure contents-collapsed
-       contents-expanded-selection contents-no-music eject-tooltip)
+       contents-expanded-selection contents-no-music eject-tooltip latchkey-rows-ticked
+       latchkey-progress latchkey-contents)
 for shot in "${shots[@]}"; do rm -f "$screens/$shot.bmp" "$screens/$shot.png"; done
 TUNEWELL_SCREENSHOT_DIR="Z:$screens" "${wine_run[@]}" "$host_exe" "$@"
+TUNEWELL_SCREENSHOT_DIR="Z:$screens" "${wine_run[@]}" "$latchkey_exe" "$@"
 filtered="${GTEST_FILTER:-}"
 for arg in "$@"; do [[ "$arg" == --gtest_filter=* ]] && filtered=yes; done
 for shot in "${shots[@]}"; do
@@ -85,7 +93,7 @@ done
 
 # The tracks the plug-in's last runs left, which tunewell.exe adds to.
 titles() {
-  "$tunewell" list --ipod "$work/ipod" --json | { grep -o '"title": "[^"]*"' || true; } |
+  "$tunewell" list --ipod "$work/${1:-ipod}" --json | { grep -o '"title": "[^"]*"' || true; } |
     sed 's/"title": "\(.*\)"/\1/'
 }
 left="$(titles)"
@@ -113,3 +121,12 @@ gpod="$("$gpod_tool" dump "$work/ipod" | awk -F'\t' '$1 == "track" {print $3}' |
 [ "$(find "$work/ipod/iPod_Control/Music" -name '*.mp3' | wc -l)" -eq "$count" ] ||
   fail "the music folders do not hold $count files"
 echo "plugin-tests: plug-in and tunewell.exe left $count tracks on E:, read back by both readers" >&2
+
+# G: holds what the plug-in synced from the Sync tab over our latchkey.dll.
+ours="$(titles latchkey | sort | tr '\n' ' ')"
+gpod="$("$gpod_tool" dump "$work/latchkey" | awk -F'\t' '$1 == "track" {print $3}' | sort | tr '\n' ' ')"
+if [ -n "$ours$gpod" ] || [ -z "$filtered" ]; then
+  [ "$ours" = "Harbour Lantern " ] || fail "tunewell list reads on G:: $ours"
+  [ "$gpod" = "$ours" ] || fail "libgpod reads on G:: $gpod"
+  echo "plugin-tests: the Sync tab's sync over latchkey.dll left $ours on G:, read back by both readers" >&2
+fi

@@ -14,6 +14,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "hook/player_controls.h"
 
@@ -25,6 +26,8 @@ PlayerHost* g_host = nullptr;
 WNDPROC g_header_proc = nullptr;
 UINT g_add_remove = 0;
 constexpr UINT kChooseColumnsCommand = 1;
+constexpr int kStartSyncId = 300, kStopSyncId = 301, kNowPlayingTabId = 310, kSyncTabId = 311;
+constexpr RECT kPaneArea = {0, 0, 620, 480};
 
 HWND Child(HWND parent, const char* cls, const char* text, int id, DWORD style = 0,
            RECT at = {0, 0, 620, 440}) {
@@ -86,7 +89,26 @@ LRESULT CALLBACK HeaderProc(HWND header, UINT message, WPARAM wparam, LPARAM lpa
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (g_host != nullptr && g_host->main_seen) g_host->main_seen(message);
   if (message == g_add_remove && g_host != nullptr) ++g_host->add_remove_messages;
+  const int id = message == WM_COMMAND ? LOWORD(wparam) : 0;
+  if (id == kSyncTabId || id == kNowPlayingTabId) g_host->ShowSyncTab(id == kSyncTabId);
   return ::DefWindowProcA(window, message, wparam, lparam);
+}
+
+// The player's own handlers of the Sync pane's buttons: a sync of its own, and its stop.
+LRESULT CALLBACK PaneProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  const int id = message == WM_COMMAND ? LOWORD(wparam) : 0;
+  g_host->own_syncs += id == kStartSyncId;
+  if (id == kStopSyncId) ++g_host->own_stops, ::EnableWindow(g_host->stop_sync, FALSE);
+  if (id == kDeviceComboId && HIWORD(wparam) == CBN_SELCHANGE) {
+    g_host->ChooseDevice(static_cast<int>(::SendMessageA(g_host->combo, CB_GETCURSEL, 0, 0)));
+  }
+  return ::DefWindowProcA(window, message, wparam, lparam);
+}
+
+// The settings dialog takes its OK: it closes.
+INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  if (message != WM_COMMAND || LOWORD(wparam) != IDOK) return FALSE;
+  return ++g_host->settings_oks, ::ShowWindow(dialog, SW_HIDE), TRUE;
 }
 
 }  // namespace
@@ -117,39 +139,60 @@ PlayerHost::PlayerHost() {
   WNDCLASSA cls{};
   cls.lpfnWndProc = MainProc;
   cls.lpszClassName = "TunewellTestPlayer";
+  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   ::RegisterClassA(&cls);
-  main = ::CreateWindowExA(0, cls.lpszClassName, "Windows Media Player",
-                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
+  cls.lpfnWndProc = PaneProc;
+  cls.lpszClassName = "TunewellTestPane";
+  ::RegisterClassA(&cls);
+  main = ::CreateWindowExA(0, "TunewellTestPlayer", "Windows Media Player",
+                           WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 560, nullptr, nullptr,
                            nullptr, nullptr);
+  // Player window -> child 0 -> its first child -> child 0 (the pane) -> the Sync pane's controls.
+  pane_parent_ = Child(Child(main, "STATIC", "", 0, 0, kPaneArea), "STATIC", "", 7, 0, kPaneArea);
+  ShowSyncTab(true);
+  Child(main, "BUTTON", "Now Playing", kNowPlayingTabId, 0, {10, 488, 90, 26});
+  Child(main, "BUTTON", "Sync", kSyncTabId, 0, {110, 488, 90, 26});
   ::UpdateWindow(main);
-  // Player window -> child 0 -> its first child -> child 0 -> the Sync pane's controls.
-  HWND pane = Child(Child(Child(main, "STATIC", "", 0), "STATIC", "", 7), "STATIC", "", 0);
+
+  settings = ::CreateWindowExA(0, "#32770", "Sync Settings", WS_POPUP | WS_VISIBLE, 100, 100, 400,
+                               300, main, nullptr, nullptr, nullptr);
+  ::SetWindowLongPtrA(settings, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&SettingsProc));
+  settings_box_ = Child(settings, "BUTTON", "Sync automatically", kAutoSyncBoxId, BS_AUTOCHECKBOX,
+                        {10, 4, 200, 22});
+  HWND page = Child(settings, "#32770", "Custom Sync Settings", 5, 0, {0, 30, 400, 225});
+  Child(page, "BUTTON", "", kCustomPageBoxId, BS_AUTOCHECKBOX);
+  settings_list_ = CheckList(Child(Child(page, "STATIC", "", kPlaylistHostId), "STATIC", "", 3),
+                             kPlaylistListId, {"Playlist"});
+  for (int k = 1; k <= 5; ++k) AddRow(settings_list_, "Playlist " + std::to_string(k), false);
+  Child(settings, "BUTTON", "OK", IDOK, BS_DEFPUSHBUTTON, {300, 262, 80, 26});
+}
+
+// The player rebuilds the Sync pane each time its tab is shown; the device stays chosen.
+void PlayerHost::ShowSyncTab(bool shown) {
+  if (pane_ != nullptr) ::DestroyWindow(std::exchange(pane_, nullptr));
+  combo = toolbar = eject_host = sync_list = device_list = start_sync = stop_sync = nullptr;
+  if (!shown) return;
+  HWND pane = pane_ = Child(pane_parent_, "TunewellTestPane", "", 0, 0, kPaneArea);
   combo = Child(pane, WC_COMBOBOXA, "", kDeviceComboId, CBS_DROPDOWNLIST, {10, 10, 180, 200});
-  for (const char* device : {"Removable Disk (D:)", "iPod (E:)", "iPod (F:)"}) {
+  for (const char* device : {"Removable Disk (D:)", "iPod (E:)", "iPod (F:)", "iPod (G:)"}) {
     ::SendMessageA(combo, CB_ADDSTRING, 0, LPARAM(device));
   }
-  ChooseDevice(1);
+  ChooseDevice(device_);
   toolbar = Child(pane, TOOLBARCLASSNAMEA, "", kSyncToolbarId, CCS_NOPARENTALIGN | CCS_NORESIZE,
                   {200, 8, 100, 30});
   ::SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   TBBUTTON button{I_IMAGENONE, kRemoveButtonId, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, INT_PTR(0)};
   ::SendMessageA(toolbar, TB_ADDBUTTONSA, 1, LPARAM(&button));
-  eject_host = Child(pane, "STATIC", "", kEjectHostId, 0, {310, 10, 200, 24});
+  // (SS_NOTIFY: a plain static passes clicks on to its parent)
+  eject_host = Child(pane, "STATIC", "", kEjectHostId, SS_NOTIFY, {310, 10, 200, 24});
   sync_list = CheckList(pane, kSyncListId, {"Title", "Length"}, {10, 50, 300, 380});
   device_list = CheckList(pane, kDeviceListId, {"Title"}, {320, 50, 290, 380});
   ListView_SetColumnWidth(device_list, 0, 260);
+  start_sync = Child(pane, "BUTTON", "Start Sync", kStartSyncId, 0, {330, 436, 90, 26});
+  stop_sync = Child(pane, "BUTTON", "Stop Sync", kStopSyncId, WS_DISABLED, {430, 436, 90, 26});
   HWND header = ListView_GetHeader(sync_list);
   g_header_proc = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HeaderProc)));
-
-  settings = ::CreateWindowExA(0, "#32770", "Sync Settings", WS_POPUP | WS_VISIBLE, 100, 100, 400,
-                               300, main, nullptr, nullptr, nullptr);
-  settings_box_ = Child(settings, "BUTTON", "Sync automatically", kAutoSyncBoxId, BS_AUTOCHECKBOX);
-  HWND page = Child(settings, "#32770", "Custom Sync Settings", 5);
-  Child(page, "BUTTON", "", kCustomPageBoxId, BS_AUTOCHECKBOX);
-  settings_list_ = CheckList(Child(Child(page, "STATIC", "", kPlaylistHostId), "STATIC", "", 3),
-                             kPlaylistListId, {"Playlist"});
-  for (int k = 1; k <= 5; ++k) AddRow(settings_list_, "Playlist " + std::to_string(k), false);
 }
 
 PlayerHost::~PlayerHost() {

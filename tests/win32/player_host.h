@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,17 +30,23 @@ class PlayerHost {
   bool HasFilePathColumn() const;
   // What "Choose Columns" does when "File Path" is ticked and confirmed.
   void ShowPathColumn();
-  // The combo box's entry: 0 "Removable Disk (D:)", 1 "iPod (E:)", 2 "iPod (F:)".
-  void ChooseDevice(int entry) { ::SendMessageA(combo, CB_SETCURSEL, entry, 0); }
+  // The combo box's entry: 0 "Removable Disk (D:)", 1 "iPod (E:)", 2 "iPod (F:)", 3 "iPod (G:)".
+  void ChooseDevice(int entry) { ::SendMessageA(combo, CB_SETCURSEL, device_ = entry, 0); }
+  // Destroys the Sync pane, and builds it anew when `shown` (the controls' handles change).
+  void ShowSyncTab(bool shown);
 
   HWND main = nullptr, sync_list = nullptr, device_list = nullptr, combo = nullptr;
   HWND toolbar = nullptr, eject_host = nullptr, settings = nullptr;
+  HWND start_sync = nullptr, stop_sync = nullptr;  // "Stop Sync" starts disabled
   int add_remove_messages = 0;  // the registration's announcements to running players
+  // What reached the player's own handlers: its sync, its stop, the settings dialog's OK.
+  int own_syncs = 0, own_stops = 0, settings_oks = 0;
 
   std::function<void(UINT)> main_seen;  // sees each message to the main window first
 
  private:
-  HWND settings_box_ = nullptr, settings_list_ = nullptr;
+  HWND settings_box_ = nullptr, settings_list_ = nullptr, pane_parent_ = nullptr, pane_ = nullptr;
+  int device_ = 1;
   std::vector<std::string> paths_;
 };
 
@@ -78,6 +85,17 @@ class Player {
  private:
   std::unique_ptr<State> state_;
 };
+
+// The test program's folder, and a function `module` exports.
+inline std::filesystem::path HostFolder() {
+  wchar_t path[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return std::filesystem::path(path).parent_path();
+}
+template <typename Fn>
+Fn Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
 
 int AddRow(HWND list, const std::string& text, bool checked);
 void AddColumn(HWND list, int index, const char* text, int width = 100);

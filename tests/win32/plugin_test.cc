@@ -38,19 +38,8 @@ constexpr char kRoot[] = "E:\\";
 const std::wstring kPluginKey =
     std::wstring(L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\") + kClsidCadenzaText;
 
-fs::path HostFolder() {
-  wchar_t path[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return fs::path(path).parent_path();
-}
-
-template <typename Fn>
-Fn Export(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 HRESULT Call(HMODULE module, const char* name) {
-  return Export<HRESULT(WINAPI*)()>(module, name)();
+  return fake::Export<HRESULT(WINAPI*)()>(module, name)();
 }
 
 int MusicFiles() { return fixture::CountMusicFiles(Env::Default(), kRoot); }
@@ -91,11 +80,11 @@ class PluginTest : public ::testing::Test {
   static void SetUpTestSuite() {
     ASSERT_NE(::GetFileAttributesA("E:\\iPod_Control"), INVALID_FILE_ATTRIBUTES)
         << "E: must be an iPod folder (scripts/plugin-tests.sh maps it)";
-    latchkey = ::LoadLibraryW((HostFolder() / "latchkey.dll").c_str());
-    plugin = ::LoadLibraryW((HostFolder() / "Tunewell.dll").c_str());
+    latchkey = ::LoadLibraryW((fake::HostFolder() / "latchkey.dll").c_str());
+    plugin = ::LoadLibraryW((fake::HostFolder() / "Tunewell.dll").c_str());
     ASSERT_TRUE(latchkey && plugin);
-    raise = Export<StandinRaiseEventFn>(latchkey, "StandinRaiseEvent");
-    state = Export<StandinStateFn>(latchkey, "StandinGetState")();
+    raise = fake::Export<StandinRaiseEventFn>(latchkey, "StandinRaiseEvent");
+    state = fake::Export<StandinStateFn>(latchkey, "StandinGetState")();
     host = new fake::PlayerHost();
     own_list_procedure = Procedure(host->device_list);
     own_host_procedure = Procedure(host->eject_host);
@@ -193,7 +182,7 @@ class PluginTest : public ::testing::Test {
   static IWMPPluginUI* CreatePlugin(IClassFactory** factory_out = nullptr,
                                     HMODULE module = plugin) {
     IClassFactory* factory = nullptr;
-    EXPECT_EQ(Export<LPFNGETCLASSOBJECT>(module, "DllGetClassObject")(
+    EXPECT_EQ(fake::Export<LPFNGETCLASSOBJECT>(module, "DllGetClassObject")(
                   kClsidCadenza, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
               S_OK);
     IWMPPluginUI* ui = nullptr;  // as the player asks for it
@@ -229,11 +218,11 @@ TEST_F(PluginTest, RegistrationAndObjectLife) {
   const std::wstring server = class_key + L"\\InprocServer32";
   const fs::path alone = fs::temp_directory_path() / "tunewell-alone";
   fs::create_directories(alone);
-  fs::copy_file(HostFolder() / "Tunewell.dll", alone / "Renamed.dll",
+  fs::copy_file(fake::HostFolder() / "Tunewell.dll", alone / "Renamed.dll",
                 fs::copy_options::overwrite_existing);
-  for (const fs::path& dll : {HostFolder() / "Tunewell.dll", alone / "Renamed.dll"}) {
+  for (const fs::path& dll : {fake::HostFolder() / "Tunewell.dll", alone / "Renamed.dll"}) {
     SCOPED_TRACE(dll.string());
-    const bool hooked = dll.parent_path() == HostFolder();
+    const bool hooked = dll.parent_path() == fake::HostFolder();
     HMODULE module = hooked ? plugin : ::LoadLibraryW(dll.c_str());
     ASSERT_NE(module, nullptr);
     host->add_remove_messages = 0;
