@@ -74,18 +74,20 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-// The paths a playlist line may mean, the most literal first; none for a URL of another kind
-// or of another machine.
+// The paths a playlist line may mean, the most literal first; none for a URL of another kind.
 std::vector<std::string> LineReadings(std::string_view line) {
-  if (StartsWithNoCase(line, "file:")) {
-    std::string_view rest = line.substr(5);
+  const size_t first = line.find_first_not_of(" \t");
+  const std::string_view trimmed = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+  if (StartsWithNoCase(trimmed, "file:")) {
+    std::string_view rest = trimmed.substr(5);
     if (rest.starts_with("//")) {
       rest.remove_prefix(2);
-      const size_t slash = rest.find('/');
-      const std::string_view host = rest.substr(0, slash);
-      const bool here = host.empty() || (host.size() == 9 && StartsWithNoCase(host, "localhost"));
-      if (slash == std::string_view::npos || !here) return {};
-      rest.remove_prefix(slash);
+      const std::string_view host = rest.substr(0, rest.find('/'));
+      // Another machine's file: a network path, which Windows opens and POSIX reports.
+      if (!host.empty() && !(host.size() == 9 && StartsWithNoCase(host, "localhost"))) {
+        return {"//" + PercentDecoded(rest)};
+      }
+      rest.remove_prefix(host.size());
     }
     std::string path = PercentDecoded(rest);
     // file:///C:/Music/a.mp3
@@ -94,10 +96,8 @@ std::vector<std::string> LineReadings(std::string_view line) {
     }
     return {path};
   }
-  if (line.find("://") != std::string_view::npos) return {};
+  if (trimmed.find("://") != std::string_view::npos) return {};
   std::vector<std::string> readings = {std::string(line)};
-  const size_t first = line.find_first_not_of(" \t");
-  const std::string_view trimmed = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
   std::string separated(trimmed);
   if (kPathSeparator == '/') std::replace(separated.begin(), separated.end(), '\\', '/');
   for (std::string reading : {std::string(trimmed), separated, PercentDecoded(separated)}) {

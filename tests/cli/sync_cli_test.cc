@@ -135,7 +135,7 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   AddFile("lists/Favs.m3u",
           "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,Alpha\r\n ..\\A Artist\\First\\01 Alpha.mp3 \r\n"
           "\r\nhttp://example.invalid/stream.mp3\r\n");
-  AddFile("lists/deeper/Other.m3u8", "file://" + library_ + "/A%20Artist/First/02%20Gamma.mp3\n");
+  AddFile("lists/deeper/Other.m3u8", " file://" + library_ + "/A%20Artist/First/02%20Gamma.mp3\n");
   ASSERT_EQ(OnIpod("autosync", "Favs Other Gone"), 0) << err_;
   ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_link)), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 2 items successfully."));
