@@ -1,7 +1,6 @@
 #include "cli/cli_library.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "cli/mpeg_audio.h"
@@ -66,10 +65,12 @@ std::string PercentDecoded(std::string_view text) {
   return out;
 }
 
+// ASCII case only, as in URL schemes and host names.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) return false;
   }
   return true;
 }
