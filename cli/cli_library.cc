@@ -34,7 +34,79 @@ std::u16string Stem(std::string_view path) {
   std::string_view name = LastName(path);
   const size_t dot = name.rfind('.');
   if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
-  return NarrowToWide(name);
+  return NameToText(name);
+}
+
+void AddNote(std::vector<std::string>* notes, std::string note) {
+  if (std::find(notes->begin(), notes->end(), note) == notes->end()) {
+    notes->push_back(std::move(note));
+  }
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// `text` with each %XX replaced by the byte it stands for; a '%' that starts no escape stays.
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+        HexDigit(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+// ASCII case only, as in URL schemes and host names.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// The paths a playlist line may mean, the most literal first; none for a URL of another kind.
+std::vector<std::string> LineReadings(std::string_view line) {
+  const size_t first = line.find_first_not_of(" \t");
+  const std::string_view trimmed = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+  if (StartsWithNoCase(trimmed, "file:")) {
+    std::string_view rest = trimmed.substr(5);
+    if (rest.starts_with("//")) {
+      rest.remove_prefix(2);
+      const std::string_view host = rest.substr(0, rest.find('/'));
+      // Another machine's file: a network path, which Windows opens and POSIX reports.
+      if (!host.empty() && !(host.size() == 9 && StartsWithNoCase(host, "localhost"))) {
+        return {"//" + PercentDecoded(rest)};
+      }
+      rest.remove_prefix(host.size());
+    }
+    std::string path = PercentDecoded(rest);
+    // file:///C:/Music/a.mp3
+    if (kPathSeparator == '\\' && path.size() > 2 && path[0] == '/' && path[2] == ':') {
+      path.erase(0, 1);
+    }
+    return {path};
+  }
+  if (trimmed.find("://") != std::string_view::npos) return {};
+  std::vector<std::string> readings = {std::string(line)};
+  std::string separated(trimmed);
+  if (kPathSeparator == '/') std::replace(separated.begin(), separated.end(), '\\', '/');
+  for (std::string reading : {std::string(trimmed), separated, PercentDecoded(separated)}) {
+    if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
+      readings.push_back(std::move(reading));
+    }
+  }
+  return readings;
 }
 
 #ifdef TUNEWELL_HAVE_TAGLIB
@@ -202,14 +274,17 @@ void FileMedia::Load() {
   const bool found = env_->Identify(path_, &what).ok();
   // Only a plain file is opened: a FIFO would block, a device might never end.
   const bool plain = found && what.kind == PathKind::kFile;
-  // What cannot be read keeps the type its name gives, so that the copy says what is wrong.
-  const bool readable = plain && env_->ProbeFile(path_, /*share_read=*/true).ok();
+  const Status probe = plain ? env_->ProbeFile(path_, /*share_read=*/true) : Status::Ok();
+  const bool readable = plain && probe.ok();
+  // Read untagged, it would be copied under its file name, and again once it can be read. One
+  // that went missing keeps the type its name gives, so that the copy says what is wrong.
+  if (!probe.ok() && !probe.IsNotFound()) unreadable_ = probe;
   if (readable) tags_ = ReadFileTags(path_);
   if (tags_.title.empty()) {
     tags_.title = Stem(path_);
     // Otherwise "Track 01" of every album folder would be one song, and all but one dropped.
     std::u16string& album = tags_.attributes[u"WM/AlbumTitle"];
-    if (album.empty()) album = NarrowToWide(LastName(ParentOf(path_)));
+    if (album.empty()) album = NameToText(LastName(ParentOf(path_)));
   }
   std::string type = LowerExtension(path_);
   bool holds_mp3 = !found || (plain && !readable);
@@ -232,7 +307,7 @@ std::u16string FileMedia::Name() {
   return tags_.title;
 }
 
-std::u16string FileMedia::SourceUrl() { return NarrowToWide(path_); }
+std::u16string FileMedia::SourceUrl() { return PathToWide(path_); }
 
 double FileMedia::Duration() {
   Load();
@@ -245,14 +320,44 @@ std::u16string FileMedia::GetItemInfo(std::u16string_view attribute) {
   return it == tags_.attributes.end() ? std::u16string() : it->second;
 }
 
+int32_t FilePlaylist::Count() {
+  // Counted when chosen, so only the playlists a run walks add their notes.
+  if (skipped_ != nullptr) {
+    for (std::string& note : notes_) AddNote(skipped_, std::move(note));
+  }
+  notes_.clear();
+  return static_cast<int32_t>(items_.size());
+}
+
 std::shared_ptr<PlayerMedia> FilePlaylist::Item(int32_t index) {
-  if (index < 0 || index >= Count()) return nullptr;
-  return items_[static_cast<size_t>(index)];
+  if (index < 0 || static_cast<size_t>(index) >= items_.size()) return nullptr;
+  const std::shared_ptr<FileMedia>& media = items_[static_cast<size_t>(index)];
+  if (skipped_ != nullptr && !media->unreadable().ok()) {
+    AddNote(skipped_, "skipped a file that cannot be read (" + media->unreadable().message() + ")");
+    return nullptr;
+  }
+  return media;
 }
 
 void FilePlaylist::AppendItem(const std::shared_ptr<PlayerMedia>& media) {
-  items_.push_back(media);
+  // The library's items are all files.
+  if (auto file = std::dynamic_pointer_cast<FileMedia>(media)) items_.push_back(std::move(file));
 }
+
+FileLibrary::FileLibrary(Env& env) : env_(&env) {
+#ifndef _WIN32
+  // The kernel's views of processes and devices: no music, and entries that vanish or refuse
+  // while listed, which a library link to "/" would otherwise walk through.
+  for (const char* pseudo : {"/proc", "/sys"}) {
+    FileIdentity identity;
+    if (env_->Identify(pseudo, &identity).ok()) {
+      passed_over_.insert({identity.volume, identity.object});
+    }
+  }
+#endif
+}
+
+void FileLibrary::AddSkipped(std::string note) { AddNote(&skipped_, std::move(note)); }
 
 std::shared_ptr<FileMedia> FileLibrary::MediaFor(const std::string& path) {
   const std::string absolute = AbsolutePath(path);
@@ -268,13 +373,23 @@ struct FileLibrary::Walk {
   bool (*wanted)(std::string_view);
   std::vector<std::string>* files;
   std::set<std::pair<uint64_t, uint64_t>> seen;
+  std::vector<std::string>* skipped;
 
-  Status Into(const std::string& folder, const FileIdentity& identity, int depth) {
-    if (depth > kMaxFolderDepth || !seen.insert({identity.volume, identity.object}).second) {
-      return Status::Ok();
+  void Into(const std::string& folder, const FileIdentity& identity, int depth) {
+    if (!seen.insert({identity.volume, identity.object}).second) return;
+    if (depth > kMaxFolderDepth) {
+      AddNote(skipped, "skipped " + folder + ": more than " + std::to_string(kMaxFolderDepth) +
+                           " folders deep");
+      return;
     }
     std::vector<FolderEntry> entries;
-    RETURN_IF_ERROR(env.ListFolder(folder, &entries));
+    const Status listed = env.ListFolder(folder, &entries);
+    // One that went away while the walk was under way held nothing to sync.
+    if (listed.IsNotFound()) return;
+    if (!listed.ok()) {
+      AddNote(skipped, "skipped a folder that cannot be read (" + listed.message() + ")");
+      return;
+    }
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     for (const FolderEntry& entry : entries) {
@@ -284,26 +399,41 @@ struct FileLibrary::Walk {
       // A dangling or looping link leads nowhere; FIFOs and devices would block or never end.
       if (!env.Identify(path, &what).ok()) continue;
       if (what.kind == PathKind::kFolder) {
-        RETURN_IF_ERROR(Into(path, what, depth + 1));
+        Into(path, what, depth + 1);
       } else if (what.kind == PathKind::kFile && wanted(path)) {
         files->push_back(path);
       }
     }
-    return Status::Ok();
   }
 };
 
-void FileLibrary::PassOver(const std::string& path) {
+void FileLibrary::PassOver(const std::string& root) {
   FileIdentity identity;
-  if (env_->Identify(path, &identity).ok()) passed_over_.insert({identity.volume, identity.object});
+  if (env_->Identify(root, &identity).ok()) passed_over_.insert({identity.volume, identity.object});
+  // A library link to its music folder would otherwise bring the iPod's own files back as new.
+  std::vector<std::string> folders = {JoinPath(WithTrailingSeparator(root), {"iPod_Control"})};
+  while (!folders.empty()) {
+    const std::string folder = std::move(folders.back());
+    folders.pop_back();
+    std::vector<FolderEntry> entries;
+    if (!env_->Identify(folder, &identity).ok() || identity.kind != PathKind::kFolder ||
+        !passed_over_.insert({identity.volume, identity.object}).second ||
+        !env_->ListFolder(folder, &entries).ok()) {
+      continue;
+    }
+    for (const FolderEntry& entry : entries) {
+      folders.push_back(JoinPath(WithTrailingSeparator(folder), {entry.name}));
+    }
+  }
 }
 
 Status FileLibrary::Search(const std::string& folder, bool (*wanted)(std::string_view),
                            std::vector<std::string>* files) {
   FileIdentity identity;
   RETURN_IF_ERROR(env_->Identify(folder, &identity));
-  Walk walk{*env_, wanted, files, passed_over_};
-  return walk.Into(folder, identity, 0);
+  Walk walk{*env_, wanted, files, passed_over_, &skipped_};
+  walk.Into(folder, identity, 0);
+  return Status::Ok();
 }
 
 Status FileLibrary::FindAudioFiles(const std::string& folder, std::vector<std::string>* files) {
@@ -311,20 +441,38 @@ Status FileLibrary::FindAudioFiles(const std::string& folder, std::vector<std::s
       folder, [](std::string_view p) { return IsAudioFile(p); }, files);
 }
 
-Status FileLibrary::ReadPlaylist(const std::string& path, std::vector<std::string>* entries) {
+Status FileLibrary::ReadPlaylist(const std::string& path, std::vector<std::string>* entries,
+                                 std::vector<std::string>* unresolved) {
   std::string text;
   RETURN_IF_ERROR(env_->ReadFile(path, &text));
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   const std::string folder = WithTrailingSeparator(ParentOf(AbsolutePath(path)));
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#' || line.find("://") != std::string::npos) continue;
-    entries->push_back(AbsolutePath(IsAbsolutePath(line) ? line : folder + line));
+  int number = 0;
+  for (size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+    end = std::min(text.find('\n', start), text.size());
+    ++number;
+    std::string_view line = std::string_view(text).substr(start, end - start);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos || line[first] == '#') continue;
+    const std::vector<std::string> readings = LineReadings(line);
+    if (readings.empty()) continue;  // a stream, or a file of another machine
+    std::string found;
+    for (const std::string& reading : readings) {
+      const std::string candidate =
+          AbsolutePath(IsAbsolutePath(reading) ? reading : folder + reading);
+      FileIdentity what;
+      if (env_->Identify(candidate, &what).ok() && what.kind == PathKind::kFile) {
+        found = candidate;
+        break;
+      }
+    }
+    if (found.empty()) {
+      AddNote(unresolved, path + " line " + std::to_string(number) + ": no file \"" +
+                              std::string(line) + "\"; skipped");
+    } else {
+      entries->push_back(std::move(found));
+    }
   }
   return Status::Ok();
 }
@@ -334,9 +482,12 @@ Status FileLibrary::AddPlaylistsUnder(const std::string& folder) {
   RETURN_IF_ERROR(Search(
       folder, [](std::string_view p) { return IsPlaylistFile(p); }, &files));
   for (const std::string& file : files) {
-    std::vector<std::string> entries;
-    RETURN_IF_ERROR(ReadPlaylist(file, &entries));
-    auto playlist = std::make_shared<FilePlaylist>(Stem(file));
+    std::vector<std::string> entries, unresolved;
+    const Status read = ReadPlaylist(file, &entries, &unresolved);
+    // Named in the notes only if a run chooses it.
+    if (!read.ok())
+      unresolved = {"skipped a playlist that cannot be read (" + read.message() + ")"};
+    auto playlist = std::make_shared<FilePlaylist>(Stem(file), &skipped_, std::move(unresolved));
     for (const std::string& entry : entries) playlist->AppendItem(MediaFor(entry));
     playlists_.push_back(std::move(playlist));
   }
@@ -344,7 +495,7 @@ Status FileLibrary::AddPlaylistsUnder(const std::string& folder) {
 }
 
 std::shared_ptr<PlayerPlaylist> FileLibrary::NewPlaylist(std::u16string_view name) {
-  auto playlist = std::make_shared<FilePlaylist>(std::u16string(name));
+  auto playlist = std::make_shared<FilePlaylist>(std::u16string(name), &skipped_);
   playlists_.push_back(playlist);
   return playlist;
 }

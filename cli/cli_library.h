@@ -63,6 +63,11 @@ class FileMedia : public PlayerMedia {
   std::u16string GetItemInfo(std::u16string_view attribute) override;
 
   const std::string& path() const { return path_; }
+  // Why the file, which is there, could not be read when its tags were; ok when it could.
+  const Status& unreadable() {
+    Load();
+    return unreadable_;
+  }
 
  private:
   void Load();
@@ -71,13 +76,18 @@ class FileMedia : public PlayerMedia {
   std::string path_;
   bool loaded_ = false;
   FileTags tags_;
+  Status unreadable_;
 };
 
+// A playlist of the library. Walking it leaves out the files that cannot be read and adds a
+// note for each, and for each line of its file that named nothing, to `skipped`.
 class FilePlaylist : public PlayerPlaylist {
  public:
-  explicit FilePlaylist(std::u16string name) : name_(std::move(name)) {}
+  explicit FilePlaylist(std::u16string name, std::vector<std::string>* skipped = nullptr,
+                        std::vector<std::string> notes = {})
+      : name_(std::move(name)), skipped_(skipped), notes_(std::move(notes)) {}
 
-  int32_t Count() override { return static_cast<int32_t>(items_.size()); }
+  int32_t Count() override;
   std::shared_ptr<PlayerMedia> Item(int32_t index) override;
   void AppendItem(const std::shared_ptr<PlayerMedia>& media) override;
 
@@ -85,27 +95,38 @@ class FilePlaylist : public PlayerPlaylist {
 
  private:
   std::u16string name_;
-  std::vector<std::shared_ptr<PlayerMedia>> items_;
+  std::vector<std::string>* skipped_;
+  std::vector<std::string> notes_;
+  std::vector<std::shared_ptr<FileMedia>> items_;
 };
 
 class FileLibrary : public PlayerLibrary {
  public:
-  explicit FileLibrary(Env& env) : env_(&env) {}
+  explicit FileLibrary(Env& env);
 
   // The one media item of the file at `path` (made absolute).
   std::shared_ptr<FileMedia> MediaFor(const std::string& path);
 
-  // Leaves the folder `path` (the iPod's own) and what is below it out of every search.
-  void PassOver(const std::string& path);
+  // Leaves the iPod at `root` out of every search: the root and the folders of its
+  // iPod_Control, however a link reaches them.
+  void PassOver(const std::string& root);
 
   // The audio files below `folder`, every level, in name order: plain files only, each real
   // folder once however many links lead to it. Names starting with a dot (hidden files,
-  // resource forks) are passed over.
+  // resource forks) are passed over; a folder that cannot be read or lies too deep is skipped
+  // with a note.
   Status FindAudioFiles(const std::string& folder, std::vector<std::string>* files);
 
-  // The entries of a .m3u/.m3u8 file: relative ones resolved against its folder, comments,
-  // #EXT lines and URLs left out. Entries need not exist.
-  Status ReadPlaylist(const std::string& path, std::vector<std::string>* entries);
+  // The files a .m3u/.m3u8 file names, as the common players write them: paths relative to
+  // its folder or absolute, file:// URLs, percent-escapes, '\' separators, surrounding blanks,
+  // CRLF. Comments, #EXT lines and other URLs are left out; a line that names no file is
+  // left out with a note in `unresolved` that gives its number.
+  Status ReadPlaylist(const std::string& path, std::vector<std::string>* entries,
+                      std::vector<std::string>* unresolved);
+
+  // What the searches and the walked playlists left out, one note each, in the order met.
+  const std::vector<std::string>& skipped() const { return skipped_; }
+  void AddSkipped(std::string note);
 
   // Makes each playlist file below `folder` a playlist of the library, named by its file name
   // without the extension, in path order.
@@ -128,6 +149,7 @@ class FileLibrary : public PlayerLibrary {
   std::set<std::pair<uint64_t, uint64_t>> passed_over_;      // volume and object
   std::map<std::string, std::shared_ptr<FileMedia>> media_;  // by absolute path
   std::vector<std::shared_ptr<FilePlaylist>> playlists_;
+  std::vector<std::string> skipped_;
 };
 
 }  // namespace tunewell::cli

@@ -163,6 +163,11 @@ int RunDemo(Env& env, const std::vector<std::string>& args) {
     PrintError("demo takes at most one folder");
     return kExitUsage;
   }
+  // An empty name would put the demo's files into the current folder.
+  if (!parsed.positionals.empty() && parsed.positionals[0].empty()) {
+    PrintError("demo needs a folder name, not an empty one");
+    return kExitUsage;
+  }
   const std::string folder =
       WithoutTrailingSeparator(parsed.positionals.empty() ? kDefaultFolder : parsed.positionals[0]);
   const std::string ipod = JoinPath(folder, {"ipod"});

@@ -47,17 +47,25 @@ class CommandLineHost : public SyncHost {
   TerminalProgress* progress_;
 };
 
+// What a named path leads to: the user's own links are followed.
+PathKind KindFollowed(Env& env, const std::string& path) {
+  FileIdentity what;
+  return env.Identify(WithoutTrailingSeparator(path), &what).ok() ? what.kind : PathKind::kNone;
+}
+
 // The media items a PATH names, in order.
 Status ItemsOf(Env& env, FileLibrary& library, const std::string& path,
                std::vector<std::shared_ptr<FileMedia>>* items) {
   std::vector<std::string> files;
-  switch (env.KindOf(WithoutTrailingSeparator(path))) {
+  switch (KindFollowed(env, path)) {
     case PathKind::kFolder:
       RETURN_IF_ERROR(library.FindAudioFiles(path, &files));
       break;
     case PathKind::kFile:
       if (IsPlaylistFile(path)) {
-        RETURN_IF_ERROR(library.ReadPlaylist(path, &files));
+        std::vector<std::string> unresolved;
+        RETURN_IF_ERROR(library.ReadPlaylist(path, &files, &unresolved));
+        for (std::string& note : unresolved) library.AddSkipped(std::move(note));
       } else {
         files.push_back(path);
       }
@@ -98,7 +106,7 @@ void NoteWhatAutoSyncChooses(Env& env, FileLibrary& library, const std::string& 
 
 int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir,
                const std::vector<std::string>& paths) {
-  if (env.KindOf(WithoutTrailingSeparator(ipod)) != PathKind::kFolder) {
+  if (KindFollowed(env, ipod) != PathKind::kFolder) {
     PrintError(ipod + " is not a folder; nothing was changed");
     return kExitUnusable;
   }
@@ -106,7 +114,7 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   // A library holding the iPod would sync the iPod's own files onto it.
   library.PassOver(ipod);
   if (!library_dir.empty()) {
-    if (env.KindOf(WithoutTrailingSeparator(library_dir)) != PathKind::kFolder) {
+    if (KindFollowed(env, library_dir) != PathKind::kFolder) {
       PrintError("--library " + library_dir + " is not a folder");
       return kExitUsage;
     }
@@ -139,6 +147,7 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   services.stop = &InstallStopHandlers();
   const SyncReport report = HandleSyncRequest(services, library, host, HookEvent::kSyncTab);
 
+  for (const std::string& note : library.skipped()) progress.Message("note: " + note);
   if (report.status.IsStopped()) return kExitStopped;
   if (!report.status.ok()) return kExitUnusable;
   // The run shows nothing for an empty list; here the user still wants to know.
@@ -147,10 +156,11 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
     std::printf("Skipped %d items that repeated another item's title, album and artist.\n",
                 static_cast<int>(report.repeats));
   }
-  if (report.total == 0) return kExitDone;
+  const bool all_read = library.skipped().empty();
+  if (report.total == 0) return all_read ? kExitDone : kExitIncomplete;
   if (!report.stopped.ok()) progress.Message("copying stopped: " + report.stopped.ToString());
   if (!report.shuffle.ok()) progress.Message(report.shuffle.ToString());
-  return report.complete() ? kExitDone : kExitIncomplete;
+  return report.complete() && all_read ? kExitDone : kExitIncomplete;
 }
 
 int RunSyncCommand(Env& env, const std::vector<std::string>& args) {

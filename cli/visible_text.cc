@@ -11,7 +11,9 @@ std::u16string VisibleText(std::u16string_view text) {
   out.reserve(text.size());
   for (const char16_t c : text) {
     const bool c0 = c < 0x20 || c == 0x7F;
-    if (!c0 && (c < 0x80 || c > 0x9F)) {
+    // A byte of a name that is not UTF-8, as PathToWide keeps it.
+    const bool byte = c >= 0xDC80 && c <= 0xDCFF;
+    if (!c0 && !byte && (c < 0x80 || c > 0x9F)) {
       out += c;
       continue;
     }
@@ -27,7 +29,8 @@ std::u16string VisibleText(std::u16string_view text) {
         out += u"\\t";
         continue;
       default:
-        std::snprintf(escape, sizeof escape, c0 ? "\\x%02X" : "\\u%04X", static_cast<unsigned>(c));
+        std::snprintf(escape, sizeof escape, c0 || byte ? "\\x%02X" : "\\u%04X",
+                      static_cast<unsigned>(byte ? c - 0xDC00 : c));
     }
     for (const char* e = escape; *e != '\0'; ++e) out += static_cast<char16_t>(*e);
   }
@@ -35,8 +38,9 @@ std::u16string VisibleText(std::u16string_view text) {
 }
 
 std::string VisibleText(std::string_view text) {
-  // Escaped as wide text, so a C1 character is found whatever narrow encoding holds it.
-  return WideToNarrow(VisibleText(NarrowToWide(text)));
+  // Escaped as wide text, so a C1 character is found whatever narrow encoding holds it, and a
+  // byte that is no character is shown as the byte it is.
+  return WideToNarrow(VisibleText(PathToWide(text)));
 }
 
 }  // namespace tunewell::cli

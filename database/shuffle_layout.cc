@@ -5,6 +5,13 @@
 namespace tunewell {
 
 Status CheckShuffleImage(std::string_view image) {
+  // Later shuffles keep a tagged little-endian format under the same name. As a count of entries
+  // these bytes would promise 6.4 million, which no real file holds.
+  if (image.starts_with("bdhs")) {
+    return Status::Refused(
+        "iTunesSD is in the format of a third-generation or later iPod shuffle, which this "
+        "program does not write");
+  }
   if (image.size() < sd::kHeaderLength) {
     return Status::Corruption("iTunesSD of " + std::to_string(image.size()) +
                               " bytes is shorter than its header");

@@ -36,7 +36,7 @@ void AppendUtf8(char32_t cp, std::string* out) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+std::u16string Utf8ToUtf16(std::string_view text, bool keep_bytes) {
   std::u16string out;
   out.reserve(text.size());
   size_t i = 0;
@@ -56,7 +56,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
       extra = 3;
       cp = lead & 0x07;
     } else {
-      out.push_back(kReplacement);
+      out.push_back(keep_bytes ? static_cast<char16_t>(0xDC00 + lead) : kReplacement);
       ++i;
       continue;
     }
@@ -71,7 +71,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     }
     static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
     if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(kReplacement);
+      out.push_back(keep_bytes ? static_cast<char16_t>(0xDC00 + lead) : kReplacement);
       ++i;
       continue;
     }
@@ -81,7 +81,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+std::string Utf16ToUtf8(std::u16string_view text, bool keep_bytes) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -90,6 +90,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (keep_bytes && cp >= 0xDC80 && cp <= 0xDCFF) {
+      out.push_back(static_cast<char>(cp - 0xDC00));
+      continue;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;
     }

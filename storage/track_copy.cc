@@ -114,7 +114,7 @@ CopyResult CopyTrackToIPod(const CopyTarget& target, TrackInfo& track, int32_t t
   }
 
   // Shared reading, so that a track the player has open still counts as present.
-  const std::string source = WideToNarrow(track.path);
+  const std::string source = WideToPath(track.path);
   if (const Status probe = env.ProbeFile(source, /*share_read=*/true); !probe.ok()) {
     // A file that is there but may not be read (no permission, held by another program) is not
     // missing, and the user fixes it differently.

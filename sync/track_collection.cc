@@ -78,7 +78,7 @@ TempPlaylist BuildTempPlaylist(PlayerLibrary& library, const std::vector<SyncLis
   if (temp.playlist == nullptr) return temp;
   for (const SyncListRow& row : rows) {
     std::shared_ptr<PlayerMedia> media =
-        FindLibraryMedia(library, NarrowToWide(row.title), NarrowToWide(row.path));
+        FindLibraryMedia(library, NarrowToWide(row.title), PathToWide(row.path));
     if (media == nullptr) continue;
     temp.playlist->AppendItem(media);
     ++temp.appended;

@@ -44,4 +44,9 @@ std::string WideToNarrow(std::u16string_view text) {
   return out;
 }
 
+// Paths and names are code-page text here, which every byte string is.
+std::u16string PathToWide(std::string_view path) { return NarrowToWide(path); }
+std::string WideToPath(std::u16string_view path) { return WideToNarrow(path); }
+std::u16string NameToText(std::string_view name) { return NarrowToWide(name); }
+
 }  // namespace tunewell

@@ -112,7 +112,13 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   // Not searched: other files, hidden folders, AppleDouble companions.
   for (const char* junk : {"A Artist/cover.jpg", ".git/x.mp3", "A Artist/._a.mp3"})
     AddFile(junk, "");
-  ASSERT_EQ(OnIpod("sync", ShellQuote(library_)), 0) << err_;
+  // Links the user names are followed.
+  const std::string ipod_link = temp_.path() + "ipod-link",
+                    library_link = temp_.path() + "lib-link";
+  std::filesystem::create_directory_symlink(ipod_, ipod_link);
+  std::filesystem::create_directory_symlink(library_, library_link);
+  ASSERT_EQ(Tunewell("sync --ipod " + ShellQuote(ipod_link) + " " + ShellQuote(library_link)), 0)
+      << err_;
   EXPECT_EQ(out_,
             "Copied 3 items successfully.\nSkipped 0 items that already existed on iPod.\n"
             "Skipped 1 items that were not MP3s.\n");
@@ -124,13 +130,14 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
   EXPECT_EQ(CountMusicFiles(env_, ipod_), 1);
 
   // The auto-sync selection decides a sync with no PATH, over the library's playlists, whose
-  // entries are relative to the list (BOM, CRLF and streams allowed).
+  // entries are relative to the list or file:// URLs (BOM, CRLF, blanks, '\' and streams
+  // allowed).
   AddFile("lists/Favs.m3u",
-          "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,Alpha\r\n../A Artist/First/01 Alpha.mp3\r\n"
+          "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,Alpha\r\n ..\\A Artist\\First\\01 Alpha.mp3 \r\n"
           "\r\nhttp://example.invalid/stream.mp3\r\n");
-  AddFile("lists/deeper/Other.m3u8", "../../A Artist/First/02 Gamma.mp3\n");
+  AddFile("lists/deeper/Other.m3u8", " file://" + library_ + "/A%20Artist/First/02%20Gamma.mp3\n");
   ASSERT_EQ(OnIpod("autosync", "Favs Other Gone"), 0) << err_;
-  ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_)), 0) << err_;
+  ASSERT_EQ(OnIpod("sync", "--library " + ShellQuote(library_link)), 0) << err_;
   EXPECT_THAT(out_, HasSubstr("Copied 2 items successfully."));
   EXPECT_THAT(err_, HasSubstr("names the playlist \"Gone\", which the library does not have"));
   EXPECT_THAT(ListedTitles(), ElementsAre("Alpha", "Gamma", "Beta"));
@@ -166,7 +173,7 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   // A playlist naming a file that is gone: the rest is copied, the run says it is incomplete.
   AddFile("gone.m3u", song + "\n" + library_ + "/missing.mp3\n");
   EXPECT_EQ(OnIpod("sync", ShellQuote(library_ + "/gone.m3u")), 3);
-  EXPECT_THAT(err_, HasSubstr("Unable to locate file : " + library_ + "/missing.mp3"));
+  EXPECT_THAT(err_, HasSubstr("gone.m3u line 2: no file \"" + library_ + "/missing.mp3\""));
   EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
 
   // Which damage makes a database unusable is the reader's to test.
@@ -301,6 +308,10 @@ TEST_F(SyncCliTest, LibraryWalk) {
        {{"A/Track 1.mp3", tone}, {"B/Track 1.mp3", tone}, {"B/Track 1.MP3", tone}},
        3,
        "Skipped 1 items that repeated another item's title, album and artist.\n"},
+      {"Latin-1 names", {{"caf\xE9/d\xE9j\xE0.mp3", tone}}, 2},
+      {"a link to the iPod's music",
+       {{"ipod/iPod_Control/Music/F00/ORPH.mp3", tone}, {"m", "-> ipod/iPod_Control/Music"}},
+       1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -329,6 +340,8 @@ TEST_F(SyncCliTest, LibraryWalk) {
 
 TEST_F(SyncCliTest, DemoTwiceCopiesOnceAndStaysInItsFolder) {
   const std::string demo = "cd " + ShellQuote(temp_.path()) + " && " + ShellQuote(TUNEWELL_BINARY);
+  EXPECT_EQ(RunCommand(demo + " demo '' 2>/dev/null", &out_), 1);
+  EXPECT_EQ(env_.KindOf(temp_.path() + "README-tunewell-demo.txt"), PathKind::kNone);
   // An iPod it did not make is no place for the demo.
   EXPECT_EQ(Tunewell("demo " + ShellQuote(ipod_)), 2);
   EXPECT_EQ(env_.KindOf(ipod_ + "/library"), PathKind::kNone);
@@ -345,7 +358,8 @@ TEST(VisibleTextTest, ControlCharactersBecomeEscapes) {
   for (const auto& [in, out] : std::vector<std::pair<std::u16string, std::u16string>>{
            {u"Caf\u00E9 \\n", u"Caf\u00E9 \\n"},
            {u"\x1B[31mred\ttab\r\n", u"\\x1B[31mred\\ttab\\r\\n"},
-           {std::u16string(u"\0\x7F\u009B\u00A0", 4), u"\\x00\\x7F\\u009B\u00A0"}}) {
+           {std::u16string(u"\0\x7F\u009B\u00A0", 4), u"\\x00\\x7F\\u009B\u00A0"},
+           {u"caf\xDCE9", u"caf\\xE9"}}) {  // a byte of a name that is not UTF-8
     EXPECT_EQ(cli::VisibleText(in), out);
   }
 }
@@ -406,6 +420,48 @@ TEST(InitCommandTest, NeverReplacesADatabaseNorLeavesAHalfWrittenOne) {
   failing.FailRename(true);
   EXPECT_EQ(Quietly(cli::RunInit, failing, {"--ipod", "E:/"}), cli::kExitUnusable);
   for (const std::string& path : failing.Paths()) EXPECT_EQ(path.find("iTunesDB"), path.npos);
+}
+
+// What a sync cannot read is named and left out, the rest is synced, and the run says it is
+// incomplete (in memory: no tags can be read there, so the files count as not MP3s).
+TEST(SyncCommandTest, WhatCannotBeReadIsNamedAndLeftOut) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the library's paths are POSIX ones";
+#endif
+  const struct {
+    const char* note;
+    void (*fault)(MemoryEnv&);
+    int not_mp3;
+  } cases[] = {
+      {"skipped a file that cannot be read",
+       [](MemoryEnv& e) { e.FailNth(MemoryEnv::Op::kProbeFile, 1, "/lib/b/song.mp3"); }, 1},
+      {"skipped a folder that cannot be read",
+       [](MemoryEnv& e) { e.Fail(MemoryEnv::Op::kListFolder, "/lib/b"); }, 1},
+      {"/d: more than 32 folders deep",
+       [](MemoryEnv& e) {
+         std::string deep = "/lib/a";
+         for (int i = 0; i < 32; ++i) deep += "/d";
+         e.AddFile(deep + "/x.mp3", "audio").IgnoreError();
+       },
+       2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.note);
+    MemoryEnv env;
+    ASSERT_TRUE(WriteIPodTree(env, "/ipod/", {3, BuildITunesDb({})}).ok());
+    for (const char* file : {"/lib/a/one.mp3", "/lib/b/song.mp3"}) {
+      ASSERT_TRUE(env.AddFile(file, "audio").ok());
+    }
+    c.fault(env);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(cli::RunSyncCommand(env, {"--ipod", "/ipod/", "/lib"}), cli::kExitIncomplete);
+    EXPECT_THAT(::testing::internal::GetCapturedStdout(),
+                HasSubstr("Copied 0 items successfully.\nSkipped 0 items that already existed on "
+                          "iPod.\nSkipped " +
+                          std::to_string(c.not_mp3) + " items"));
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr(c.note));
+  }
 }
 
 // Picked as `list` shows the tracks, picked again once the iPod is free: while another run

@@ -237,6 +237,10 @@ TEST(ShuffleWriterTest, AddsAndRemovesByExactNameAndCountsWhatItWrote) {
       (Titles{u":Second", u":third", u":iPod_Control:Music:F01:ABCD.mp3", u":y\u20AC", longest}));
   std::string entry;
   EXPECT_EQ(BuildShuffleEntry(longest + u"x", &entry).code(), Status::Code::kInvalidArgument);
+  // A later shuffle's own format is named as such, not called damaged.
+  EXPECT_EQ(CheckShuffleImage("bdhs" + std::string(60, '\0')).ToString(),
+            "Refused: iTunesSD is in the format of a third-generation or later iPod shuffle, "
+            "which this program does not write");
 }
 
 TEST(ShuffleWriterTest, ReadsTheRealShuffleDatabase) {
@@ -247,8 +251,9 @@ TEST(ShuffleWriterTest, ReadsTheRealShuffleDatabase) {
 }
 
 // Failures at every point of a save leave both database files exactly as they were, in the
-// three-dataset layout and in the many-dataset one of desktop software.
-class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
+// three-dataset layout and in the many-dataset one of desktop software, and where names cannot
+// be swapped (a FAT volume under Windows), so that the backup is a copy.
+class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool, bool>> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(WriteIPodTree(env_, kRoot, {1, BuildEmptyITunesDb(), BuildEmptyITunesSd()}).ok());
@@ -307,7 +312,8 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
     return calls;
   }
 
-  MemoryEnv env_;
+  MemoryEnv env_{std::get<2>(GetParam()) ? MemoryEnv::Names::kCaseInsensitive
+                                         : MemoryEnv::Names::kCaseSensitive};
   std::vector<TrackInfo> old_;
   MemoryEnv::Snapshot before_;
   std::optional<std::string> db_before_, sd_before_;
@@ -361,10 +367,12 @@ TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AddingAndRemoving, SaveFaultsTest,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool(),
+                                            ::testing::Bool()),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param) ? "Adding" : "Removing") +
-                                  (std::get<1>(info.param) ? "ManyDatasets" : "");
+                                  (std::get<1>(info.param) ? "ManyDatasets" : "") +
+                                  (std::get<2>(info.param) ? "NoSwap" : "");
                          });
 
 // Every layout the writer meets, updated and read back by readers it shares no code with:

@@ -89,7 +89,14 @@ TEST(UtfTest, MalformedInputBecomesReplacement) {
     EXPECT_TRUE(out.ends_with(std::u16string(after) + u">"));
     EXPECT_EQ(out.substr(1, out.size() - 2 - after.size()).find_first_not_of(u'\uFFFD'),
               std::u16string::npos);
+    // Kept as bytes, as a path must be, it comes back as it was.
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(bytes, true), true), bytes);
   }
+#ifndef _WIN32
+  // A name that is not UTF-8 is Latin-1 as text.
+  EXPECT_EQ(NameToText("Caf\xE9"), u"Caf\u00E9");
+  EXPECT_EQ(NameToText("Caf\xC3\xA9"), u"Caf\u00E9");
+#endif
   EXPECT_EQ(Utf16ToUtf8(u"a\xD800"), "a\xEF\xBF\xBD");
   EXPECT_EQ(Utf16ToUtf8(u"\xDD1E\xD834"), "\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(Utf16ToUtf8(u"\xD800\xD834\xDD1E"), "\xEF\xBF\xBD\xF0\x9D\x84\x9E");

@@ -89,6 +89,21 @@ TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
   EXPECT_GT(stops, 10);
 }
 
+// iTunesSD cannot be replaced, and iTunesDB, replaced already, cannot be put back: the journal
+// stays, so that the next run brings iTunesSD level with iTunesDB.
+TEST_F(SyncRunTest, ALaggingShuffleDatabaseIsLeftToTheNextRun) {
+  ASSERT_TRUE(MakeIPod(env_, /*shuffle=*/true).ok());
+  Sources(2);
+  env_.Fail(MemoryEnv::Op::kRename, kSdPath);
+  env_.FailNth(MemoryEnv::Op::kRename, 2, kDbPath);
+  EXPECT_THAT(Run().shuffle.message(), ::testing::HasSubstr("could not be put back"));
+  env_.ClearAllFaults();
+  owned_.clear();
+  owned_.push_back(AddSource(env_, "later", u"B", u"Later"));
+  ASSERT_TRUE(Run().complete());
+  EXPECT_EQ(ReadITunesSdNames(*env_.Contents(kSdPath)).size(), 3u);
+}
+
 INSTANTIATE_TEST_SUITE_P(SyncAndRemoval, CrashTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Removal" : "Sync"; });
 
