@@ -6,7 +6,8 @@
 
 ROWS is what tunewell_registry_rows prints: the registration table that DllRegisterServer
 writes, so that the package's Registry rows and the DLL's own registration cannot drift. Each
-plug-in DIR holds Tunewell.dll and latchkey.dll (--plugin64 only for x64). The DLL's version
+plug-in DIR holds Tunewell.dll and latchkey.dll (--plugin64 only for x64); wixl reads the
+files relative to the folder it runs in. The DLL's version
 A.B.C.D installs as product version A.B.(C*1000+D): Windows Installer compares only the first
 three fields.
 """

@@ -57,23 +57,24 @@ for file in build-win64/player/Tunewell.dll build-win64/cli/tunewell.exe \
   [ -f "$file" ] || fail "$file is missing"
 done
 
+# wixl takes sources relative to where it runs.
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/64" "$stage/32"
-cp build-win64/player/Tunewell.dll "$stage/64/"
+cp build-win64/player/Tunewell.dll build-win64/cli/tunewell.exe "$stage/64/"
 cp "$latchkey64" "$stage/64/latchkey.dll"
-cp build-win32/player/Tunewell.dll "$stage/32/"
+cp build-win32/player/Tunewell.dll build-win32/cli/tunewell.exe "$stage/32/"
 cp "$latchkey32" "$stage/32/latchkey.dll"
 build/player/tunewell_registry_rows >"$stage/rows"
 
 python3 scripts/msi_source.py --arch x64 --version "$version" --rows "$stage/rows" \
-  --plugin64 "$stage/64" --plugin32 "$stage/32" --cli build-win64/cli/tunewell.exe \
-  >"$stage/x64.wxs"
+  --plugin64 64 --plugin32 32 --cli 64/tunewell.exe >"$stage/x64.wxs"
 python3 scripts/msi_source.py --arch x86 --version "$version" --rows "$stage/rows" \
-  --plugin32 "$stage/32" --cli build-win32/cli/tunewell.exe >"$stage/x86.wxs"
+  --plugin32 32 --cli 32/tunewell.exe >"$stage/x86.wxs"
+out="$(cd "$out" && pwd)"
 # wixl ignores the Platform attribute: without -a x64 it would make a 32-bit package.
-wixl -a x64 -o "$out/Tunewell-$version-x64.msi" "$stage/x64.wxs"
-wixl -a x86 -o "$out/Tunewell-$version-x86.msi" "$stage/x86.wxs"
+(cd "$stage" && wixl -a x64 -o "$out/Tunewell-$version-x64.msi" x64.wxs &&
+   wixl -a x86 -o "$out/Tunewell-$version-x86.msi" x86.wxs)
 echo "package: $out/Tunewell-$version-x64.msi, $out/Tunewell-$version-x86.msi" >&2
 
 if [ "$msi_only" = no ]; then
