@@ -31,6 +31,8 @@ packages="$root/build/packages"
 work="$(mktemp -d)"
 prefix="$work/wineprefix"
 wine_run=("$root/cmake/wine-run.sh" "--prefix=$prefix")
+# Each registry look waits for the wine server to go: let it go soon after each program.
+export TUNEWELL_WINE_LINGER=1
 cleanup() {
   [ -d "$prefix" ] && "${wine_run[@]}" --wait 2>/dev/null || true
   rm -rf "$work"
