@@ -2,7 +2,7 @@
 """Writes the WiX source of a Tunewell Windows Installer package, for wixl.
 
   msi_source.py --arch x64|x86 --version A.B.C.D --rows ROWS \
-                --plugin64 DIR --plugin32 DIR --cli EXE > Tunewell.wxs
+                --plugin64 DIR --plugin32 DIR --cli EXE [--upgrade-fix] > Tunewell.wxs
 
 ROWS is what tunewell_registry_rows prints: the registration table that DllRegisterServer
 writes, so that the package's Registry rows and the DLL's own registration cannot drift. Each
@@ -93,6 +93,8 @@ def main():
     p.add_argument("--plugin64")
     p.add_argument("--plugin32", required=True)
     p.add_argument("--cli", required=True)
+    p.add_argument("--upgrade-fix", action="store_true",
+                   help="print the SQL that msibuild runs on wixl's package instead")
     a = p.parse_args()
     if (a.arch == "x64") != (a.plugin64 is not None):
         sys.exit("msi_source.py: --plugin64 goes with --arch x64, and only with it")
@@ -100,6 +102,16 @@ def main():
     version = installer_version(a.version)
     x64 = a.arch == "x64"
     upgrade = UPGRADE_CODES[a.arch]
+    if a.upgrade_fix:
+        # wixl drops IncludeMaximum (so WiX's AllowSameVersionUpgrades cannot be had): the row
+        # that replaces earlier versions must take this one too, or a package of the same
+        # version built again would install beside it. Attributes is part of the key: the row
+        # is replaced, with VersionMinInclusive (256) and VersionMaxInclusive (512).
+        print("DELETE FROM `Upgrade` WHERE `ActionProperty` = 'TUNEWELL_REPLACED'")
+        print("INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, "
+              f"`ActionProperty`) VALUES ('{{{upgrade}}}', '0.0.0', '{version}', 768, "
+              "'TUNEWELL_REPLACED')")
+        return
 
     folders = []  # (directory id, program files folder, component lines)
     refs = []
@@ -126,8 +138,8 @@ def main():
            'InstallScope="perMachine" Description="Tunewell: sync MP3s onto an iPod from '
            'Windows Media Player" Comments="Tunewell ' + a.version + '"/>',
            '<Media Id="1" Cabinet="tunewell.cab" EmbedCab="yes"/>',
-           # Upgrades replace any other version, the same one included (wixl's MajorUpgrade
-           # has no AllowSameVersionUpgrades); a newer one already there refuses this one.
+           # Upgrades replace any earlier version and, after --upgrade-fix, the same one; a
+           # newer one already there refuses this one.
            f'<Upgrade Id="{upgrade}">',
            f'  <UpgradeVersion Minimum="0.0.0" Maximum="{version}" IncludeMinimum="yes" '
            'IncludeMaximum="yes" Property="TUNEWELL_REPLACED"/>',

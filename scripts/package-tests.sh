@@ -42,6 +42,8 @@ trap cleanup EXIT
 step "building the packages"
 scripts/package.sh
 scripts/package.sh --version "$newer" --out "$work/newer"
+# The same version packaged again is another product (a new product code) of the same version.
+scripts/package.sh --version "$version" --out "$work/same"
 cmake --build --preset win64 --target tunewell_plugin_tests >/dev/null
 
 step "the .deb"
@@ -92,6 +94,10 @@ expect_eq "x86 product version" "$(installer_version "$version")" \
   "$(table "$msi86" Property | awk -F'\t' '$1 == "ProductVersion" {print $2}')"
 # The table's rows as the package must hold them: HKCR is root 0, HKLM 2; a number is written
 # #N, signed; the module path is the installed file's, [#Tunewell32].
+# Earlier versions and the same one are replaced (min and max inclusive), a newer one refuses it.
+expect_eq "x86 upgrade rows" "0.0.0 $(installer_version "$version") 768 TUNEWELL_REPLACED
+$(installer_version "$version")  2 TUNEWELL_NEWER" \
+  "$(table "$msi86" Upgrade | awk -F'\t' '{print $2, $3, $5, $7}')"
 expected_rows="$(awk -F'\t' -v OFS='\t' '{
   root = $1 == "HKCR" ? 0 : 2
   value = $5
@@ -158,7 +164,7 @@ TUNEWELL_INSTALLED='C:\Program Files\Tunewell' \
   fail "the stand-in player: $(cat "$work/player.txt")"
 grep -q '\[  PASSED  \] 1 test' "$work/player.txt" || fail "the stand-in player ran no test"
 
-step "upgrading to $newer"
+step "the same version again, then upgrading to $newer"
 products() {  # the installed products' uninstall entries named Tunewell: their versions
   registry >"$work/now.reg"
   show "$work/now.reg" 'Software\Microsoft\Windows\CurrentVersion\Uninstall' |
@@ -168,6 +174,9 @@ products() {  # the installed products' uninstall entries named Tunewell: their 
     done | tr -d '"' | sort | tr '\n' ' '
 }
 expect_eq "installed products" "$(installer_version "$version") " "$(products)"
+"${wine_run[@]}" msiexec /i "$(windows_path "$work/same/Tunewell-$version-x64.msi")" /qn ||
+  fail "msiexec /i of the same version packaged again failed"
+expect_eq "products after the same version again" "$(installer_version "$version") " "$(products)"
 "${wine_run[@]}" msiexec /i "$(windows_path "$work/newer/Tunewell-$newer-x64.msi")" /qn ||
   fail "msiexec /i of the newer package failed"
 expect_eq "products after the upgrade" "$(installer_version "$newer") " "$(products)"

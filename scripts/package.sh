@@ -30,7 +30,7 @@ while [ $# -gt 0 ]; do
   shift
 done
 [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "version $version is not A.B.C.D"
-for tool in wixl python3; do
+for tool in wixl msibuild python3; do
   command -v "$tool" >/dev/null || fail "$tool is missing (run scripts/install-deps.sh)"
 done
 mkdir -p "$out"
@@ -67,14 +67,20 @@ cp build-win32/player/Tunewell.dll build-win32/cli/tunewell.exe "$stage/32/"
 cp "$latchkey32" "$stage/32/latchkey.dll"
 build/player/tunewell_registry_rows >"$stage/rows"
 
-python3 scripts/msi_source.py --arch x64 --version "$version" --rows "$stage/rows" \
-  --plugin64 64 --plugin32 32 --cli 64/tunewell.exe >"$stage/x64.wxs"
-python3 scripts/msi_source.py --arch x86 --version "$version" --rows "$stage/rows" \
-  --plugin32 32 --cli 32/tunewell.exe >"$stage/x86.wxs"
+args_x64=(--arch x64 --version "$version" --rows "$stage/rows" --plugin64 64 --plugin32 32
+          --cli 64/tunewell.exe)
+args_x86=(--arch x86 --version "$version" --rows "$stage/rows" --plugin32 32 --cli 32/tunewell.exe)
 out="$(cd "$out" && pwd)"
-# wixl ignores the Platform attribute: without -a x64 it would make a 32-bit package.
-(cd "$stage" && wixl -a x64 -o "$out/Tunewell-$version-x64.msi" x64.wxs &&
-   wixl -a x86 -o "$out/Tunewell-$version-x86.msi" x86.wxs)
+for arch in x64 x86; do
+  declare -n args="args_$arch"
+  msi="$out/Tunewell-$version-$arch.msi"
+  python3 scripts/msi_source.py "${args[@]}" >"$stage/$arch.wxs"
+  # wixl ignores the Platform attribute: without -a x64 it would make a 32-bit package.
+  (cd "$stage" && wixl -a "$arch" -o "$msi" "$arch.wxs")
+  # What wixl cannot say, set in its tables afterwards.
+  mapfile -t fix < <(python3 scripts/msi_source.py "${args[@]}" --upgrade-fix)
+  msibuild "$msi" -q "${fix[0]}" -q "${fix[1]}"
+done
 echo "package: $out/Tunewell-$version-x64.msi, $out/Tunewell-$version-x86.msi" >&2
 
 if [ "$msi_only" = no ]; then
