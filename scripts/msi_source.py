@@ -7,9 +7,9 @@
 ROWS is what tunewell_registry_rows prints: the registration table that DllRegisterServer
 writes, so that the package's Registry rows and the DLL's own registration cannot drift. Each
 plug-in DIR holds Tunewell.dll and latchkey.dll (--plugin64 only for x64); wixl reads the
-files relative to the folder it runs in. The DLL's version
-A.B.C.D installs as product version A.B.(C*1000+D): Windows Installer compares only the first
-three fields.
+files relative to the folder it runs in. The DLL's version A.B.C.D installs as product version
+A.B.(C*1000+D): Windows Installer compares only the first three fields. With --upgrade-fix it
+prints instead the SQL that msibuild runs on wixl's package.
 """
 import argparse
 import sys
@@ -22,7 +22,7 @@ UPGRADE_CODES = {"x64": "4F0B7C62-7A52-4D8E-9C41-2B8E5D1F6A30",
                  "x86": "9A3D2E51-6C14-4B7F-8E02-5D9C1A7B4E86"}
 COMPONENT_NAMESPACE = uuid.UUID("6E2B9D14-3F87-4C5A-A1D0-7B4C8E2F9A13")
 
-ROOTS = {"HKCR": "HKCR", "HKLM": "HKLM"}
+ROOTS = ("HKCR", "HKLM")
 
 
 def installer_version(version):
@@ -74,7 +74,7 @@ def plugin_components(arch, bits, folder, rows):
             text = str(number - (1 << 32) if number >= 1 << 31 else number)
         name_attr = f" Name={quoteattr(name)}" if name else ""
         kind_attr = "integer" if kind == "REG_DWORD" else "string"
-        out.append(f'  <RegistryValue Root="{ROOTS[root]}" Key={quoteattr(key)}{name_attr} '
+        out.append(f'  <RegistryValue Root="{root}" Key={quoteattr(key)}{name_attr} '
                    f'Type="{kind_attr}" Value={quoteattr(text)}/>')
     out.append("</Component>")
     hook_id = f"Latchkey{bits}"
