@@ -94,6 +94,8 @@ expect_eq "x86 product version" "$(installer_version "$version")" \
   "$(table "$msi86" Property | awk -F'\t' '$1 == "ProductVersion" {print $2}')"
 # The table's rows as the package must hold them: HKCR is root 0, HKLM 2; a number is written
 # #N, signed; the module path is the installed file's, [#Tunewell32].
+expect_eq "x86 per-machine" "1" \
+  "$(table "$msi86" Property | awk -F'\t' '$1 == "ALLUSERS" {print $2}')"
 # Earlier versions and the same one are replaced (min and max inclusive), a newer one refuses it.
 expect_eq "x86 upgrade rows" "0.0.0 $(installer_version "$version") 768 TUNEWELL_REPLACED
 $(installer_version "$version")  2 TUNEWELL_NEWER" \
