@@ -1,6 +1,6 @@
 # The two commands: `make demo` and `make test`. Both install what is missing first.
 .PHONY: all deps build demo test check-tree test-linux test-windows sanitizer-tests fuzz fuzz-smoke \
-        bench clean
+        bench clean package package-tests
 
 all: build
 
@@ -15,7 +15,7 @@ demo: build
 	./build/cli/tunewell demo
 
 # The tree check first: it takes seconds.
-test: deps check-tree test-linux test-windows sanitizer-tests fuzz-smoke
+test: deps check-tree test-linux test-windows sanitizer-tests fuzz-smoke package-tests
 
 check-tree:
 	scripts/check-tree.sh
@@ -27,6 +27,14 @@ test-linux:
 
 test-windows:
 	scripts/windows-tests.sh
+
+# The MSIs and the .deb, into build/packages/.
+package: deps
+	scripts/package.sh
+
+# Install, upgrade and uninstall of the packages (wine64 for the x64 MSI, msiinfo, dpkg-deb).
+package-tests: deps
+	scripts/package-tests.sh
 
 # The threaded tests under ThreadSanitizer, and under AddressSanitizer and UBSan.
 sanitizer-tests:

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "cli/command_help.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 
@@ -12,10 +13,10 @@ namespace {
 
 constexpr std::pair<std::string_view, std::string_view> kUsageLines[] = {
     {"init", "tunewell init     --ipod DIR [--folders N] [--shuffle]"},
-    {"list", "tunewell list     --ipod DIR [--json]"},
-    {"sync", "tunewell sync     --ipod DIR [--library DIR] [PATH...]"},
-    {"remove", "tunewell remove   --ipod DIR (--id N)... | --artist NAME [--album NAME]"},
-    {"autosync", "tunewell autosync --ipod DIR (--off | PLAYLIST...)"},
+    {"list", "tunewell list     [--ipod DIR] [--json]"},
+    {"sync", "tunewell sync     [--ipod DIR] [--library DIR] [PATH...]"},
+    {"remove", "tunewell remove   [--ipod DIR] (--id N)... | --artist NAME [--album NAME]"},
+    {"autosync", "tunewell autosync [--ipod DIR] (--off | PLAYLIST...)"},
     {"demo", "tunewell demo     [DIR]"},
 };
 
@@ -96,7 +97,7 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& args,
     return kExitUsage;
   }
   if (out->help) {
-    std::fputs(UsageOf(syntax.command).c_str(), stdout);
+    std::fputs(HelpOf(syntax.command).c_str(), stdout);
     return kExitDone;
   }
   return std::nullopt;

@@ -41,7 +41,7 @@ struct Arguments {
 Status ParseArguments(const std::vector<std::string>& args, const CommandSyntax& syntax,
                       Arguments* out);
 
-// ParseArguments for a command: after --help its usage is printed and the exit code is 0, after a
+// ParseArguments for a command: after --help its help is printed and the exit code is 0, after a
 // mistake the error is printed and the code is 1; nullopt when the command should run.
 std::optional<int> ParseCommandLine(const std::vector<std::string>& args,
                                     const CommandSyntax& syntax, Arguments* out);

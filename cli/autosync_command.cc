@@ -5,6 +5,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/ipod_root.h"
 #include "database/ipod_database.h"
 #include "platform/path.h"
 #include "sync/auto_sync_file.h"
@@ -21,11 +22,13 @@ int RunAutoSync(Env& env, const std::vector<std::string>& args) {
     return *exit;
   }
   const bool off = parsed.flags.count("off") != 0;
-  if (!parsed.Has("ipod") || (off && !parsed.positionals.empty())) {
-    PrintError("autosync needs --ipod DIR and either --off or playlist names");
+  if (off && !parsed.positionals.empty()) {
+    PrintError("autosync takes either --off or playlist names");
     return kExitUsage;
   }
-  const std::string root = WithTrailingSeparator(parsed.Value("ipod"));
+  const std::optional<std::string> ipod = IPodRootOf(env, parsed);
+  if (!ipod) return kExitUsage;
+  const std::string root = WithTrailingSeparator(*ipod);
   // A selection file in a folder that is no iPod would only surprise a later sync there.
   if (env.KindOf(IPodDatabase(env, root).dbPath()) != PathKind::kFile) {
     PrintError(root + " holds no iPod database; nothing was changed");

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/contents_tree.h"
 #include "cli/exit_codes.h"
+#include "cli/ipod_root.h"
 #include "cli/json.h"
 #include "database/ipod_database.h"
 #include "platform/text.h"
@@ -42,11 +43,9 @@ int RunList(Env& env, const std::vector<std::string>& args) {
                                    &parsed)) {
     return *exit;
   }
-  if (!parsed.Has("ipod")) {
-    PrintError("list needs --ipod DIR");
-    return kExitUsage;
-  }
-  IPodDatabase ipod(env, parsed.Value("ipod"));
+  const std::optional<std::string> root = IPodRootOf(env, parsed);
+  if (!root) return kExitUsage;
+  IPodDatabase ipod(env, *root);
   OwnedTracks tracks;
   const Status s = ipod.ReadTrackList(&tracks);
   if (!s.ok()) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/command_help.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "platform/large_buffer.h"
@@ -30,9 +31,17 @@ int main(int argc, char** argv) {
   using namespace tunewell::cli;
   tunewell::PreferLargePagesForHeap();
   const std::string first = argc < 2 ? "" : argv[1];
-  if (argc < 2 || first == "--help" || first == "-h" || first == "help") {
-    std::fputs(UsageOf("").c_str(), argc < 2 ? stderr : stdout);
-    return argc < 2 ? kExitUsage : kExitDone;
+  if (argc < 2) {
+    std::fputs(UsageOf("").c_str(), stderr);
+    return kExitUsage;
+  }
+  if (first == "--help" || first == "-h" || first == "help") {
+    std::fputs(HelpOf("").c_str(), stdout);
+    return kExitDone;
+  }
+  if (first == "--version") {
+    std::printf("tunewell %s\n", std::string(VersionText()).c_str());
+    return kExitDone;
   }
   const auto& commands = Commands();
   auto it = commands.find(argv[1]);

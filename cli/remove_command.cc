@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/ipod_root.h"
 #include "cli/visible_text.h"
 #include "contents/contents_rows.h"
 #include "database/ipod_database.h"
@@ -44,9 +45,8 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
   if (auto exit = ParseCommandLine(args, syntax, &parsed)) return *exit;
   const bool by_id = parsed.Has("id");
   const bool by_artist = parsed.Has("artist");
-  if (!parsed.Has("ipod") || by_id == by_artist || (parsed.Has("album") && !by_artist)) {
-    PrintError(
-        "remove needs --ipod DIR and either --id N (repeatable) or --artist NAME [--album NAME]");
+  if (by_id == by_artist || (parsed.Has("album") && !by_artist)) {
+    PrintError("remove needs either --id N (repeatable) or --artist NAME [--album NAME]");
     return kExitUsage;
   }
   std::set<uint32_t> ids;
@@ -59,7 +59,9 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
     ids.insert(id);
   }
 
-  IPodDatabase ipod(env, parsed.Value("ipod"));
+  const std::optional<std::string> root = IPodRootOf(env, parsed);
+  if (!root) return kExitUsage;
+  IPodDatabase ipod(env, *root);
   OwnedTracks tracks;
   Status s = ipod.ReadTrackList(&tracks);
   if (!s.ok()) {

@@ -6,6 +6,7 @@
 #include "cli/cli_library.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/ipod_root.h"
 #include "cli/terminal_progress.h"
 #include "cli/visible_text.h"
 #include "platform/interrupt.h"
@@ -169,11 +170,9 @@ int RunSyncCommand(Env& env, const std::vector<std::string>& args) {
           args, {.command = "sync", .valued = {"ipod", "library"}, .positionals = true}, &parsed)) {
     return *exit;
   }
-  if (!parsed.Has("ipod")) {
-    PrintError("sync needs --ipod DIR");
-    return kExitUsage;
-  }
-  return SyncToIPod(env, parsed.Value("ipod"), parsed.Value("library"), parsed.positionals);
+  const std::optional<std::string> root = IPodRootOf(env, parsed);
+  if (!root) return kExitUsage;
+  return SyncToIPod(env, *root, parsed.Value("library"), parsed.positionals);
 }
 
 }  // namespace tunewell::cli

@@ -130,6 +130,14 @@ class Env {
 
   // Seconds since 1970, for seeding.
   virtual uint64_t NowSeconds() = 0;
+
+  // Where file systems are mounted, for finding an iPod: the mount points of the process's
+  // mount table on Linux, the drive roots from C:\ on on Windows (A: and B: would wake a floppy
+  // drive). None unless an Env knows better.
+  virtual Status ListMounts(std::vector<std::string>* roots) {
+    roots->clear();
+    return Status::Ok();
+  }
 };
 
 }  // namespace tunewell

@@ -10,6 +10,7 @@ packages=(
   libtag1-dev libgpod-dev libglib2.0-dev
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth imagemagick
+  wixl msitools python3 dpkg-dev fakeroot man-db
 )
 
 missing=()

@@ -644,6 +644,17 @@ uint64_t MemoryEnv::NowSeconds() {
   return now_;
 }
 
+Status MemoryEnv::ListMounts(std::vector<std::string>* roots) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  *roots = mounts_;
+  return Status::Ok();
+}
+
+void MemoryEnv::SetMounts(std::vector<std::string> roots) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  mounts_ = std::move(roots);
+}
+
 // ---- What the handed-out files and locks call ----
 
 Status MemoryEnv::Append(const std::string& key, const std::string& path, uint64_t id,

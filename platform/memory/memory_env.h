@@ -101,6 +101,8 @@ class MemoryEnv : public Env {
   Status CreateFolder(const std::string& path) override;
   Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override;
   uint64_t NowSeconds() override;
+  // What SetMounts gave; none at first.
+  Status ListMounts(std::vector<std::string>* roots) override;
 
   // ---- Setting up (no faults, no room limit, no holds apply) ----
   // Creates or replaces a file, creating its folders. Fails only if a file stands where a
@@ -115,6 +117,7 @@ class MemoryEnv : public Env {
   // fine.
   void Erase(const std::string& path);
   void SetNow(uint64_t seconds);
+  void SetMounts(std::vector<std::string> roots);
 
   // ---- Looking ----
   // The bytes of a file; nullopt when there is no file at `path`.
@@ -235,6 +238,7 @@ class MemoryEnv : public Env {
   int faults_fired_ = 0;
   std::optional<uint64_t> capacity_;
   std::optional<uint64_t> free_answer_;
+  std::vector<std::string> mounts_;
   uint64_t used_ = 0;
   uint64_t next_id_ = 1;
   int open_files_ = 0;

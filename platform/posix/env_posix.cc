@@ -24,6 +24,7 @@
 #include "platform/env.h"
 #include "platform/large_buffer.h"
 #include "platform/lock_registry.h"
+#include "platform/mount_table.h"
 
 namespace tunewell {
 
@@ -377,6 +378,25 @@ class PosixEnv : public Env {
       return PosixError("flock", path, err);
     }
     *lock = std::make_unique<PosixFileLock>(path, token, fd);
+    return Status::Ok();
+  }
+
+  // The table's size is not known beforehand (procfs reports 0): read until it ends.
+  Status ListMounts(std::vector<std::string>* roots) override {
+    roots->clear();
+    const std::string path = "/proc/self/mounts";
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return PosixError("open", path, errno);
+    std::string table;
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return PosixError("read", path, errno);
+      if (n == 0) break;
+      table.append(buffer, static_cast<size_t>(n));
+    }
+    *roots = MountPointsOf(table);
     return Status::Ok();
   }
 

@@ -363,6 +363,16 @@ class Win32Env : public Env {
     return Status::Ok();
   }
 
+  Status ListMounts(std::vector<std::string>* roots) override {
+    roots->clear();
+    const DWORD drives = ::GetLogicalDrives();
+    if (drives == 0) return LastError("GetLogicalDrives", "");
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+      if (drives & (DWORD{1} << (letter - 'A'))) roots->push_back(std::string(1, letter) + ":\\");
+    }
+    return Status::Ok();
+  }
+
   uint64_t NowSeconds() override {
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);

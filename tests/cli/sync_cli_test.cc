@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "cli/cli_library.h"
+#include "cli/command_help.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/mpeg_audio.h"
@@ -153,7 +154,6 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
 TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
   for (const std::string& usage : std::vector<std::string>{
-           "sync " + ShellQuote(song), std::string("list"),
            "sync --ipod " + ShellQuote(ipod_) + " --bogus",
            "sync --ipod " + ShellQuote(ipod_) + " /nonexistent/nope",
            "autosync --ipod " + ShellQuote(ipod_) + " --off Name",
@@ -163,9 +163,16 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
            "sync --ipod a --library b --library c"}) {
     EXPECT_EQ(Tunewell(usage), 1) << usage;
   }
-  for (const std::string help : {"init --help", "list -h", "sync --help", "remove --ipod x -h",
-                                 "autosync --help", "demo -h"}) {
-    EXPECT_EQ(Tunewell(help), 0) << help;
+  // What the help names, the command takes; each help starts with its command's usage.
+  std::vector<std::string> helps = {"demo -h"};
+  for (const cli::OptionHelp& row : cli::OptionHelps()) {
+    std::string option(row.option);
+    if (const size_t blank = option.find(' '); blank != option.npos)
+      option.replace(blank, -1, " x");
+    helps.push_back(std::string(row.command) + " " + option + " --help");
+  }
+  for (const std::string& help : helps) {
+    EXPECT_EQ(Tunewell(help), 0) << help << err_;
     EXPECT_THAT(out_, HasSubstr("usage:\n  tunewell " + help.substr(0, help.find(' '))));
   }
   EXPECT_EQ(Tunewell("autosync --ipod " + ShellQuote(library_) + " Favs"), 2);
@@ -461,6 +468,33 @@ TEST(SyncCommandTest, WhatCannotBeReadIsNamedAndLeftOut) {
                           "iPod.\nSkipped " +
                           std::to_string(c.not_mp3) + " items"));
     EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr(c.note));
+  }
+}
+
+// Without --ipod: the one mounted iPod, named; none or several is a usage error naming them.
+TEST(IPodRootTest, TheOneMountedIPodOrAUsageError) {
+  const struct {
+    std::vector<std::string> mounts, args;
+    int exit;
+    std::vector<std::string> said;
+  } cases[] = {{{"C:/", "E:/"}, {}, cli::kExitDone, {"using the iPod mounted at E:/"}},
+               {{"C:/"}, {"--json"}, cli::kExitUsage, {"no mounted iPod", "--ipod"}},
+               {{"C:/", "E:/", "F:/"}, {}, cli::kExitUsage, {"several", "\n  E:/\n  F:/"}},
+               {{"C:/", "E:/", "F:/"}, {"--ipod", "F:/"}, cli::kExitDone, {}}};
+  for (const auto& c : cases) {
+    MemoryEnv env;
+    for (const char* ipod : {"E:/", "F:/"}) {
+      ASSERT_TRUE(WriteIPodTree(env, ipod, {1, BuildITunesDb(SampleTracks(1))}).ok());
+    }
+    ASSERT_TRUE(env.AddFolder("C:/iPod_Control").ok());
+    env.SetMounts(c.mounts);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(cli::RunList(env, c.args), c.exit);
+    ::testing::internal::GetCapturedStdout();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.empty(), c.said.empty()) << said;
+    for (const std::string& part : c.said) EXPECT_THAT(said, HasSubstr(part));
   }
 }
 

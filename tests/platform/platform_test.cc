@@ -15,6 +15,7 @@
 #include "platform/collation.h"
 #include "platform/env.h"
 #include "platform/memory/memory_env.h"
+#include "platform/mount_table.h"
 #include "platform/path.h"
 #include "platform/text.h"
 #include "platform/win32/xp_compat/tick_count64.h"
@@ -48,6 +49,20 @@ TEST(PathTest, JoinAddAndCut) {
       {ParentOf(P("|iTunesDB")), P("|")},
       {ParentOf(P("E:|iTunesDB")), P("E:|")}};
   for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
+}
+
+// Mount points as the kernel's table writes them, and this machine's own, its root among them.
+TEST(PathTest, MountPoints) {
+  const std::pair<std::string_view, std::vector<std::string>> cases[] = {
+      {"/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 /media/My\\040iPod vfat rw 0 0\n",
+       {"/", "/media/My iPod"}},
+      {"tmpfs /a\\011b\\012c\\134d tmpfs rw 0 0", {"/a\tb\nc\\d"}},
+      {"\nlonely\n/dev/x  /cut\\04 y", {"/cut\\04"}}};
+  for (const auto& [table, points] : cases) EXPECT_EQ(MountPointsOf(table), points) << table;
+  std::vector<std::string> mounts;
+  ASSERT_TRUE(Env::Default().ListMounts(&mounts).ok());
+  const std::string root = kPathSeparator == '/' ? "/" : "C:\\";
+  EXPECT_NE(std::find(mounts.begin(), mounts.end(), root), mounts.end());
 }
 
 TEST(UtfTest, EveryScalarValueRoundTripsAtItsLength) {

@@ -9,6 +9,7 @@
 // (after <windows.h>, which it needs)
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -653,6 +654,29 @@ TEST_F(PluginTest, LettingGoGivesTheWindowsBack) {
     EXPECT_EQ(std::exchange(attached, nullptr)->Release(), 0u);
     host->main_seen = nullptr;
   }
+}
+
+// What an installer put in $TUNEWELL_INSTALLED (scripts/package-tests.sh): the player makes the
+// object through the registry, and its core makes it load the hook library beside it.
+TEST(InstalledPluginTest, MadeThroughTheRegistryLoadsTheHookBesideIt) {
+  const char* folder = std::getenv("TUNEWELL_INSTALLED");
+  if (folder == nullptr) GTEST_SKIP() << "only after an install";
+  ASSERT_EQ(::GetModuleHandleW(L"Tunewell.dll"), nullptr);
+  ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  IWMPPluginUI* ui = nullptr;
+  ASSERT_EQ(::CoCreateInstance(kClsidCadenza, nullptr, CLSCTX_INPROC_SERVER, kIidWmpPluginUI,
+                               reinterpret_cast<void**>(&ui)),
+            S_OK);
+  fake::Player player;
+  EXPECT_EQ(ui->SetCore(static_cast<IWMPCore*>(player.core())), S_OK);
+  for (const wchar_t* name : {L"Tunewell.dll", L"latchkey.dll"}) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(::GetModuleHandleW(name), path, MAX_PATH);
+    EXPECT_EQ(fs::path(path), fs::path(folder) / name);
+  }
+  EXPECT_EQ(ui->SetCore(nullptr), S_OK);
+  EXPECT_EQ(ui->Release(), 0u);
+  ::CoUninitialize();
 }
 
 // Work the player's thread does not take up in time is dropped, and never runs there later.
