@@ -6,6 +6,7 @@
 #include "cli/cli_library.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/guid_option.h"
 #include "cli/terminal_progress.h"
 #include "cli/visible_text.h"
 #include "platform/interrupt.h"
@@ -97,7 +98,7 @@ void NoteWhatAutoSyncChooses(Env& env, FileLibrary& library, const std::string& 
 }  // namespace
 
 int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir,
-               const std::vector<std::string>& paths) {
+               const std::vector<std::string>& paths, const GuidSources& guid) {
   if (env.KindOf(WithoutTrailingSeparator(ipod)) != PathKind::kFolder) {
     PrintError(ipod + " is not a folder; nothing was changed");
     return kExitUnusable;
@@ -137,7 +138,9 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   CommandLineHost host(root, &rows, &progress);
   SyncServices services{env, progress, progress};
   services.stop = &InstallStopHandlers();
+  services.guid = &guid;
   const SyncReport report = HandleSyncRequest(services, library, host, HookEvent::kSyncTab);
+  if (!report.signing.empty()) progress.Message(report.signing);
 
   if (report.status.IsStopped()) return kExitStopped;
   if (!report.status.ok()) return kExitUnusable;
@@ -156,14 +159,18 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
 int RunSyncCommand(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
   if (auto exit = ParseCommandLine(
-          args, {.command = "sync", .valued = {"ipod", "library"}, .positionals = true}, &parsed)) {
+          args,
+          {.command = "sync", .valued = {"ipod", "library", kGuidOption}, .positionals = true},
+          &parsed)) {
     return *exit;
   }
+  GuidSources guid;
+  if (auto exit = TakeGuidOption(parsed, &guid)) return *exit;
   if (!parsed.Has("ipod")) {
     PrintError("sync needs --ipod DIR");
     return kExitUsage;
   }
-  return SyncToIPod(env, parsed.Value("ipod"), parsed.Value("library"), parsed.positionals);
+  return SyncToIPod(env, parsed.Value("ipod"), parsed.Value("library"), parsed.positionals, guid);
 }
 
 }  // namespace tunewell::cli
