@@ -1,5 +1,7 @@
-#include <wincrypt.h>
 #include <windows.h>
+
+// After windows.h, which it needs.
+#include <wincrypt.h>
 
 #include <algorithm>
 #include <string>
