@@ -101,14 +101,15 @@ TEST(UtfTest, MalformedInputBecomesReplacement) {
 TEST(DigestTest, HmacSha1GivesRfc2202sResults) {
   std::string counting;
   for (char c = 1; c <= 25; ++c) counting += c;
-  const std::string aa(20, '\xaa'), long_key(80, '\xaa');
+  const std::string long_key(80, '\xaa');
   const struct {
     std::string key, data;
     const char* mac;
   } cases[] = {
       {std::string(20, '\x0b'), "Hi There", "b617318655057264e28bc0b6fb378c8ef146be00"},
       {"Jefe", "what do ya want for nothing?", "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79"},
-      {aa, std::string(50, '\xdd'), "125d7342b9ac11cd91a39af48aa17b4f63f175d3"},
+      {std::string(20, '\xaa'), std::string(50, '\xdd'),
+       "125d7342b9ac11cd91a39af48aa17b4f63f175d3"},
       {counting, std::string(50, '\xcd'), "4c9007f4026250c6bc8414f9bf50c86c2d7235da"},
       {std::string(20, '\x0c'), "Test With Truncation", "4c1a03424b55e07fe7f27be1d58bb9324a9a5a04"},
       {long_key, "Test Using Larger Than Block-Size Key - Hash Key First",

@@ -450,7 +450,6 @@ TEST(FireWireGuidTest, SourcesInTheirOrder) {
        "BuildID: 1\r\nFirewireGuid: 000a2700cccccccc\r\n", "", "000A2700CCCCCCCC", "SysInfo"},
       {"", "", "FirewireGuid: 0x000A2700CCCCCCC", "000A2700DDDDDDDD", "000A2700DDDDDDDD", "USB"},
       {"", "", "", "000A2700DDDDDDDG", "", ""},
-      {"0x000A2700BBBBBBBB", "", "", "", "000A2700BBBBBBBB", "--firewire-guid"},
       {"000A2700BBBBBBB", ext, "", "", nullptr, ""}};
   for (const auto& c : cases) {
     MemoryEnv env;

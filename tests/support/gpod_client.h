@@ -92,10 +92,10 @@ inline bool GpodMake(const std::string& root, int tracks, std::string* error,
                      &output, error);
 }
 
-// The signature libgpod's own routine gives the iTunesDB below `root` (hexadecimal).
-inline std::string GpodSignature(const std::string& root, std::string* error) {
+// libgpod's own routine signs the iTunesDB below `root` again, in place.
+inline bool GpodSign(const std::string& root, std::string* error) {
   std::string output;
-  return RunGpodTool("sign " + ShellQuote(root), &output, error) ? output.substr(0, 40) : "";
+  return RunGpodTool("sign " + ShellQuote(root), &output, error);
 }
 
 // Reads the iTunesDB below `root` with libgpod. False, with the reason, when it cannot.

@@ -5,9 +5,9 @@
  *                          its SysInfo: libgpod signs the file.
  *   gpod_tool dump DIR     per track in file order a "track" line of the fields Dump() prints,
  *                          then "mpl COUNT", then "playlist NAME KIND RULES IDS" per playlist.
- *   gpod_tool sign DIR     the signature libgpod's own routine computes for the iTunesDB there,
- *                          in hexadecimal, for the GUID in the SysInfo there. Linked from
- *                          libgpod.a, whose shared library does not export that routine.
+ *   gpod_tool sign DIR     signs the iTunesDB there again, in place, with libgpod's own routine
+ *                          and the GUID in the SysInfo there. Linked from libgpod.a, whose
+ *                          shared library does not export that routine.
  * Exit status: 0 done, 1 usage, 2 libgpod failed (its message on stderr). */
 
 #include <glib.h>
@@ -45,9 +45,7 @@ static int Make(const char* dir, long count, const char* guid) {
     gchar* text = g_strdup_printf("ModelNumStr: MB029\nFirewireGuid: 0x%s\n", guid);
     const gboolean written =
         g_mkdir_with_parents(device, 0755) == 0 && g_file_set_contents(sysinfo, text, -1, NULL);
-    g_free(text);
-    g_free(sysinfo);
-    g_free(device);
+    g_free(text), g_free(sysinfo), g_free(device);
     if (!written) return Fail("SysInfo", NULL);
   }
   Itdb_iTunesDB* itdb = itdb_new();
@@ -137,16 +135,14 @@ static int Sign(const char* dir) {
   gchar* data = NULL;
   gsize length = 0;
   GError* error = NULL;
-  const gboolean read = g_file_get_contents(path, &data, &length, &error);
-  g_free(path);
-  if (!read) return Fail("iTunesDB", error);
+  if (!g_file_get_contents(path, &data, &length, &error)) return Fail("iTunesDB", error);
   Itdb_Device* device = itdb_device_new();
   itdb_device_set_mountpoint(device, dir);
-  const gboolean signed_ = itdb_hash58_write_hash(device, (unsigned char*)data, length, &error);
-  for (gsize i = 0x58; signed_ && i < 0x6C && i < length; ++i) printf("%02X", (guchar)data[i]);
-  putchar('\n');
+  const gboolean signed_ = itdb_hash58_write_hash(device, (unsigned char*)data, length, &error) &&
+                           g_file_set_contents(path, data, (gssize)length, &error);
   itdb_device_free(device);
   g_free(data);
+  g_free(path);
   return signed_ ? 0 : Fail("itdb_hash58_write_hash", error);
 }
 
