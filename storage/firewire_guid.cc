@@ -1,12 +1,13 @@
 #include "storage/firewire_guid.h"
 
-#include <cctype>
-
 #include "platform/path.h"
 
 namespace tunewell {
 
 namespace {
+
+// ASCII only, whatever the locale.
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string_view Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
@@ -47,8 +48,9 @@ std::string NormalGuid(std::string_view text) {
   if (text.size() != 16) return "";
   std::string hex;
   for (char c : text) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return "";
-    hex += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    c = Upper(c);
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return "";
+    hex += c;
   }
   return hex;
 }
@@ -106,7 +108,7 @@ std::string UsbSerialFromSysfs(Env& env, const std::string& sysfs_root,
 std::string UsbSerialFromDeviceTree(DeviceTree& tree, const std::string& ipod_root) {
   const std::string id = FindIPodDevice(tree, ipod_root).instanceId;
   std::string upper;
-  for (char c : id) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char c : id) upper += Upper(c);
   const size_t last = id.rfind('\\');
   if (upper.rfind("USB\\VID_05AC&", 0) != 0 || last == std::string::npos) return "";
   return id.substr(last + 1);
