@@ -383,7 +383,7 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
 
   const uint32_t final_count = rewriter.final_count();
   const bool canonical = canonical_;
-  const std::optional<Hash58Key> key = key_;
+  const std::optional<Hash58Key> key = mustSign() ? key_ : std::nullopt;
   return StagedFile::Stage(
       *env_, path, out,
       [final_count, canonical, key](std::string_view written) {
