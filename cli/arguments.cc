@@ -14,8 +14,10 @@ namespace {
 constexpr std::pair<std::string_view, std::string_view> kUsageLines[] = {
     {"init", "tunewell init     --ipod DIR [--folders N] [--shuffle]"},
     {"list", "tunewell list     [--ipod DIR] [--json]"},
-    {"sync", "tunewell sync     [--ipod DIR] [--library DIR] [PATH...]"},
-    {"remove", "tunewell remove   [--ipod DIR] (--id N)... | --artist NAME [--album NAME]"},
+    {"sync", "tunewell sync     [--ipod DIR] [--library DIR] [--firewire-guid HEX] [PATH...]"},
+    {"remove",
+     "tunewell remove   [--ipod DIR] (--id N)... | --artist NAME [--album NAME] "
+     "[--firewire-guid HEX]"},
     {"autosync", "tunewell autosync [--ipod DIR] (--off | PLAYLIST...)"},
     {"demo", "tunewell demo     [DIR]"},
 };

@@ -19,6 +19,9 @@ constexpr std::string_view kVersion = TUNEWELL_FIELD(TUNEWELL_VERSION_MAJOR) "."
 constexpr std::string_view kIPodMeaning =
     "the iPod's root folder; left out, the one mounted iPod (a mount whose root holds "
     "iPod_Control/iTunes) is used";
+constexpr std::string_view kGuidMeaning =
+    "the iPod's FireWire GUID (16 hexadecimal digits), for an iPod classic or nano of the 3rd "
+    "generation when iPod_Control/Device/SysInfo does not give it";
 
 constexpr CommandHelp kCommands[] = {
     {"init",
@@ -49,10 +52,12 @@ constexpr OptionHelp kOptions[] = {
     {"list", "--json", "print the tracks as JSON, with their ids"},
     {"sync", "--ipod DIR", kIPodMeaning},
     {"sync", "--library DIR", "the music library whose .m3u playlists are synced"},
+    {"sync", "--firewire-guid HEX", kGuidMeaning},
     {"remove", "--ipod DIR", kIPodMeaning},
     {"remove", "--id N", "the track with id N; may be given more than once"},
     {"remove", "--artist NAME", "every track of this artist"},
     {"remove", "--album NAME", "with --artist: only this album"},
+    {"remove", "--firewire-guid HEX", kGuidMeaning},
     {"autosync", "--ipod DIR", kIPodMeaning},
     {"autosync", "--off", "remove the selection, so that an automatic sync copies nothing"},
 };

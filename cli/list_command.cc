@@ -9,6 +9,7 @@
 #include "cli/json.h"
 #include "database/ipod_database.h"
 #include "platform/text.h"
+#include "storage/firewire_guid.h"
 
 namespace tunewell::cli {
 
@@ -35,6 +36,17 @@ void PrintJson(const OwnedTracks& tracks) {
   std::fputs(out.c_str(), stdout);
 }
 
+// For a signed database: the kind of iPod, and the GUID that sync and remove would sign with.
+void PrintSigning(Env& env, IPodDatabase& ipod) {
+  if (!ipod.itunesDb().mustSign()) return;
+  FoundGuid found;
+  const std::string guid =
+      FindFireWireGuid(env, ipod.root(), {}, &found).ok()
+          ? "FireWire GUID " + found.hex + " from " + found.source
+          : "no FireWire GUID found (sync and remove need --firewire-guid HEX)";
+  std::printf("iPod classic or nano 3rd generation (signed database): %s\n", guid.c_str());
+}
+
 }  // namespace
 
 int RunList(Env& env, const std::vector<std::string>& args) {
@@ -55,6 +67,7 @@ int RunList(Env& env, const std::vector<std::string>& args) {
   if (parsed.flags.count("json")) {
     PrintJson(tracks);
   } else {
+    PrintSigning(env, ipod);
     PrintContentsTree(tracks);
   }
   return kExitDone;

@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/guid_option.h"
 #include "cli/ipod_root.h"
 #include "cli/visible_text.h"
 #include "contents/contents_rows.h"
@@ -40,9 +41,12 @@ bool SameShownName(const std::u16string& name, std::u16string_view unknown,
 
 int RunRemove(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
-  const CommandSyntax syntax{
-      .command = "remove", .valued = {"ipod", "artist", "album"}, .repeatable = {"id"}};
+  const CommandSyntax syntax{.command = "remove",
+                             .valued = {"ipod", "artist", "album", kGuidOption},
+                             .repeatable = {"id"}};
   if (auto exit = ParseCommandLine(args, syntax, &parsed)) return *exit;
+  GuidSources guid;
+  if (auto exit = TakeGuidOption(parsed, &guid)) return *exit;
   const bool by_id = parsed.Has("id");
   const bool by_artist = parsed.Has("artist");
   if (by_id == by_artist || (parsed.Has("album") && !by_artist)) {
@@ -112,11 +116,12 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
         removed = picked.size();
         return picked;
       },
-      &report);
+      &report, &guid);
   if (!s.ok()) {
     PrintError("cannot remove: " + s.ToString());
     return kExitUnusable;
   }
+  if (!report.signing.empty()) PrintError("note: " + report.signing);
   if (report.backup_given_up) {
     PrintError(
         "note: the iPod had no room for the new database beside the old one; the backup "

@@ -6,6 +6,7 @@
 #include "cli/cli_library.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/guid_option.h"
 #include "cli/ipod_root.h"
 #include "cli/terminal_progress.h"
 #include "cli/visible_text.h"
@@ -106,7 +107,7 @@ void NoteWhatAutoSyncChooses(Env& env, FileLibrary& library, const std::string& 
 }  // namespace
 
 int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir,
-               const std::vector<std::string>& paths) {
+               const std::vector<std::string>& paths, const GuidSources& guid) {
   if (KindFollowed(env, ipod) != PathKind::kFolder) {
     PrintError(ipod + " is not a folder; nothing was changed");
     return kExitUnusable;
@@ -146,7 +147,9 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   CommandLineHost host(root, &rows, &progress);
   SyncServices services{env, progress, progress};
   services.stop = &InstallStopHandlers();
+  services.guid = &guid;
   const SyncReport report = HandleSyncRequest(services, library, host, HookEvent::kSyncTab);
+  if (!report.signing.empty()) progress.Message(report.signing);
 
   for (const std::string& note : library.skipped()) progress.Message("note: " + note);
   if (report.status.IsStopped()) return kExitStopped;
@@ -167,12 +170,16 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
 int RunSyncCommand(Env& env, const std::vector<std::string>& args) {
   Arguments parsed;
   if (auto exit = ParseCommandLine(
-          args, {.command = "sync", .valued = {"ipod", "library"}, .positionals = true}, &parsed)) {
+          args,
+          {.command = "sync", .valued = {"ipod", "library", kGuidOption}, .positionals = true},
+          &parsed)) {
     return *exit;
   }
+  GuidSources guid;
+  if (auto exit = TakeGuidOption(parsed, &guid)) return *exit;
   const std::optional<std::string> root = IPodRootOf(env, parsed);
   if (!root) return kExitUsage;
-  return SyncToIPod(env, *root, parsed.Value("library"), parsed.positionals);
+  return SyncToIPod(env, *root, parsed.Value("library"), parsed.positionals, guid);
 }
 
 }  // namespace tunewell::cli

@@ -6,6 +6,7 @@
 
 #include "database/album_list.h"
 #include "database/coding.h"
+#include "database/hash58.h"
 #include "database/itunesdb_records.h"
 #include "database/track_order.h"
 
@@ -325,17 +326,26 @@ Status CheckLibrary(const ImageView& image, const DatabaseLayout& layout,
 
 }  // namespace
 
-Status CheckUnsigned(const ImageView& image, const DatabaseLayout& layout) {
+Status CheckSignable(const ImageView& image, const DatabaseLayout& layout) {
   const std::string_view header = image.Slice(0, layout.header_length);
-  const auto nonzero = [&](size_t offset, size_t length) {
-    if (offset >= header.size()) return false;
-    const std::string_view field = header.substr(offset, length);
-    return field.find_first_not_of('\0') != std::string_view::npos;
-  };
-  if (nonzero(mhbd::kChecksumScheme, 2) || nonzero(mhbd::kSignature, mhbd::kSignatureLength)) {
+  const uint16_t scheme = SigningScheme(header);
+  if (scheme > kHash58Scheme) {
+    return Status::Refused("the database is signed with scheme " + std::to_string(scheme) +
+                           ", which only the vendor's own software can renew (header at offset "
+                           "0)");
+  }
+  if (scheme == kHash58Scheme && header.size() < mhbd::kSignedHeader) {
     return Status::Refused(
-        "the database is signed for an iPod that checks its signature, which this program cannot "
-        "renew (header at offset 0)");
+        "the database is signed, but its header is too short to hold the signature (header at "
+        "offset 0)");
+  }
+  const std::string_view signature = header.size() > mhbd::kSignature
+                                         ? header.substr(mhbd::kSignature, mhbd::kSignatureLength)
+                                         : std::string_view();
+  if (scheme == 0 && signature.find_first_not_of('\0') != std::string_view::npos) {
+    return Status::Refused(
+        "the database is signed under no signing scheme this program knows, so it cannot renew "
+        "the signature (header at offset 0)");
   }
   return Status::Ok();
 }

@@ -92,9 +92,10 @@ struct DatabaseLayout {
 // outside the image or a record is not what its place requires.
 Status ParseLayout(const ImageView& image, DatabaseLayout* layout);
 
-// Refused when the header carries a signature (a checksum scheme or signature bytes), which a
-// rewrite would invalidate.
-Status CheckUnsigned(const ImageView& image, const DatabaseLayout& layout);
+// Refused when the header carries a signature this program cannot renew: a scheme other than 1
+// (hash58.h), scheme 1 in a header with no room for the signature, or signature bytes under no
+// scheme.
+Status CheckSignable(const ImageView& image, const DatabaseLayout& layout);
 
 // Every playlist of `pl`, the library first, each checked as the library is by ParseLayout.
 Status ParsePlaylists(const ImageView& image, const PlaylistDatasetLayout& pl,

@@ -360,6 +360,10 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
   if (!writable_.ok()) {
     return Status::Refused(writable_.message() + "; nothing was written");
   }
+  if (mustSign() && !key_) {
+    return Status::Refused(path + ": the database must be signed and no key for it was given; " +
+                           "nothing was written");
+  }
   // Id 0 is never handed out, so one id fewer than the range holds.
   if (added.size() >= std::numeric_limits<uint32_t>::max() - layout_.track_count) {
     return Status::Refused(path + ": too many tracks for the database's ids; nothing was written");
@@ -374,14 +378,19 @@ Status ITunesDatabase::Rewrite(const std::string& path, const TrackArray& added,
     return Status::Refused(path + ": the database would outgrow its 32-bit lengths");
   }
   PutFixed32(&out, record::kTotalLength, static_cast<uint32_t>(out.size()));
+  // Last: the signature covers every other byte.
+  if (mustSign()) RETURN_IF_ERROR(SignHash58(*key_, &out).Prefixed(path));
 
   const uint32_t final_count = rewriter.final_count();
   const bool canonical = canonical_;
+  const std::optional<Hash58Key> key = mustSign() ? key_ : std::nullopt;
   return StagedFile::Stage(
       *env_, path, out,
-      [final_count, canonical](std::string_view written) {
-        return canonical ? VerifyWrittenDatabase(written, final_count)
-                         : VerifyUpdatedDatabase(written, final_count);
+      [final_count, canonical, key](std::string_view written) {
+        Status s = canonical ? VerifyWrittenDatabase(written, final_count)
+                             : VerifyUpdatedDatabase(written, final_count);
+        if (s.ok() && key) s = CheckHash58(*key, written);
+        return s;
       },
       staged);
 }

@@ -29,7 +29,9 @@ Status ITunesDatabase::Load(const std::string& path, TrackArray* candidates, boo
     writable_ = s;
     return s;
   }
-  writable_ = CheckUnsigned(ImageView(image_), layout_);
+  scheme_ = SigningScheme(image_);
+  key_.reset();
+  writable_ = CheckSignable(ImageView(image_), layout_);
   if (writable_.ok() && env_->KindOf(JoinPath(ParentOf(path), {"iTunesCDB"})) != PathKind::kNone) {
     writable_ = Status::Refused(
         "a compressed database (iTunesCDB) lies beside it, which this "
@@ -57,6 +59,7 @@ Status ITunesDatabase::ReadTrackList(const std::string& path, OwnedTracks* track
   layout_.header_length = layout.header_length;
   layout_.track_dataset.header_length = layout.track_dataset.header_length;
   layout_.track_list_header_length = layout.track_list_header_length;
+  scheme_ = SigningScheme(image);
 
   TrackArray order;
   order.reserve(parsed.size());

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "database/database_layout.h"
+#include "database/hash58.h"
 #include "database/track_list.h"
 #include "platform/env.h"
 #include "platform/replace_file.h"
@@ -45,6 +47,10 @@ class ITunesDatabase {
   const DatabaseLayout& layout() const { return layout_; }
   // Ok when the loaded image has the layout the writer rewrites; otherwise why not.
   const Status& writable() const { return writable_; }
+  // The loaded file is signed (scheme 1): every file written from it is signed under the key
+  // SetSigningKey gave, and refused without one.
+  bool mustSign() const { return scheme_ == kHash58Scheme; }
+  void SetSigningKey(const Hash58Key& key) { key_ = key; }
 
   uint32_t databaseHeaderLength() const { return layout_.header_length; }
   uint32_t trackDatasetHeaderLength() const { return layout_.track_dataset.header_length; }
@@ -62,6 +68,8 @@ class ITunesDatabase {
   bool loaded_ = false;
   // The three-dataset layout, rewritten as it always was; any other is updated record by record.
   bool canonical_ = false;
+  uint16_t scheme_ = 0;
+  std::optional<Hash58Key> key_;
   Status writable_ = Status::Refused("no database has been loaded");
 };
 

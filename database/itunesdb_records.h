@@ -24,12 +24,16 @@ namespace mhbd {
 inline constexpr size_t kUnknownOne = 12;  // 1
 inline constexpr size_t kVersion = 16;     // database version
 inline constexpr size_t kDatasetCount = 20;
-// Later iPods check a signature over the file. libgpod, writing for a model that checks one, sets
-// the scheme to 1 and fills the 20 bytes at kSignature; databases of older models have zeros in
-// both.
+// Later iPods check a signature over the file (hash58.h); databases of older models have zeros in
+// the scheme and the signature. The database id and the 20 bytes at kUnsigned are left out of it.
+inline constexpr size_t kDatabaseId = 24;      // 64-bit
 inline constexpr size_t kChecksumScheme = 48;  // 16-bit
+inline constexpr size_t kUnsigned = 50;
+inline constexpr size_t kUnsignedLength = 20;
 inline constexpr size_t kSignature = 88;
 inline constexpr size_t kSignatureLength = 20;
+// The shortest header with room for the signature.
+inline constexpr uint32_t kSignedHeader = 108;
 inline constexpr uint32_t kMinHeader = 12;
 inline constexpr uint32_t kHeaderLength = 104;
 // The database version of the iTunes generation whose layout this program writes.

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libtag1-dev libgpod-dev libglib2.0-dev
+  libtag1-dev libgpod-dev libglib2.0-dev nettle-dev libsqlite3-dev libxml2-dev
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth imagemagick
   wixl msitools python3 dpkg-dev fakeroot man-db

@@ -10,6 +10,7 @@
 #include "storage/music_file_removal.h"
 #include "sync/interrupted_run.h"
 #include "sync/run_journal.h"
+#include "sync/signing.h"
 
 namespace tunewell {
 
@@ -40,13 +41,14 @@ Status WithRoomFromBackup(IPodDatabase& ipod, RemovalReport& report,
 
 }  // namespace
 
-Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks, RemovalReport* report) {
+Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks, RemovalReport* report,
+                            const GuidSources* guid) {
   return RemovePickedTracksFromIPod(
-      ipod, [&](const TrackArray&) { return tracks; }, report);
+      ipod, [&](const TrackArray&) { return tracks; }, report, guid);
 }
 
 Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
-                                  RemovalReport* report) {
+                                  RemovalReport* report, const GuidSources* guid) {
   RemovalReport ignored;
   RemovalReport& out = report != nullptr ? *report : ignored;
   out = RemovalReport();
@@ -57,6 +59,7 @@ Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
   if (!s.ok()) return s.Prefixed("nothing was removed");
   // Both databases are read, and must be writable, before either is written.
   s = ipod.LoadForSync(nullptr);
+  if (s.ok()) s = PrepareSigning(ipod, guid ? *guid : GuidSources(), &out.signing);
   if (!s.ok()) return s.Prefixed("nothing was removed");
   s = FinishInterruptedRun(ipod);
   if (!s.ok()) return s.Prefixed("an interrupted earlier run could not be finished");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "database/ipod_database.h"
+#include "storage/firewire_guid.h"
 #include "track/track_info.h"
 
 namespace tunewell {
@@ -18,6 +19,8 @@ struct RemovalReport {
   std::vector<Status> files_kept;
   // iTunesDB.bak was deleted: the iPod had no room for the new database beside the old one.
   bool backup_given_up = false;
+  // Which kind of iPod and GUID source a signed database was signed for; "" for none.
+  std::string signing;
 };
 
 // Takes `tracks` (records read from this iPod: path is the iPod location, trackId the id) out
@@ -28,15 +31,18 @@ struct RemovalReport {
 // no remaining track names it. `report`, when given, tells what became of the files. On a full
 // iPod the backup of iTunesDB is given up when that makes the room to write. What an
 // interrupted run left behind is finished first; the removal is journaled until it ends.
+// `guid` says where the FireWire GUID of an iPod with a signed database comes from; null for its
+// files and the system's lookup.
 Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks,
-                            RemovalReport* report = nullptr);
+                            RemovalReport* report = nullptr, const GuidSources* guid = nullptr);
 
 // Chooses what to remove among the tracks the iPod lists once it is locked and read.
 using RemovalPick = std::function<TrackArray(const TrackArray& listed)>;
 // RemoveTracksFromIPod for the tracks `pick` chooses under the lock: a selection made earlier is
 // matched against what the iPod holds now, not against what it held then.
 Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
-                                  RemovalReport* report = nullptr);
+                                  RemovalReport* report = nullptr,
+                                  const GuidSources* guid = nullptr);
 
 // The records of `on_ipod` that are still the tracks of `chosen`: same id, location, title,
 // artist and album. What a removal picks again once it holds the iPod.

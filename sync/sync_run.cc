@@ -12,6 +12,7 @@
 #include "storage/track_copy.h"
 #include "sync/interrupted_run.h"
 #include "sync/run_journal.h"
+#include "sync/signing.h"
 
 namespace tunewell {
 
@@ -118,6 +119,9 @@ bool SyncRun::OpenAndRecover(const std::string& ipod_root) {
   }
   ipod_.emplace(env_, ipod_root);
   s = ipod_->LoadForSync(&tracks_);
+  if (s.ok()) {
+    s = PrepareSigning(*ipod_, services_.guid ? *services_.guid : GuidSources(), &report_.signing);
+  }
   if (!s.ok()) {
     return Fail(s,
                 "The iPod's database cannot be used (" + s.ToString() + "). Nothing was changed.");

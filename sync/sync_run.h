@@ -5,6 +5,7 @@
 
 #include "platform/env.h"
 #include "platform/interrupt.h"
+#include "storage/firewire_guid.h"
 #include "storage/missing_file_notice.h"
 #include "storage/random_source.h"
 #include "sync/progress.h"
@@ -25,6 +26,9 @@ struct SyncServices {
   RandomSource* random = nullptr;
   // Asked between copies whether the user wants the run to stop; null for never.
   const StopRequest* stop = nullptr;
+  // Where the FireWire GUID of an iPod with a signed database comes from; null for its files and
+  // the system's lookup.
+  const GuidSources* guid = nullptr;
 };
 
 // How a run ended.
@@ -45,6 +49,8 @@ struct SyncReport {
   // Items the request passed over as repeats of an earlier one; the summary has no line for
   // them.
   int32_t repeats = 0;
+  // Which kind of iPod and GUID source a signed database was signed for; "" for none.
+  std::string signing;
 
   // The run did all it was asked: every remaining track copied, nothing missing.
   bool complete() const {

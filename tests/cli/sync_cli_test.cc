@@ -160,7 +160,8 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
            "init --ipod " + ShellQuote(temp_.path() + "f") + " --folders 0",
            "init --ipod " + ShellQuote(temp_.path() + "f") + " --folders 7x",
            "list --ipod=", "list --ipod a --ipod b", "init --ipod a --folders 2 --folders 3",
-           "sync --ipod a --library b --library c"}) {
+           "sync --ipod a --library b --library c", "sync --ipod a --firewire-guid 0A27001B2C3D4E",
+           "remove --ipod a --id 1 --firewire-guid 000A2700ZZZZZZZZ"}) {
     EXPECT_EQ(Tunewell(usage), 1) << usage;
   }
   // What the help names, the command takes; each help starts with its command's usage.
@@ -197,6 +198,14 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   env_.RemoveFile(db_).IgnoreError();
   EXPECT_EQ(OnIpod("list"), 2);
   EXPECT_THAT(err_, HasSubstr("iTunesDB"));
+  // A signed database: refused until the iPod's FireWire GUID is known.
+  ASSERT_TRUE(WriteWholeFile(env_, db_, BuildITunesDb(SampleTracks(3), SignedLayout())).ok());
+  EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
+  EXPECT_THAT(err_, HasSubstr("FireWire GUID could not be found; give it with --firewire-guid"));
+  EXPECT_EQ(OnIpod("list"), 0);
+  EXPECT_THAT(out_, HasSubstr("(signed database): no FireWire GUID found"));
+  EXPECT_EQ(OnIpod("sync", "--firewire-guid 000a27001b2c3d4e " + ShellQuote(other)), 0) << err_;
+  EXPECT_THAT(err_, HasSubstr("FireWire GUID 000A27001B2C3D4E from --firewire-guid"));
   ipod_ = temp_.path() + "no-ipod";
   EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
 }

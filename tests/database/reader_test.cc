@@ -275,8 +275,8 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
       // A removal by id would take both records while counting one.
       {"a track id used twice", {}, "", [](const ITunesDbMap& m) { return m.tracks[2] + 16; }, 2},
       {"bytes beyond the file length", {}, "", nullptr, 16},
-      {"a checksum scheme", {}, "signed", [](const ITunesDbMap&) { return size_t{48}; }, 1},
-      {"a signature", {}, "signed", [](const ITunesDbMap&) { return size_t{100}; }, 0x100},
+      {"a signed database of an iPod classic", SignedLayout(), nullptr},
+      {"scheme 1 without room for its signature", {}, "short", [](Map) { return size_t{48}; }, 1},
       // Read as an item without a position, updated as such.
       {"a position record with another tag", {}, nullptr, position_tag, 0x646F6858},
       // The header then swallows the title record's start.
@@ -297,12 +297,22 @@ TEST(ShapeTest, WhichLayoutsAreWritable) {
     }
   }
   for (int n : {0, 1}) EXPECT_TRUE(Writable(BuildITunesDb(SampleTracks(n)), n).ok());
-  MemoryEnv env;
-  ITunesDatabase db(env);
-  ASSERT_TRUE(env.AddFile("/iTunesCDB", "x").ok() &&
-              env.AddFile("/iTunesDB", BuildITunesDb({})).ok());
-  ASSERT_TRUE(db.Load("/iTunesDB", nullptr, false).ok());
-  EXPECT_NE(db.writable().message().find("iTunesCDB"), std::string::npos);
+  // Signed beyond renewal (a later scheme, signature bytes under none) or beside a compressed
+  // database: refused in every layout, not only the one rewritten whole.
+  for (const ITunesDbOptions& layout :
+       {ITunesDbOptions{}, ManyDatasetLayout(), TwoDatasetLayout(), SignedLayout()}) {
+    for (const auto& [field, value, reason] :
+         {std::tuple{48, 2u, "scheme 2"}, {48, 0u, "signed"}, {0, 0u, "iTunesCDB"}}) {
+      std::string image = BuildITunesDb(SampleTracks(3), layout);
+      if (field != 0) PutU32(&image, field, value), PutU32(&image, 100, 0x100);
+      MemoryEnv env;
+      ITunesDatabase db(env);
+      ASSERT_TRUE(env.AddFile("/iTunesDB", image).ok());
+      ASSERT_TRUE(field != 0 || env.AddFile("/iTunesCDB", "x").ok());
+      ASSERT_TRUE(db.Load("/iTunesDB", nullptr, false).ok());
+      EXPECT_NE(db.writable().message().find(reason), std::string::npos) << reason;
+    }
+  }
 }
 
 // The orders built from sort keys, the in-place sorts and the duplicate check must agree with

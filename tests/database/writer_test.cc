@@ -7,6 +7,7 @@
 
 #include "database/database_layout.h"
 #include "database/empty_database.h"
+#include "database/hash58.h"
 #include "database/ipod_database.h"
 #include "database/itunes_database.h"
 #include "database/layout_update.h"
@@ -28,6 +29,14 @@ using Titles = std::vector<std::u16string>;
 constexpr char kRoot[] = "/ipod";
 constexpr char kDb[] = "/ipod/iPod_Control/iTunes/iTunesDB";
 constexpr char kSd[] = "/ipod/iPod_Control/iTunes/iTunesSD";
+constexpr char kGuid[] = "000A27001B2C3D4E";
+
+Hash58Key KeyOf(const char* guid) {
+  FireWireGuid bytes{};
+  Hash58Key key{};
+  EXPECT_TRUE(ParseFireWireGuid(guid, &bytes) && DeriveHash58Key(bytes, &key).ok());
+  return key;
+}
 
 class WriterTest : public ::testing::Test {
  protected:
@@ -250,10 +259,34 @@ TEST(ShuffleWriterTest, ReadsTheRealShuffleDatabase) {
   EXPECT_EQ(sd.count(), 13);
 }
 
+// The signature covers every byte but the database id and the 20 bytes after the scheme: a
+// change anywhere else, the last byte too, fails the check, as does another iPod's key.
+TEST(SignatureTest, CoversEveryByteButTheTwoFieldsItLeavesOut) {
+  std::string image = BuildITunesDb(SampleTracks(2), SignedLayout());
+  ASSERT_TRUE(SignHash58(KeyOf(kGuid), &image).ok());
+  ASSERT_TRUE(CheckHash58(KeyOf(kGuid), image).ok());
+  EXPECT_FALSE(CheckHash58(KeyOf("000A27001B2C3D4F"), image).ok());
+  for (const auto& [at, kept] : {std::pair{0x18, true},
+                                 {0x1F, true},
+                                 {0x32, true},
+                                 {0x45, true},
+                                 {0x17, false},
+                                 {0x20, false},
+                                 {0x30, false},
+                                 {0x46, false},
+                                 {0x58, false},
+                                 {0x6C, false},
+                                 {int(image.size()) - 1, false}}) {
+    std::string changed = image;
+    changed[at] ^= 1;
+    EXPECT_EQ(CheckHash58(KeyOf(kGuid), changed).ok(), kept) << at;
+  }
+}
+
 // Failures at every point of a save leave both database files exactly as they were, in the
-// three-dataset layout and in the many-dataset one of desktop software, and where names cannot
-// be swapped (a FAT volume under Windows), so that the backup is a copy.
-class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool, bool>> {
+// three-dataset layout, the many-dataset one of desktop software and that signed, and where names
+// cannot be swapped (a FAT volume under Windows), so that the backup is a copy.
+class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, int, bool>> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(WriteIPodTree(env_, kRoot, {1, BuildEmptyITunesDb(), BuildEmptyITunesSd()}).ok());
@@ -261,8 +294,9 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool, bo
             MakeTrack(u"three", u"B", u"Z")};
     ASSERT_TRUE(Run(old_, true).ok());
     env_.Erase(std::string(kDb) + ".bak");
-    if (std::get<1>(GetParam())) {
-      ASSERT_TRUE(env_.AddFile(kDb, BuildITunesDb(SampleTracks(3), ManyDatasetLayout())).ok());
+    if (std::get<1>(GetParam()) != 0) {
+      const auto layout = std::get<1>(GetParam()) == 1 ? ManyDatasetLayout() : SignedLayout();
+      ASSERT_TRUE(env_.AddFile(kDb, BuildITunesDb(SampleTracks(3), layout)).ok());
     }
     before_ = env_.TakeSnapshot();
     db_before_ = env_.Contents(kDb), sd_before_ = env_.Contents(kSd);
@@ -274,6 +308,7 @@ class SaveFaultsTest : public ::testing::TestWithParam<std::tuple<bool, bool, bo
     IPodDatabase ipod(env_, kRoot);
     TrackArray array = ArrayOf(tracks);
     RETURN_IF_ERROR(ipod.LoadForSync(adding ? &array : nullptr));
+    if (ipod.itunesDb().mustSign()) ipod.itunesDb().SetSigningKey(KeyOf(kGuid));
     return adding ? ipod.SaveAfterSync(array) : ipod.SaveAfterRemoval(array);
   }
 
@@ -366,12 +401,13 @@ TEST_P(SaveFaultsTest, BytesTheDeviceKeptWronglyLeaveBothFilesAsTheyWere) {
   }
 }
 
+constexpr const char* kFaultLayouts[] = {"", "ManyDatasets", "Signed"};
 INSTANTIATE_TEST_SUITE_P(AddingAndRemoving, SaveFaultsTest,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool(),
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(0, 1, 2),
                                             ::testing::Bool()),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param) ? "Adding" : "Removing") +
-                                  (std::get<1>(info.param) ? "ManyDatasets" : "") +
+                                  kFaultLayouts[std::get<1>(info.param)] +
                                   (std::get<2>(info.param) ? "NoSwap" : "");
                          });
 
@@ -387,6 +423,7 @@ struct Layout {
   bool libgpod = false;        // libgpod's database of a used iPod
   size_t gone = 0;             // the old track removed
   size_t podcast_items = 0;    // left in the podcast playlist of the type-3 dataset
+  const char* guid = nullptr;  // libgpod's database signed for an iPod classic with this GUID
   friend void PrintTo(const Layout& l, std::ostream* os) { *os << l.name; }
 };
 
@@ -402,6 +439,7 @@ const Layout kLayouts[] = {
     // Track 6 is the one episode of its podcast, which goes with it: of two podcasts with five
     // episodes, one with three is left.
     {"Libgpods", {}, nullptr, true, 6, 3},
+    {"SignedLibgpods", {}, nullptr, true, 6, 3, kGuid},
     {"RealEarly", {}, "early"},
     {"RealPodcasts", {}, "podcasts"},
 };
@@ -445,7 +483,7 @@ TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
   const Layout& l = GetParam();
   std::string error, image;
   if (l.libgpod) {
-    ASSERT_TRUE(GpodMake(root_.path(), 12, &error)) << error;
+    ASSERT_TRUE(GpodMake(root_.path(), 12, &error, l.guid ? l.guid : "")) << error;
   } else {
     if (l.real) {
       TUNEWELL_SKIP_WITHOUT_REAL_IPODS();
@@ -473,7 +511,20 @@ TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
   TrackArray candidates = ArrayOf(fresh);
   IPodDatabase adding(Env::Default(), root_.path());
   ASSERT_TRUE(adding.LoadForSync(&candidates).ok());
+  // Signed as libgpod's own routine signs: signing our file again changes no byte.
+  const auto signing = [&](IPodDatabase& ipod) {
+    ASSERT_EQ(ipod.itunesDb().mustSign(), l.guid != nullptr);
+    if (l.guid) ipod.itunesDb().SetSigningKey(KeyOf(l.guid));
+  };
+  const auto expect_signed = [&] {
+    std::string ours, theirs;
+    ASSERT_TRUE(Env::Default().ReadFile(adding.dbPath(), &ours).ok());
+    ASSERT_TRUE(!l.guid || GpodSign(root_.path(), &error)) << error;
+    EXPECT_TRUE(Env::Default().ReadFile(adding.dbPath(), &theirs).ok() && theirs == ours);
+  };
+  signing(adding);
   ASSERT_TRUE(adding.SaveAfterSync(candidates).ok());
+  expect_signed();
   GpodDump expected = Dump();
   ASSERT_EQ(expected.tracks.size(), before.tracks.size() + 2);
   EXPECT_EQ(std::vector(expected.tracks.begin(), expected.tracks.end() - 2), before.tracks);
@@ -494,7 +545,9 @@ TEST_P(IndependentCheckTest, AddedAndRemovedAsLibgpodReadsThem) {
   old_one.trackId = before.tracks.at(l.gone).id;
   IPodDatabase removing(Env::Default(), root_.path());
   ASSERT_TRUE(removing.LoadForSync(nullptr).ok());
+  signing(removing);
   ASSERT_TRUE(removing.SaveAfterRemoval({&old_one, &fresh[0]}).ok());
+  expect_signed();
   expected.tracks.erase(expected.tracks.end() - 2);
   expected.tracks.erase(expected.tracks.begin() + l.gone);
   for (GpodPlaylist& pl : expected.playlists) std::erase(pl.members, old_one.trackId);

@@ -17,6 +17,7 @@
 #include "platform/memory/memory_env.h"
 #include "platform/mount_table.h"
 #include "platform/path.h"
+#include "platform/sha1.h"
 #include "platform/text.h"
 #include "platform/win32/xp_compat/tick_count64.h"
 #include "tests/support/ipod_tree.h"
@@ -115,6 +116,39 @@ TEST(UtfTest, MalformedInputBecomesReplacement) {
   EXPECT_EQ(Utf16ToUtf8(u"a\xD800"), "a\xEF\xBF\xBD");
   EXPECT_EQ(Utf16ToUtf8(u"\xDD1E\xD834"), "\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(Utf16ToUtf8(u"\xD800\xD834\xDD1E"), "\xEF\xBF\xBD\xF0\x9D\x84\x9E");
+}
+
+// HMAC-SHA1 over the system's SHA-1: RFC 2202's cases, keys and messages longer than a block
+// among them, each message also handed over in two parts.
+TEST(DigestTest, HmacSha1GivesRfc2202sResults) {
+  std::string counting;
+  for (char c = 1; c <= 25; ++c) counting += c;
+  const std::string long_key(80, '\xaa');
+  const struct {
+    std::string key, data;
+    const char* mac;
+  } cases[] = {
+      {std::string(20, '\x0b'), "Hi There", "b617318655057264e28bc0b6fb378c8ef146be00"},
+      {"Jefe", "what do ya want for nothing?", "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79"},
+      {std::string(20, '\xaa'), std::string(50, '\xdd'),
+       "125d7342b9ac11cd91a39af48aa17b4f63f175d3"},
+      {counting, std::string(50, '\xcd'), "4c9007f4026250c6bc8414f9bf50c86c2d7235da"},
+      {std::string(20, '\x0c'), "Test With Truncation", "4c1a03424b55e07fe7f27be1d58bb9324a9a5a04"},
+      {long_key, "Test Using Larger Than Block-Size Key - Hash Key First",
+       "aa4ae5e15272d00e95705637ce8a3b55ed402112"},
+      {long_key, "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data",
+       "e8e99d0f45237d786d6bbaa7965c7808bbff1a91"}};
+  for (const auto& c : cases) {
+    const std::string_view data = c.data;
+    for (size_t cut : {size_t{0}, data.size() / 2}) {
+      const std::string_view parts[] = {data.substr(0, cut), data.substr(cut)};
+      Sha1Digest mac{};
+      ASSERT_TRUE(HmacSha1(c.key, parts, &mac).ok());
+      std::string hex;
+      for (uint8_t b : mac) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+      EXPECT_EQ(hex, c.mac) << c.data;
+    }
+  }
 }
 
 // Sort indexes are built from keys and read back by comparison. Among the texts: case pairs,

@@ -1,6 +1,7 @@
 // iPod locations and the music files they resolve to; music folders, drawn names and the track
 // copy, on the in-memory file system, for a drive root and a mount folder alike; the eject's
-// device lookup over a device tree of our own (the system's is the plug-in's eject event's).
+// device lookup over a device tree of our own (the system's is the plug-in's eject event's); where
+// the FireWire GUID comes from.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include "platform/path.h"
 #include "platform/text.h"
 #include "storage/device_tree.h"
+#include "storage/firewire_guid.h"
 #include "storage/ipod_location.h"
 #include "storage/music_folders.h"
 #include "storage/track_copy.h"
@@ -374,6 +376,7 @@ class FakeTree : public DeviceTree {
 constexpr StorageNumber kDisk0{7, 0}, kDisk1{7, 1}, kCdRom1{2, 1};  // FILE_DEVICE_DISK, _CD_ROM
 constexpr char kXpIPod[] = "USB\\VID_05AC&PID_1209\\000A270012345678";
 constexpr char kVistaIPod[] = "USB\\VID_05AC&PID_1261\\000A27001C8E4A12";
+constexpr char kStick[] = "USB\\VID_0781&PID_5567\\4C53000112345678";
 
 // XP: a volume on removable media hangs under its disk, under the USB device; a card reader's
 // empty slot is listed with no volume mounted. (A fixed disk's volumes lie as from Vista on.)
@@ -400,25 +403,90 @@ const std::vector<FakeNode> kVistaTree = {
     {2, "SCSI\\DISK&VEN_&PROD_ST3500418AS\\4&3B7A1AB&0&000000", kDisk, "", kDisk0},
     {1, "USB\\ROOT_HUB20\\4&1D3F5E46&0"},
     {2, kVistaIPod, kRemovable},
-    {3, "USBSTOR\\DISK&VEN_APPLE&PROD_IPOD&REV_1.62\\000A27001C8E4A12&0", kDisk, "", kDisk1}};
+    {3, "USBSTOR\\DISK&VEN_APPLE&PROD_IPOD&REV_1.62\\000A27001C8E4A12&0", kDisk, "", kDisk1},
+    {2, kStick, kRemovable},
+    {3, "USBSTOR\\DISK&VEN_SANDISK\\4C530001&0", kDisk, "", {7, 2}},
+    {1, "STORAGE\\VOLUME\\_??_USBSTOR#DISK&VEN_SANDISK", kVolume, "H:\\", {7, 2}}};
 
-// The USB device under the iPod's volume, both ways; nothing for a fixed disk, a DVD drive, a
-// root with no volume or a root that is not one.
+// The USB device under the iPod's volume, both ways, and its serial number where it is Apple's;
+// nothing for a fixed disk, a DVD drive, a root with no volume or a root that is not one.
 TEST(DeviceLookupTest, EjectsTheRemovableDeviceThatCarriesTheVolume) {
-  using Cases = std::vector<std::pair<std::string, std::string>>;  // root, device
+  // root, device, serial
+  using Cases = std::vector<std::tuple<std::string, std::string, std::string>>;
   const std::pair<const std::vector<FakeNode>*, Cases> shapes[] = {
-      {&kXpTree, {{"E:\\", kXpIPod}, {"F:\\", ""}, {"E:", ""}, {"", ""}}},
-      {&kVistaTree, {{"C:\\", ""}, {"G:\\", ""}, {"E:\\", kVistaIPod}}}};
+      {&kXpTree,
+       {{"E:\\", kXpIPod, "000A270012345678"}, {"F:\\", "", ""}, {"E:", "", ""}, {"", "", ""}}},
+      {&kVistaTree,
+       {{"C:\\", "", ""},
+        {"G:\\", "", ""},
+        {"E:\\", kVistaIPod, "000A27001C8E4A12"},
+        {"H:\\", kStick, ""}}}};
   for (const auto& [shape, cases] : shapes) {
-    for (const auto& [root, device] : cases) {
+    for (const auto& [root, device, serial] : cases) {
       SCOPED_TRACE(root + (shape == &kXpTree ? " on XP" : " on Vista"));
       FakeTree tree(*shape);
       EXPECT_EQ(FindIPodDevice(tree, root).instanceId, device);
+      EXPECT_EQ(UsbSerialFromDeviceTree(tree, root), serial);
       EXPECT_EQ(EjectIPod(tree, root).ok(), !device.empty());
       EXPECT_EQ(tree.ejected, std::vector<std::string>(!device.empty(), device));
     }
   }
 }
+
+// The GUID given, else SysInfoExtended's, else SysInfo's, else the USB serial number; a value
+// that is not 16 hexadecimal digits is passed over, or for the option refused.
+TEST(FireWireGuidTest, SourcesInTheirOrder) {
+  const std::string ext = "<dict>\n<key>FireWireGUID</key>\n  <string>000A2700AAAAAAAA</string>";
+  const struct {
+    std::string given, extended, sysinfo, usb;
+    const char* guid;  // "" NotFound, nullptr InvalidArgument
+    const char* source;
+  } cases[] = {
+      {"000a2700bbbbbbbb", ext, "FirewireGuid: 0x000A2700CCCCCCCC", "000A2700DDDDDDDD",
+       "000A2700BBBBBBBB", "--firewire-guid"},
+      {"", ext, "FirewireGuid: 0x000A2700CCCCCCCC", "000A2700DDDDDDDD", "000A2700AAAAAAAA",
+       "SysInfoExtended"},
+      {"", "<key>FireWireGUID</key><string>0A2700AAAAAAAA</string>",
+       "BuildID: 1\r\nFirewireGuid: 000a2700cccccccc\r\n", "", "000A2700CCCCCCCC", "SysInfo"},
+      {"", "", "FirewireGuid: 0x000A2700CCCCCCC", "000A2700DDDDDDDD", "000A2700DDDDDDDD", "USB"},
+      {"", "", "", "000A2700DDDDDDDG", "", ""},
+      {"000A2700BBBBBBB", ext, "", "", nullptr, ""}};
+  for (const auto& c : cases) {
+    MemoryEnv env;
+    for (const auto& [name, text] :
+         {std::pair{"SysInfoExtended", c.extended}, {"SysInfo", c.sysinfo}}) {
+      const std::string path = JoinPath("/ipod", {"iPod_Control", "Device", name});
+      ASSERT_TRUE(text.empty() || env.AddFile(path, text).ok());
+    }
+    FoundGuid found;
+    const Status s = FindFireWireGuid(env, "/ipod", {c.given, [&] { return c.usb; }}, &found);
+    EXPECT_EQ(s.IsNotFound(), c.guid != nullptr && !*c.guid) << s.ToString();
+    EXPECT_EQ(s.code() == Status::Code::kInvalidArgument, c.guid == nullptr) << s.ToString();
+    EXPECT_EQ(found.hex, c.guid ? c.guid : "");
+    EXPECT_NE(found.source.find(c.source), std::string::npos) << found.source;
+  }
+}
+
+#ifndef _WIN32
+// Linux: from the block device's node in sysfs up to the USB device, whose serial counts only
+// where its vendor is Apple.
+TEST(FireWireGuidTest, UsbSerialThroughSysfs) {
+  namespace fs = std::filesystem;
+  for (const char* vendor : {"05ac\n", "0781\n"}) {
+    fixture::TempFolder sys;
+    const fs::path usb = fs::path(sys.path()) / "devices/pci0000:00/usb1/1-1";
+    const fs::path partition = usb / "1-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb/sdb2";
+    fs::create_directories(partition);
+    fs::create_directories(fs::path(sys.path()) / "dev/block");
+    fs::create_directory_symlink(partition, fs::path(sys.path()) / "dev/block/8:18");
+    std::ofstream(usb / "idVendor") << vendor;
+    std::ofstream(usb / "serial") << "000A27001B2C3D4E\n";
+    EXPECT_EQ(UsbSerialFromSysfs(Env::Default(), sys.path(), "8:18"),
+              vendor[1] == '5' ? "000A27001B2C3D4E" : "");
+    EXPECT_EQ(UsbSerialFromSysfs(Env::Default(), sys.path(), "8:19"), "");
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace tunewell

@@ -84,9 +84,18 @@ inline bool RunGpodTool(const std::string& args, std::string* output, std::strin
 
 // An iPod folder tree below `root` with a libgpod-written iTunesDB of an iPod that desktop
 // software has used: playlists, podcasts, play counts (see gpod_tool.c).
-inline bool GpodMake(const std::string& root, int tracks, std::string* error) {
+// With a `guid`, of an iPod classic with that FireWire GUID, signed by libgpod.
+inline bool GpodMake(const std::string& root, int tracks, std::string* error,
+                     const std::string& guid = "") {
   std::string output;
-  return RunGpodTool("make " + ShellQuote(root) + " " + std::to_string(tracks), &output, error);
+  return RunGpodTool("make " + ShellQuote(root) + " " + std::to_string(tracks) + " " + guid,
+                     &output, error);
+}
+
+// libgpod's own routine signs the iTunesDB below `root` again, in place.
+inline bool GpodSign(const std::string& root, std::string* error) {
+  std::string output;
+  return RunGpodTool("sign " + ShellQuote(root), &output, error);
 }
 
 // Reads the iTunesDB below `root` with libgpod. False, with the reason, when it cannot.

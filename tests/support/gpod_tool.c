@@ -1,8 +1,13 @@
 /* libgpod as an independent reader and writer of iTunesDB, for tests (read by gpod_client.cc).
  *   gpod_tool make DIR N   an iPod folder whose iTunesDB of N tracks is that of an iPod desktop
  *                          software has used: the tracks, podcasts and playlists of Make().
+ *   gpod_tool make DIR N GUID  the same for an iPod classic (MB029) with that FireWire GUID in
+ *                          its SysInfo: libgpod signs the file.
  *   gpod_tool dump DIR     per track in file order a "track" line of the fields Dump() prints,
  *                          then "mpl COUNT", then "playlist NAME KIND RULES IDS" per playlist.
+ *   gpod_tool sign DIR     signs the iTunesDB there again, in place, with libgpod's own routine
+ *                          and the GUID in the SysInfo there. Linked from libgpod.a, whose
+ *                          shared library does not export that routine.
  * Exit status: 0 done, 1 usage, 2 libgpod failed (its message on stderr). */
 
 #include <glib.h>
@@ -22,13 +27,26 @@ static void AddPlaylist(Itdb_iTunesDB* itdb, Itdb_Playlist* pl, long count, long
     itdb_playlist_add_track(pl, g_list_nth_data(itdb->tracks, (guint)k), -1);
 }
 
-static int Make(const char* dir, long count) {
+/* libgpod's signing routine for the iPod classic and nano 3G, from its archive. */
+gboolean itdb_hash58_write_hash(Itdb_Device* device, unsigned char* itdb_data, gsize itdb_len,
+                                GError** error);
+
+static int Make(const char* dir, long count, const char* guid) {
   static const char* const kFolders[] = {"iTunes", "Music/F00", "Music/F01", "Music/F02",
                                          "Music/F03"};
   for (size_t i = 0; i < 5; ++i) {
     gchar* path = g_build_filename(dir, "iPod_Control", kFolders[i], NULL);
     if (g_mkdir_with_parents(path, 0755) != 0) return Fail(path, NULL);
     g_free(path);
+  }
+  if (guid != NULL) {
+    gchar* device = g_build_filename(dir, "iPod_Control", "Device", NULL);
+    gchar* sysinfo = g_build_filename(device, "SysInfo", NULL);
+    gchar* text = g_strdup_printf("ModelNumStr: MB029\nFirewireGuid: 0x%s\n", guid);
+    const gboolean written =
+        g_mkdir_with_parents(device, 0755) == 0 && g_file_set_contents(sysinfo, text, -1, NULL);
+    g_free(text), g_free(sysinfo), g_free(device);
+    if (!written) return Fail("SysInfo", NULL);
   }
   Itdb_iTunesDB* itdb = itdb_new();
   itdb_set_mountpoint(itdb, dir);
@@ -112,9 +130,27 @@ static int Dump(const char* dir) {
   return 0;
 }
 
+static int Sign(const char* dir) {
+  gchar* path = g_build_filename(dir, "iPod_Control", "iTunes", "iTunesDB", NULL);
+  gchar* data = NULL;
+  gsize length = 0;
+  GError* error = NULL;
+  if (!g_file_get_contents(path, &data, &length, &error)) return Fail("iTunesDB", error);
+  Itdb_Device* device = itdb_device_new();
+  itdb_device_set_mountpoint(device, dir);
+  const gboolean signed_ = itdb_hash58_write_hash(device, (unsigned char*)data, length, &error) &&
+                           g_file_set_contents(path, data, (gssize)length, &error);
+  itdb_device_free(device);
+  g_free(data);
+  g_free(path);
+  return signed_ ? 0 : Fail("itdb_hash58_write_hash", error);
+}
+
 int main(int argc, char** argv) {
-  if (argc == 4 && strcmp(argv[1], "make") == 0) return Make(argv[2], atol(argv[3]));
+  if ((argc == 4 || argc == 5) && strcmp(argv[1], "make") == 0)
+    return Make(argv[2], atol(argv[3]), argc == 5 ? argv[4] : NULL);
   if (argc == 3 && strcmp(argv[1], "dump") == 0) return Dump(argv[2]);
-  fputs("usage: gpod_tool make DIR N | gpod_tool dump DIR\n", stderr);
+  if (argc == 3 && strcmp(argv[1], "sign") == 0) return Sign(argv[2]);
+  fputs("usage: gpod_tool make DIR N [GUID] | gpod_tool dump DIR | gpod_tool sign DIR\n", stderr);
   return 1;
 }

@@ -154,6 +154,12 @@ ITunesDbOptions ManyDatasetLayout() {
           .extra_playlists = 1};
 }
 
+ITunesDbOptions SignedLayout() {
+  ITunesDbOptions o = ManyDatasetLayout();
+  o.signing_scheme = 1;
+  return o;
+}
+
 ITunesDbOptions TwoDatasetLayout() {
   return {.track_header_length = 160,
           .playlist_header_length = 112,
@@ -185,9 +191,9 @@ std::string BuildITunesDb(const std::vector<FixtureTrack>& tracks, const ITunesD
   ITunesDbMap& m = map ? *map : local;
   m = ITunesDbMap();
   Writer w;
-  const size_t db =
-      w.Begin("mhbd", o.database_header_length,
-              {12, 1, 16, 0x19, 20, o.dataset_types.size(), 24, 0x89ABCDEF, 28, 0x01234567});
+  const size_t db = w.Begin("mhbd", o.database_header_length,
+                            {12, 1, 16, 0x19, 20, o.dataset_types.size(), 24, 0x89ABCDEF, 28,
+                             0x01234567, 48, o.signing_scheme, 56, 0x5A5A5A5A});
   for (uint32_t type : o.dataset_types) {
     const size_t ds = w.Begin("mhsd", o.dataset_header_length, {12, type});
     m.datasets.push_back(ds);

@@ -74,6 +74,7 @@ struct FixtureItem {  // a library playlist item; without `position`, no positio
 
 struct ITunesDbOptions {
   uint32_t database_header_length = 104;
+  uint32_t signing_scheme = 0;  // 1: signed for an iPod classic (the signature left zero)
   uint32_t dataset_header_length = 96;
   uint32_t track_list_header_length = 92;
   uint32_t track_header_length = 244;  // fields past a shorter header are left out
@@ -102,6 +103,8 @@ struct ITunesDbOptions {
 // The layouts of the two real databases beside the checkout, which a fresh clone lacks.
 ITunesDbOptions ManyDatasetLayout();
 ITunesDbOptions TwoDatasetLayout();
+// The many-dataset layout signed for an iPod classic.
+ITunesDbOptions SignedLayout();
 
 // Byte offsets of the records of a built image; data records and items of the library playlist.
 struct PlaylistDatasetMap {

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "database/hash58.h"
 #include "tests/sync/sync_fixture.h"
 
 namespace tunewell {
@@ -12,16 +13,24 @@ using namespace fixture;  // NOLINT: the tests' own helpers
 // A save stopped after its 1st, 2nd, ... n-th file-system call, as a crash or a pulled cable
 // stops it, with only synced bytes surviving: each database on the iPod is then exactly the old
 // one or exactly the new one, and the next sync finishes the job: the two databases in step, no
-// music file that iTunesDB does not name, no temporary file or journal left behind.
-class CrashTest : public SyncRunTest, public ::testing::WithParamInterface<bool> {
+// music file that iTunesDB does not name, no temporary file or journal left behind; for an iPod
+// classic's signed database too, whose signature then checks.
+class CrashTest : public SyncRunTest, public ::testing::WithParamInterface<std::tuple<bool, bool>> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(MakeIPod(env_, /*shuffle=*/true).ok());
+    if (signing()) {
+      ASSERT_TRUE(env_.AddFile(kDbPath, BuildITunesDb({}, SignedLayout())).ok());
+      ASSERT_TRUE(
+          env_.AddFile("/ipod/iPod_Control/Device/SysInfo", "FirewireGuid: 0x000A27001B2C3D4E")
+              .ok());
+    }
     // Put there by another program, named by no track: it must survive every repair.
     ASSERT_TRUE(env_.AddFile(kSdPath, BuildITunesSd({kForeign})).ok());
     ASSERT_TRUE(Sync({"a", "b", "c"}).status.ok());
   }
-  bool removing() const { return GetParam(); }
+  bool removing() const { return std::get<0>(GetParam()); }
+  bool signing() const { return std::get<1>(GetParam()); }
 
   SyncReport Sync(const std::vector<std::string>& names) {  // the same names drawn each time
     random_ = LcgRandom(5);
@@ -68,6 +77,10 @@ TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
     EXPECT_TRUE(sd == old_sd || sd == new_sd) << sd.size() << " bytes";
 
     EXPECT_TRUE(Sync({"later"}).status.ok());
+    FireWireGuid guid;
+    Hash58Key key;
+    ASSERT_TRUE(ParseFireWireGuid("000A27001B2C3D4E", &guid) && DeriveHash58Key(guid, &key).ok());
+    EXPECT_EQ(CheckHash58(key, *env_.Contents(kDbPath)).ok(), signing());
     for (const std::string& path : env_.Paths()) {
       EXPECT_FALSE(path.ends_with(".tmp") || path.ends_with(".journal")) << path;
     }
@@ -104,8 +117,12 @@ TEST_F(SyncRunTest, ALaggingShuffleDatabaseIsLeftToTheNextRun) {
   EXPECT_EQ(ReadITunesSdNames(*env_.Contents(kSdPath)).size(), 3u);
 }
 
-INSTANTIATE_TEST_SUITE_P(SyncAndRemoval, CrashTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Removal" : "Sync"; });
+INSTANTIATE_TEST_SUITE_P(SyncAndRemoval, CrashTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "Removal" : "Sync") +
+                                  (std::get<1>(info.param) ? "Signed" : "");
+                         });
 
 }  // namespace
 }  // namespace tunewell

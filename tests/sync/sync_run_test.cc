@@ -119,15 +119,17 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
   const std::string sd = BuildITunesSd({u":iPod_Control:Music:F00:TRK0.mp3"});
   std::string lying = sd;
   lying[2] = 3;  // three entries promised, one there
-  std::string signed_db = BuildITunesDb(SampleTracks(3));
-  signed_db[48] = 1;  // a checksum scheme
+  const std::string signed_db = BuildITunesDb(SampleTracks(3), SignedLayout());
+  std::string later_scheme = signed_db;
+  later_scheme[48] = 2;  // the nano 4G's and later ones'
   const struct {
     const char* name;
     std::optional<std::string> db, sd;
   } cases[] = {
       {"missing iTunesDB", std::nullopt, std::nullopt},
       {"garbage iTunesDB", "garbage", std::nullopt},
-      {"a signed database", signed_db, std::nullopt},
+      {"a signed database without a FireWire GUID", signed_db, std::nullopt},
+      {"a later signing scheme", later_scheme, std::nullopt},
       {"cut iTunesSD", BuildITunesDb(SampleTracks(3)), sd.substr(0, sd.size() - 100)},
       {"iTunesSD with a lying count", BuildITunesDb(SampleTracks(3)), lying},
       {"two-byte iTunesSD", BuildITunesDb(SampleTracks(3)), std::string("\0\0", 2)},
