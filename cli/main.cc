@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "platform/interrupt.h"
 #include "platform/large_buffer.h"
 
 namespace tunewell::cli {
@@ -29,6 +30,7 @@ const std::map<std::string, Command>& Commands() {
 int main(int argc, char** argv) {
   using namespace tunewell::cli;
   tunewell::PreferLargePagesForHeap();
+  tunewell::IgnoreBrokenPipes();
   const std::string first = argc < 2 ? "" : argv[1];
   if (argc < 2 || first == "--help" || first == "-h" || first == "help") {
     std::fputs(UsageOf("").c_str(), argc < 2 ? stderr : stdout);

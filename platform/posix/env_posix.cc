@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <set>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #ifdef __linux__
 #include <sys/sendfile.h>
@@ -167,11 +169,10 @@ class PosixEnv : public Env {
 
   Status ReadFileStart(const std::string& path, size_t limit, std::string* contents) override {
     contents->clear();
-    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    ScopedFd fd(OpenPlainFile(path));
     if (fd.get() < 0) return PosixError("open", path, errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return PosixError("fstat", path, errno);
-    if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
+    RETURN_IF_ERROR(CheckPlainFile(fd.get(), path, &st));
     const size_t size = std::min(static_cast<size_t>(st.st_size), limit);
     if (contents->capacity() < size) {
       // Let go of the old buffer before taking the new one.
@@ -187,12 +188,10 @@ class PosixEnv : public Env {
 
   Status ProbeFile(const std::string& path, bool /*share_read*/) override {
     // POSIX has no share modes: an existing readable file always opens.
-    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    ScopedFd fd(OpenPlainFile(path));
     if (fd.get() < 0) return PosixError("open", path, errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return PosixError("fstat", path, errno);
-    if (S_ISDIR(st.st_mode)) return Status::IOError(path + ": is a folder");
-    return Status::Ok();
+    return CheckPlainFile(fd.get(), path, &st);
   }
 
   Status FileSize(const std::string& path, uint64_t* size) override {
@@ -204,7 +203,9 @@ class PosixEnv : public Env {
 
   PathKind KindOf(const std::string& path) override {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) return PathKind::kNone;
+    if (::lstat(path.c_str(), &st) != 0) {
+      return errno == ENOENT || errno == ENOTDIR ? PathKind::kNone : PathKind::kOther;
+    }
     if (S_ISREG(st.st_mode)) return PathKind::kFile;
     if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
     return PathKind::kOther;
@@ -248,27 +249,26 @@ class PosixEnv : public Env {
 
   Status NewWritableFile(const std::string& path, bool /*hidden*/,
                          std::unique_ptr<WritableFile>* file) override {
-    const char* call = nullptr;
-    const int fd = CreateNew(path, &call);
-    if (fd < 0) return PosixError(call, path, errno);
+    int fd = -1;
+    RETURN_IF_ERROR(CreateNew(path, &fd));
     *file = std::make_unique<PosixWritableFile>(path, fd);
     return Status::Ok();
   }
 
   Status CopyFileTo(const std::string& from, const std::string& to) override {
-    ScopedFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    ScopedFd in(OpenPlainFile(from));
     if (in.get() < 0) return PosixError("open", from, errno);
     struct stat st;
-    if (::fstat(in.get(), &st) != 0) return PosixError("fstat", from, errno);
+    RETURN_IF_ERROR(CheckPlainFile(in.get(), from, &st));
     // The target is removed before it is created: a copy onto itself would lose the file.
     struct stat target;
     if (::lstat(to.c_str(), &target) == 0 && target.st_dev == st.st_dev &&
         target.st_ino == st.st_ino) {
       return Status::InvalidArgument(from + ": cannot copy a file onto itself");
     }
-    const char* call = nullptr;
-    ScopedFd out(CreateNew(to, &call));
-    if (out.get() < 0) return PosixError(call, to, errno);
+    int fd = -1;
+    RETURN_IF_ERROR(CreateNew(to, &fd));
+    ScopedFd out(fd);
     Status s = CopyContents(in.get(), out.get(), static_cast<uint64_t>(st.st_size), from, to);
     if (!s.ok()) return s;
     if (::close(out.release()) != 0) return PosixError("close", to, errno);
@@ -295,11 +295,10 @@ class PosixEnv : public Env {
 
   Status FileEquals(const std::string& path, std::string_view expected, bool* equal) override {
     *equal = false;
-    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    ScopedFd fd(OpenPlainFile(path));
     if (fd.get() < 0) return PosixError("open", path, errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return PosixError("fstat", path, errno);
-    if (!S_ISREG(st.st_mode)) return Status::IOError(path + ": not a file");
+    RETURN_IF_ERROR(CheckPlainFile(fd.get(), path, &st));
     // In pieces that stay in the processor's cache, rather than a second image of the file.
     constexpr size_t kPiece = size_t{256} << 10;
     const auto piece = std::make_unique_for_overwrite<char[]>(kPiece);
@@ -359,38 +358,62 @@ class PosixEnv : public Env {
     return Status::Ok();
   }
 
-  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
+  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock,
+                  const LockWait& wait) override {
     // flock() excludes other processes; the registry excludes other holders in this process,
     // which would share one open file description per lock object and not block each other.
-    const uint64_t token = LockRegistry::ForProcess().Acquire(path);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      const int err = errno;
+    uint64_t token = 0;
+    RETURN_IF_ERROR(LockRegistry::ForProcess().Acquire(path, wait, &token));
+    auto give_up = [&](Status s) {
       LockRegistry::ForProcess().Release(path, token);
-      return PosixError("open", path, err);
-    }
-    while (::flock(fd, LOCK_EX) != 0) {
+      return s;
+    };
+    // A link planted here could create or lock a file anywhere.
+    ScopedFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (fd.get() < 0) return give_up(PosixError("open", path, errno));
+    struct stat st;
+    if (Status s = CheckPlainFile(fd.get(), path, &st); !s.ok()) return give_up(s);
+    bool told = false;
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
       if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      LockRegistry::ForProcess().Release(path, token);
-      return PosixError("flock", path, err);
+      if (errno != EWOULDBLOCK) return give_up(PosixError("flock", path, errno));
+      if (!std::exchange(told, true) && wait.on_wait) wait.on_wait();
+      if (wait.stop != nullptr && wait.stop->Requested()) {
+        return give_up(Status::Stopped("stopped while waiting for " + path));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    *lock = std::make_unique<PosixFileLock>(path, token, fd);
+    *lock = std::make_unique<PosixFileLock>(path, token, fd.release());
     return Status::Ok();
   }
 
   uint64_t NowSeconds() override { return static_cast<uint64_t>(std::time(nullptr)); }
 
  private:
+  // Opens an existing file for reading without waiting on it: a FIFO or a device there would
+  // block a plain open until another program came along.
+  static int OpenPlainFile(const std::string& path) {
+    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  }
+
+  // Refuses anything but a plain file behind `fd`: a pipe, a device or a folder is no file of
+  // ours, and reading one could wait forever.
+  static Status CheckPlainFile(int fd, const std::string& path, struct stat* st) {
+    if (::fstat(fd, st) != 0) return PosixError("fstat", path, errno);
+    if (!S_ISREG(st->st_mode)) {
+      return Status::Refused(path + ": not a plain file (a folder, a pipe or a device)");
+    }
+    return Status::Ok();
+  }
+
   // A file created new, never written through a link or another name of an existing file
   // planted at `path` (which could lead outside the iPod): what is there is unlinked first,
-  // and one planted again before the create makes it fail. -1 with errno and `*call` on failure.
-  static int CreateNew(const std::string& path, const char** call) {
-    *call = "unlink";
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
-    *call = "open";
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  // and one planted again before the create makes it fail.
+  Status CreateNew(const std::string& path, int* fd) {
+    if (const Status s = RemoveFile(path); !s.ok() && !s.IsNotFound()) return s;
+    *fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (*fd < 0) return PosixError("open", path, errno);
+    return Status::Ok();
   }
 
   static Status CopyContents(int in, int out, [[maybe_unused]] uint64_t size,
