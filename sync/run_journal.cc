@@ -72,8 +72,10 @@ Status ReadJournal(Env& env, std::string_view ipod_root, RunJournal* journal) {
   uint64_t size = 0;
   RETURN_IF_ERROR(env.FileSize(path, &size));
   std::string text;
-  if (size <= kMaxJournalBytes)
+  // The size is looked at again once read: the file may have grown in between.
+  if (size <= kMaxJournalBytes) {
     RETURN_IF_ERROR(env.ReadFileStart(path, kMaxJournalBytes + 1, &text));
+  }
   if (size > kMaxJournalBytes || text.size() > kMaxJournalBytes) {
     return Status::Corruption(path + ": larger than any journal");
   }

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "sync/run_journal.h"
 #include "tests/sync/sync_fixture.h"
 
 namespace tunewell {
@@ -87,6 +88,33 @@ TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
     ++stops;
   }
   EXPECT_GT(stops, 10);
+}
+
+// Journals no run of ours writes: a location twice (in two spellings) gives one iTunesSD entry,
+// and one larger than any run writes is dropped unread.
+TEST_F(SyncRunTest, CraftedJournalsAreFinishedOnceOrDropped) {
+  const std::string journal = JournalPath(kIPodRoot);
+  const std::u16string added = u":iPod_Control:Music:F00:AAAA.mp3";
+  const std::pair<std::string, size_t> cases[] = {
+      {"Tunewell journal 1\nreplacing\nadd :iPod_Control:Music:F00:AAAA.mp3\n"
+       "add :ipod_control:music:F00:AAAA.mp3\n",
+       3},
+      {std::string(kMaxJournalBytes + 1, 'x'), 2}};
+  for (const auto& [text, entries] : cases) {
+    SCOPED_TRACE(text.size());
+    FixtureTrack track = SampleTracks(1)[0];
+    track.path = added;
+    Fresh(1, 1000,
+          IPodTree{3,
+                   BuildITunesDb({track}),
+                   BuildITunesSd({u":iPod_Control:Music:F01:PODC.mp3"}),
+                   {{Utf16ToUtf8(added), "audio"}}});
+    ASSERT_TRUE(env_.AddFile(journal, text).ok());
+    if (text.size() > kMaxJournalBytes) env_.Fail(MemoryEnv::Op::kReadFile, journal);
+    EXPECT_TRUE(Run().complete());
+    EXPECT_FALSE(env_.Exists(journal));
+    EXPECT_EQ(ReadITunesSdNames(*env_.Contents(kSdPath)).size(), entries);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SyncAndRemoval, CrashTest, ::testing::Bool(),

@@ -40,6 +40,8 @@ TEST_F(SyncRunTest, EmptyListOrTracksAlreadyThereLeaveTheIPodAlone) {
   Sources(1);
   ASSERT_TRUE(Run().complete());
   const auto before = SnapshotWithoutLock(env_);
+  // A stale stage goes at the start of every run that holds the lock.
+  ASSERT_TRUE(env_.AddFile(std::string(kDbPath) + ".tmp", "stale").ok());
   progress_ = RecordingProgress();
   const SyncReport report = Run();
   EXPECT_EQ(report.summary, (SyncSummary{0, 1, 0, 0}));
@@ -51,6 +53,12 @@ void NoRoomAfterThree(MemoryEnv& e) { e.SetCapacity(e.UsedBytes() + 3 * 100000 +
 void MissingSecond(MemoryEnv& e) { e.Erase("/music/t1.mp3"); }
 void FailSecondCopy(MemoryEnv& e) { e.FailCopyAfter(10, 2); }
 void NoMusicFolders(MemoryEnv& e) { e.Erase("/ipod/iPod_Control/Music"); }
+// Room for two copies and the stage of a large iTunesSD: a third copy would leave too little.
+void RoomForTwoAndTheDatabases(MemoryEnv& e) {
+  ASSERT_TRUE(
+      e.AddFile(kSdPath, BuildITunesSd(Titles(400, u":iPod_Control:Music:F00:X.mp3"))).ok());
+  e.SetCapacity(e.UsedBytes() + 2 * 110000 + e.Contents(kSdPath)->size() + 5000);
+}
 
 // How a run counts and reports the copies that stopped it; the causes are storage's.
 TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
@@ -65,6 +73,13 @@ TEST_F(SyncRunTest, CopiesThatStopTheRunAreCountedAndReported) {
   } cases[] = {
       // Each needs 100,000 bytes plus 2,000 for each of five: after three, not enough.
       {"no room after three", NoRoomAfterThree, {5, 0, 3, 0}, 0, true, {u"T0", u"T1", u"T2"}, 71},
+      {"room kept for the databases",
+       RoomForTwoAndTheDatabases,
+       {5, 0, 2, 0},
+       0,
+       true,
+       {u"T0", u"T1"},
+       57},
       {"missing source", MissingSecond, {4, 0, 4, 0}, 1, false, {u"T0", u"T2", u"T3", u"T4"}, 85},
       {"failed copy", FailSecondCopy, {5, 0, 1, 0, true}, 0, true, {u"T0"}, 42},
       // Nothing copied, nothing written.
