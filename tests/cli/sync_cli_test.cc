@@ -145,6 +145,13 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
 // The one home of "an unusable database or iPod changes nothing and exits with 2".
 TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
+  // A reader that goes away (`| head`) is no reason to stop a run.
+  ASSERT_EQ(RunCommand("{ (sleep 0.2; " + ShellQuote(TUNEWELL_BINARY) + " sync --ipod " +
+                           ShellQuote(ipod_) + " " + ShellQuote(song) + " 2>&1; echo $? >&3) | " +
+                           "true; } 3>&1",
+                       &out_),
+            0);
+  EXPECT_EQ(out_, "0\n");
   for (const std::string& usage : std::vector<std::string>{
            "sync " + ShellQuote(song), std::string("list"),
            "sync --ipod " + ShellQuote(ipod_) + " --bogus",
@@ -187,21 +194,38 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
 }
 
-TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
-  const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
-  std::unique_ptr<FileLock> held;
-  ASSERT_TRUE(env_.LockFile(IPodLockPath(ipod_), &held).ok());
-  auto run = std::async(std::launch::async, [&] {
-    std::string ignored;
-    return RunCommand(ShellQuote(TUNEWELL_BINARY) + " sync --ipod " + ShellQuote(ipod_) + " " +
-                          ShellQuote(song) + " >/dev/null 2>&1",
-                      &ignored);
-  });
-  EXPECT_EQ(run.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
-  EXPECT_EQ(CountMusicFiles(env_, ipod_), 0);
-  held.reset();
-  EXPECT_EQ(run.get(), 0);
-  EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
+// A second program waits for the lock and says so; a signal ends the wait, changing nothing.
+TEST_F(SyncCliTest, ASecondProgramWaitsForTheLockSaysSoAndStopsOnASignal) {
+  const std::string err_file = temp_.path() + "waiting.txt";
+  const struct {
+    std::string args, signal, exit;  // signal 0 sends none: the lock is let go instead
+  } cases[] = {{"sync " + ShellQuote(AddMp3("s.mp3", "Song", "Artist", "Album")), "0", "0\n"},
+               {"sync " + ShellQuote(AddMp3("t.mp3", "Other", "Artist", "Album")), "TERM", "130\n"},
+               {"remove --artist Artist", "INT", "130\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    std::unique_ptr<FileLock> held;
+    ASSERT_TRUE(env_.LockFile(IPodLockPath(ipod_), &held).ok());
+    auto run = std::async(std::launch::async, [&] {
+      std::string exit;
+      RunCommand(ShellQuote(TUNEWELL_BINARY) + " " + c.args + " --ipod " + ShellQuote(ipod_) +
+                     " >/dev/null 2>" + ShellQuote(err_file) +
+                     " & pid=$!; until grep -qs waiting " + ShellQuote(err_file) +
+                     "; do sleep 0.05; done; kill -" + c.signal +
+                     " $pid 2>/dev/null; wait $pid; echo $?",
+                 &exit);
+      return exit;
+    });
+    while (!env_.ReadFile(err_file, &err_).ok() ||
+           err_.find("waiting for another run") == err_.npos)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (c.signal == "0") held.reset();
+    EXPECT_EQ(run.get(), c.exit);
+    held.reset();
+    EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
+    EXPECT_EQ(CountMusicFiles(env_, ipod_), 1);
+    std::filesystem::remove(err_file);
+  }
 }
 
 // A link planted where a run writes could lead outside the iPod: it is replaced or refused,
@@ -243,6 +267,34 @@ TEST_F(SyncCliTest, PlantedLinksAreNeverWrittenThrough) {
   }
   EXPECT_EQ(OnIpod("sync", ShellQuote(AddMp3("x.mp3", "X", "Artist", "Album"))), 0) << err_;
   EXPECT_TRUE(fs::is_empty(elsewhere));
+  // The lock file and iPod_Control are never followed: a run there is refused by name.
+  for (const std::string& link : {itunes + ".tunewell.lock", ipod_ + "/iPod_Control"}) {
+    fs::rename(link, temp_.path() + "away");
+    fs::create_symlink(temp_.path() + "away", link);
+    EXPECT_EQ(OnIpod("sync", ShellQuote(AddMp3("y.mp3", "Y", "Artist", "Album"))), 2) << link;
+    EXPECT_THAT(err_, HasSubstr(link));
+    fs::remove(link);
+    fs::rename(temp_.path() + "away", link);
+  }
+}
+
+// A pipe where the iPod's files should be is refused by name, never waited on.
+TEST_F(SyncCliTest, PipesWhereFilesShouldBeAreRefusedByName) {
+  const std::string song = ShellQuote(AddMp3("s.mp3", "Song", "Artist", "Album"));
+  for (const char* file : {"/iPod_Control/iTunes/iTunesDB", "/iPod_Control/iTunes/iTunesSD",
+                           "/iPod_Control/iTunes/Tunewell.journal", "/autoSync"}) {
+    const std::string path = ipod_ + file, saved = temp_.path() + "saved";
+    std::error_code none;
+    std::filesystem::rename(path, saved, none);
+    ASSERT_EQ(RunCommand("mkfifo " + ShellQuote(path), &out_), 0);
+    for (const std::string& args :
+         {std::string("list"), "sync " + song, "sync --library " + ShellQuote(library_)}) {
+      const int exit = OnIpod(args);
+      EXPECT_TRUE(exit != 124 && (exit == 0 || err_.find(path) != err_.npos)) << args << err_;
+    }
+    std::filesystem::remove(path);
+    std::filesystem::rename(saved, path, none);
+  }
 }
 
 // A sync killed, or interrupted, once its third file is being copied: Ctrl-C takes the copies

@@ -23,6 +23,8 @@
 #include <windows.h>
 
 #include "win32kit/scoped_handle.h"
+#else
+#include "platform/posix/posix_env.h"
 #endif
 
 namespace tunewell {
@@ -370,6 +372,35 @@ TEST(SystemEnvTest, ErrorsNameTheFailedCall) {
   EXPECT_EQ(s.message(), "open " + missing + ": No such file or directory");
 #endif
 }
+
+#ifndef _WIN32
+// Plants a link to `target` where a file was just deleted: where a create comes next, as no
+// racing thread could time it.
+class PlantingEnv : public PosixEnv {
+ public:
+  Status RemoveFile(const std::string& path) override {
+    const Status s = PosixEnv::RemoveFile(path);
+    std::filesystem::create_symlink(target, path);
+    return s;
+  }
+  std::string target;
+};
+
+TEST(SystemEnvTest, ALinkPlantedBeforeACreateIsNeverWrittenThrough) {
+  DiskVolume volume;
+  PlantingEnv env;
+  env.target = JoinPath(volume.root(), {"outside"});
+  const std::string staged = JoinPath(volume.root(), {"iTunesDB.tmp"});
+  ASSERT_TRUE(fixture::WriteWholeFile(volume.env(), JoinPath(volume.root(), {"song"}), "s").ok());
+  std::unique_ptr<WritableFile> file;
+  for (const Status& s : {env.NewWritableFile(staged, false, &file),
+                          env.CopyFileTo(JoinPath(volume.root(), {"song"}), staged)}) {
+    EXPECT_FALSE(s.ok());
+    EXPECT_FALSE(std::filesystem::exists(env.target));
+    std::filesystem::remove(staged);
+  }
+}
+#endif
 
 #ifdef _WIN32
 using Win32Test = EnvContractTest<DiskVolume>;
