@@ -15,11 +15,11 @@ Status LockRegistry::Acquire(const std::string& name, const LockWait& wait, uint
   bool told = false;
   while (held_.count(name) != 0) {
     if (!std::exchange(told, true) && wait.on_wait) wait.on_wait();
+    // A signal sets the stop request without waking anyone: look again now and then.
+    released_.wait_for(guard, std::chrono::milliseconds(50));
     if (wait.stop != nullptr && wait.stop->Requested()) {
       return Status::Stopped("stopped while waiting for " + name);
     }
-    // A signal sets the stop request without waking anyone: look again now and then.
-    released_.wait_for(guard, std::chrono::milliseconds(50));
   }
   *token = next_token_++;
   held_[name] = *token;

@@ -428,10 +428,11 @@ Status PosixEnv::LockFile(const std::string& path, std::unique_ptr<FileLock>* lo
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) return give_up(PosixError("flock", path, errno));
     if (!std::exchange(told, true) && wait.on_wait) wait.on_wait();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Looked at before the lock is tried again: a stop that came while it was held wins.
     if (wait.stop != nullptr && wait.stop->Requested()) {
       return give_up(Status::Stopped("stopped while waiting for " + path));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   *lock = std::make_unique<PosixFileLock>(path, token, fd.release());
   return Status::Ok();

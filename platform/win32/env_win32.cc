@@ -389,11 +389,12 @@ class Win32Env : public Env {
       }
       if (!told && wait.on_wait) wait.on_wait();
       told = true;
+      ::Sleep(50);
+      // Looked at before the lock is tried again: a stop that came while it was held wins.
       if (wait.stop != nullptr && wait.stop->Requested()) {
         handle.reset();
         return give_up(Status::Stopped("stopped while waiting for " + path));
       }
-      ::Sleep(50);
     }
     *lock = std::make_unique<Win32FileLock>(path, token, std::move(handle));
     return Status::Ok();

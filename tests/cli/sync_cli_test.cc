@@ -194,9 +194,11 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
 }
 
-// A second program waits for the lock and says so; a signal ends the wait, changing nothing.
+// A second program waits for the lock and says so, reading the iPod and showing progress only
+// once it holds it (meanwhile another adds a track); a signal ends the wait, changing nothing.
 TEST_F(SyncCliTest, ASecondProgramWaitsForTheLockSaysSoAndStopsOnASignal) {
-  const std::string err_file = temp_.path() + "waiting.txt";
+  const std::string err = ShellQuote(temp_.path() + "waiting.txt"), other = temp_.path() + "db";
+  ASSERT_TRUE(WriteWholeFile(env_, other, BuildITunesDb(SampleTracks(1))).ok());
   const struct {
     std::string args, signal, exit;  // signal 0 sends none: the lock is let go instead
   } cases[] = {{"sync " + ShellQuote(AddMp3("s.mp3", "Song", "Artist", "Album")), "0", "0\n"},
@@ -204,27 +206,21 @@ TEST_F(SyncCliTest, ASecondProgramWaitsForTheLockSaysSoAndStopsOnASignal) {
                {"remove --artist Artist", "INT", "130\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    std::unique_ptr<FileLock> held;
-    ASSERT_TRUE(env_.LockFile(IPodLockPath(ipod_), &held).ok());
-    auto run = std::async(std::launch::async, [&] {
-      std::string exit;
-      RunCommand(ShellQuote(TUNEWELL_BINARY) + " " + c.args + " --ipod " + ShellQuote(ipod_) +
-                     " >/dev/null 2>" + ShellQuote(err_file) +
-                     " & pid=$!; until grep -qs waiting " + ShellQuote(err_file) +
-                     "; do sleep 0.05; done; kill -" + c.signal +
-                     " $pid 2>/dev/null; wait $pid; echo $?",
-                 &exit);
-      return exit;
-    });
-    while (!env_.ReadFile(err_file, &err_).ok() ||
-           err_.find("waiting for another run") == err_.npos)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (c.signal == "0") held.reset();
-    EXPECT_EQ(run.get(), c.exit);
-    held.reset();
-    EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
+    ASSERT_EQ(RunCommand("rm -f " + err + "; exec 9>>" + ShellQuote(IPodLockPath(ipod_)) +
+                             "; flock 9; " + ShellQuote(TUNEWELL_BINARY) + " " + c.args +
+                             " --ipod " + ShellQuote(ipod_) + " 9>&- >/dev/null 2>" + err +
+                             " & for i in $(seq 400); do grep -qs waiting " + err +
+                             " && break; sleep 0.05; done; kill -" + c.signal + " $!; " +
+                             (c.signal == "0" ? "cp " + other + " " + ShellQuote(db_) + "; " : "") +
+                             "exec 9>&-; wait $!; echo $?",
+                         &out_),
+              0);
+    EXPECT_EQ(out_, c.exit);
+    EXPECT_TRUE(env_.ReadFile(temp_.path() + "waiting.txt", &err_).ok() &&
+                err_.find("waiting for another run on this iPod") != err_.npos);
+    EXPECT_EQ(err_.find("Initialising") != err_.npos, c.signal == "0");
+    EXPECT_THAT(ListedTitles(), ElementsAre("Song", "Title 0"));
     EXPECT_EQ(CountMusicFiles(env_, ipod_), 1);
-    std::filesystem::remove(err_file);
   }
 }
 

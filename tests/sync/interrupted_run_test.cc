@@ -93,22 +93,15 @@ TEST_P(CrashTest, EveryStopLeavesTheOldOrTheNewDatabases) {
 // Journals no run of ours writes: a location twice (in two spellings) gives one iTunesSD entry,
 // and one larger than any run writes is dropped unread.
 TEST_F(SyncRunTest, CraftedJournalsAreFinishedOnceOrDropped) {
-  const std::string journal = JournalPath(kIPodRoot);
-  const std::u16string added = u":iPod_Control:Music:F00:AAAA.mp3";
+  const std::string journal = JournalPath(kIPodRoot), trk0 = ":iPod_Control:Music:F00:TRK0.mp3";
+  const std::string sd = BuildITunesSd({u":iPod_Control:Music:F01:PODC.mp3"});
   const std::pair<std::string, size_t> cases[] = {
-      {"Tunewell journal 1\nreplacing\nadd :iPod_Control:Music:F00:AAAA.mp3\n"
-       "add :ipod_control:music:F00:AAAA.mp3\n",
+      {"Tunewell journal 1\nreplacing\nadd " + trk0 + "\nadd :ipod_control:music:F00:TRK0.mp3\n",
        3},
       {std::string(kMaxJournalBytes + 1, 'x'), 2}};
   for (const auto& [text, entries] : cases) {
     SCOPED_TRACE(text.size());
-    FixtureTrack track = SampleTracks(1)[0];
-    track.path = added;
-    Fresh(1, 1000,
-          IPodTree{3,
-                   BuildITunesDb({track}),
-                   BuildITunesSd({u":iPod_Control:Music:F01:PODC.mp3"}),
-                   {{Utf16ToUtf8(added), "audio"}}});
+    Fresh(1, 1000, IPodTree{3, BuildITunesDb(SampleTracks(1)), sd, {{trk0, "audio"}}});
     ASSERT_TRUE(env_.AddFile(journal, text).ok());
     if (text.size() > kMaxJournalBytes) env_.Fail(MemoryEnv::Op::kReadFile, journal);
     EXPECT_TRUE(Run().complete());

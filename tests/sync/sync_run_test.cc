@@ -1,10 +1,6 @@
 // The sync run against an iPod in memory: what it copies, records and shows, the copies that
 // stop it, and the databases and locks that keep it from changing anything; its progress.
 
-#include <chrono>
-#include <thread>
-
-#include "storage/ipod_lock.h"
 #include "tests/sync/sync_fixture.h"
 
 namespace tunewell {
@@ -169,33 +165,6 @@ TEST_F(SyncRunTest, UnusableDatabasesChangeNothing) {
       }
       EXPECT_EQ(SnapshotWithoutLock(env_), before);
     }
-  }
-}
-
-// One change to an iPod at a time: a run and a removal wait for the lock before they read, and
-// a run shows no progress until it holds it.
-TEST_F(SyncRunTest, RunsAndRemovalsWaitForTheLockBeforeReading) {
-  for (bool removal : {false, true}) {
-    SCOPED_TRACE(removal ? "removal" : "sync");
-    Fresh(1);
-    IPodLock held;
-    ASSERT_TRUE(IPodLock::Acquire(env_, kIPodRoot, &held).ok());
-    env_.ResetCounts();
-    std::thread other([&] {
-      IPodDatabase ipod(env_, kIPodRoot);
-      (removal ? RemoveTracksFromIPod(ipod, {}) : Run().status).IgnoreError();
-    });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (env_.Calls(MemoryEnv::Op::kLock) == 0 && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::yield();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(env_.Calls(MemoryEnv::Op::kLock), 1);
-    EXPECT_EQ(env_.Calls(MemoryEnv::Op::kReadFile), 0);
-    EXPECT_TRUE(progress_.calls.empty());
-    held.Release();
-    other.join();
-    EXPECT_GT(env_.Calls(MemoryEnv::Op::kReadFile), 0);
   }
 }
 
