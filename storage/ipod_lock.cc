@@ -14,10 +14,12 @@ Status IPodLock::Acquire(Env& env, std::string_view ipod_root, IPodLock* lock,
   const std::string path = IPodLockPath(ipod_root);
   for (const std::string& folder : {ParentOf(ParentOf(path)), ParentOf(path)}) {
     const PathKind kind = env.KindOf(folder);
-    if (kind == PathKind::kNone)
+    if (kind == PathKind::kNone) {
       return Status::NotFound(folder + ": no such folder; is this an iPod?");
-    if (kind != PathKind::kFolder)
+    }
+    if (kind != PathKind::kFolder) {
       return Status::Refused(folder + ": not a plain folder (a link?)");
+    }
   }
   return env.LockFile(path, &lock->lock_, wait).Prefixed("cannot lock the iPod");
 }

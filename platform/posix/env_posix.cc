@@ -254,7 +254,9 @@ Status PosixEnv::FileSize(const std::string& path, uint64_t* size) {
 PathKind PosixEnv::KindOf(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) {
-    return errno == ENOENT || errno == ENOTDIR ? PathKind::kNone : PathKind::kOther;
+    // A name too long to exist is not there either.
+    return errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG ? PathKind::kNone
+                                                                        : PathKind::kOther;
   }
   if (S_ISREG(st.st_mode)) return PathKind::kFile;
   if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
