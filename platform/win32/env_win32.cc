@@ -207,9 +207,21 @@ class Win32Env : public Env {
   PathKind KindOf(const std::string& path) override {
     const DWORD attributes = AttributesOf(ToWide(path));
     if (attributes == kNoAttributes) {
-      const DWORD error = ::GetLastError();
-      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::kNone
-                                                                            : PathKind::kOther;
+      // Not there, or a name or drive that cannot hold anything; what may not be looked at
+      // (access denied) is there all the same.
+      switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_NOT_READY:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+          return PathKind::kNone;
+        default:
+          return PathKind::kOther;
+      }
     }
     // Links and junctions are not followed, as lstat() does not follow symbolic links.
     if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
