@@ -307,21 +307,26 @@ TYPED_TEST(EnvContractTest, FoldersAndFiles) {
   }
 }
 
-// A second holder waits until the first lets go; other lock files do not wait.
+// A second holder waits until the first lets go, and is told so once; a stop request ends a
+// wait, holding nothing; other lock files do not wait.
 TYPED_TEST(EnvContractTest, LockExcludesASecondHolderUntilReleased) {
   const std::string path = this->Path({"lock"});
   std::unique_ptr<FileLock> first, other;
   ASSERT_TRUE(this->env.LockFile(path, &first).ok());
   ASSERT_TRUE(this->env.LockFile(this->Path({"other.lock"}), &other).ok());
-  std::atomic<bool> second_holds{false};
+  std::atomic<int> second_holds{0}, told{0};
   Status second_status;
   std::thread second([&] {
     std::unique_ptr<FileLock> lock;
-    second_status = this->env.LockFile(path, &lock);
-    second_holds = true;
+    second_status = this->env.LockFile(path, &lock, {[&] { ++told; }});
+    second_holds = 1;
   });
+  struct : StopRequest {
+    bool Requested() const override { return true; }
+  } stop;
+  EXPECT_TRUE(this->env.LockFile(path, &other, {nullptr, &stop}).IsStopped());
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  EXPECT_FALSE(second_holds.load());
+  EXPECT_EQ(second_holds.load() + told.load(), 1);
   first.reset();
   second.join();
   EXPECT_TRUE(second_status.ok()) << second_status.ToString();
