@@ -7,6 +7,7 @@
 #include "cli/command_help.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "platform/interrupt.h"
 #include "platform/large_buffer.h"
 
 namespace tunewell::cli {
@@ -30,6 +31,7 @@ const std::map<std::string, Command>& Commands() {
 int main(int argc, char** argv) {
   using namespace tunewell::cli;
   tunewell::PreferLargePagesForHeap();
+  tunewell::IgnoreBrokenPipes();
   const std::string first = argc < 2 ? "" : argv[1];
   if (argc < 2) {
     std::fputs(UsageOf("").c_str(), stderr);

@@ -12,7 +12,9 @@
 #include "contents/contents_rows.h"
 #include "database/ipod_database.h"
 #include "platform/collation.h"
+#include "platform/interrupt.h"
 #include "platform/text.h"
+#include "storage/ipod_location.h"
 #include "sync/removal_run.h"
 
 namespace tunewell::cli {
@@ -104,8 +106,11 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
   // Another run may change the iPod before its lock is ours, and a freed id can go to a new
   // track: only what is still the same track (id, location, title, artist, album) goes.
   std::string out;
-  size_t removed = 0;
+  size_t removed = 0, gone = 0;
   RemovalReport report;
+  const LockWait wait{
+      [] { PrintError("waiting for another run on this iPod to finish (Ctrl-C stops)"); },
+      &InstallStopHandlers()};
   s = RemovePickedTracksFromIPod(
       ipod,
       [&](const TrackArray& listed) {
@@ -114,30 +119,47 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
           out += WideToNarrow(VisibleText(track->artist + u" - " + track->title)) + "\n";
         }
         removed = picked.size();
+        // Neither its id nor its file is there any more: another run removed it.
+        std::set<uint32_t> ids;
+        std::set<std::u16string> places;
+        for (const TrackInfo* track : listed) {
+          ids.insert(track->trackId);
+          places.insert(LocationKey(track->path));
+        }
+        for (const TrackInfo& want : chosen) {
+          gone += ids.count(want.trackId) == 0 && places.count(LocationKey(want.path)) == 0;
+        }
         return picked;
       },
-      &report, &guid);
-  if (!s.ok()) {
-    PrintError("cannot remove: " + s.ToString());
-    return kExitUnusable;
-  }
-  if (!report.signing.empty()) PrintError("note: " + report.signing);
+      &report, &guid, wait);
   if (report.backup_given_up) {
     PrintError(
         "note: the iPod had no room for the new database beside the old one; the backup "
         "iTunesDB.bak was deleted to make room");
   }
+  if (s.IsStopped()) {
+    PrintError("stopped while waiting; nothing was removed");
+    return kExitStopped;
+  }
+  if (!s.ok()) {
+    PrintError("cannot remove: " + s.ToString());
+    return kExitUnusable;
+  }
+  if (!report.signing.empty()) PrintError("note: " + report.signing);
   std::fputs(out.c_str(), stdout);
-  bool undeleted = removed < chosen.size();
+  if (gone > 0) {
+    PrintError(std::to_string(gone) + " of the chosen tracks were removed by another run already");
+  }
+  bool undeleted = removed + gone < chosen.size();
   if (undeleted) {
-    PrintError(std::to_string(chosen.size() - removed) +
-               " of the chosen tracks changed or went before the iPod was free; they were kept");
+    PrintError(std::to_string(chosen.size() - removed - gone) +
+               " of the chosen tracks changed before the iPod was free; they were kept");
   }
-  for (const Status& kept : report.files_kept) {
-    PrintError(kept.message());
-    // Kept on purpose: still named by a track that stays, or a location outside the music.
-    undeleted |= !kept.IsRefused() && kept.code() != Status::Code::kInvalidArgument;
-  }
+  // Kept on purpose (still named by a track that stays, a location outside the music) is fine;
+  // an audio file that should have gone and stays is not.
+  for (const Status& kept : report.files_kept) PrintError(kept.message());
+  for (const Status& stuck : report.files_stuck) PrintError(stuck.message());
+  undeleted |= !report.files_stuck.empty();
   return undeleted ? kExitIncomplete : kExitDone;
 }
 

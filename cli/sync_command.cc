@@ -148,6 +148,9 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   SyncServices services{env, progress, progress};
   services.stop = &InstallStopHandlers();
   services.guid = &guid;
+  services.on_lock_wait = [&] {
+    progress.Message("waiting for another run on this iPod to finish (Ctrl-C stops)");
+  };
   const SyncReport report = HandleSyncRequest(services, library, host, HookEvent::kSyncTab);
   if (!report.signing.empty()) progress.Message(report.signing);
 
@@ -164,6 +167,7 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   if (report.total == 0) return all_read ? kExitDone : kExitIncomplete;
   if (!report.stopped.ok()) progress.Message("copying stopped: " + report.stopped.ToString());
   if (!report.shuffle.ok()) progress.Message(report.shuffle.ToString());
+  for (const Status& leftover : report.leftovers) progress.Message(leftover.message());
   return report.complete() && all_read ? kExitDone : kExitIncomplete;
 }
 

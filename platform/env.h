@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/interrupt.h"
 #include "platform/status.h"
 
 namespace tunewell {
@@ -43,6 +45,14 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// How LockFile behaves while another holds the lock.
+struct LockWait {
+  // Told once, when the lock turns out to be held by another.
+  std::function<void()> on_wait;
+  // Ends the wait with Stopped once it says so; null waits for as long as it takes.
+  const StopRequest* stop = nullptr;
+};
+
 // The only door to the operating system. Paths are narrow text: the ANSI code page on Windows,
 // UTF-8 elsewhere. Every failure says which path and what went wrong.
 class Env {
@@ -71,7 +81,8 @@ class Env {
   // Size in bytes of an existing file.
   virtual Status FileSize(const std::string& path, uint64_t* size) = 0;
 
-  // What `path` itself is; a link is kOther.
+  // What `path` itself is; a link is kOther, and so is a path that cannot be looked at (no
+  // permission): only a path that is not there is kNone.
   virtual PathKind KindOf(const std::string& path) = 0;
 
   // What `path` leads to through any links, found without opening it for reading, so that a
@@ -125,8 +136,10 @@ class Env {
   virtual Status CreateFolder(const std::string& path) = 0;
 
   // Blocks until this process holds the lock named by `path` (a file that is created if
-  // missing). Excludes other processes and other holders in this process alike.
-  virtual Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) = 0;
+  // missing; a link or anything but a plain file there is refused, never followed). Excludes
+  // other processes and other holders in this process alike.
+  virtual Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock,
+                          const LockWait& wait = {}) = 0;
 
   // Seconds since 1970, for seeding.
   virtual uint64_t NowSeconds() = 0;

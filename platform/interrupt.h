@@ -14,4 +14,8 @@ class StopRequest {
 // process. A second signal ends the process at once; the next run cleans up after it.
 StopRequest& InstallStopHandlers();
 
+// A reader that goes away (`tunewell list | head`) makes writes to the output fail instead of
+// ending the process: what the program writes there is never a reason to stop a run.
+void IgnoreBrokenPipes();
+
 }  // namespace tunewell

@@ -1,5 +1,8 @@
 #include "platform/lock_registry.h"
 
+#include <chrono>
+#include <utility>
+
 namespace tunewell {
 
 LockRegistry& LockRegistry::ForProcess() {
@@ -7,12 +10,20 @@ LockRegistry& LockRegistry::ForProcess() {
   return registry;
 }
 
-uint64_t LockRegistry::Acquire(const std::string& name) {
+Status LockRegistry::Acquire(const std::string& name, const LockWait& wait, uint64_t* token) {
   std::unique_lock<std::mutex> guard(mutex_);
-  released_.wait(guard, [&] { return held_.count(name) == 0; });
-  const uint64_t token = next_token_++;
-  held_[name] = token;
-  return token;
+  bool told = false;
+  while (held_.count(name) != 0) {
+    if (!std::exchange(told, true) && wait.on_wait) wait.on_wait();
+    // A signal sets the stop request without waking anyone: look again now and then.
+    released_.wait_for(guard, std::chrono::milliseconds(50));
+    if (wait.stop != nullptr && wait.stop->Requested()) {
+      return Status::Stopped("stopped while waiting for " + name);
+    }
+  }
+  *token = next_token_++;
+  held_[name] = *token;
+  return Status::Ok();
 }
 
 void LockRegistry::Release(const std::string& name, uint64_t token) {

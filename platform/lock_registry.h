@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/env.h"
+
 namespace tunewell {
 
 // The holders of named locks within one process: an Env's LockFile takes a name here before
@@ -16,8 +18,9 @@ class LockRegistry {
   // The registry of this process, shared by the posix and win32 Envs.
   static LockRegistry& ForProcess();
 
-  // Blocks while another holds `name`, then holds it. Returns the token of this hold.
-  uint64_t Acquire(const std::string& name);
+  // Blocks while another holds `name`, told and stopped as `wait` says, then holds it under
+  // `*token`. Stopped, holding nothing, when it was stopped.
+  Status Acquire(const std::string& name, const LockWait& wait, uint64_t* token);
 
   // Gives `name` up, unless it is held under another token by now (after ReleaseAll).
   void Release(const std::string& name, uint64_t token);

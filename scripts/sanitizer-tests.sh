@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: scripts/sanitizer-tests.sh
-# The test programs with threaded code in them (platform: the lock registry, the two-thread read;
-# sync: runs and removals waiting for the iPod's lock) under ThreadSanitizer ("tsan" preset), then
+# The platform tests (threaded: the lock registry and its waits, the two-thread read) and the
+# sync tests (runs and removals) under ThreadSanitizer ("tsan" preset), then
 # under AddressSanitizer and UBSan ("fuzz" preset, where scripts/fuzz.sh runs the reader's tests).
 # Builds only those programs. Fails on any sanitizer report or test failure.
 set -euo pipefail

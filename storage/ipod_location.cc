@@ -99,10 +99,12 @@ Status ResolveMusicPath(Env& env, std::string_view root, std::u16string_view loc
     return unsafe("has characters that narrow paths cannot hold");
   }
 
-  // Every folder on the way must be a real folder, so that a link cannot lead outside.
+  // Every folder on the way must be a real folder, so that a link cannot lead outside. The
+  // iPod's own spelling of the first two: on a volume that tells case apart, another spelling
+  // is another folder.
   std::string step = WithTrailingSeparator(root);
   for (size_t i = 0; i + 1 < names.size(); ++i) {
-    step += WideToNarrow(names[i]);
+    step += i == 0 ? "iPod_Control" : i == 1 ? "Music" : WideToNarrow(names[i]);
     const PathKind kind = env.KindOf(step);
     if (kind == PathKind::kNone) return Status::NotFound(step + ": no such folder");
     if (kind != PathKind::kFolder) return Status::Refused(step + ": not a plain folder");

@@ -8,13 +8,20 @@ std::string IPodLockPath(std::string_view ipod_root) {
   return JoinPath(WithTrailingSeparator(ipod_root), {"iPod_Control", "iTunes", ".tunewell.lock"});
 }
 
-Status IPodLock::Acquire(Env& env, std::string_view ipod_root, IPodLock* lock) {
+Status IPodLock::Acquire(Env& env, std::string_view ipod_root, IPodLock* lock,
+                         const LockWait& wait) {
   lock->Release();
   const std::string path = IPodLockPath(ipod_root);
-  if (env.KindOf(ParentOf(path)) != PathKind::kFolder) {
-    return Status::NotFound(ParentOf(path) + ": no such folder; is this an iPod?");
+  for (const std::string& folder : {ParentOf(ParentOf(path)), ParentOf(path)}) {
+    const PathKind kind = env.KindOf(folder);
+    if (kind == PathKind::kNone) {
+      return Status::NotFound(folder + ": no such folder; is this an iPod?");
+    }
+    if (kind != PathKind::kFolder) {
+      return Status::Refused(folder + ": not a plain folder (a link?)");
+    }
   }
-  return env.LockFile(path, &lock->lock_).Prefixed("cannot lock the iPod");
+  return env.LockFile(path, &lock->lock_, wait).Prefixed("cannot lock the iPod");
 }
 
 }  // namespace tunewell

@@ -15,9 +15,11 @@ std::string IPodLockPath(std::string_view ipod_root);
 // one on the same iPod, in this process or another, waits for the first to finish.
 class IPodLock {
  public:
-  // Blocks until the lock is free. Fails when the lock file cannot be made (no iTunes folder:
-  // the iPod is not usable anyway).
-  static Status Acquire(Env& env, std::string_view ipod_root, IPodLock* lock);
+  // Blocks until the lock is free, told and stopped as `wait` says. Fails when the lock file
+  // cannot be made (no iTunes folder: the iPod is not usable anyway), and refuses an iPod whose
+  // iPod_Control or iTunes folder is a link: what is written there could land anywhere.
+  static Status Acquire(Env& env, std::string_view ipod_root, IPodLock* lock,
+                        const LockWait& wait = {});
 
   IPodLock() = default;
   bool held() const { return lock_ != nullptr; }

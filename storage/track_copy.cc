@@ -78,14 +78,15 @@ Status PlanDestinations(const CopyTarget& target, size_t count, RandomSource& ra
 namespace {
 
 // True when the iPod's volume has strictly more free bytes than the track's size plus the
-// margin for each of the `track_count` tracks of the caller's list. False when the free space
-// cannot be read.
+// margin for each of the `track_count` tracks of the caller's list plus the target's reserve.
+// False when the free space cannot be read.
 bool HasRoomForTrack(const CopyTarget& target, const TrackInfo& track, int32_t track_count) {
   uint64_t free_bytes = 0;
   if (!target.env->FreeBytes(target.root, &free_bytes).ok()) return false;
   // A size or count below zero is nonsense and never lowers the need.
   const int64_t need = std::max<int64_t>(track.fileSize, 0) +
-                       kRoomPerListedTrack * std::max<int64_t>(track_count, 0);
+                       kRoomPerListedTrack * std::max<int64_t>(track_count, 0) +
+                       std::max<int64_t>(target.reserve, 0);
   return free_bytes > static_cast<uint64_t>(need);
 }
 

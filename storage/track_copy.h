@@ -40,6 +40,9 @@ struct CopyTarget {
   // Told the location of each new file before anything is written there, so that a run can
   // record it; a failure stops that copy (CopyFailed). Null for none.
   std::function<Status(std::u16string_view location)> before_copy;
+  // Bytes every copy leaves free besides the per-track margin: the room the databases need to
+  // be written once the copies are done.
+  int64_t reserve = 0;
   // Names drawn ahead by PlanDestinations, which the next copies take in order; each copy
   // draws its own when this is null or empty.
   std::deque<std::string>* planned = nullptr;

@@ -46,9 +46,12 @@ Status CatchUpShuffle(IPodDatabase& ipod, const RunJournal& journal, const Keys&
   for (const std::u16string& location : orphans) {
     if (listed.count(LocationKey(location)) != 0) drop.push_back(location);
   }
+  Keys adding;
   for (const std::u16string& location : journal.added) {
     const std::u16string key = LocationKey(location);
-    if (referenced.count(key) != 0 && listed.count(key) == 0) add.push_back(location);
+    if (referenced.count(key) != 0 && listed.count(key) == 0 && adding.insert(key).second) {
+      add.push_back(location);
+    }
   }
   RETURN_IF_ERROR(RewriteShuffle(ipod, drop, /*adding=*/false));
   return RewriteShuffle(ipod, add, /*adding=*/true);
@@ -56,8 +59,13 @@ Status CatchUpShuffle(IPodDatabase& ipod, const RunJournal& journal, const Keys&
 
 }  // namespace
 
-Status FinishInterruptedRun(IPodDatabase& ipod) {
+Status FinishInterruptedRun(IPodDatabase& ipod, Leftovers* leftovers) {
   Env& env = ipod.env();
+  // Left by a run that stopped while staging; never what a database or journal names.
+  for (const std::string& path :
+       {ipod.dbPath(), ipod.dbPath() + ".bak", ipod.sdPath(), JournalPath(ipod.root())}) {
+    env.RemoveFile(path + ".tmp").IgnoreError();
+  }
   RunJournal journal;
   Status s = ReadJournal(env, ipod.root(), &journal);
   if (s.IsNotFound()) return Status::Ok();
@@ -78,14 +86,16 @@ Status FinishInterruptedRun(IPodDatabase& ipod) {
   if (journal.replacing && ipod.shuffleDb().loaded()) {
     RETURN_IF_ERROR(CatchUpShuffle(ipod, journal, referenced, orphans).Prefixed("iTunesSD"));
   }
+  Keys seen;
   for (const std::u16string& location : orphans) {
+    if (!seen.insert(LocationKey(location)).second) continue;
     s = RemoveMusicFile(env, ipod.root(), location);
-    // Gone already, or not a music file this run may delete: nothing left to do for it.
-    const bool settled =
-        s.ok() || s.IsNotFound() || s.IsRefused() || s.code() == Status::Code::kInvalidArgument;
-    if (!settled) return s;
+    // Gone already, or a location outside the music folders: nothing left to do for it.
+    if (!s.ok() && !s.IsNotFound() && s.code() != Status::Code::kInvalidArgument) {
+      leftovers->Add(location, s.Prefixed("still on the iPod"));
+    }
   }
-  return ClearJournal(env, ipod.root());
+  return ClearJournal(env, ipod.root(), leftovers->locations);
 }
 
 }  // namespace tunewell

@@ -16,25 +16,38 @@ namespace tunewell {
 
 namespace {
 
-void DeleteMusicFile(IPodDatabase& ipod, const TrackInfo& track, RemovalReport& report) {
+void DeleteMusicFile(IPodDatabase& ipod, const TrackInfo& track, RemovalReport& report,
+                     Leftovers& leftovers) {
   const Status s = RemoveMusicFile(ipod.env(), ipod.root(), track.path);
   if (s.ok()) {
     ++report.files_deleted;
   } else if (s.IsNotFound()) {
     ++report.files_missing;
+  } else if (s.code() == Status::Code::kInvalidArgument) {
+    report.files_kept.push_back(s.Prefixed("kept"));  // not a music file of this iPod
   } else {
-    report.files_kept.push_back(s.Prefixed("kept"));
+    leftovers.Add(track.path, s.Prefixed("still on the iPod"));
   }
 }
 
-// Runs `write`; when it finds no room, gives up iTunesDB.bak and runs it once more. On a full
-// iPod a removal is the user's way out, and the next save with room makes a backup again.
-Status WithRoomFromBackup(IPodDatabase& ipod, RemovalReport& report,
+// Runs `write`; when it finds no room, gives up iTunesDB.bak and runs it once more, but only
+// when the backup's room and the free room hold what `write` stages: the new databases (no
+// larger than the old ones after a removal) and `journal`. On a full iPod a removal is the
+// user's way out, and the next save with room makes a backup again.
+Status WithRoomFromBackup(IPodDatabase& ipod, RemovalReport& report, const RunJournal& journal,
                           const std::function<Status()>& write) {
   Status s = write();
+  Env& env = ipod.env();
   const std::string backup = ipod.dbPath() + ".bak";
-  if (!s.IsNoSpace() || ipod.env().KindOf(backup) != PathKind::kFile) return s;
-  if (!ipod.env().RemoveFile(backup).ok()) return s;
+  if (!s.IsNoSpace() || env.KindOf(backup) != PathKind::kFile) return s;
+  uint64_t backup_bytes = 0, free_bytes = 0, shuffle_bytes = 0;
+  if (!env.FileSize(backup, &backup_bytes).ok() || !env.FreeBytes(ipod.root(), &free_bytes).ok()) {
+    return s;
+  }
+  if (ipod.shuffleDb().loaded()) env.FileSize(ipod.sdPath(), &shuffle_bytes).IgnoreError();
+  const uint64_t need =
+      ipod.itunesDb().image().size() + shuffle_bytes + EncodeJournal(journal).size();
+  if (backup_bytes + free_bytes < need || !env.RemoveFile(backup).ok()) return s;
   report.backup_given_up = true;
   return write();
 }
@@ -48,34 +61,42 @@ Status RemoveTracksFromIPod(IPodDatabase& ipod, const TrackArray& tracks, Remova
 }
 
 Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
-                                  RemovalReport* report, const GuidSources* guid) {
+                                  RemovalReport* report, const GuidSources* guid,
+                                  const LockWait& wait) {
   RemovalReport ignored;
   RemovalReport& out = report != nullptr ? *report : ignored;
   out = RemovalReport();
 
   // One change to an iPod at a time: a sync run takes the same lock.
   IPodLock lock;
-  Status s = IPodLock::Acquire(ipod.env(), ipod.root(), &lock);
+  Status s = IPodLock::Acquire(ipod.env(), ipod.root(), &lock, wait);
   if (!s.ok()) return s.Prefixed("nothing was removed");
   // Both databases are read, and must be writable, before either is written.
   s = ipod.LoadForSync(nullptr);
   if (s.ok()) s = PrepareSigning(ipod, guid ? *guid : GuidSources(), &out.signing);
   if (!s.ok()) return s.Prefixed("nothing was removed");
-  s = FinishInterruptedRun(ipod);
+  Leftovers leftovers;
+  s = FinishInterruptedRun(ipod, &leftovers);
   if (!s.ok()) return s.Prefixed("an interrupted earlier run could not be finished");
   const TrackArray tracks = pick(ipod.itunesDb().trackList().tracks());
-  if (tracks.empty()) return Status::Ok();  // a run that changes nothing writes nothing
+  auto settle = [&] {
+    ClearJournal(ipod.env(), ipod.root(), leftovers.locations).IgnoreError();
+    out.files_stuck = leftovers.reasons;
+  };
+  if (tracks.empty()) {  // a run that changes nothing writes nothing
+    out.files_stuck = leftovers.reasons;
+    return Status::Ok();
+  }
 
   std::set<std::u16string> still_named;
   for (const TrackInfo* kept : ipod.itunesDb().trackList().Without(tracks)) {
     still_named.insert(LocationKey(kept->path));
   }
-  RunJournal journal;
-  journal.replacing = true;
+  RunJournal journal{.added = {}, .removed = leftovers.locations, .replacing = true};
   for (const TrackInfo* track : tracks) journal.removed.push_back(track->path);
   // Both new files are checked before either replaces its old one; on failure neither has
   // changed, so no audio file may go.
-  s = WithRoomFromBackup(ipod, out, [&] {
+  s = WithRoomFromBackup(ipod, out, journal, [&] {
     RETURN_IF_ERROR(WriteJournal(ipod.env(), ipod.root(), journal));
     return ipod.SaveAfterRemoval(tracks, !out.backup_given_up);
   });
@@ -83,7 +104,7 @@ Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
     std::string now;
     // Kept for the next run only when iTunesDB changed and could not be put back.
     if (ipod.env().ReadFile(ipod.dbPath(), &now).ok() && now == ipod.itunesDb().image()) {
-      ClearJournal(ipod.env(), ipod.root()).IgnoreError();
+      settle();
     }
     return s.Prefixed("no audio file was deleted");
   }
@@ -94,10 +115,9 @@ Status RemovePickedTracksFromIPod(IPodDatabase& ipod, const RemovalPick& pick,
                                                ": a remaining track still names it"));
       continue;
     }
-    DeleteMusicFile(ipod, *track, out);
+    DeleteMusicFile(ipod, *track, out, leftovers);
   }
-  // Deletions that failed are the caller's to report; kept, they would stop every later run.
-  ClearJournal(ipod.env(), ipod.root()).IgnoreError();
+  settle();
   return Status::Ok();
 }
 

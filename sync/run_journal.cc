@@ -69,12 +69,22 @@ Status WriteJournal(Env& env, std::string_view ipod_root, const RunJournal& jour
 
 Status ReadJournal(Env& env, std::string_view ipod_root, RunJournal* journal) {
   const std::string path = JournalPath(ipod_root);
+  uint64_t size = 0;
+  RETURN_IF_ERROR(env.FileSize(path, &size));
   std::string text;
-  RETURN_IF_ERROR(env.ReadFile(path, &text));
+  // The size is looked at again once read: the file may have grown in between.
+  if (size <= kMaxJournalBytes) {
+    RETURN_IF_ERROR(env.ReadFileStart(path, kMaxJournalBytes + 1, &text));
+  }
+  if (size > kMaxJournalBytes || text.size() > kMaxJournalBytes) {
+    return Status::Corruption(path + ": larger than any journal");
+  }
   return DecodeJournal(text, journal).Prefixed(path);
 }
 
-Status ClearJournal(Env& env, std::string_view ipod_root) {
+Status ClearJournal(Env& env, std::string_view ipod_root,
+                    const std::vector<std::u16string>& leftovers) {
+  if (!leftovers.empty()) return WriteJournal(env, ipod_root, {.added = {}, .removed = leftovers});
   const std::string path = JournalPath(ipod_root);
   const Status s = env.RemoveFile(path);
   if (s.IsNotFound()) return Status::Ok();

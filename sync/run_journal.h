@@ -32,9 +32,14 @@ Status DecodeJournal(std::string_view text, RunJournal* journal);
 
 // Replaces the iPod's journal by `journal`, safely.
 Status WriteJournal(Env& env, std::string_view ipod_root, const RunJournal& journal);
-// NotFound when the iPod has none.
+// NotFound when the iPod has none; Corruption, unread, when it is larger than kMaxJournalBytes.
 Status ReadJournal(Env& env, std::string_view ipod_root, RunJournal* journal);
-// Ok when there was none.
-Status ClearJournal(Env& env, std::string_view ipod_root);
+// Ok when there was none. With `leftovers`, a journal naming only those audio files to delete
+// takes its place, for the next run to try again.
+Status ClearJournal(Env& env, std::string_view ipod_root,
+                    const std::vector<std::u16string>& leftovers = {});
+
+// Larger than any journal a run writes: one that is larger is damage, dropped unread.
+inline constexpr uint64_t kMaxJournalBytes = uint64_t{64} << 20;
 
 }  // namespace tunewell

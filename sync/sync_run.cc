@@ -22,7 +22,8 @@ int32_t Count(const TrackArray& tracks) { return static_cast<int32_t>(tracks.siz
 
 // Takes the copies of a run that will not record them off the iPod again (files no database
 // names would only fill it) and says so. What cannot be removed stays in the journal.
-std::string TakeCopiesBack(Env& env, const std::string& root, const TrackArray& copied) {
+std::string TakeCopiesBack(Env& env, const std::string& root, const TrackArray& copied,
+                           const std::vector<std::u16string>& leftovers) {
   int left = 0;
   for (const TrackInfo* track : copied) {
     if (!env.RemoveFile(PathFromLocation(root, track->path)).ok()) ++left;
@@ -30,7 +31,7 @@ std::string TakeCopiesBack(Env& env, const std::string& root, const TrackArray& 
   if (left > 0) {
     return std::to_string(left) + " copied files could not be removed; the next run removes them.";
   }
-  ClearJournal(env, root).IgnoreError();  // one left over would only be found done
+  ClearJournal(env, root, leftovers).IgnoreError();  // one left over would only be found done
   return copied.empty() ? "Nothing was changed."
                         : "The copied files were removed again; nothing was changed.";
 }
@@ -97,6 +98,7 @@ class SyncRun {
   size_t batch_ = 8;
   // Kept when files it names may still need the next run: orphans, or a lagging iTunesSD.
   bool keep_journal_ = false;
+  Leftovers leftovers_;
 
   // Tracks to copy once those on the iPod are dropped; less the missing ones as they are found.
   int32_t after_load_ = 0;
@@ -111,9 +113,11 @@ bool SyncRun::OpenAndRecover(const std::string& ipod_root) {
   // The lock comes before the progress window: a run waiting for another's shows nothing over
   // the other's window until its own turn.
   Status s = ipod_root.empty() ? Status::InvalidArgument("no iPod root")
-                               : IPodLock::Acquire(env_, ipod_root, &lock_);
+                               : IPodLock::Acquire(env_, ipod_root, &lock_,
+                                                   {services_.on_lock_wait, services_.stop});
   progress_.SetItemCount(report_.total);
   if (ipod_root.empty()) return Fail(s, "No iPod was found. Nothing was copied.");
+  if (s.IsStopped()) return Fail(s, "Stopped while waiting for another run. Nothing was changed.");
   if (!s.ok()) {
     return Fail(s, "The iPod cannot be used (" + s.ToString() + "). Nothing was changed.");
   }
@@ -126,7 +130,10 @@ bool SyncRun::OpenAndRecover(const std::string& ipod_root) {
     return Fail(s,
                 "The iPod's database cannot be used (" + s.ToString() + "). Nothing was changed.");
   }
-  s = FinishInterruptedRun(*ipod_);
+  s = FinishInterruptedRun(*ipod_, &leftovers_);
+  report_.leftovers = leftovers_.reasons;
+  // Named until deleted: a crash of this run must not forget them.
+  journal_.removed = leftovers_.locations;
   if (!s.ok()) {
     tracks_.clear();
     return Fail(s, "What an interrupted earlier run left on the iPod cannot be cleaned up (" +
@@ -135,6 +142,10 @@ bool SyncRun::OpenAndRecover(const std::string& ipod_root) {
   random_ = services_.random;
   if (random_ == nullptr) random_ = &clock_random_.emplace(LcgRandom::SeededFromClock(env_));
   target_ = CopyTarget::For(env_, root());
+  // The new databases are staged beside the old ones: about their whole size again, which a
+  // copy must not take, or the run could record none of its copies.
+  target_.reserve =
+      static_cast<int64_t>(ipod_->itunesDb().image().size() + ipod_->shuffleDb().image().size());
   target_.planned = &planned_;
   target_.before_copy = [this](std::u16string_view location) { return JournalCopy(location); };
   after_load_ = Count(tracks_);
@@ -221,7 +232,7 @@ bool SyncRun::Record() {
 
 bool SyncRun::TakeBack(Status why, std::string text, bool remove_copies) {
   tracks_.resize(static_cast<size_t>(copied_));  // a stop leaves the later ones uncopied
-  text += remove_copies ? TakeCopiesBack(env_, root(), tracks_)
+  text += remove_copies ? TakeCopiesBack(env_, root(), tracks_, leftovers_.locations)
                         : "The copied files were left on the iPod.";
   report_.summary = {.remaining = remaining_,
                      .existing = report_.total - after_load_,
@@ -234,7 +245,9 @@ bool SyncRun::TakeBack(Status why, std::string text, bool remove_copies) {
 void SyncRun::Close() {
   // Everything the journal names is now recorded or gone; one left over would only be read,
   // found done and removed by the next run.
-  if (!keep_journal_ && !journal_.added.empty()) ClearJournal(env_, root()).IgnoreError();
+  if (!keep_journal_ && !journal_.added.empty()) {
+    ClearJournal(env_, root(), leftovers_.locations).IgnoreError();
+  }
   ipod_.reset();
   lock_.Release();
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/env.h"
 #include "platform/interrupt.h"
@@ -24,11 +26,14 @@ struct SyncServices {
   SyncHost* host = nullptr;
   // The folder and name draws; null for a generator seeded from the clock for each run.
   RandomSource* random = nullptr;
-  // Asked between copies whether the user wants the run to stop; null for never.
+  // Asked between copies, and while the run waits for another's lock, whether the user wants
+  // the run to stop; null for never.
   const StopRequest* stop = nullptr;
   // Where the FireWire GUID of an iPod with a signed database comes from; null for its files and
   // the system's lookup.
   const GuidSources* guid = nullptr;
+  // Told once when the run has to wait for another run's lock on the same iPod; null for none.
+  std::function<void()> on_lock_wait = nullptr;
 };
 
 // How a run ended.
@@ -51,10 +56,13 @@ struct SyncReport {
   int32_t repeats = 0;
   // Which kind of iPod and GUID source a signed database was signed for; "" for none.
   std::string signing;
+  // Audio files an earlier run was to delete and still could not, each named with why.
+  std::vector<Status> leftovers;
 
-  // The run did all it was asked: every remaining track copied, nothing missing.
+  // The run did all it was asked: every remaining track copied, nothing missing or left over.
   bool complete() const {
-    return status.ok() && shuffle.ok() && missing == 0 && summary.remaining == summary.copied;
+    return status.ok() && shuffle.ok() && missing == 0 && summary.remaining == summary.copied &&
+           leftovers.empty();
   }
 };
 

@@ -71,8 +71,9 @@ class CountingEnv : public Env {
   Status SyncFolder(const std::string& path) override { return base_.SyncFolder(path); }
   Status SyncVolume(const std::string& path) override { return base_.SyncVolume(path); }
   Status CreateFolder(const std::string& path) override { return base_.CreateFolder(path); }
-  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
-    return base_.LockFile(path, lock);
+  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock,
+                  const LockWait& wait) override {
+    return base_.LockFile(path, lock, wait);
   }
   uint64_t NowSeconds() override { return base_.NowSeconds(); }
 

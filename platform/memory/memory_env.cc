@@ -47,6 +47,8 @@ const char* OpName(MemoryEnv::Op op) {
       return "create folder";
     case MemoryEnv::Op::kLock:
       return "lock";
+    case MemoryEnv::Op::kKindOf:
+      return "kind";
   }
   return "call";
 }
@@ -349,6 +351,10 @@ PathKind MemoryEnv::KindOf(const std::string& path) {
   const Parsed p = Parse(path);
   if (!p.valid) return PathKind::kNone;
   if (p.IsRoot()) return PathKind::kFolder;
+  for (const Rule& rule : rules_) {
+    if (rule.op == Op::kKindOf && (rule.key.empty() || rule.key == p.Key()))
+      return PathKind::kOther;
+  }
   const Node* node = Find(p.Key());
   if (node == nullptr) return PathKind::kNone;
   return node->folder ? PathKind::kFolder : PathKind::kFile;
@@ -619,7 +625,8 @@ Status MemoryEnv::CreateFolder(const std::string& path) {
   return Status::Ok();
 }
 
-Status MemoryEnv::LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) {
+Status MemoryEnv::LockFile(const std::string& path, std::unique_ptr<FileLock>* lock,
+                           const LockWait& wait) {
   std::unique_lock<std::mutex> guard(mutex_);
   const Parsed p = Parse(path);
   const std::string key = p.Key();
@@ -634,7 +641,8 @@ Status MemoryEnv::LockFile(const std::string& path, std::unique_ptr<FileLock>* l
   }
   // The env's own state is free to others while this waits for the holder.
   guard.unlock();
-  const uint64_t token = locks_.Acquire(key);
+  uint64_t token = 0;
+  RETURN_IF_ERROR(locks_.Acquire(key, wait, &token));
   *lock = std::make_unique<Lock>(this, key, token);
   return Status::Ok();
 }

@@ -56,6 +56,8 @@ class MemoryEnv : public Env {
     kSyncVolume,
     kCreateFolder,
     kLock,
+    // Never counted nor stopping: a path it names cannot be looked at (no permission).
+    kKindOf,
   };
 
   // Everything on the volume, for byte-identical comparisons before and after a failure.
@@ -99,7 +101,8 @@ class MemoryEnv : public Env {
   Status SyncFolder(const std::string& path) override;
   Status SyncVolume(const std::string& path) override;
   Status CreateFolder(const std::string& path) override;
-  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override;
+  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock,
+                  const LockWait& wait = {}) override;
   uint64_t NowSeconds() override;
   // What SetMounts gave; none at first.
   Status ListMounts(std::vector<std::string>* roots) override;

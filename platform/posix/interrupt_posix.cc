@@ -32,4 +32,6 @@ StopRequest& InstallStopHandlers() {
   return request;
 }
 
+void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
+
 }  // namespace tunewell

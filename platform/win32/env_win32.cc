@@ -84,6 +84,15 @@ ScopedHandle OpenExisting(const std::wstring& path, DWORD access, DWORD share) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// Refuses anything but a file on a disk: a pipe, a console or a device name (CON, COM1) is no
+// file of ours, and reading one could wait forever.
+Status CheckDiskFile(HANDLE file, const std::string& path) {
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    return Status::Refused(path + ": not a plain file (a pipe or a device)");
+  }
+  return Status::Ok();
+}
+
 class Win32WritableFile : public WritableFile {
  public:
   Win32WritableFile(std::string path, ScopedHandle handle)
@@ -151,9 +160,9 @@ class Win32Env : public Env {
     contents->clear();
     ScopedHandle file = OpenExisting(ToWide(path), GENERIC_READ, 0);
     if (!file.valid()) return LastError("CreateFileW", path);
+    RETURN_IF_ERROR(CheckDiskFile(file.get(), path));
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.get(), &size)) return LastError("GetFileSizeEx", path);
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return Status::IOError(path + ": not a file");
     contents->resize(std::min(static_cast<size_t>(size.QuadPart), limit));
     size_t done = 0;
     while (done < contents->size()) {
@@ -183,7 +192,7 @@ class Win32Env : public Env {
       }
       return Win32Error("CreateFileW", path, error);
     }
-    return Status::Ok();
+    return CheckDiskFile(file.get(), path);
   }
 
   Status FileSize(const std::string& path, uint64_t* size) override {
@@ -197,7 +206,23 @@ class Win32Env : public Env {
 
   PathKind KindOf(const std::string& path) override {
     const DWORD attributes = AttributesOf(ToWide(path));
-    if (attributes == kNoAttributes) return PathKind::kNone;
+    if (attributes == kNoAttributes) {
+      // Not there, or a name or drive that cannot hold anything; what may not be looked at
+      // (access denied) is there all the same.
+      switch (::GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_NOT_READY:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+          return PathKind::kNone;
+        default:
+          return PathKind::kOther;
+      }
+    }
     // Links and junctions are not followed, as lstat() does not follow symbolic links.
     if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
       return PathKind::kOther;
@@ -287,6 +312,11 @@ class Win32Env : public Env {
   Status CopyFileTo(const std::string& from, const std::string& to) override {
     const std::wstring wide_from = ToWide(from);
     const std::wstring wide_to = ToWide(to);
+    {
+      ScopedHandle source = OpenExisting(wide_from, GENERIC_READ, FILE_SHARE_READ);
+      if (!source.valid()) return LastError("CreateFileW", from);
+      RETURN_IF_ERROR(CheckDiskFile(source.get(), from));
+    }
     BOOL copied = ::CopyFileW(wide_from.c_str(), wide_to.c_str(), FALSE);
     if (!copied && ::GetLastError() == ERROR_ACCESS_DENIED && ClearedBlockingAttributes(wide_to)) {
       copied = ::CopyFileW(wide_from.c_str(), wide_to.c_str(), FALSE);
@@ -338,26 +368,45 @@ class Win32Env : public Env {
     return Status::Ok();
   }
 
-  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
+  Status LockFile(const std::string& path, std::unique_ptr<FileLock>* lock,
+                  const LockWait& wait) override {
     // LockFileEx excludes other processes; the registry makes holders in this process wait for
     // each other here rather than each opening the file and blocking inside the system call.
-    const uint64_t token = LockRegistry::ForProcess().Acquire(path);
+    uint64_t token = 0;
+    RETURN_IF_ERROR(LockRegistry::ForProcess().Acquire(path, wait, &token));
+    auto give_up = [&](Status s) {
+      LockRegistry::ForProcess().Release(path, token);
+      return s;
+    };
+    // A link or junction planted here is opened as itself, never followed.
     ScopedHandle handle(::CreateFileW(ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.valid()) {
-      const Status s = LastError("CreateFileW", path);
-      LockRegistry::ForProcess().Release(path, token);
-      return s;
+                                      nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle.valid()) return give_up(LastError("CreateFileW", path));
+    if (Status s = CheckDiskFile(handle.get(), path); !s.ok()) return give_up(s);
+    if (KindOf(path) != PathKind::kFile) {
+      return give_up(Status::Refused(path + ": not a plain file (a link or a device)"));
     }
-    // Blocks until no other process holds the range.
-    OVERLAPPED at = {};
-    if (!::LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, kLockRangeLow, kLockRangeHigh,
-                      &at)) {
-      const Status s = LastError("LockFileEx", path);
-      handle.reset();
-      LockRegistry::ForProcess().Release(path, token);
-      return s;
+    bool told = false;
+    for (;;) {
+      OVERLAPPED at = {};
+      if (::LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                       kLockRangeLow, kLockRangeHigh, &at)) {
+        break;
+      }
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+        handle.reset();
+        return give_up(Win32Error("LockFileEx", path, error));
+      }
+      if (!told && wait.on_wait) wait.on_wait();
+      told = true;
+      ::Sleep(50);
+      // Looked at before the lock is tried again: a stop that came while it was held wins.
+      if (wait.stop != nullptr && wait.stop->Requested()) {
+        handle.reset();
+        return give_up(Status::Stopped("stopped while waiting for " + path));
+      }
     }
     *lock = std::make_unique<Win32FileLock>(path, token, std::move(handle));
     return Status::Ok();

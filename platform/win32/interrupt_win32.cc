@@ -33,4 +33,7 @@ StopRequest& InstallStopHandlers() {
   return request;
 }
 
+// Windows has no such signal: a failed write only fails.
+void IgnoreBrokenPipes() {}
+
 }  // namespace tunewell

@@ -153,6 +153,13 @@ TEST_F(SyncCliTest, SyncListRemoveAndAutoSyncRoundTrip) {
 // The one home of "an unusable database or iPod changes nothing and exits with 2".
 TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
+  // A reader that goes away (`| head`) is no reason to stop a run.
+  ASSERT_EQ(RunCommand("{ (sleep 0.2; " + ShellQuote(TUNEWELL_BINARY) + " sync --ipod " +
+                           ShellQuote(ipod_) + " " + ShellQuote(song) + " 2>&1; echo $? >&3) | " +
+                           "true; } 3>&1",
+                       &out_),
+            0);
+  EXPECT_EQ(out_, "0\n");
   for (const std::string& usage : std::vector<std::string>{
            "sync --ipod " + ShellQuote(ipod_) + " --bogus",
            "sync --ipod " + ShellQuote(ipod_) + " /nonexistent/nope",
@@ -210,21 +217,34 @@ TEST_F(SyncCliTest, ExitCodesSayWhatHappened) {
   EXPECT_EQ(OnIpod("sync", ShellQuote(other)), 2);
 }
 
-TEST_F(SyncCliTest, ASecondProgramWaitsForTheLock) {
-  const std::string song = AddMp3("s.mp3", "Song", "Artist", "Album");
-  std::unique_ptr<FileLock> held;
-  ASSERT_TRUE(env_.LockFile(IPodLockPath(ipod_), &held).ok());
-  auto run = std::async(std::launch::async, [&] {
-    std::string ignored;
-    return RunCommand(ShellQuote(TUNEWELL_BINARY) + " sync --ipod " + ShellQuote(ipod_) + " " +
-                          ShellQuote(song) + " >/dev/null 2>&1",
-                      &ignored);
-  });
-  EXPECT_EQ(run.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
-  EXPECT_EQ(CountMusicFiles(env_, ipod_), 0);
-  held.reset();
-  EXPECT_EQ(run.get(), 0);
-  EXPECT_THAT(ListedTitles(), ElementsAre("Song"));
+// A second program waits for the lock and says so, reading the iPod and showing progress only
+// once it holds it (meanwhile another adds a track); a signal ends the wait, changing nothing.
+TEST_F(SyncCliTest, ASecondProgramWaitsForTheLockSaysSoAndStopsOnASignal) {
+  const std::string err = ShellQuote(temp_.path() + "waiting.txt"), other = temp_.path() + "db";
+  ASSERT_TRUE(WriteWholeFile(env_, other, BuildITunesDb(SampleTracks(1))).ok());
+  const struct {
+    std::string args, signal, exit;  // signal 0 sends none: the lock is let go instead
+  } cases[] = {{"sync " + ShellQuote(AddMp3("s.mp3", "Song", "Artist", "Album")), "0", "0\n"},
+               {"sync " + ShellQuote(AddMp3("t.mp3", "Other", "Artist", "Album")), "TERM", "130\n"},
+               {"remove --artist Artist", "INT", "130\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    ASSERT_EQ(RunCommand("rm -f " + err + "; exec 9>>" + ShellQuote(IPodLockPath(ipod_)) +
+                             "; flock 9; " + ShellQuote(TUNEWELL_BINARY) + " " + c.args +
+                             " --ipod " + ShellQuote(ipod_) + " 9>&- >/dev/null 2>" + err +
+                             " & for i in $(seq 400); do grep -qs waiting " + err +
+                             " && break; sleep 0.05; done; kill -" + c.signal + " $!; " +
+                             (c.signal == "0" ? "cp " + other + " " + ShellQuote(db_) + "; " : "") +
+                             "exec 9>&-; wait $!; echo $?",
+                         &out_),
+              0);
+    EXPECT_EQ(out_, c.exit);
+    EXPECT_TRUE(env_.ReadFile(temp_.path() + "waiting.txt", &err_).ok() &&
+                err_.find("waiting for another run on this iPod") != err_.npos);
+    EXPECT_EQ(err_.find("Initialising") != err_.npos, c.signal == "0");
+    EXPECT_THAT(ListedTitles(), ElementsAre("Song", "Title 0"));
+    EXPECT_EQ(CountMusicFiles(env_, ipod_), 1);
+  }
 }
 
 // A link planted where a run writes could lead outside the iPod: it is replaced or refused,
@@ -266,6 +286,34 @@ TEST_F(SyncCliTest, PlantedLinksAreNeverWrittenThrough) {
   }
   EXPECT_EQ(OnIpod("sync", ShellQuote(AddMp3("x.mp3", "X", "Artist", "Album"))), 0) << err_;
   EXPECT_TRUE(fs::is_empty(elsewhere));
+  // The lock file and iPod_Control are never followed: a run there is refused by name.
+  for (const std::string& link : {itunes + ".tunewell.lock", ipod_ + "/iPod_Control"}) {
+    fs::rename(link, temp_.path() + "away");
+    fs::create_symlink(temp_.path() + "away", link);
+    EXPECT_EQ(OnIpod("sync", ShellQuote(AddMp3("y.mp3", "Y", "Artist", "Album"))), 2) << link;
+    EXPECT_THAT(err_, HasSubstr(link));
+    fs::remove(link);
+    fs::rename(temp_.path() + "away", link);
+  }
+}
+
+// A pipe where the iPod's files should be is refused by name, never waited on.
+TEST_F(SyncCliTest, PipesWhereFilesShouldBeAreRefusedByName) {
+  const std::string song = ShellQuote(AddMp3("s.mp3", "Song", "Artist", "Album"));
+  for (const char* file : {"/iPod_Control/iTunes/iTunesDB", "/iPod_Control/iTunes/iTunesSD",
+                           "/iPod_Control/iTunes/Tunewell.journal", "/autoSync"}) {
+    const std::string path = ipod_ + file, saved = temp_.path() + "saved";
+    std::error_code none;
+    std::filesystem::rename(path, saved, none);
+    ASSERT_EQ(RunCommand("mkfifo " + ShellQuote(path), &out_), 0);
+    for (const std::string& args :
+         {std::string("list"), "sync " + song, "sync --library " + ShellQuote(library_)}) {
+      const int exit = OnIpod(args);
+      EXPECT_TRUE(exit != 124 && (exit == 0 || err_.find(path) != err_.npos)) << args << err_;
+    }
+    std::filesystem::remove(path);
+    std::filesystem::rename(saved, path, none);
+  }
 }
 
 // A sync killed, or interrupted, once its third file is being copied: Ctrl-C takes the copies
@@ -508,16 +556,19 @@ TEST(IPodRootTest, TheOneMountedIPodOrAUsageError) {
 }
 
 // Picked as `list` shows the tracks, picked again once the iPod is free: while another run
-// holds it, track 4 is replaced by a new one of the same id. Track 3's file cannot be deleted.
+// holds it, track 4 is replaced by a new one of the same id, and `taken` is removed. Track 3's
+// file cannot be deleted.
 // Mistaken selections change nothing. Artist k%5, album k%3 for track id k+1.
 TEST(RemoveCommandTest, RemovesWhatWasShownAndIsStillThere) {
   struct Case {
     std::string args;  // after --ipod, split at '|'
     int exit;
     std::set<uint32_t> left;
+    uint32_t taken = 0;
   };
   std::vector<Case> cases = {
       {"--artist|Unknown Artist", cli::kExitDone, {2, 3, 4, 5, 7, 8}},
+      {"--id|6|--id|7", cli::kExitDone, {1, 2, 3, 4, 5, 8}, 7},
       {"--artist|Artist 2|--album|Unknown Album", cli::kExitIncomplete, {1, 2, 4, 5, 6, 7, 8}},
       {"--id|4|--id|5", cli::kExitIncomplete, {1, 2, 3, 4, 6, 7, 8}}};
   for (const char* usage : {"", "--id|1|--artist|Artist 1", "--album|Album 0", "--id|x", "--id|-1",
@@ -553,6 +604,7 @@ TEST(RemoveCommandTest, RemovesWhatWasShownAndIsStillThere) {
       continue;
     }
     sample[3].path = u":iPod_Control:Music:F00:NEW4.mp3";
+    std::erase_if(sample, [&](const FixtureTrack& t) { return t.id == c.taken; });
     EXPECT_TRUE(WriteWholeFile(env, "E:/iPod_Control/iTunes/iTunesDB", BuildITunesDb(sample)).ok());
     held.reset();
     EXPECT_EQ(run.get(), c.exit);

@@ -25,6 +25,8 @@
 #include <windows.h>
 
 #include "win32kit/scoped_handle.h"
+#else
+#include "platform/posix/posix_env.h"
 #endif
 
 namespace tunewell {
@@ -361,21 +363,26 @@ TYPED_TEST(EnvContractTest, FoldersAndFiles) {
   }
 }
 
-// A second holder waits until the first lets go; other lock files do not wait.
+// A second holder waits until the first lets go, and is told so once; a stop request ends a
+// wait, holding nothing; other lock files do not wait.
 TYPED_TEST(EnvContractTest, LockExcludesASecondHolderUntilReleased) {
   const std::string path = this->Path({"lock"});
   std::unique_ptr<FileLock> first, other;
   ASSERT_TRUE(this->env.LockFile(path, &first).ok());
   ASSERT_TRUE(this->env.LockFile(this->Path({"other.lock"}), &other).ok());
-  std::atomic<bool> second_holds{false};
+  std::atomic<int> second_holds{0}, told{0};
   Status second_status;
   std::thread second([&] {
     std::unique_ptr<FileLock> lock;
-    second_status = this->env.LockFile(path, &lock);
-    second_holds = true;
+    second_status = this->env.LockFile(path, &lock, {[&] { ++told; }});
+    second_holds = 1;
   });
+  struct : StopRequest {
+    bool Requested() const override { return true; }
+  } stop;
+  EXPECT_TRUE(this->env.LockFile(path, &other, {nullptr, &stop}).IsStopped());
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  EXPECT_FALSE(second_holds.load());
+  EXPECT_EQ(second_holds.load() + told.load(), 1);
   first.reset();
   second.join();
   EXPECT_TRUE(second_status.ok()) << second_status.ToString();
@@ -426,6 +433,35 @@ TEST(SystemEnvTest, ErrorsNameTheFailedCall) {
   EXPECT_EQ(s.message(), "open " + missing + ": No such file or directory");
 #endif
 }
+
+#ifndef _WIN32
+// Plants a link to `target` where a file was just deleted: where a create comes next, as no
+// racing thread could time it.
+class PlantingEnv : public PosixEnv {
+ public:
+  Status RemoveFile(const std::string& path) override {
+    const Status s = PosixEnv::RemoveFile(path);
+    std::filesystem::create_symlink(target, path);
+    return s;
+  }
+  std::string target;
+};
+
+TEST(SystemEnvTest, ALinkPlantedBeforeACreateIsNeverWrittenThrough) {
+  DiskVolume volume;
+  PlantingEnv env;
+  env.target = JoinPath(volume.root(), {"outside"});
+  const std::string staged = JoinPath(volume.root(), {"iTunesDB.tmp"});
+  ASSERT_TRUE(fixture::WriteWholeFile(volume.env(), JoinPath(volume.root(), {"song"}), "s").ok());
+  std::unique_ptr<WritableFile> file;
+  for (const Status& s : {env.NewWritableFile(staged, false, &file),
+                          env.CopyFileTo(JoinPath(volume.root(), {"song"}), staged)}) {
+    EXPECT_FALSE(s.ok());
+    EXPECT_FALSE(std::filesystem::exists(env.target));
+    std::filesystem::remove(staged);
+  }
+}
+#endif
 
 #ifdef _WIN32
 using Win32Test = EnvContractTest<DiskVolume>;

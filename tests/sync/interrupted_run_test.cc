@@ -3,6 +3,7 @@
 #include <set>
 
 #include "database/hash58.h"
+#include "sync/run_journal.h"
 #include "tests/sync/sync_fixture.h"
 
 namespace tunewell {
@@ -115,6 +116,26 @@ TEST_F(SyncRunTest, ALaggingShuffleDatabaseIsLeftToTheNextRun) {
   owned_.push_back(AddSource(env_, "later", u"B", u"Later"));
   ASSERT_TRUE(Run().complete());
   EXPECT_EQ(ReadITunesSdNames(*env_.Contents(kSdPath)).size(), 3u);
+}
+
+// Journals no run of ours writes: a location twice (in two spellings) gives one iTunesSD entry,
+// and one larger than any run writes is dropped unread.
+TEST_F(SyncRunTest, CraftedJournalsAreFinishedOnceOrDropped) {
+  const std::string journal = JournalPath(kIPodRoot), trk0 = ":iPod_Control:Music:F00:TRK0.mp3";
+  const std::string sd = BuildITunesSd({u":iPod_Control:Music:F01:PODC.mp3"});
+  const std::pair<std::string, size_t> cases[] = {
+      {"Tunewell journal 1\nreplacing\nadd " + trk0 + "\nadd :ipod_control:music:F00:TRK0.mp3\n",
+       3},
+      {std::string(kMaxJournalBytes + 1, 'x'), 2}};
+  for (const auto& [text, entries] : cases) {
+    SCOPED_TRACE(text.size());
+    Fresh(1, 1000, IPodTree{3, BuildITunesDb(SampleTracks(1)), sd, {{trk0, "audio"}}});
+    ASSERT_TRUE(env_.AddFile(journal, text).ok());
+    if (text.size() > kMaxJournalBytes) env_.Fail(MemoryEnv::Op::kReadFile, journal);
+    EXPECT_TRUE(Run().complete());
+    EXPECT_FALSE(env_.Exists(journal));
+    EXPECT_EQ(ReadITunesSdNames(*env_.Contents(kSdPath)).size(), entries);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SyncAndRemoval, CrashTest,

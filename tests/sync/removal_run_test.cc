@@ -48,6 +48,9 @@ Status Remove(MemoryEnv& env, std::vector<uint32_t> ids, RemovalReport* report =
 
 void DeletedByHand(MemoryEnv& e, const std::vector<FixtureTrack>& t) { e.Erase(FileOf(t[1])); }
 void RemoveFails(MemoryEnv& e, const std::vector<FixtureTrack>& t) { e.FailRemove(FileOf(t[0])); }
+void CannotLook(MemoryEnv& e, const std::vector<FixtureTrack>&) {
+  e.Fail(MemoryEnv::Op::kKindOf, "E:/iPod_Control/Music/F00");
+}
 
 // What becomes of the audio files once both databases are written.
 TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
@@ -60,12 +63,15 @@ TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
     void (*fault)(MemoryEnv&, const std::vector<FixtureTrack>&);
     int deleted, missing, kept;
     std::vector<std::u16string> paths = {};  // replacing the sample's first ones
+    int stuck = 0;                           // audio files that stay although they should go
   } cases[] = {
       {"deleted by hand beforehand", false, DeletedByHand, 3, 1, 0},
       {"outside the music folders", false, nullptr, 0, 0, 4, escaping},
       // On a FAT volume, the file of track 5, which stays.
       {"named by a staying track", true, nullptr, 3, 0, 1, {u":iPod_Control:Music:F01:trk4.MP3"}},
-      {"a deletion that fails", false, RemoveFails, 3, 0, 1},
+      {"a deletion that fails", false, RemoveFails, 3, 0, 0, {}, 1},
+      // Only "not found" means gone: a folder on the way that cannot be looked at is not.
+      {"a folder that cannot be looked at", false, CannotLook, 2, 0, 0, {}, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -79,9 +85,18 @@ TEST(RemovalTest, FilesThatAreGoneStillNamedEscapingOrStuck) {
     EXPECT_EQ(report.files_deleted, c.deleted);
     EXPECT_EQ(report.files_missing, c.missing);
     EXPECT_EQ(report.files_kept.size(), static_cast<size_t>(c.kept));
+    EXPECT_EQ(report.files_stuck.size(), static_cast<size_t>(c.stuck));
     EXPECT_EQ(TitlesOnIPod(env, kDriveRoot), (Titles{u"Title 5", u"Title 4"}));
     EXPECT_EQ(env.Contents("E:/precious.txt"), "keep me");
     EXPECT_TRUE(env.Exists("E:/iPod_Control/iTunes/iTunesSD"));
+    // What stays is named again by each later run, which still does its own work.
+    auto song = AddSource(env, "new", u"A", u"New");
+    TrackArray list = {song.get()};
+    RecordingProgress progress;
+    RecordingNotice notice;
+    const SyncReport synced = RunSync({env, progress, notice}, kDriveRoot, list, 0);
+    EXPECT_EQ(synced.leftovers.size(), static_cast<size_t>(c.stuck));
+    EXPECT_EQ(TitlesOnIPod(env, kDriveRoot), (Titles{u"New", u"Title 5", u"Title 4"}));
   }
 }
 
@@ -100,26 +115,41 @@ TEST(RemovalTest, DatabasesThatCannotBeWrittenDeleteNothing) {
   }
 }
 
-// On a full iPod a removal gives up the backup to make room; the next save with room keeps one
-// again.
-TEST(RemovalTest, AFullIPodGivesUpTheBackupToRemove) {
-  MemoryEnv env;
-  MakeDriveIPod(env, SampleTracks(6));
-  const std::string db = "E:/iPod_Control/iTunes/iTunesDB";
-  // An older, larger database: room enough for the new files once it is gone.
-  ASSERT_TRUE(env.AddFile(db + ".bak", std::string(2 * env.UsedBytes(), 'b')).ok());
-  env.SetCapacity(env.UsedBytes());
-  RemovalReport report;
-  ASSERT_TRUE(Remove(env, {1, 2}, &report).ok());
-  EXPECT_TRUE(report.backup_given_up);
-  EXPECT_EQ(TitlesOnIPod(env, kDriveRoot),
-            (Titles{u"Title 5", u"Title 2", u"Title 3", u"Title 4"}));
-  EXPECT_FALSE(env.Exists(db + ".bak"));
-  env.SetCapacity(std::nullopt);
-  const std::string before = *env.Contents(db);
-  ASSERT_TRUE(Remove(env, {3}, &report).ok());
-  EXPECT_FALSE(report.backup_given_up);
-  EXPECT_EQ(env.Contents(db + ".bak"), before);
+// On a full iPod a removal gives up the backup when that makes room, and only then; the next
+// save with room keeps one again.
+TEST(RemovalTest, AFullIPodGivesUpTheBackupOnlyWhenThatMakesRoom) {
+  for (const bool enough : {true, false}) {
+    SCOPED_TRACE(enough ? "a backup larger than the database" : "a small backup");
+    MemoryEnv env;
+    MakeDriveIPod(env, SampleTracks(6));
+    const std::string db = "E:/iPod_Control/iTunes/iTunesDB";
+    ASSERT_TRUE(env.AddFile(db + ".bak", std::string(enough ? 2 * env.UsedBytes() : 9, 'b')).ok());
+    env.SetCapacity(env.UsedBytes());
+    RemovalReport report;
+    EXPECT_EQ(Remove(env, {1, 2}, &report).ok(), enough);
+    EXPECT_EQ(report.backup_given_up, enough);
+    EXPECT_EQ(env.Exists(db + ".bak"), !enough);
+    if (!enough) continue;
+    EXPECT_EQ(TitlesOnIPod(env, kDriveRoot),
+              (Titles{u"Title 5", u"Title 2", u"Title 3", u"Title 4"}));
+    env.SetCapacity(std::nullopt);
+    const std::string before = *env.Contents(db);
+    ASSERT_TRUE(Remove(env, {3}, &report).ok());
+    EXPECT_FALSE(report.backup_given_up);
+    EXPECT_EQ(env.Contents(db + ".bak"), before);
+  }
+}
+
+// What a removal picks again once it holds the iPod: the records that are still the tracks
+// chosen, by id, location, title, artist and album.
+TEST(MatchTracksTest, KeepsOnlyRecordsThatAreStillTheChosenTracks) {
+  std::vector<TrackInfo> now = {MakeTrack(u"a", u"A", u"X"), MakeTrack(u"b", u"A", u"X"),
+                                MakeTrack(u"c", u"A", u"X")};
+  for (size_t i = 0; i < now.size(); ++i) now[i].trackId = static_cast<uint32_t>(i + 1);
+  std::vector<TrackInfo> chosen = now;
+  chosen[1].title = u"other";  // id 2 now names another track
+  chosen[2].trackId = 9;
+  EXPECT_EQ(MatchTracks(ArrayOf(now), chosen), TrackArray{&now[0]});
 }
 
 }  // namespace
