@@ -1,7 +1,5 @@
 // The six functions the plug-in binds by name (undecorated through latchkey.def).
 
-#include <type_traits>
-
 #include "hook/player_controls.h"
 #include "hook/win32/hook_library.h"
 #include "latchkey/watcher.h"
@@ -59,11 +57,4 @@ void __cdecl StopAutomaticSyncProcess(void) {
 
 }  // extern "C"
 
-// Every export keeps the signature the plug-in binds it with.
-static_assert(std::is_same_v<decltype(&installhook), InstallHookFn>);
-static_assert(std::is_same_v<decltype(&GetIPodRootDirectory), GetIPodRootDirectoryFn>);
-static_assert(std::is_same_v<decltype(&GetSyncListViewHWnd), GetSyncListViewHWndFn>);
-static_assert(std::is_same_v<decltype(&GetSyncSettingsDlgHWnd), GetSyncSettingsDlgHWndFn>);
-static_assert(
-    std::is_same_v<decltype(&GetDeviceSelectionComboWindow), GetDeviceSelectionComboWindowFn>);
-static_assert(std::is_same_v<decltype(&StopAutomaticSyncProcess), StopAutomaticSyncProcessFn>);
+TUNEWELL_HOOK_EXPORTS_KEEP_THEIR_SIGNATURES();

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
 extern "C" {
 
 // Called on a thread of the library's with the context given to installhook and a HookEvent
@@ -34,3 +36,14 @@ inline constexpr wchar_t kLibraryName[] = L"latchkey.dll";
 inline constexpr size_t kRootBufferSize = 8;
 
 }  // namespace tunewell::hook
+
+// Written after a library's definitions of the six exports: each keeps the signature the plug-in
+// binds it with, or the library does not build.
+#define TUNEWELL_HOOK_EXPORTS_KEEP_THEIR_SIGNATURES()                                             \
+  static_assert(std::is_same_v<decltype(&installhook), InstallHookFn>);                           \
+  static_assert(std::is_same_v<decltype(&GetIPodRootDirectory), GetIPodRootDirectoryFn>);         \
+  static_assert(std::is_same_v<decltype(&GetSyncListViewHWnd), GetSyncListViewHWndFn>);           \
+  static_assert(std::is_same_v<decltype(&GetSyncSettingsDlgHWnd), GetSyncSettingsDlgHWndFn>);     \
+  static_assert(                                                                                  \
+      std::is_same_v<decltype(&GetDeviceSelectionComboWindow), GetDeviceSelectionComboWindowFn>); \
+  static_assert(std::is_same_v<decltype(&StopAutomaticSyncProcess), StopAutomaticSyncProcessFn>)

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
-#include <type_traits>
 
 #include "hook/player_controls.h"
 #include "hook/win32/hook_library.h"
@@ -56,11 +55,4 @@ EXPORT HANDLE __cdecl StandinRaiseEvent(int code) {
 
 EXPORT StandinState* __cdecl StandinGetState(void) { return &g_state; }
 
-// Every export keeps the signature the plug-in binds it with.
-static_assert(std::is_same_v<decltype(&installhook), InstallHookFn>);
-static_assert(std::is_same_v<decltype(&GetIPodRootDirectory), GetIPodRootDirectoryFn>);
-static_assert(std::is_same_v<decltype(&GetSyncListViewHWnd), GetSyncListViewHWndFn>);
-static_assert(std::is_same_v<decltype(&GetSyncSettingsDlgHWnd), GetSyncSettingsDlgHWndFn>);
-static_assert(
-    std::is_same_v<decltype(&GetDeviceSelectionComboWindow), GetDeviceSelectionComboWindowFn>);
-static_assert(std::is_same_v<decltype(&StopAutomaticSyncProcess), StopAutomaticSyncProcessFn>);
+TUNEWELL_HOOK_EXPORTS_KEEP_THEIR_SIGNATURES();
