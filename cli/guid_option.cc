@@ -6,6 +6,7 @@
 namespace tunewell::cli {
 
 std::optional<int> TakeGuidOption(const Arguments& parsed, GuidSources* sources) {
+  sources->can_be_given = true;
   if (!parsed.Has(kGuidOption)) return std::nullopt;
   sources->given = parsed.Value(kGuidOption);
   if (NormalGuid(sources->given).empty()) {
