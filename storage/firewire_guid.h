@@ -15,10 +15,10 @@ namespace tunewell {
 
 struct GuidSources {
   std::string given;  // --firewire-guid; "" for none
-  // Whether the user can give the GUID with --firewire-guid (the command line; not the plug-in).
-  bool can_be_given = false;
   // The serial number of the iPod's USB device, "" when unknown; null for SystemUsbSerial.
   std::function<std::string()> usb_serial;
+  // Whether the user can give the GUID with --firewire-guid (the command line; not the plug-in).
+  bool can_be_given = false;
 };
 
 struct FoundGuid {

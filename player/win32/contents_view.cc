@@ -121,7 +121,12 @@ LRESULT ContentsView::ListMessage(HWND list, UINT message, WPARAM wparam, LPARAM
       return 0;
     case WM_PAINT: {
       // Painted whenever the list paints, not only when someone asks for WM_PRINTCLIENT.
-      if (!Showing()) break;
+      if (!Showing()) {
+        const LRESULT result = list_.CallOriginal(list, message, wparam, lparam);
+        // Shown while the player painted: that paint took the repaint asked for then.
+        if (Showing()) ::InvalidateRect(list, nullptr, TRUE);
+        return result;
+      }
       if (wparam != 0) {
         AdjustItemCount(list);
         PaintRows(list, reinterpret_cast<HDC>(wparam));
