@@ -22,6 +22,8 @@ namespace tunewell::cli {
 
 namespace {
 
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // Folders nested deeper than this are not searched.
 constexpr int kMaxFolderDepth = 32;
 
@@ -69,8 +71,7 @@ std::string PercentDecoded(std::string_view text) {
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) return false;
+    if (AsciiLower(text[i]) != prefix[i]) return false;
   }
   return true;
 }
@@ -171,9 +172,7 @@ std::string LowerExtension(std::string_view path) {
   const size_t dot = name.rfind('.');
   if (dot == std::string_view::npos || dot == 0) return "";
   std::string extension(name.substr(dot + 1));
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : extension) c = AsciiLower(c);
   return extension;
 }
 

@@ -22,4 +22,8 @@ int RunDemo(Env& env, const std::vector<std::string>& args);
 // Prints "tunewell: <message>" to stderr.
 void PrintError(const std::string& message);
 
+// Said once when a run must wait for another run's lock on the same iPod.
+inline constexpr char kWaitingForLock[] =
+    "waiting for another run on this iPod to finish (Ctrl-C stops)";
+
 }  // namespace tunewell::cli

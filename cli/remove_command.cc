@@ -108,9 +108,7 @@ int RunRemove(Env& env, const std::vector<std::string>& args) {
   std::string out;
   size_t removed = 0, gone = 0;
   RemovalReport report;
-  const LockWait wait{
-      [] { PrintError("waiting for another run on this iPod to finish (Ctrl-C stops)"); },
-      &InstallStopHandlers()};
+  const LockWait wait{[] { PrintError(kWaitingForLock); }, &InstallStopHandlers()};
   s = RemovePickedTracksFromIPod(
       ipod,
       [&](const TrackArray& listed) {

@@ -148,9 +148,7 @@ int SyncToIPod(Env& env, const std::string& ipod, const std::string& library_dir
   SyncServices services{env, progress, progress};
   services.stop = &InstallStopHandlers();
   services.guid = &guid;
-  services.on_lock_wait = [&] {
-    progress.Message("waiting for another run on this iPod to finish (Ctrl-C stops)");
-  };
+  services.on_lock_wait = [&] { progress.Message(kWaitingForLock); };
   const SyncReport report = HandleSyncRequest(services, library, host, HookEvent::kSyncTab);
   if (!report.signing.empty()) progress.Message(report.signing);
 
